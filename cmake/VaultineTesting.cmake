@@ -1,0 +1,24 @@
+# vaultine_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [GUI])
+# Adds one Qt Test executable and registers it with ctest. GUI tests run on the offscreen platform.
+# Every test gets its own XDG folders below the build tree so that no test touches the real home.
+function(vaultine_add_test)
+    cmake_parse_arguments(ARG "GUI" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${ARG_NAME} ${ARG_SOURCES})
+    target_link_libraries(${ARG_NAME} PRIVATE vaultine_flags Qt6::Test ${ARG_LIBS})
+    target_compile_definitions(${ARG_NAME} PRIVATE
+        VAULTINE_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    set(home "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.home")
+    set(env
+        "XDG_DATA_HOME=${home}/data"
+        "XDG_CONFIG_HOME=${home}/config"
+        "XDG_CACHE_HOME=${home}/cache"
+        "QT_LOGGING_RULES=qt.qpa.*=false")
+    if(ARG_GUI)
+        list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    endif()
+    set_tests_properties(${ARG_NAME} PROPERTIES
+        ENVIRONMENT "${env}"
+        LABELS "${ARG_LABELS}"
+        TIMEOUT 300)
+endfunction()

@@ -1,0 +1,25 @@
+#include "platform/core/VLError.h"
+
+#include <cstring>
+
+VLError::VLError(QString domain, qint64 code, QVariantMap userInfo)
+    : m_domain(std::move(domain))
+    , m_code(code)
+    , m_userInfo(std::move(userInfo))
+{
+}
+
+VLError VLError::posix(int errorNumber)
+{
+    return VLError(posixDomain, errorNumber);
+}
+
+QString VLError::description() const
+{
+    if (isNull())
+        return QStringLiteral("(no error)");
+    QString text = m_domain + u' ' + QString::number(m_code);
+    if (m_domain == posixDomain)
+        text += u" (" + QString::fromLocal8Bit(std::strerror(int(m_code))) + u')';
+    return text;
+}
