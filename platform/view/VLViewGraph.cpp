@@ -2,7 +2,9 @@
 
 #include <QWidget>
 
-QList<QWidget *> vlSubviews(const QWidget *view)
+namespace {
+
+QList<QWidget *> subviewsOf(const QWidget *view)
 {
     QList<QWidget *> subviews;
     if (!view)
@@ -15,6 +17,8 @@ QList<QWidget *> vlSubviews(const QWidget *view)
     return subviews;
 }
 
+} // namespace
+
 QList<QWidget *> vl_allViewsExcept(const QWidget *view, const QList<QWidget *> &excepted)
 {
     return vl_findAllViewsExcept(view, excepted).results;
@@ -22,7 +26,7 @@ QList<QWidget *> vl_allViewsExcept(const QWidget *view, const QList<QWidget *> &
 
 VLInternalViewGraphTuple vl_findAllViewsExcept(const QWidget *view, const QList<QWidget *> &excepted)
 {
-    const QList<QWidget *> subviews = vlSubviews(view);
+    const QList<QWidget *> subviews = subviewsOf(view);
     QList<QWidget *> candidates = subviews;
     QList<QWidget *> nested;
     bool found = false;
@@ -30,7 +34,7 @@ VLInternalViewGraphTuple vl_findAllViewsExcept(const QWidget *view, const QList<
         if (excepted.contains(subview)) {
             candidates.removeOne(subview);
             found = true;
-        } else if (!vlSubviews(subview).isEmpty()) {
+        } else if (!subviewsOf(subview).isEmpty()) {
             VLInternalViewGraphTuple inside = vl_findAllViewsExcept(subview, excepted);
             if (inside.foundInside) {
                 candidates.removeOne(subview);

@@ -16,9 +16,7 @@ struct VLInternalViewGraphTuple {
     }
 };
 
-// The child widgets (subviews, back to front) of a view; windows parented to it are not subviews.
-QList<QWidget *> vlSubviews(const QWidget *view);
-
+// Subviews are a view's child widgets, back to front; windows parented to it are not subviews.
 // The largest subtrees of view that contain none of the excepted views, each given by its root:
 // the views on the way down to an excepted view are split into their children; neither the
 // excepted views nor view itself are answered. Membership is by identity; null entries are ignored.
