@@ -306,8 +306,11 @@ int writeExtendedSecurity(const QString &path, const QByteArray &native, const Q
         log(QStringLiteral("[File Metadata]: deny entry for the owning group of %1 skipped: no named entries").arg(path));
         access.ownerGroupDenied = 0;
     }
-    if (int rc = setACL(native, ACL_TYPE_ACCESS, st.st_mode, access); rc != 0)
-        return rc;
+    // Nothing that maps leaves the item as it is (also on file systems without ACLs).
+    if (!access.isEmpty()) {
+        if (int rc = setACL(native, ACL_TYPE_ACCESS, st.st_mode, access); rc != 0)
+            return rc;
+    }
     if (folder && !inherited.isEmpty()) {
         if (int rc = setACL(native, ACL_TYPE_DEFAULT, st.st_mode, inherited); rc != 0)
             return rc;

@@ -122,6 +122,16 @@ private slots:
         QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(data), expected);
     }
 
+    // A preview cut anywhere before its image data cannot be judged; libpng must not read past the end.
+    void truncatedPreviewsAreUnreadable()
+    {
+        const QByteArray whole = png({sRGB, gAMA});
+        const qsizetype imageData = whole.indexOf("IDAT") - 4;
+        for (qsizetype length = 0; length < imageData + 8; ++length)
+            QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(whole.left(length)), 0);
+        QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(whole), 1);
+    }
+
     void noData() { QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(std::nullopt), 0); }
 };
 
