@@ -216,7 +216,8 @@ private slots:
                                               {QString(), "nameless"}};
         QVERIFY(!VLFileMetaData::applyExtendedAttributesToFile(attributes, path));
         QCOMPARE(getXattr(path, "user.b-small"), QByteArray("fits"));
-        QVERIFY(logContains(QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
+        QVERIFY(logContains(
+            QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
         QCOMPARE(m_log.size(), 2);
 
         // User attributes cannot live on a link; the link's target stays untouched.
@@ -419,6 +420,40 @@ private slots:
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(options, link));
         QCOMPARE(aclText(target), before);
         QVERIFY(logContains(QStringLiteral("not applied to the symbolic link")));
+    }
+
+    // Metadata captured from a link and applied to another link dates the link itself and
+    // leaves what it points to alone.
+    void linksAreRestoredAsLinks()
+    {
+        const QString target = makeFile();
+        QVERIFY(::chmod(native(target).constData(), 0640) == 0);
+        if (m_acls)
+            QVERIFY(setAclText(target, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid())));
+        const QString source = m_dir.filePath(QStringLiteral("source-link"));
+        QVERIFY(QFile::link(target, source));
+        platform::FileAttributes dated;
+        dated.modificationDate = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1111111111111), QTimeZone::utc());
+        QCOMPARE(platform::setAttributesOfItemAtPath(dated, source), VLError());
+
+        const auto metadata = VLFileMetaData::metadataOfFile(source);
+        QVERIFY(metadata);
+        QCOMPARE(metadata->attributes()->type, platform::FileType::SymbolicLink);
+        QVERIFY(metadata->extendedAttributes() && metadata->extendedAttributes()->isEmpty());
+
+        const QString other = makeFile();
+        const QString copy = m_dir.filePath(QStringLiteral("copied-link"));
+        QVERIFY(QFile::link(other, copy));
+        const auto otherBefore = platform::attributesOfItemAtPath(other);
+        const QString otherACL = aclText(other);
+        metadata->applyToFileAtPath(copy);
+
+        QCOMPARE(platform::attributesOfItemAtPath(copy)->modificationDate->toMSecsSinceEpoch(),
+                 Q_INT64_C(1111111111111));
+        const auto otherAfter = platform::attributesOfItemAtPath(other);
+        QCOMPARE(otherAfter->posixPermissions, otherBefore->posixPermissions);
+        QCOMPARE(otherAfter->modificationDate, otherBefore->modificationDate);
+        QCOMPARE(aclText(other), otherACL);
     }
 
     void appliesEverythingInOrder()

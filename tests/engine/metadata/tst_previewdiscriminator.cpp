@@ -89,7 +89,8 @@ private slots:
         QTest::newRow("iCCP, sRGB and gAMA") << png({iCCP, sRGB, gAMA}) << 2;
         QTest::newRow("sRGB and gAMA, then iCCP") << png({sRGB, gAMA, iCCP}) << 2;
         QTest::newRow("iCCP and gAMA") << png({iCCP, gAMA}) << 2;
-        QTest::newRow("sRGB, gAMA and a text chunk") << png({chunk("tEXt", QByteArrayLiteral("Software\0Paint")), sRGB, gAMA}) << 1;
+        QTest::newRow("sRGB, gAMA and a text chunk")
+            << png({chunk("tEXt", QByteArrayLiteral("Software\0Paint")), sRGB, gAMA}) << 1;
         QTest::newRow("iCCP alone") << png({iCCP}) << 2;
         QTest::newRow("sRGB without gAMA") << png({sRGB}) << 2;
         QTest::newRow("gAMA without sRGB") << png({gAMA}) << 2;
