@@ -213,12 +213,13 @@ private slots:
         const QString path = makeFile();
         const VLExtendedAttributes attributes{{QStringLiteral("a-huge"), QByteArray(1 << 20, 'x')},
                                               {QStringLiteral("b-small"), "fits"},
-                                              {QString(), "nameless"}};
+                                              {QString(), "nameless"},
+                                              {QStringLiteral("b-small\0trap"), "cut"}};
         QVERIFY(!VLFileMetaData::applyExtendedAttributesToFile(attributes, path));
         QCOMPARE(getXattr(path, "user.b-small"), QByteArray("fits"));
         QVERIFY(logContains(
             QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
-        QCOMPARE(m_log.size(), 2);
+        QCOMPARE(m_log.size(), 3);
 
         // User attributes cannot live on a link; the link's target stays untouched.
         const QString target = makeFile();
