@@ -140,7 +140,7 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
     }
 
     auto fadeOut = animationWithProp<VLBasicAnimation>(VLAnimationProps::aggregatedPropWithItemsUnderlying(
-        asObjects(fromViews), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));
+        asObjects(visibleViews(fromViews)), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));
     fadeOut->setToValue(0.0);
     fadeOut->setTimingFunction(timing);
     fadeOut->setBeginTime(beginTime);
