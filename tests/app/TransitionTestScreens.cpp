@@ -1,6 +1,5 @@
 #include "TransitionTestScreens.h"
 
-
 void PasswordScreen::loadView()
 {
     QWidget *view = makeRootView();

@@ -26,16 +26,17 @@ bool near(double actual, double expected, double epsilon = 1e-3)
     return std::abs(actual - expected) < epsilon;
 }
 
-#define VERIFY_NEAR(actual, expected)                                                                                 \
-    QVERIFY2(near((actual), (expected)),                                                                               \
-             qPrintable(QStringLiteral("%1 is %2, expected %3").arg(QStringLiteral(#actual)).arg(actual).arg(expected)))
+#define VERIFY_NEAR(actual, expected)                                                                                  \
+    QVERIFY2(                                                                                                          \
+        near((actual), (expected)),                                                                                    \
+        qPrintable(QStringLiteral("%1 is %2, expected %3").arg(QStringLiteral(#actual)).arg(actual).arg(expected)))
 
 // The drop screen's layout and where the password screen's title stands.
 const QRectF kTitleStart(100, 130, 200, 30);
 const QRectF kTitleTarget(100, 15, 200, 30);
 const QRectF kSubtitleStart(100, 170, 200, 20);
 const QRectF kSubtitleTarget(100, 55, 200, 20); // moved by the title's dy of -115
-constexpr double kSubtitleDistance = 110.0;      // to 5 pixels below the target: |55 + 5 - 170|
+constexpr double kSubtitleDistance = 110.0;     // to 5 pixels below the target: |55 + 5 - 170|
 
 double subtitleAlpha(double y)
 {
@@ -101,7 +102,8 @@ void TestContentTransitions::dropPushFlight()
     QCOMPARE(transition->transitionDuration(nullptr), 0.2);
     // The outgoing screen is intact at the start: nothing of the new one shows yet.
     QCOMPARE(h.grab(), before);
-    for (QWidget *view : {password->titleView(), password->caption, password->field, password->confirm, password->badge})
+    for (QWidget *view :
+         {password->titleView(), password->caption, password->field, password->confirm, password->badge})
         QCOMPARE(vlAlphaValue(view), 0.0);
     QCOMPARE(vlAlphaValue(password->view()), 1.0);
     QCOMPARE(vlAlphaValue(password->header), 1.0); // holds the title: split, not faded
@@ -371,7 +373,8 @@ void TestContentTransitions::decryptFinishedRestoresAlphasToTheSameViews()
     auto *newcomer = makeBlock(view, QRect(0, 0, 10, 10), Qt::black, QStringLiteral("newcomer"));
     newcomer->lower();
     vlSetAlphaValue(newcomer, 0.3);
-    for (QWidget *faded : {decrypted->saveButton, decrypted->label, decrypted->titleView(), decrypted->startOverButton()})
+    for (QWidget *faded :
+         {decrypted->saveButton, decrypted->label, decrypted->titleView(), decrypted->startOverButton()})
         vlSetAlphaValue(faded, 0.1);
     vlSetAlphaValue(decrypted->iconView(), 0.2);
 
@@ -399,8 +402,9 @@ void TestContentTransitions::tourThroughEveryTransition()
             used << QStringLiteral("decryptFinished");
             return VLDecryptFinishedTransition::transition();
         }
-        const bool dropPair = (dynamic_cast<VLDropAnimationSource *>(from) && dynamic_cast<VLDropAnimationDestination *>(to))
-                              || (dynamic_cast<VLDropAnimationDestination *>(from) && dynamic_cast<VLDropAnimationSource *>(to));
+        const bool dropPair =
+            (dynamic_cast<VLDropAnimationSource *>(from) && dynamic_cast<VLDropAnimationDestination *>(to)) ||
+            (dynamic_cast<VLDropAnimationDestination *>(from) && dynamic_cast<VLDropAnimationSource *>(to));
         if (dropPair) {
             used << QStringLiteral("drop");
             return VLDropContentTransition::transitionWithPush(push);
@@ -435,7 +439,8 @@ void TestContentTransitions::tourThroughEveryTransition()
     settle(password);
     h.navigation->popViewControllerAnimated(true);
     settle(drop);
-    QCOMPARE(used, (QStringList{QStringLiteral("drop"), QStringLiteral("dissolve"), QStringLiteral("decryptFinished"), QStringLiteral("fade"), QStringLiteral("drop"), QStringLiteral("drop")}));
+    QCOMPARE(used, (QStringList{QStringLiteral("drop"), QStringLiteral("dissolve"), QStringLiteral("decryptFinished"),
+                                QStringLiteral("fade"), QStringLiteral("drop"), QStringLiteral("drop")}));
     const QImage home = h.grab();
     QCOMPARE(home.pixelColor(200, 145), QColor(Qt::blue));
     QCOMPARE(home.pixelColor(200, 180), QColor(Qt::darkBlue));
