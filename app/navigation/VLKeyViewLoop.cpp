@@ -12,6 +12,7 @@
 namespace {
 
 constexpr char kRootViewControllerProperty[] = "vl_rootViewController";
+constexpr char kNextResponderProperty[] = "vl_nextResponder";
 
 // Explicitly hidden, itself or an ancestor below its window.
 bool isHiddenInTree(const QWidget *view)
@@ -46,6 +47,17 @@ VLViewController *vlRootViewController(const QWidget *window)
     if (!window)
         return nullptr;
     return qobject_cast<VLViewController *>(window->property(kRootViewControllerProperty).value<QPointer<QObject>>());
+}
+
+void vlSetNextResponder(QWidget *view, QObject *responder)
+{
+    if (view)
+        view->setProperty(kNextResponderProperty, QVariant::fromValue(QPointer<QObject>(responder)));
+}
+
+QObject *vlNextResponder(const QWidget *view)
+{
+    return view ? view->property(kNextResponderProperty).value<QPointer<QObject>>().data() : nullptr;
 }
 
 bool vlFullKeyboardAccess()

@@ -1,5 +1,6 @@
 #pragma once
 
+class QObject;
 class QWidget;
 class VLViewController;
 
@@ -20,6 +21,11 @@ bool vlFullKeyboardAccess();
 // initialFirstResponder, so that the focus goes to that control instead.
 bool vlAcceptsFirstResponder(const QWidget *view);
 bool vlCanBecomeKeyView(const QWidget *view);
+
+// The responder that hears what a view does not handle (a screen controller behind its overlay
+// root view, for instance); weak. Null when unset: then the Qt parent's chain applies.
+void vlSetNextResponder(QWidget *view, QObject *responder);
+QObject *vlNextResponder(const QWidget *view);
 
 // Gives the window's focus to the responder; null (or the window) ends editing in the window.
 void vlMakeFirstResponder(QWidget *window, QWidget *responder);
