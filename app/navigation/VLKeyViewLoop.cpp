@@ -60,6 +60,24 @@ QObject *vlNextResponder(const QWidget *view)
     return view ? view->property(kNextResponderProperty).value<QPointer<QObject>>().data() : nullptr;
 }
 
+QObject *vlResponderFollowing(const QObject *responder)
+{
+    if (const auto *controller = qobject_cast<const VLViewController *>(responder)) {
+        QWidget *view = const_cast<VLViewController *>(controller)->isViewLoaded()
+                            ? const_cast<VLViewController *>(controller)->view()
+                            : nullptr;
+        return view && !view->isWindow() ? view->parentWidget() : nullptr;
+    }
+    const auto *view = qobject_cast<const QWidget *>(responder);
+    if (!view)
+        return nullptr;
+    if (QObject *next = vlNextResponder(view))
+        return next;
+    if (VLViewController *controller = VLViewController::viewController(view))
+        return controller;
+    return view->isWindow() ? nullptr : view->parentWidget();
+}
+
 bool vlFullKeyboardAccess()
 {
     return QGuiApplication::styleHints()->tabFocusBehavior() == Qt::TabFocusAllControls;

@@ -27,6 +27,11 @@ bool vlCanBecomeKeyView(const QWidget *view);
 void vlSetNextResponder(QWidget *view, QObject *responder);
 QObject *vlNextResponder(const QWidget *view);
 
+// The responder chain that commands a view does not handle travel along: a view's explicit next
+// responder when it has one, else its controller when it is a controller's view, else its
+// superview; a controller hands on to its view's superview. Null after the window.
+QObject *vlResponderFollowing(const QObject *responder);
+
 // Gives the window's focus to the responder; null (or the window) ends editing in the window.
 void vlMakeFirstResponder(QWidget *window, QWidget *responder);
 
