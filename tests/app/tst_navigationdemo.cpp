@@ -8,9 +8,18 @@
 #include "app/navigation/VLNavigationControllerDefaultTransition.h"
 #include "app/navigation/VLNavigationTransitionGroup.h"
 #include "app/navigation/VLOverlaySpringTransition.h"
+#include "app/transitions/VLContentFadeTransition.h"
+#include "app/transitions/VLDecryptFinishedScreens.h"
+#include "app/transitions/VLDecryptFinishedTransition.h"
+#include "app/transitions/VLDropAnimationDestination.h"
+#include "app/transitions/VLDropAnimationSource.h"
+#include "app/transitions/VLDropContentTransition.h"
+#include "app/transitions/VLPartialDissolveTransition.h"
 #include "platform/animation/VLAnimationClock.h"
+#include "platform/view/ViewAlpha.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -18,7 +27,7 @@
 
 namespace {
 
-class DemoScreen final : public VLTitledViewController
+class DemoScreen : public VLTitledViewController
 {
     Q_OBJECT
 
@@ -36,7 +45,10 @@ public:
     QColor color() const { return m_color; }
     QPushButton *continueButton() const { return m_continue; }
     QPushButton *backButton() const { return m_back; }
-    QPushButton *startOverButton() const { return m_startOver; }
+    QPushButton *startOverButtonWidget() const { return m_startOver; }
+    QWidget *subtitle() const { return m_subtitle; }
+    QWidget *icon() const { return m_icon; }
+    QWidget *title() const { return VLTitledViewController::titleView(); }
 
     // Where each screen goes next; set by the window.
     std::function<VLViewControllerPtr(int)> makeNext;
@@ -57,6 +69,10 @@ protected:
         auto *title = new QLabel(objectName(), view);
         title->setGeometry(20, 20, 300, 30);
         setTitleView(title);
+        m_subtitle = new QLabel(QStringLiteral("Drop files here"), view);
+        m_subtitle->setGeometry(20, 50, 300, 20);
+        m_icon = new QLabel(QStringLiteral("[]"), view);
+        m_icon->setGeometry(400, 20, 40, 40);
         m_continue = new QPushButton(QStringLiteral("Continue"), view);
         m_continue->setGeometry(20, 80, 120, 30);
         m_back = new QPushButton(QStringLiteral("Back"), view);
@@ -94,6 +110,43 @@ private:
     QPushButton *m_continue = nullptr;
     QPushButton *m_back = nullptr;
     QPushButton *m_startOver = nullptr;
+    QWidget *m_subtitle = nullptr;
+    QWidget *m_icon = nullptr;
+};
+
+// The roles the content transitions look for, as the drop, password, result and completed
+// screens will adopt them.
+class DropSourceScreen final : public DemoScreen, public VLDropAnimationSource
+{
+public:
+    using DemoScreen::DemoScreen;
+    QWidget *titleView() const override { return title(); }
+    QWidget *subtitleView() const override { return subtitle(); }
+};
+
+class DropDestinationScreen final : public DemoScreen, public VLDropAnimationDestination
+{
+public:
+    using DemoScreen::DemoScreen;
+    QWidget *titleView() const override { return title(); }
+};
+
+class FinishedSourceScreen final : public DemoScreen, public VLDecryptFinishedSourceScreen
+{
+public:
+    using DemoScreen::DemoScreen;
+    QWidget *startOverButton() const override { return startOverButtonWidget(); }
+    QWidget *titleView() const override { return title(); }
+    QWidget *iconView() const override { return icon(); }
+};
+
+class FinishedDestinationScreen final : public DemoScreen, public VLDecryptFinishedDestinationScreen
+{
+public:
+    using DemoScreen::DemoScreen;
+    QWidget *startOverButton() const override { return startOverButtonWidget(); }
+    QWidget *titleView() const override { return title(); }
+    QWidget *titleLabel() const override { return title(); }
 };
 
 class DemoWindow final : public QWidget, public VLNavigationControllerDelegate
@@ -116,6 +169,8 @@ public:
         vlSetAutoresizingMask(m_overlayRoot, VLViewWidthSizable | VLViewHeightSizable);
         m_panel = new QWidget(m_overlayRoot);
 
+        contentTransitions.append([](bool) { return VLPartialDissolveTransition::transition(); });
+        contentTransitions.append([](bool) { return VLContentFadeTransition::transition(); });
         contentTransitions.append([](bool push) { return VLNavigationControllerDefaultTransition::transitionWithPush(push); });
 
         m_navigation->setDelegate(this);
@@ -131,16 +186,33 @@ public:
     QWidget *panel() const { return m_panel; }
     DemoScreen *top() const { return static_cast<DemoScreen *>(m_navigation->topViewController().data()); }
 
-    // Each change uses the next content transition in turn, so a walk uses all of them.
+    // The drop and decrypt-finished pairs get their own transitions; other changes take the next
+    // of these in turn, so a walk uses all of them.
     QList<ContentTransitionFactory> contentTransitions;
     int changes = 0;
+    QStringList used;
 
     VLAnimatedTransitioningPtr navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
-        VLNavigationController *, VLNavigationControllerOperation operation, VLViewController *,
+        VLNavigationController *, VLNavigationControllerOperation operation, VLViewController *from,
         VLViewController *to) override
     {
         const bool push = operation == VLNavigationControllerOperation::Push;
-        const ContentTransitionFactory &content = contentTransitions.at(changes++ % contentTransitions.size());
+        const bool dropPair = (dynamic_cast<VLDropAnimationSource *>(to) && dynamic_cast<VLDropAnimationDestination *>(from))
+                              || (dynamic_cast<VLDropAnimationDestination *>(to) && dynamic_cast<VLDropAnimationSource *>(from));
+        const bool finishedPair = dynamic_cast<VLDecryptFinishedSourceScreen *>(from)
+                                  && dynamic_cast<VLDecryptFinishedDestinationScreen *>(to);
+        ContentTransitionFactory content;
+        if (dropPair) {
+            content = [](bool forward) { return VLDropContentTransition::transitionWithPush(forward); };
+            used.append(QStringLiteral("drop"));
+        } else if (finishedPair) {
+            content = [](bool) { return VLDecryptFinishedTransition::transition(); };
+            used.append(QStringLiteral("decrypt-finished"));
+        } else {
+            const int index = changes++ % contentTransitions.size();
+            content = contentTransitions.at(index);
+            used.append(QStringList{QStringLiteral("dissolve"), QStringLiteral("fade"), QStringLiteral("slide")}.value(index));
+        }
         VLAnimatedTransitioningPtr overlay;
         if (static_cast<DemoScreen *>(to)->isResult())
             overlay = VLFinishedScreenOverlayTransition::transitionWithOverlayContainerViewOverlayRootView(m_panel, m_overlayRoot);
@@ -159,8 +231,26 @@ private:
     VLViewControllerPtr screen(int number)
     {
         static const QList<QColor> colors{QColor(70, 90, 160), QColor(60, 140, 90), QColor(170, 120, 50),
-                                          QColor(150, 60, 120)};
-        auto created = VLViewController::create<DemoScreen>(number, colors.at(number % colors.size()), number == 3);
+                                          QColor(150, 60, 120), QColor(90, 90, 90)};
+        const QColor color = colors.at(number % colors.size());
+        QSharedPointer<DemoScreen> created;
+        switch (number) {
+        case 0:
+            created = VLViewController::create<DropSourceScreen>(number, color, false);
+            break;
+        case 1:
+            created = VLViewController::create<DropDestinationScreen>(number, color, false);
+            break;
+        case 3:
+            created = VLViewController::create<FinishedSourceScreen>(number, color, true);
+            break;
+        case 4:
+            created = VLViewController::create<FinishedDestinationScreen>(number, color, false);
+            break;
+        default:
+            created = VLViewController::create<DemoScreen>(number, color, false);
+            break;
+        }
         created->makeNext = [this](int next) { return screen(next); };
         return created;
     }
@@ -205,36 +295,45 @@ private slots:
         DemoScreen *root = window.top();
         QCOMPARE(root->objectName(), QStringLiteral("Screen 0"));
         verifyShowsWhole(window, root);
+        window.used.clear(); // the first display
+        window.changes = 0;
 
-        // Forward to the result screen, one push per content transition and then some.
-        for (int step = 1; step <= 3; ++step) {
+        enum Action { Continue, Back, StartOver };
+        const QList<std::pair<Action, int>> walk{
+            {Continue, 1}, {Back, 0}, {Continue, 1}, {Continue, 2}, {Continue, 3},
+            {Continue, 4}, {Back, 3}, {StartOver, 0},
+        };
+        for (const auto &[action, expected] : walk) {
             DemoScreen *before = window.top();
-            QTest::mouseClick(before->continueButton(), Qt::LeftButton);
+            QPushButton *button = action == Continue ? before->continueButton()
+                                  : action == Back   ? before->backButton()
+                                                     : before->startOverButtonWidget();
+            QTest::mouseClick(button, Qt::LeftButton);
+            // The outgoing screen is intact when the transition starts (no flash of the new one);
+            // the decrypt-finished hand-over alone shows the new screen at once.
             QVERIFY(!window.navigation()->canNavigate());
-            // The outgoing screen is intact when the transition starts.
-            QCOMPARE(window.grab().toImage().pixelColor(5, 5), before->color());
-            // A second click while it runs is dropped.
-            QTest::mouseClick(window.top()->continueButton(), Qt::LeftButton);
+            if (window.used.last() != u"decrypt-finished") {
+                QCOMPARE(window.grab().toImage().pixelColor(5, 5), before->color());
+                // A second click while it runs is dropped.
+                QTest::mouseClick(window.top()->continueButton(), Qt::LeftButton);
+            }
             settle(clock, window);
-            QCOMPARE(window.navigation()->viewControllers().size(), step + 1);
+            QCOMPARE(window.top()->objectName(), QStringLiteral("Screen %1").arg(expected));
             verifyShowsWhole(window, window.top());
+            // Every view of the shown screen is opaque again.
+            for (QWidget *view : window.top()->view()->findChildren<QWidget *>())
+                QCOMPARE(vlAlphaValue(view), 1.0);
+            QCOMPARE(vlAlphaValue(window.top()->view()), 1.0);
+            if (window.top()->isResult())
+                QCOMPARE(vlViewFrame(window.panel()), QRectF(0, 160, 480, 0)); // collapsed
+            else
+                QCOMPARE(vlViewFrame(window.panel()), QRectF(0, 320 - 40 - 10 * expected, 480, 40 + 10 * expected));
         }
-        // The result screen collapses the overlay panel to a line across its middle.
-        QVERIFY(window.top()->isResult());
-        QCOMPARE(vlViewFrame(window.panel()), QRectF(0, 160, 480, 0));
-
-        QTest::mouseClick(window.top()->backButton(), Qt::LeftButton);
-        settle(clock, window);
-        QCOMPARE(window.top()->objectName(), QStringLiteral("Screen 2"));
-        verifyShowsWhole(window, window.top());
-        QCOMPARE(vlViewFrame(window.panel()), QRectF(0, 320 - 60, 480, 60));
-
-        QTest::mouseClick(window.top()->startOverButton(), Qt::LeftButton);
-        settle(clock, window);
-        QCOMPARE(window.top(), root);
-        verifyShowsWhole(window, root);
         QCOMPARE(window.navigation()->viewControllers().size(), 1);
-        QVERIFY(window.changes >= window.contentTransitions.size());
+        QCOMPARE(window.used,
+                 (QStringList{QStringLiteral("drop"), QStringLiteral("drop"), QStringLiteral("drop"),
+                              QStringLiteral("dissolve"), QStringLiteral("fade"), QStringLiteral("decrypt-finished"),
+                              QStringLiteral("slide"), QStringLiteral("dissolve")}));
     }
 
     void interactive()
@@ -243,7 +342,8 @@ private slots:
             QSKIP("set VAULTINE_DEMO_INTERACTIVE=1 to click through the demonstration");
         DemoWindow window;
         window.show();
-        while (window.isVisible())
+        QDeadlineTimer deadline(std::chrono::minutes(10));
+        while (window.isVisible() && !deadline.hasExpired())
             QTest::qWait(50);
     }
 };
