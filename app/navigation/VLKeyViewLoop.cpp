@@ -12,6 +12,7 @@
 namespace {
 
 constexpr char kRootViewControllerProperty[] = "vl_rootViewController";
+constexpr char kNextResponderProperty[] = "vl_nextResponder";
 
 // Explicitly hidden, itself or an ancestor below its window.
 bool isHiddenInTree(const QWidget *view)
@@ -46,6 +47,35 @@ VLViewController *vlRootViewController(const QWidget *window)
     if (!window)
         return nullptr;
     return qobject_cast<VLViewController *>(window->property(kRootViewControllerProperty).value<QPointer<QObject>>());
+}
+
+void vlSetNextResponder(QWidget *view, QObject *responder)
+{
+    if (view)
+        view->setProperty(kNextResponderProperty, QVariant::fromValue(QPointer<QObject>(responder)));
+}
+
+QObject *vlNextResponder(const QWidget *view)
+{
+    return view ? view->property(kNextResponderProperty).value<QPointer<QObject>>().data() : nullptr;
+}
+
+QObject *vlResponderFollowing(const QObject *responder)
+{
+    if (const auto *controller = qobject_cast<const VLViewController *>(responder)) {
+        QWidget *view = const_cast<VLViewController *>(controller)->isViewLoaded()
+                            ? const_cast<VLViewController *>(controller)->view()
+                            : nullptr;
+        return view && !view->isWindow() ? view->parentWidget() : nullptr;
+    }
+    const auto *view = qobject_cast<const QWidget *>(responder);
+    if (!view)
+        return nullptr;
+    if (QObject *next = vlNextResponder(view))
+        return next;
+    if (VLViewController *controller = VLViewController::viewController(view))
+        return controller;
+    return view->isWindow() ? nullptr : view->parentWidget();
 }
 
 bool vlFullKeyboardAccess()

@@ -1,5 +1,6 @@
 #pragma once
 
+class QObject;
 class QWidget;
 class VLViewController;
 
@@ -20,6 +21,16 @@ bool vlFullKeyboardAccess();
 // initialFirstResponder, so that the focus goes to that control instead.
 bool vlAcceptsFirstResponder(const QWidget *view);
 bool vlCanBecomeKeyView(const QWidget *view);
+
+// The responder that hears what a view does not handle (a screen controller behind its overlay
+// root view, for instance); weak. Null when unset: then the Qt parent's chain applies.
+void vlSetNextResponder(QWidget *view, QObject *responder);
+QObject *vlNextResponder(const QWidget *view);
+
+// The responder chain that commands a view does not handle travel along: a view's explicit next
+// responder when it has one, else its controller when it is a controller's view, else its
+// superview; a controller hands on to its view's superview. Null after the window.
+QObject *vlResponderFollowing(const QObject *responder);
 
 // Gives the window's focus to the responder; null (or the window) ends editing in the window.
 void vlMakeFirstResponder(QWidget *window, QWidget *responder);

@@ -1,5 +1,7 @@
 #include "app/navigation/VLViewHierarchy.h"
 
+#include "platform/view/ViewFrame.h"
+
 #include <QEvent>
 #include <QResizeEvent>
 #include <QVariant>
@@ -91,9 +93,9 @@ void vlAddSubview(QWidget *superview, QWidget *view)
     if (!superview || !view)
         return;
     if (view->parentWidget() != superview) {
-        const QRect geometry = view->geometry();
+        const QRectF frame = vlFrame(view);
         view->setParent(superview);
-        view->setGeometry(geometry);
+        vlSetFrame(view, frame);
     }
     view->raise();
     view->show();
@@ -103,10 +105,10 @@ void vlRemoveFromSuperview(QWidget *view)
 {
     if (!view || !view->parentWidget())
         return;
-    const QRect geometry = view->geometry();
+    const QRectF frame = vlFrame(view);
     view->hide();
     view->setParent(nullptr);
-    view->setGeometry(geometry);
+    vlSetFrame(view, frame);
 }
 
 QWidget *vlSuperview(const QWidget *view)
@@ -128,17 +130,12 @@ QList<QWidget *> vlSubviews(const QWidget *view)
 
 QRectF vlViewFrame(const QWidget *view)
 {
-    return view ? QRectF(view->geometry()) : QRectF();
+    return vlFrame(view);
 }
 
 void vlSetViewFrame(QWidget *view, const QRectF &frame)
 {
-    if (!view)
-        return;
-    // Rounded on both edges so that a moving view keeps its width.
-    const int left = qRound(frame.left());
-    const int top = qRound(frame.top());
-    view->setGeometry(left, top, qRound(frame.right()) - left, qRound(frame.bottom()) - top);
+    vlSetFrame(view, frame);
 }
 
 QRectF vlViewBounds(const QWidget *view)

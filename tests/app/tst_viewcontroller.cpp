@@ -117,6 +117,23 @@ private slots:
         QVERIFY(!vlAcceptsFirstResponder(&label));
     }
 
+    void responderChainPassesThroughTheController()
+    {
+        QStringList log;
+        RecordingScreen screen(QStringLiteral("S"), &log, Qt::gray, 1);
+        QWidget window;
+        vlAddSubview(&window, screen.view());
+        QLineEdit *field = screen.fields().first();
+        QCOMPARE(vlResponderFollowing(field), screen.view());
+        QCOMPARE(vlResponderFollowing(screen.view()), &screen);
+        QCOMPARE(vlResponderFollowing(&screen), &window);
+        QCOMPARE(vlResponderFollowing(&window), nullptr);
+        // An explicit next responder wins (the overlay root hands on to the shown screen).
+        QWidget overlayRoot(&window);
+        vlSetNextResponder(&overlayRoot, &screen);
+        QCOMPARE(vlResponderFollowing(&overlayRoot), &screen);
+    }
+
     void autoresizing()
     {
         QWidget superview;
