@@ -214,6 +214,19 @@ private slots:
         other.resize(300, 250); // hidden: Qt delivers the resize when it shows
         other.show();
         QCOMPARE(sizable->geometry(), QRect(0, 0, 300, 250));
+
+        // A frame set against the new size while the resize is still pending is not moved again.
+        QWidget hidden;
+        hidden.resize(200, 100);
+        auto *child = new QWidget(&hidden);
+        vlSetAutoresizingMask(child, VLViewWidthSizable | VLViewHeightSizable);
+        vlSetViewFrame(child, QRectF(0, 0, 200, 100));
+        hidden.resize(400, 300);
+        vlSetViewFrame(child, vlViewBounds(&hidden));
+        hidden.show();
+        QCOMPARE(child->geometry(), QRect(0, 0, 400, 300));
+        hidden.resize(500, 300);
+        QCOMPARE(child->geometry(), QRect(0, 0, 500, 300));
     }
 
     void titledScreenHasNoStillViews()
