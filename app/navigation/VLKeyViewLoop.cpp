@@ -1,6 +1,7 @@
 #include "app/navigation/VLKeyViewLoop.h"
 
 #include "app/navigation/VLViewController.h"
+#include "app/navigation/VLWindowPresentation.h"
 #include "platform/desktop/Beep.h"
 
 #include <QGuiApplication>
@@ -118,7 +119,9 @@ void vlMakeFirstResponder(QWidget *window, QWidget *responder)
 
 bool vlSelectNextKeyView(QWidget *window, bool forward)
 {
-    VLViewController *root = vlRootViewController(window);
+    // A controller presented over the window holds the loop while it is shown.
+    const QList<VLViewControllerPtr> presented = vlPresentedViewControllers(window);
+    VLViewController *root = presented.isEmpty() ? vlRootViewController(window) : presented.last().data();
     if (!root)
         return false;
 

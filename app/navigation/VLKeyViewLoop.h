@@ -7,7 +7,8 @@ class VLViewController;
 // Qt focus is the first responder. The key-view loop of a window is the focus chain of its root
 // controller's key-view roots (the top screen's view, then its overlay view); tabbing past the
 // last key view returns to the root controller's firstValidResponder, Backtab past the first goes
-// to the last.
+// to the last. While a controller is presented over the window (VLWindowPresentation.h), the
+// loop is that controller's.
 
 // The window's root view controller (weak): the one whose firstValidResponder ends the loop.
 void vlSetRootViewController(QWidget *window, VLViewController *controller);

@@ -336,6 +336,22 @@ private slots:
                               QStringLiteral("slide"), QStringLiteral("dissolve")}));
     }
 
+    void onTheRealFrameClock()
+    {
+        DemoWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (int expected : {1, 2}) {
+            QTest::mouseClick(window.top()->continueButton(), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(window.navigation()->canNavigate(), 5000);
+            QCOMPARE(window.top()->objectName(), QStringLiteral("Screen %1").arg(expected));
+            verifyShowsWhole(window, window.top());
+        }
+        QTest::mouseClick(window.top()->startOverButtonWidget(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(window.navigation()->canNavigate(), 5000);
+        QCOMPARE(window.navigation()->viewControllers().size(), 1);
+    }
+
     void interactive()
     {
         if (qEnvironmentVariableIsEmpty("VAULTINE_DEMO_INTERACTIVE"))

@@ -338,6 +338,9 @@ private slots:
         stage.clock.advance(0.016);
         QCOMPARE(vlViewFrame(sheet->view()), QRectF(0, 0, 400, 300));
         QCOMPARE(QApplication::focusWidget(), sheet->fields().first());
+        // Tab stays inside the presented controller.
+        QTest::keyClick(sheet->fields().first(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), sheet->fields().first());
 
         vlDismissViewControllerAnimated(&stage.window, second.data(), true); // not presented: nothing
         QVERIFY(!VLAnimator::animationForKey(sheet->view(), QStringLiteral("overlayPresentingAnimation")));
@@ -349,6 +352,7 @@ private slots:
         QVERIFY(!vlSuperview(sheet->view()));
         QCOMPARE(vlViewFrame(sheet->view()), QRectF(0, 300, 400, 300));
         QCOMPARE(stage.uniformColor(), kColorA);
+        QCOMPARE(QApplication::focusWidget(), stage.a->view()); // the window's first key view
 
         // Free again for the next one.
         vlPresentViewControllerAnimated(&stage.window, second, true);
