@@ -48,8 +48,8 @@ SWAnalyticsTracker::SWAnalyticsTracker(Configuration configuration, QObject *par
       m_abTester(m_configuration.abTester ? *m_configuration.abTester : VLABTester::instance()),
       m_sender(std::make_unique<platform::HttpSender>())
 {
-    // A machine without an identity still gets a per-user client identifier.
-    m_cid = NSStringAdditions::md5Hash(m_environment.serialNumber.value_or(QString()) + m_environment.userName);
+    // A machine without a serial number writes the text for a missing object, as the links do.
+    m_cid = NSStringAdditions::md5Hash(m_environment.serialNumber.value_or(SWNilText) + m_environment.userName);
     m_isBeta = m_environment.buildVersion.toLower().contains(u'b');
     m_enabled = m_defaults.boolValue(SWAnalyticsTrackAppKey);
     m_postponed = !hasDecided();
