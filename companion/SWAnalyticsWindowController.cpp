@@ -35,6 +35,12 @@ SWAnalyticsWindowController *&sharedController()
     return controller;
 }
 
+// Newest first: through the table's model, which the window shows once it is loaded.
+void SWAnalyticsEventInserter(SWAnalyticsEventsModel *events, const QVariantMap &userInfo)
+{
+    events->insertObjectAtArrangedObjectIndex(userInfo, 0);
+}
+
 void loadSharedController()
 {
     SWAnalyticsWindowController::instance();
@@ -157,6 +163,6 @@ void SWAnalyticsWindowController::loadWindow()
 void SWAnalyticsWindowController::analyticsReceived(const QVariantMap &userInfo)
 {
     // Events may be tracked on any thread; the list changes on the interface thread only.
-    QMetaObject::invokeMethod(this, [this, userInfo] { m_eventsArrayController->insertObjectAtArrangedObjectIndex(userInfo, 0); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, userInfo] { SWAnalyticsEventInserter(m_eventsArrayController, userInfo); }, Qt::QueuedConnection);
 }
