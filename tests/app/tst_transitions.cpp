@@ -44,6 +44,14 @@ private:
     QList<bool> *m_ends;
 };
 
+// A content change that shows the new screen at once, animated or not.
+class InstantTransition final : public VLNavigationControllerAnimatedTransitioning
+{
+public:
+    double transitionDuration(const VLTransitionContextPtr &) override { return 0.0; }
+    void animateTransition(const VLTransitionContextPtr &context) override { vlPlaceToViewWithoutAnimation(context); }
+};
+
 // The main window's arrangement: the navigation view fills the content, and above it the
 // overlay root view holds the overlay panel.
 struct Stage
@@ -298,6 +306,49 @@ private slots:
         QVERIFY(!vlSuperview(background));
         QCOMPARE(vlAlphaValue(background), 1.0);
         QCOMPARE(vlViewFrame(stage.panel), QRectF(0, 300 - 63 - 66, 400, 66));
+    }
+
+    void overlayFadesOutlastingTheSpring()
+    {
+        // Equal panel frames: the spring is at rest at once and, beside a content change that
+        // shows at once, ends the navigation on the first frame while the overlay fades still run.
+        Stage stage;
+        stage.b->setOverlayFrame(stage.a->overlayFrame());
+        stage.delegate.factory = [&stage](VLNavigationControllerOperation, VLViewController *, VLViewController *) {
+            return VLNavigationTransitionGroup::groupWithTransitions(
+                {std::make_shared<InstantTransition>(),
+                 VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(stage.panel,
+                                                                                             stage.overlayRoot)});
+        };
+        QWidget *aOverlay = stage.a->overlayView();
+        stage.navigation->pushViewControllerAnimated(stage.b, true);
+        stage.clock.advance(0.016);
+        QVERIFY(stage.navigation->canNavigate());
+        QWidget *bOverlay = stage.b->overlayView();
+
+        // Straight back, animated: B's cut-short fade-in does not link the screen just left.
+        stage.navigation->popViewControllerAnimated(true);
+        stage.clock.advance(0.3, 20);
+        QVERIFY(stage.navigation->canNavigate());
+        QCOMPARE(stage.b->overlayContainer(), nullptr);
+        QCOMPARE(stage.a->overlayContainer(), stage.panel);
+        QCOMPARE(vlSuperview(aOverlay), stage.panel);
+        QCOMPARE(vlAlphaValue(aOverlay), 1.0);
+        QVERIFY(!vlSuperview(bOverlay));
+        QCOMPARE(vlAlphaValue(bOverlay), 1.0);
+
+        // Forth, then back without animation while the fades run: A's overlay stays shown.
+        stage.navigation->pushViewControllerAnimated(stage.b, true);
+        stage.clock.advance(0.016);
+        QVERIFY(stage.navigation->canNavigate());
+        stage.navigation->popViewControllerAnimated(false);
+        stage.clock.advance(0.3, 20);
+        QCOMPARE(vlSuperview(aOverlay), stage.panel);
+        QCOMPARE(vlAlphaValue(aOverlay), 1.0);
+        QCOMPARE(stage.a->overlayContainer(), stage.panel);
+        QVERIFY(!vlSuperview(bOverlay));
+        QCOMPARE(vlAlphaValue(bOverlay), 1.0);
+        QCOMPARE(stage.b->overlayContainer(), nullptr);
     }
 
     void finishedScreenCollapsesThePanel()
