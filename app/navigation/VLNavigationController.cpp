@@ -235,7 +235,8 @@ void VLNavigationController::navigateFromViewControllerToViewControllerAnimatedP
                                                                                     const VLViewControllerPtr &to,
                                                                                     bool animated, bool push)
 {
-    if (!m_viewCreated || !to)
+    // Without its view (its window destroyed it) there is nowhere to show a screen.
+    if (!m_viewCreated || !to || !m_navigationView)
         return;
     m_canNavigate = false;
 
@@ -280,7 +281,7 @@ void VLNavigationController::navigateFromViewControllerToViewControllerAnimatedP
         to->viewDidAppear(animated);
         if (from)
             from->viewDidDisappear(animated);
-        if (QWidget *window = self->navigationView()->hostWindow())
+        if (QWidget *window = self->m_navigationView ? self->m_navigationView->hostWindow() : nullptr)
             vlMakeFirstResponder(window, to->firstValidResponder());
         self->m_canNavigate = true;
     });

@@ -470,6 +470,34 @@ private slots:
         platform::setBeepHandler({});
     }
 
+    void screensKeepTheirViewsWhenTheWindowGoes()
+    {
+        QStringList log;
+        auto navigation = VLViewController::create<VLNavigationController>();
+        auto a = VLViewController::create<RecordingScreen>(QStringLiteral("A"), &log);
+        auto b = VLViewController::create<RecordingScreen>(QStringLiteral("B"), &log, Qt::gray, 1);
+        auto c = VLViewController::create<RecordingScreen>(QStringLiteral("C"), &log);
+        navigation->setViewControllers({a});
+        auto window = std::make_unique<QWidget>();
+        window->resize(400, 300);
+        vlAddSubview(window.get(), navigation->view());
+        navigation->pushViewControllerAnimated(b, false);
+        QPointer<QWidget> shown = b->view();
+        QPointer<QLineEdit> field = b->fields().first();
+        QCOMPARE(vlSuperview(shown), navigation->navigationView());
+
+        window.reset();
+        QVERIFY(shown && field);
+        QVERIFY(!shown->parentWidget());
+        QCOMPARE(b->view(), shown.data());
+        QVERIFY(!navigation->navigationView());
+        // Nowhere to show a screen: requests change nothing on screen and leave navigation free.
+        navigation->pushViewControllerAnimated(c, true);
+        QVERIFY(navigation->canNavigate());
+        QVERIFY(!c->isViewLoaded());
+        QVERIFY(log.filter(QStringLiteral("C.")).isEmpty());
+    }
+
     void delegateIsWeak()
     {
         Harness h;
