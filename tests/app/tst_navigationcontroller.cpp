@@ -70,6 +70,22 @@ struct Harness
     }
 };
 
+// A screen that may offer the transition away from itself.
+class OfferingScreen final : public RecordingScreen
+{
+public:
+    using RecordingScreen::RecordingScreen;
+    std::function<VLAnimatedTransitioningPtr(VLNavigationControllerOperation, VLViewController *)> offer;
+
+    VLAnimatedTransitioningPtr
+    navigationControllerAnimationControllerForOperationToViewController(VLNavigationController *,
+                                                                        VLNavigationControllerOperation operation,
+                                                                        VLViewController *to) override
+    {
+        return offer ? offer(operation, to) : nullptr;
+    }
+};
+
 QStringList names(const QList<VLViewControllerPtr> &controllers)
 {
     QStringList result;
@@ -365,6 +381,43 @@ private slots:
         QCOMPARE(vlSuperview(h.b->view()), h.navigation->navigationView());
         QCOMPARE(vlViewFrame(h.b->view()), vlViewFrame(h.a->view()));
         QVERIFY(!vlSuperview(h.a->view()));
+    }
+
+    void leavingScreenOffersTheTransitionFirst()
+    {
+        Harness h;
+        auto offering = VLViewController::create<OfferingScreen>(QStringLiteral("O"), &h.log);
+        std::shared_ptr<ManualTransition> offered;
+        offering->offer = [&](VLNavigationControllerOperation operation,
+                              VLViewController *to) -> VLAnimatedTransitioningPtr {
+            h.log.append(QStringLiteral("screen.transition(%1,%2)").arg(int(operation)).arg(to->objectName()));
+            if (to != h.b.data())
+                return nullptr; // left to the delegate
+            offered = std::make_shared<ManualTransition>(&h.log);
+            return offered;
+        };
+        h.place();
+        h.stack({h.a, offering});
+
+        // The screen's answer wins; the delegate is not asked.
+        h.navigation->pushViewControllerAnimated(h.b, true);
+        QCOMPARE(h.log, (QStringList{QStringLiteral("delegate.willShow(B,1)"), QStringLiteral("B.willAppear(1)"),
+                                     QStringLiteral("O.willDisappear(1)"), QStringLiteral("screen.transition(0,B)"),
+                                     QStringLiteral("transition.animate")}));
+        QVERIFY(offered);
+        offered->finish();
+        QVERIFY(h.navigation->canNavigate());
+        QVERIFY(h.navigation->popViewControllerAnimated(true));
+        h.finish();
+
+        // No answer from the screen: the delegate decides.
+        h.log.clear();
+        h.navigation->pushViewControllerAnimated(h.c, true);
+        const QStringList asked = h.log.filter(QStringLiteral(".transition("));
+        QCOMPARE(asked, (QStringList{QStringLiteral("screen.transition(0,C)"),
+                                     QStringLiteral("delegate.transition(0,O,C)")}));
+        h.finish();
+        QCOMPARE(h.navigation->topViewController(), VLViewControllerPtr(h.c));
     }
 
     void focusAfterEveryNavigation()
