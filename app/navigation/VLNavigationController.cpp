@@ -31,6 +31,9 @@ VLNavigationController::VLNavigationController(VLViewControllerPtr rootViewContr
 
 VLNavigationController::~VLNavigationController()
 {
+    // The view outlives this object's own part for a moment; it must not call back into it.
+    if (m_navigationView)
+        m_navigationView->setDelegate(nullptr);
     // The screens' views live in the navigation view; they go with their controllers, not with it.
     for (const VLViewControllerPtr &controller : std::as_const(m_viewControllers)) {
         if (controller->isViewLoaded() && controller->view())
