@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPointer>
 #include <QTest>
 
 namespace {
@@ -349,6 +350,23 @@ private slots:
         QVERIFY(!vlSuperview(bOverlay));
         QCOMPARE(vlAlphaValue(bOverlay), 1.0);
         QCOMPARE(stage.b->overlayContainer(), nullptr);
+    }
+
+    void navigationGoesMidTransition()
+    {
+        Stage stage;
+        QPointer<RecordingScreen> b = stage.b.data();
+        stage.navigation->pushViewControllerAnimated(stage.b, true);
+        stage.clock.advance(0.05);
+        QPointer<VLNavigationController> navigation = stage.navigation.data();
+        stage.navigation.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!navigation);
+        // The slide and the spring run out with nobody left to tell.
+        stage.clock.advance(1.0, 60);
+        QCOMPARE(VLAnimator::instance()->runningAnimationCount(), 0);
+        QVERIFY(b && b->view());
+        QVERIFY(!b->view()->parentWidget()); // handed back to its screen, not deleted
     }
 
     void finishedScreenCollapsesThePanel()
