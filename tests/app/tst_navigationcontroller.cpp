@@ -437,7 +437,12 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), h.c->view());
         QCOMPARE(h.navigation->firstValidResponder(), h.c->view());
         QCOMPARE(h.navigation->initialFirstResponder(), h.c->view());
+        h.navigation->popViewControllerAnimated(true);
+        QCOMPARE(h.navigation->navigationView()->nextKeyView(), h.b->fields().first());
+        h.finish();
+        QCOMPARE(QApplication::focusWidget(), h.b->fields().first());
         h.navigation->popToRootViewControllerAnimated(true);
+        QCOMPARE(h.navigation->navigationView()->nextKeyView(), h.a->fields().first());
         h.finish();
         QCOMPARE(QApplication::focusWidget(), h.a->fields().first());
         h.navigation->setViewControllersAnimated({h.a, h.d}, true);
