@@ -682,6 +682,36 @@ private slots:
         ::chmod(QFile::encodeName(source).constData(), 0755);
     }
 
+    void movesToAnotherVolume_data()
+    {
+        QTest::addColumn<quint64>("type");
+        QTest::newRow("move") << quint64(0);
+        QTest::newRow("move across volumes") << quint64(3);
+    }
+
+    void movesToAnotherVolume()
+    {
+        QFETCH(quint64, type);
+        QTemporaryDir other(u"/dev/shm/vaultine-test-XXXXXX"_qs);
+        QTemporaryDir here;
+        struct stat a {}, b {};
+        if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &a) != 0
+            || ::stat(QFile::encodeName(here.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+            QSKIP("no second file system to move to");
+        const QString source = other.path() + u"/tree"_qs;
+        makeTree(source);
+        const auto expected = describe(source);
+        TransferRecorder recorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(source),
+                                                               QUrl::fromLocalFile(here.path() + u"/tree"_qs), 0, type,
+                                                               recorder.handler());
+        QVERIFY(recorder.waitForFinal());
+        QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(describe(here.path() + u"/tree"_qs), expected);
+        QVERIFY(QFileInfo(here.path() + u"/tree/link"_qs).isSymLink());
+        QVERIFY(!QFileInfo::exists(source));
+    }
+
     void failedTransfers()
     {
         QTemporaryDir dir;
