@@ -375,27 +375,33 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
             handler(TransferFailed, nullptr, errorInformation(error));
     };
 
-    if (mode == TransferReplace && platform::fileKindAtPath(destinationPath) != FileKind::Missing) {
-        if (const int error = platform::removeItemAtPath(destinationPath)) {
-            fail(VLError::posix(error));
-            return;
-        }
-    }
     if (type > TransferCopyWithProgress) {
+        // Nothing to transfer, so nothing is removed either.
         if (handler)
             handler(TransferFinished, nullptr, destinationInformation(destinationPath));
         return;
     }
 
+    // Everything is checked before a replaced destination goes: a missing source, or a
+    // destination that is the source, inside it or around it, must not cost the user an item.
     int kindError = 0;
     const FileKind kind = platform::fileKindAtPath(sourcePath, &kindError);
     if (kind == FileKind::Missing || sourcePath.isEmpty() || destinationPath.isEmpty()) {
         fail(VLError::posix(kindError ? kindError : ENOENT));
         return;
     }
-    if (sourcePath == destinationPath || destinationPath.startsWith(sourcePath + u'/')) {
-        fail(VLError::posix(EINVAL)); // into itself
+    const bool intoItself = destinationPath.startsWith(sourcePath + u'/');
+    const bool replacesSource = mode == TransferReplace
+        && (sourcePath == destinationPath || sourcePath.startsWith(destinationPath + u'/') || destinationPath == u"/");
+    if (intoItself || replacesSource) {
+        fail(VLError::posix(EINVAL));
         return;
+    }
+    if (mode == TransferReplace && platform::fileKindAtPath(destinationPath) != FileKind::Missing) {
+        if (const int error = platform::removeItemAtPath(destinationPath)) {
+            fail(VLError::posix(error));
+            return;
+        }
     }
     const bool recreateLinks = type != TransferMoveWithProgress;
     int error = 0;

@@ -497,8 +497,9 @@ private slots:
         // Unknown types only report the end.
         TransferRecorder unknown;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(destination, QUrl::fromLocalFile(dir.path() + u"/x"_qs),
-                                                               0, 9, unknown.handler());
+                                                               KXAdditions::TransferReplace, 9, unknown.handler());
         QCOMPARE(unknown.states(), QList<quint64>{KXAdditions::TransferFinished});
+        QVERIFY(QFileInfo::exists(destination.toLocalFile()));
         QVERIFY(!QFileInfo::exists(dir.path() + u"/x"_qs));
     }
 
@@ -731,6 +732,33 @@ private slots:
                                                                4, inside.handler());
         QCOMPARE(inside.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
+
+        // Replacing must never remove the source itself, or the folder that holds it.
+        for (const QString &target : QStringList{dir.path() + u"/folder"_qs, dir.path()}) {
+            TransferRecorder replacing;
+            KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
+                                                                   QUrl::fromLocalFile(target),
+                                                                   KXAdditions::TransferReplace, 1, replacing.handler());
+            QCOMPARE(replacing.states(), QList<quint64>{KXAdditions::TransferFailed});
+            QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
+        }
+        // Nor does a replace from a missing source remove the destination.
+        TransferRecorder fromNothing;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/none"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
+                                                               KXAdditions::TransferReplace, 0, fromNothing.handler());
+        QCOMPARE(fromNothing.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QCOMPARE(readFile(dir.path() + u"/a.txt"_qs), QByteArray("a"));
+
+        // A free name beside the source itself makes a duplicate.
+        TransferRecorder duplicate;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
+                                                               KXAdditions::TransferFreeName, 1, duplicate.handler());
+        QVERIFY(duplicate.waitForFinal());
+        QCOMPARE(duplicate.last().information.value(KXAdditions::destinationURLKey).toUrl(),
+                 QUrl::fromLocalFile(dir.path() + u"/a 2.txt"_qs));
+        QCOMPARE(readFile(dir.path() + u"/a 2.txt"_qs), QByteArray("a"));
 
         // A missing destination folder.
         TransferRecorder nowhere;
