@@ -42,6 +42,18 @@ VLError errorFor(const platform::HttpResponse &response)
                    {{QStringLiteral("NSLocalizedDescription"), response.errorString}});
 }
 
+void VLEmailSubscriberSuccessHandler(const VLEmailSubscriber::Completion &completion)
+{
+    if (completion)
+        completion(true, VLError());
+}
+
+void VLEmailSubscriberFailureHandler(const VLEmailSubscriber::Completion &completion, const VLError &error)
+{
+    if (completion)
+        completion(false, error);
+}
+
 } // namespace
 
 VLEmailSubscriber::VLEmailSubscriber(QUrl backend, std::optional<SWTrackingEnvironment> environment, QObject *parent)
@@ -74,12 +86,11 @@ void VLEmailSubscriber::subscribeMailWithCompletion(const QString &email, Comple
 {
     m_manager->send(platform::HttpRequest(signUpURL(email)), this,
                     [completion = std::move(completion)](const platform::HttpResponse &response) {
-                        if (!completion)
-                            return;
+                        // Any 2xx answer is accepted; its body is ignored.
                         if (response.succeeded())
-                            completion(true, VLError());
+                            VLEmailSubscriberSuccessHandler(completion);
                         else
-                            completion(false, errorFor(response));
+                            VLEmailSubscriberFailureHandler(completion, errorFor(response));
                     });
 }
 

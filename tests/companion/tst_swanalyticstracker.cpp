@@ -347,9 +347,11 @@ private slots:
         m_server->setReply(LocalHttpServer::Reply::delayed(50ms));
         for (int i = 0; i < 6; ++i)
             tracker->trackEvent(QStringLiteral("Workflow"), QString::number(i));
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(), 6, 10000);
+        // The quit hit waits its turn behind the queued ones, within its deadline.
+        tracker->trackSynchronouslyEvent(QStringLiteral("Statistics"), QStringLiteral("App Quit"));
+        QCOMPARE(m_server->requestCount(), 7);
         QCOMPARE(m_server->maximumConcurrent(), 1);
-        QCOMPARE(sentValues("ea"), QList<QByteArray>({"0", "1", "2", "3", "4", "5"}));
+        QCOMPARE(sentValues("ea"), QList<QByteArray>({"0", "1", "2", "3", "4", "5", "App%20Quit"}));
     }
 
     void extraPropertiesGetCopies()
@@ -427,6 +429,52 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(m_server->requestCount(), 3);
         QVERIFY(!m_server->requests().first().query.contains("el="));
+    }
+
+    void clientIdentifier()
+    {
+        QCOMPARE(makeTracker()->cid(), QString::fromLatin1(clientId));
+        // Without a serial number the text for a missing object takes its place.
+        SWTrackingEnvironment environment = testEnvironment();
+        environment.serialNumber.reset();
+        SWAnalyticsTracker::Configuration configuration;
+        configuration.collectEndpoint = m_server->url(QStringLiteral("/collect"));
+        configuration.defaults = m_defaults.get();
+        configuration.abTester = m_tester.get();
+        configuration.environment = environment;
+        const SWAnalyticsTracker tracker(configuration);
+        QCOMPARE(tracker.cid(), QStringLiteral("d724ab89cd4d42afa711a2749f2bee3e")); // md5("(null)alice")
+        QCOMPARE(tracker.analyticsGAID(), QStringLiteral("UA-27182818-4"));
+        QCOMPARE(SWAnalyticsTracker::productionCollectEndpoint.scheme(), QStringLiteral("https"));
+        QCOMPARE(SWAnalyticsTracker::productionCollectEndpoint.path(), QStringLiteral("/collect"));
+    }
+
+    void modalScreensNameTheirEvents()
+    {
+        m_defaults->setValue(SWAnalyticsTrackAppKey, true);
+        const auto tracker = makeTracker();
+        tracker->trackView(QStringLiteral("Main"));
+        tracker->trackModalView(QStringLiteral("Sheet"));
+        tracker->trackModalView(QStringLiteral("Sheet")); // already shown: no second hit
+        tracker->trackEvent(QStringLiteral("Workflow"), QStringLiteral("InSheet"));
+        tracker->switchToModalView(QStringLiteral("Other")); // no hit
+        QCOMPARE(tracker->modalScreens(), QStringList{QStringLiteral("Other")});
+        tracker->trackEvent(QStringLiteral("Workflow"), QStringLiteral("InOther"));
+        tracker->stopTrackingModalView(); // none left: the current screen again
+        QVERIFY(tracker->modalScreens().isEmpty());
+        tracker->trackEvent(QStringLiteral("Workflow"), QStringLiteral("Back"));
+        tracker->trackEventWithParameters({{QStringLiteral("ec"), QStringLiteral("Workflow")},
+                                           {QStringLiteral("ea"), QStringLiteral("Own")},
+                                           {QStringLiteral("cd"), QStringLiteral("Given")}});
+        tracker->trackTimingWithParameters({{QStringLiteral("utc"), QStringLiteral("Jobs")},
+                                            {QStringLiteral("utt"), 1200}});
+
+        QTRY_COMPARE(m_server->requestCount(), 8);
+        QCOMPARE(sentValues("t"), QList<QByteArray>({"appview", "appview", "event", "event", "appview", "event",
+                                                     "event", "timing"}));
+        QCOMPARE(sentValues("cd"), QList<QByteArray>({"Main", "Sheet", "Sheet", "Other", "Main", "Main", "Given", ""}));
+        const QByteArray timing = m_server->requests().last().query;
+        QVERIFY2(!timing.contains("&cd=") && timing.contains("&t=timing&utc=Jobs&utt=1200&sr="), timing.constData());
     }
 
     void purchaseHits()

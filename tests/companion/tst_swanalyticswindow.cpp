@@ -98,6 +98,12 @@ private slots:
         thread->wait();
         QTRY_COMPARE(controller->events().size(), 1);
         QCOMPARE(insertedOn, QThread::currentThread());
+
+        // From the interface thread too, the insertion waits for the event loop.
+        emit SWAnalyticsEvents::center().analyticsEvent({{QStringLiteral("ea"), QStringLiteral("Foreground")}});
+        QCOMPARE(controller->events().size(), 1);
+        QTRY_COMPARE(controller->events().size(), 2);
+        QCOMPARE(controller->events().first().value(QStringLiteral("ea")).toString(), QStringLiteral("Foreground"));
     }
 
     void withoutTheDefaultNoControllerIsMade()
