@@ -135,14 +135,12 @@ quint64 treeSize(const QString &path, const QString &openFailure, const QString 
         return 0;
     }
     using Kind = platform::PhysicalWalk::Kind;
-    for (;;) {
+    while (walk.next()) {
         if (stopRoot) {
             std::lock_guard lock(stopListMutex);
             if (stopList().removeOne(*stopRoot))
                 return 0;
         }
-        if (!walk.next())
-            break;
         const Kind kind = walk.kind();
         if (kind == Kind::DirectoryCycle)
             continue;

@@ -13,7 +13,9 @@ struct PhysicalWalk::Private
 {
     FTS *fts = nullptr;
     FTSENT *entry = nullptr;
-    FTSENT *rootParent = nullptr;
+    // The walk frees its root parent when it ends, so its number is kept here.
+    qint64 rootParentNumber = 0;
+    bool started = false;
     QByteArray root;
 };
 
@@ -45,14 +47,13 @@ bool PhysicalWalk::next()
 {
     if (!d->fts)
         return false;
+    d->started = true;
     for (;;) {
         d->entry = fts_read(d->fts);
         if (!d->entry)
             return false;
         if (d->entry->fts_info == FTS_DOT)
             continue;
-        if (!d->rootParent && d->entry->fts_level == FTS_ROOTLEVEL)
-            d->rootParent = d->entry->fts_parent;
         return true;
     }
 }
@@ -149,17 +150,22 @@ void PhysicalWalk::setParentNumber(qint64 value)
 {
     if (d->entry->fts_parent)
         d->entry->fts_parent->fts_number = long(value);
+    if (d->entry->fts_level == FTS_ROOTLEVEL)
+        d->rootParentNumber = value;
 }
 
 qint64 PhysicalWalk::rootParentNumber() const
 {
-    return d->rootParent ? qint64(d->rootParent->fts_number) : 0;
+    return d->rootParentNumber;
 }
 
 int PhysicalWalk::close()
 {
     if (!d->fts)
         return 0;
+    // glibc's fts_close leaks the root entries of a walk that never read one.
+    if (!d->started)
+        fts_read(d->fts);
     const int result = fts_close(d->fts);
     d->fts = nullptr;
     d->entry = nullptr;
