@@ -27,14 +27,16 @@ public:
             while (it.hasNext())
                 give(it.next());
         }
-        m_active = ::setegid(nobody) == 0 && ::seteuid(nobody) == 0;
+        // Real and effective identity both, so that access() answers for "nobody" too; the saved
+        // identity stays the superuser's, to come back.
+        m_active = ::setresgid(nobody, nobody, 0) == 0 && ::setresuid(nobody, nobody, 0) == 0;
     }
 
     ~UnprivilegedScope()
     {
         if (m_active) {
-            [[maybe_unused]] const int u = ::seteuid(0);
-            [[maybe_unused]] const int g = ::setegid(0);
+            [[maybe_unused]] const int u = ::setresuid(0, 0, 0);
+            [[maybe_unused]] const int g = ::setresgid(0, 0, 0);
         }
     }
 
