@@ -154,7 +154,6 @@ void VLDezerider::work(QString password, const QString &workFolder)
 {
     // Opened without a delegate: a failed opening shows as the extraction's "not opened".
     m_archive->setPassword(password);
-    password.fill(QChar(0));
     m_archive->openArchive(m_archiveURL.toLocalFile());
 
     const QList<VLEncryptedArchiveItemPtr> top = m_archive->childRecordsAtPath(QStringLiteral("/"));
@@ -180,10 +179,10 @@ void VLDezerider::work(QString password, const QString &workFolder)
             m_destinationURL = QUrl::fromLocalFile(target);
         }
     }
-    if (isCancelled())
-        return;
-    m_archive->setDelegate(this);
-    m_archive->extractAllItems(target);
+    if (!isCancelled()) {
+        m_archive->setDelegate(this);
+        m_archive->extractAllItems(target);
+    }
     m_archive->closeArchive();
 }
 

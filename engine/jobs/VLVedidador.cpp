@@ -223,7 +223,6 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
         return;
 
     m_archive->setPassword(password);
-    password.fill(QChar(0));
     m_archive->setPasswordHint(hint);
     if (m_sourceURLs.size() == 1)
         m_archive->setPreview(previewForSource(m_sourceURLs.first()));
