@@ -1,7 +1,7 @@
 #include "engine/files/NBFileSizer.h"
 
 #include "platform/core/Log.h"
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/files/PhysicalWalk.h"
 
 #include <QCoreApplication>
@@ -321,7 +321,7 @@ quint64 NBFileSizer::originalItemSizeAtPath(const QString &path)
 
 void NBFileSizer::fetchItemSizeAtURLCompletionBlock(const QUrl &url, std::function<void(quint64)> completion)
 {
-    platform::interim::dispatchAsync(platform::interim::QueuePriority::Background,
+    platform::dispatchAsync(platform::QueuePriority::Background,
                                      [url, completion = std::move(completion)] {
                                          const quint64 size = itemSizeAtURL(url);
                                          if (completion)

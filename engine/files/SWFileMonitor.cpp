@@ -1,6 +1,6 @@
 #include "engine/files/SWFileMonitor.h"
 
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/files/VnodeEventSource.h"
 
 SWFileMonitorObservationInfo::SWFileMonitorObservationInfo(QUrl url, qint64 flags, SWFileMonitorBlock block)
@@ -69,7 +69,7 @@ void SWFileMonitorObservationInfo::handleEventWithFlags(unsigned long flags, con
     if (m_cancelled->load())
         return;
     if ((flags & static_cast<unsigned long>(m_flags)) && !pause()) {
-        platform::interim::dispatchAsync(platform::interim::QueuePriority::Default,
+        platform::dispatchAsync(platform::QueuePriority::Default,
                                          [block = m_block, cancelled = m_cancelled, flags, path] {
                                              if (!cancelled->load())
                                                  block(flags, path);

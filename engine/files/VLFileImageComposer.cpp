@@ -1,7 +1,7 @@
 #include "engine/files/VLFileImageComposer.h"
 
 #include "engine/files/VLPathComponents.h"
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/files/ThemeIcons.h"
 
 #include <QFileInfo>
@@ -124,7 +124,7 @@ QImage VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(const QL
 void VLFileImageComposer::composeImageFromURLsWithImageSizeCompletionBlock(const QList<QUrl> &urls, QSize size,
                                                                            std::function<void(const QImage &)> completion)
 {
-    platform::interim::dispatchAsync(platform::interim::QueuePriority::Background,
+    platform::dispatchAsync(platform::QueuePriority::Background,
                                      [urls, size, completion = std::move(completion)] {
                                          const QImage image = composeImageFromURLsWithImageSize(urls, size);
                                          if (completion)

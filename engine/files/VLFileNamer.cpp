@@ -2,7 +2,7 @@
 
 #include "engine/files/NBFileSizer.h"
 #include "engine/files/VLPathComponents.h"
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 
 QString VLFileNamer::titleForURLs(const QList<QUrl> &urls)
 {
@@ -22,7 +22,7 @@ QString VLFileNamer::sizeForURLs(const QList<QUrl> &urls)
 
 void VLFileNamer::sizeForURLsCompletionBlock(const QList<QUrl> &urls, std::function<void(const QString &)> completion)
 {
-    platform::interim::dispatchAsync(platform::interim::QueuePriority::Background,
+    platform::dispatchAsync(platform::QueuePriority::Background,
                                      [urls, completion = std::move(completion)] {
                                          const QString size = sizeForURLs(urls);
                                          if (completion)

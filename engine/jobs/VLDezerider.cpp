@@ -5,7 +5,7 @@
 #include "engine/jobs/VLJobChronometer.h"
 #include "engine/jobs/VLJobServices.h"
 #include "platform/core/BundleInfo.h"
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 
 #include <QDir>
 
@@ -107,7 +107,7 @@ void VLDezerider::decryptWithPassword(const QString &password)
         std::lock_guard lock(m_stateMutex);
         m_running = true;
     }
-    platform::interim::dispatchAsync(platform::interim::QueuePriority::Background,
+    platform::dispatchAsync(platform::QueuePriority::Background,
                                      [self = shared_from_this(), password, folder]() mutable {
                                          self->work(std::move(password), folder);
                                          self->workerStopped();

@@ -7,7 +7,7 @@
 #include "engine/jobs/VLJobServices.h"
 #include "engine/metadata/VLPNGRepresentation.h"
 #include "platform/core/BundleInfo.h"
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 
 #include <QDir>
 #include <QSet>
@@ -116,7 +116,7 @@ void VLVedidador::encryptWithPasswordHint(const QString &password, const QString
         m_destinationURL = QUrl::fromLocalFile(folder + u'/' + outputNameForSourceURLs(m_sourceURLs));
         m_running = true;
     }
-    platform::interim::dispatchAsync(platform::interim::QueuePriority::Background,
+    platform::dispatchAsync(platform::QueuePriority::Background,
                                      [self = shared_from_this(), password, hint, rootPath]() mutable {
                                          self->work(std::move(password), hint, rootPath);
                                          self->workerStopped();

@@ -1,7 +1,7 @@
 #include "platform/files/VnodeEventSource.h"
 
 #include "platform/core/Log.h"
-#include "platform/files/InterimQueues.h"
+#include "platform/dispatch/Dispatch.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -233,7 +233,7 @@ void VnodeEventSource::Private::post(const std::shared_ptr<VnodeEventSource> &se
             return;
         d.scheduled = true;
     }
-    interim::dispatchAsync(interim::QueuePriority::Default, [self] { drain(self); });
+    dispatchAsync(QueuePriority::Default, [self] { drain(self); });
 }
 
 void VnodeEventSource::Private::drain(const std::shared_ptr<VnodeEventSource> &self)
@@ -385,7 +385,7 @@ void VnodeEventSource::resume()
             schedule = d->scheduled = true;
     }
     if (schedule)
-        interim::dispatchAsync(interim::QueuePriority::Default, [self = shared_from_this()] { Private::drain(self); });
+        dispatchAsync(QueuePriority::Default, [self = shared_from_this()] { Private::drain(self); });
 }
 
 void VnodeEventSource::cancel()
