@@ -253,5 +253,9 @@ void VLDezerider::chronometerDidUpdateRemainingTime(VLInterimChronometer *chrono
     if (chronometer != m_chronometer.get())
         return;
     const QString text = chronometer->remainingTimeString();
-    send([this, &text](VLDezeriderDelegate *d) { d->dezeriderDidUpdateEstimationTime(this, text); });
+    send([this, &text, chronometer](VLDezeriderDelegate *d) {
+        // A tick that raced the end of the job stays silent.
+        if (chronometer->isMeasuring())
+            d->dezeriderDidUpdateEstimationTime(this, text);
+    });
 }

@@ -298,5 +298,9 @@ void VLVedidador::chronometerDidUpdateRemainingTime(VLInterimChronometer *chrono
     if (chronometer != m_chronometer.get())
         return;
     const QString text = chronometer->remainingTimeString();
-    send([this, &text](VLVedidadorDelegate *d) { d->vedidadorDidUpdateEstimationTime(this, text); });
+    send([this, &text, chronometer](VLVedidadorDelegate *d) {
+        // A tick that raced the end of the job stays silent.
+        if (chronometer->isMeasuring())
+            d->vedidadorDidUpdateEstimationTime(this, text);
+    });
 }
