@@ -37,17 +37,16 @@ QStringList &stopList()
 constexpr quint64 blockUnit = 512;
 constexpr qint64 largeEntry = qint64(1) << 41; // 2 TiB
 
-constexpr std::array<quint64, 5> decimalDivisors = {1000ull, 1000000ull, 1000000000ull, 1000000000000ull,
-                                                    1000000000000000ull};
-constexpr std::array<quint64, 5> binaryDivisors = {1024ull, 1048576ull, 1073741824ull, 1099511627776ull,
-                                                   1125899906842624ull};
+constexpr std::array<quint64, 5> decimalDivisors = {
+    1000ull, 1000000ull, 1000000000ull, 1000000000000ull, 1000000000000000ull};
+constexpr std::array<quint64, 5> binaryDivisors = {
+    1024ull, 1048576ull, 1073741824ull, 1099511627776ull, 1125899906842624ull};
 constexpr char unitLetters[] = "KMGTPE";
 
 // Units of the size texts, as the translations know them.
-constexpr std::array<const char *, 5> unitTexts = {
-    QT_TRANSLATE_NOOP("Localizable", "KB"), QT_TRANSLATE_NOOP("Localizable", "MB"),
-    QT_TRANSLATE_NOOP("Localizable", "GB"), QT_TRANSLATE_NOOP("Localizable", "TB"),
-    QT_TRANSLATE_NOOP("Localizable", "PB")};
+constexpr std::array<const char *, 5> unitTexts = {QT_TRANSLATE_NOOP("Localizable", "KB"),
+    QT_TRANSLATE_NOOP("Localizable", "MB"), QT_TRANSLATE_NOOP("Localizable", "GB"),
+    QT_TRANSLATE_NOOP("Localizable", "TB"), QT_TRANSLATE_NOOP("Localizable", "PB")};
 
 QString localized(const char *key)
 {
@@ -188,7 +187,9 @@ quint64 directorySize(int directoryFd)
     while (const dirent *entry = readdir(directory)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        struct stat status {};
+        struct stat status
+        {
+        };
         if (fstatat(dirfd(directory), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             logAttributeError(errno);
             break;
@@ -218,8 +219,8 @@ QString NBSizeFormatter::stringFromNumber(double value) const
         return {};
     // to_chars rounds the exact binary value, ties to even, independent of the C locale.
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                      m_maximumFractionDigits);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, m_maximumFractionDigits);
     if (result.ec != std::errc())
         return {};
     const QString text = QString::fromLatin1(buffer, result.ptr - buffer);
@@ -297,7 +298,9 @@ quint64 NBFileSizer::itemSizeAtPath(const QString &path)
 quint64 NBFileSizer::alternativeItemSizeAtPath(const QString &path)
 {
     const QByteArray encoded = QFile::encodeName(path);
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (encoded.isEmpty() || ::lstat(encoded.constData(), &status) != 0) {
         logAttributeError(encoded.isEmpty() ? ENOENT : errno);
         return 0;
@@ -321,12 +324,11 @@ quint64 NBFileSizer::originalItemSizeAtPath(const QString &path)
 
 void NBFileSizer::fetchItemSizeAtURLCompletionBlock(const QUrl &url, std::function<void(quint64)> completion)
 {
-    platform::dispatchAsync(platform::QueuePriority::Background,
-                                     [url, completion = std::move(completion)] {
-                                         const quint64 size = itemSizeAtURL(url);
-                                         if (completion)
-                                             completion(size);
-                                     });
+    platform::dispatchAsync(platform::QueuePriority::Background, [url, completion = std::move(completion)] {
+        const quint64 size = itemSizeAtURL(url);
+        if (completion)
+            completion(size);
+    });
 }
 
 void NBFileSizer::restorePathsToBeStopped()

@@ -22,10 +22,9 @@ QString VLFileNamer::sizeForURLs(const QList<QUrl> &urls)
 
 void VLFileNamer::sizeForURLsCompletionBlock(const QList<QUrl> &urls, std::function<void(const QString &)> completion)
 {
-    platform::dispatchAsync(platform::QueuePriority::Background,
-                                     [urls, completion = std::move(completion)] {
-                                         const QString size = sizeForURLs(urls);
-                                         if (completion)
-                                             completion(size);
-                                     });
+    platform::dispatchAsync(platform::QueuePriority::Background, [urls, completion = std::move(completion)] {
+        const QString size = sizeForURLs(urls);
+        if (completion)
+            completion(size);
+    });
 }

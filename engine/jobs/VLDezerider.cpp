@@ -107,11 +107,11 @@ void VLDezerider::decryptWithPassword(const QString &password)
         std::lock_guard lock(m_stateMutex);
         m_running = true;
     }
-    platform::dispatchAsync(platform::QueuePriority::Background,
-                                     [self = shared_from_this(), password, folder]() mutable {
-                                         self->work(std::move(password), folder);
-                                         self->workerStopped();
-                                     });
+    platform::dispatchAsync(
+        platform::QueuePriority::Background, [self = shared_from_this(), password, folder]() mutable {
+            self->work(std::move(password), folder);
+            self->workerStopped();
+        });
 }
 
 void VLDezerider::cancel()
@@ -236,8 +236,8 @@ void VLDezerider::encryptedArchiveOperationError(VLEncryptedArchive *archive, co
     send([this, &error](VLDezeriderDelegate *d) { d->dezeriderDidFailedWithError(this, error); });
 }
 
-void VLDezerider::encryptedArchiveHMACMismatch(VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &,
-                                               quint64 &action)
+void VLDezerider::encryptedArchiveHMACMismatch(
+    VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &, quint64 &action)
 {
     if (archive != m_archive.get())
         return;

@@ -69,8 +69,8 @@ public:
     void encryptedArchiveFinishedOperation(VLEncryptedArchive *archive, const QVariantMap &info) override;
     void encryptedArchiveOperationProgress(VLEncryptedArchive *archive, const QVariantMap &info, bool &cancel) override;
     void encryptedArchiveOperationError(VLEncryptedArchive *archive, const QVariantMap &info) override;
-    void encryptedArchiveHMACMismatch(VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &item,
-                                      quint64 &action) override;
+    void encryptedArchiveHMACMismatch(
+        VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &item, quint64 &action) override;
     void chronometerDidUpdateRemainingTime(VLInterimChronometer *chronometer, double seconds) override;
 
 private:

@@ -41,10 +41,13 @@ void VLInterimChronometer::recalculateTime()
 
 void VLInterimChronometer::start()
 {
-    QMetaObject::invokeMethod(this, [this] {
-        if (m_valid.load())
-            m_timer.start();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_valid.load())
+                m_timer.start();
+        },
+        Qt::QueuedConnection);
 }
 
 void VLInterimChronometer::stop()
@@ -59,7 +62,8 @@ void VLInterimChronometer::stop()
     if (thread() == QThread::currentThread())
         m_timer.stop();
     else
-        QMetaObject::invokeMethod(this, [this] { m_timer.stop(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_timer.stop(); }, Qt::QueuedConnection);
 }
 
 QString VLInterimChronometer::transformedTimeFromSeconds(quint64 seconds)

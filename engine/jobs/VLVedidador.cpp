@@ -24,12 +24,10 @@ QString bundleDomain()
 // Packages keep their icon as the preview; on this platform that is known by the extension.
 bool isBundleOrPackageExtension(const QString &extension)
 {
-    static const QSet<QString> packages = {
-        QStringLiteral("app"),       QStringLiteral("appex"),      QStringLiteral("bundle"),
-        QStringLiteral("framework"), QStringLiteral("plugin"),     QStringLiteral("kext"),
-        QStringLiteral("rtfd"),      QStringLiteral("pkg"),        QStringLiteral("mpkg"),
-        QStringLiteral("xcodeproj"), QStringLiteral("xcworkspace"), QStringLiteral("playground"),
-        QStringLiteral("key"),       QStringLiteral("pages"),      QStringLiteral("numbers"),
+    static const QSet<QString> packages = {QStringLiteral("app"), QStringLiteral("appex"), QStringLiteral("bundle"),
+        QStringLiteral("framework"), QStringLiteral("plugin"), QStringLiteral("kext"), QStringLiteral("rtfd"),
+        QStringLiteral("pkg"), QStringLiteral("mpkg"), QStringLiteral("xcodeproj"), QStringLiteral("xcworkspace"),
+        QStringLiteral("playground"), QStringLiteral("key"), QStringLiteral("pages"), QStringLiteral("numbers"),
         QStringLiteral("photoslibrary")};
     return packages.contains(extension.toLower());
 }
@@ -71,7 +69,8 @@ QString VLVedidador::outputNameForSourceURLs(const QList<QUrl> &sourceURLs)
 {
     if (sourceURLs.size() >= 2)
         return QStringLiteral("Encrypted Archive.vault");
-    const QString name = sourceURLs.isEmpty() ? QString() : VLPathComponents::lastPathComponent(sourceURLs.first().toLocalFile());
+    const QString name =
+        sourceURLs.isEmpty() ? QString() : VLPathComponents::lastPathComponent(sourceURLs.first().toLocalFile());
     return VLPathComponents::deletingPathExtension(name) + QStringLiteral(".vault");
 }
 
@@ -116,11 +115,11 @@ void VLVedidador::encryptWithPasswordHint(const QString &password, const QString
         m_destinationURL = QUrl::fromLocalFile(folder + u'/' + outputNameForSourceURLs(m_sourceURLs));
         m_running = true;
     }
-    platform::dispatchAsync(platform::QueuePriority::Background,
-                                     [self = shared_from_this(), password, hint, rootPath]() mutable {
-                                         self->work(std::move(password), hint, rootPath);
-                                         self->workerStopped();
-                                     });
+    platform::dispatchAsync(
+        platform::QueuePriority::Background, [self = shared_from_this(), password, hint, rootPath]() mutable {
+            self->work(std::move(password), hint, rootPath);
+            self->workerStopped();
+        });
 }
 
 void VLVedidador::cancel()
@@ -232,7 +231,8 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
 std::optional<QByteArray> VLVedidador::previewForSource(const QUrl &source) const
 {
     bool typeIcon = false;
-    const QImage image = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({source}, QSize(128, 128), &typeIcon);
+    const QImage image =
+        VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({source}, QSize(128, 128), &typeIcon);
     if (image.isNull())
         return std::nullopt;
     if (typeIcon && !isBundleOrPackageExtension(VLPathComponents::pathExtension(source.toLocalFile())))

@@ -29,7 +29,9 @@ public:
         bool sameVolume = false; // do not cross into other file systems
     };
 
-    explicit PhysicalWalk(const QString &path) : PhysicalWalk(path, Options{}) {}
+    explicit PhysicalWalk(const QString &path)
+        : PhysicalWalk(path, Options{})
+    {}
     PhysicalWalk(const QString &path, Options options);
     ~PhysicalWalk();
     PhysicalWalk(const PhysicalWalk &) = delete;
@@ -46,9 +48,9 @@ public:
     Kind kind() const;
     QString path() const;
     int level() const;
-    int error() const;             // errno of an error, unreadable or status-less entry
+    int error() const; // errno of an error, unreadable or status-less entry
     bool hasStatus() const;
-    qint64 logicalSize() const;    // st_size
+    qint64 logicalSize() const;     // st_size
     qint64 allocatedBlocks() const; // st_blocks, 512-byte units
     qint64 preferredBlockSize() const;
     qint64 linkCount() const;

@@ -32,8 +32,8 @@ namespace platform {
 namespace {
 
 // One mask for every watch: inotify merges watches of the same inode into one, so they must agree.
-constexpr uint32_t watchMask = IN_ATTRIB | IN_MODIFY | IN_MOVE_SELF | IN_DELETE_SELF | IN_CREATE | IN_DELETE
-    | IN_MOVED_FROM | IN_MOVED_TO;
+constexpr uint32_t watchMask =
+    IN_ATTRIB | IN_MODIFY | IN_MOVE_SELF | IN_DELETE_SELF | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 
 // What the kernel said, before it is turned into vnode bits with the item's state.
 enum Raw : unsigned {
@@ -117,7 +117,8 @@ public:
         std::lock_guard lock(m_mutex);
         const int wd = inotify_add_watch(m_fd, procPath(fd).constData(), watchMask);
         if (wd < 0) {
-            log(QStringLiteral("Warning! cannot watch %1: %2").arg(QString::number(fd), QString::fromLocal8Bit(std::strerror(errno))));
+            log(QStringLiteral("Warning! cannot watch %1: %2")
+                    .arg(QString::number(fd), QString::fromLocal8Bit(std::strerror(errno))));
             return -1;
         }
         m_gone.remove(wd);
@@ -136,8 +137,8 @@ public:
         if (it == m_subscribers.end())
             return;
         m_subscribers.erase(it);
-        const bool stillUsed = std::any_of(m_subscribers.begin(), m_subscribers.end(),
-                                           [wd](const auto &entry) { return entry.first == wd; });
+        const bool stillUsed = std::any_of(
+            m_subscribers.begin(), m_subscribers.end(), [wd](const auto &entry) { return entry.first == wd; });
         if (stillUsed)
             return;
         if (!m_gone.remove(wd))
@@ -149,7 +150,8 @@ private:
         : m_fd(inotify_init1(IN_CLOEXEC))
     {
         if (m_fd < 0) {
-            log(QStringLiteral("Warning! inotify is not available: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            log(QStringLiteral("Warning! inotify is not available: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
             return;
         }
         std::thread(&Notifier::run, this).detach();
@@ -163,7 +165,8 @@ private:
             if (length < 0) {
                 if (errno == EINTR)
                     continue;
-                log(QStringLiteral("Warning! reading inotify failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+                log(QStringLiteral("Warning! reading inotify failed: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
                 return;
             }
             for (ssize_t offset = 0; offset < length;) {
@@ -277,7 +280,9 @@ unsigned long VnodeEventSource::Private::translate(unsigned raw)
     if (raw & RawUnmount)
         events |= Revoke;
 
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(fd, &status) == 0) {
         if ((raw & RawModify) && status.st_size > lastSize)
             events |= Extend;
@@ -332,8 +337,7 @@ void VnodeEventSource::Private::watchParent(const std::shared_ptr<VnodeEventSour
 
 VnodeEventSource::VnodeEventSource(std::unique_ptr<Private> dd)
     : d(std::move(dd))
-{
-}
+{}
 
 VnodeEventSource::~VnodeEventSource()
 {
@@ -349,7 +353,9 @@ std::shared_ptr<VnodeEventSource> VnodeEventSource::create(const QString &path, 
     const int fd = ::open(QFile::encodeName(path).constData(), O_PATH | O_CLOEXEC);
     if (fd < 0)
         return {};
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(fd, &status) != 0) {
         ::close(fd);
         return {};
@@ -425,7 +431,9 @@ QString VnodeEventSource::currentPath() const
         return {};
     QByteArray path(target, length);
     // The kernel marks an unlinked item's path; what is left is the last path it had.
-    struct stat status {};
+    struct stat status
+    {
+    };
     static const QByteArray deletedMark = " (deleted)";
     if (::fstat(d->fd, &status) == 0 && status.st_nlink == 0 && path.endsWith(deletedMark))
         path.chop(deletedMark.size());

@@ -126,10 +126,14 @@ void tst_SWFileMonitor::renameFollowsTheItem_data()
 {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
-    QTest::newRow("file renamed in place") << "a/file.txt" << "a/renamed.txt";
-    QTest::newRow("file moved to another folder") << "a/file.txt" << "b/file.txt";
-    QTest::newRow("folder renamed") << "a/inner" << "a/outer";
-    QTest::newRow("folder moved to another folder") << "a/inner" << "b/inner";
+    QTest::newRow("file renamed in place") << "a/file.txt"
+                                           << "a/renamed.txt";
+    QTest::newRow("file moved to another folder") << "a/file.txt"
+                                                  << "b/file.txt";
+    QTest::newRow("folder renamed") << "a/inner"
+                                    << "a/outer";
+    QTest::newRow("folder moved to another folder") << "a/inner"
+                                                    << "b/inner";
 }
 
 void tst_SWFileMonitor::renameFollowsTheItem()
@@ -160,7 +164,8 @@ void tst_SWFileMonitor::writesAreReported()
     SWFileMonitor monitor;
     Recorder file;
     Recorder folder;
-    QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(QStringLiteral("a/file.txt"))), file.block()));
+    QVERIFY(
+        monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(QStringLiteral("a/file.txt"))), file.block()));
     QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(QStringLiteral("b"))), folder.block()));
 
     QVERIFY(writeFile(path(QStringLiteral("a/file.txt")), " grown", QIODevice::Append));
@@ -215,7 +220,8 @@ void tst_SWFileMonitor::replacedItemIsWatchedAgain()
     QVERIFY(monitor.startObservationOfURLWithBlock(url, recorder.block()));
     QVERIFY(writeFile(path(QStringLiteral("a/.file.txt.new")), "replacement"));
     QVERIFY(::rename(QFile::encodeName(path(QStringLiteral("a/.file.txt.new"))).constData(),
-                     QFile::encodeName(target).constData()) == 0);
+                QFile::encodeName(target).constData())
+        == 0);
     QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventDelete), target);
     QTRY_VERIFY(monitor.observationInfoByURL().value(url)->isValid());
 
@@ -295,7 +301,8 @@ void tst_SWFileMonitor::maskFiltersEvents()
     SWFileMonitor monitor;
     Recorder recorder;
     const QString file = path(QStringLiteral("a/file.txt"));
-    QVERIFY(monitor.startObservationOfURLFlagsWithBlock(QUrl::fromLocalFile(file), SWFileMonitorEventRename, recorder.block()));
+    QVERIFY(monitor.startObservationOfURLFlagsWithBlock(
+        QUrl::fromLocalFile(file), SWFileMonitorEventRename, recorder.block()));
     QVERIFY(writeFile(file, " write", QIODevice::Append));
     QVERIFY(QFile::rename(file, path(QStringLiteral("b/file.txt"))));
     QTRY_VERIFY(recorder.has(SWFileMonitorEventRename));

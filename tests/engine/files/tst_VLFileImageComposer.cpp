@@ -93,39 +93,44 @@ void tst_VLFileImageComposer::containerFileGetsTheContainerImage()
     QVERIFY(!reference.isNull());
 
     bool flag = true;
-    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({url(QStringLiteral("a.vault"))}, QSize(128, 128), &flag),
-             reference);
+    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
+                 {url(QStringLiteral("a.vault"))}, QSize(128, 128), &flag),
+        reference);
     QVERIFY(flag); // left alone
     flag = false;
-    VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({url(QStringLiteral("a.vault"))}, QSize(128, 128), &flag);
+    VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
+        {url(QStringLiteral("a.vault"))}, QSize(128, 128), &flag);
     QVERIFY(!flag);
 
     // Only the exact lower-case extension, and only a single item.
-    const QImage upper = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({url(QStringLiteral("a.VAULT"))},
-                                                                                          QSize(128, 128), &flag);
+    const QImage upper = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
+        {url(QStringLiteral("a.VAULT"))}, QSize(128, 128), &flag);
     QVERIFY(flag);
     QVERIFY(upper != reference);
     QVERIFY(VLFileImageComposer::composeImageFromURLsWithImageSize(
                 {url(QStringLiteral("a.vault")), url(QStringLiteral("a.vault"))}, QSize(128, 128))
-            != reference);
+        != reference);
 }
 
 void tst_VLFileImageComposer::imageIsTwiceTheRequestedSize()
 {
-    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSize({url(QStringLiteral("notes.txt"))}, QSize(128, 128)).size(),
-             QSize(256, 256));
-    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSize({url(QStringLiteral("folder"))}, QSize(40, 30)).size(),
-             QSize(80, 60));
+    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSize({url(QStringLiteral("notes.txt"))}, QSize(128, 128))
+                 .size(),
+        QSize(256, 256));
+    QCOMPARE(
+        VLFileImageComposer::composeImageFromURLsWithImageSize({url(QStringLiteral("folder"))}, QSize(40, 30)).size(),
+        QSize(80, 60));
 }
 
 void tst_VLFileImageComposer::upToFourPicturesStackFirstInFront()
 {
     const QList<QUrl> urls = {image(QStringLiteral("1.png"), Qt::red), image(QStringLiteral("2.png"), Qt::green),
-                              image(QStringLiteral("3.png"), Qt::blue), image(QStringLiteral("4.png"), Qt::yellow),
-                              image(QStringLiteral("5.png"), Qt::magenta), image(QStringLiteral("6.png"), Qt::cyan)};
+        image(QStringLiteral("3.png"), Qt::blue), image(QStringLiteral("4.png"), Qt::yellow),
+        image(QStringLiteral("5.png"), Qt::magenta), image(QStringLiteral("6.png"), Qt::cyan)};
     bool typeIcon = true;
-    const QImage composed = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(128, 128), &typeIcon)
-                                .convertToFormat(QImage::Format_ARGB32);
+    const QImage composed =
+        VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(128, 128), &typeIcon)
+            .convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(composed.size(), QSize(256, 256));
     QVERIFY(!typeIcon);
 
@@ -171,8 +176,10 @@ void tst_VLFileImageComposer::typeIconFlag_data()
     QTest::newRow("a text file") << QStringList{QStringLiteral("notes.txt")} << true;
     QTest::newRow("an image") << QStringList{QStringLiteral("1.png")} << false;
     QTest::newRow("the last decides") << QStringList{QStringLiteral("1.png"), QStringLiteral("folder")} << true;
-    QTest::newRow("the last decides, image last") << QStringList{QStringLiteral("folder"), QStringLiteral("1.png")} << false;
-    QTest::newRow("a missing item is skipped") << QStringList{QStringLiteral("missing"), QStringLiteral("1.png")} << false;
+    QTest::newRow("the last decides, image last")
+        << QStringList{QStringLiteral("folder"), QStringLiteral("1.png")} << false;
+    QTest::newRow("a missing item is skipped")
+        << QStringList{QStringLiteral("missing"), QStringLiteral("1.png")} << false;
 }
 
 void tst_VLFileImageComposer::typeIconFlag()
@@ -184,7 +191,8 @@ void tst_VLFileImageComposer::typeIconFlag()
     for (const QString &name : std::as_const(names))
         urls << url(name);
     bool flag = !typeIcon;
-    const QImage composed = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(64, 64), &flag);
+    const QImage composed =
+        VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(64, 64), &flag);
     QCOMPARE(flag, typeIcon);
     // Whatever was found is drawn in front, where the first picture goes.
     QVERIFY(composed.pixelColor(64, 64).alpha() > 0);
@@ -215,8 +223,11 @@ void tst_VLFileImageComposer::thumbnailKeepsItsProportions()
     QCOMPARE(icon.size(), QSize(256, 256));
     QCOMPARE(icon.pixelColor(128, 10).alpha(), 0);
     QCOMPARE(icon.pixelColor(128, 128), QColor(Qt::blue));
-    QVERIFY(VLFileImageComposer::imageWithPreviewOfURLOfSizeAsIcon(url(QStringLiteral("notes.txt")), QSize(256, 256), true).isNull());
-    QVERIFY(VLFileImageComposer::imageWithPreviewOfURLOfSizeAsIcon(url(QStringLiteral("folder")), QSize(256, 256), true).isNull());
+    QVERIFY(
+        VLFileImageComposer::imageWithPreviewOfURLOfSizeAsIcon(url(QStringLiteral("notes.txt")), QSize(256, 256), true)
+            .isNull());
+    QVERIFY(VLFileImageComposer::imageWithPreviewOfURLOfSizeAsIcon(url(QStringLiteral("folder")), QSize(256, 256), true)
+                .isNull());
 }
 
 void tst_VLFileImageComposer::completionRunsInTheBackground()

@@ -31,7 +31,8 @@ public:
         VLError error;
     };
 
-    static Event make(Kind kind, float progress = 0, const QString &text = {}, const QUrl &url = {}, const VLError &error = {})
+    static Event make(
+        Kind kind, float progress = 0, const QString &text = {}, const QUrl &url = {}, const VLError &error = {})
     {
         Event event;
         event.kind = kind;
@@ -66,16 +67,37 @@ public:
     int count() const { return int(events().size()); }
 
     void vedidadorDidStartedWithURLs(VLVedidador *, const QList<QUrl> &) override { add(make(Kind::Started)); }
-    void vedidadorDidFailedWithError(VLVedidador *, const VLError &error) override { add(make(Kind::Failed, 0, {}, {}, error)); }
-    void vedidadorDidFinishedWithResultURL(VLVedidador *, const QUrl &url) override { add(make(Kind::Finished, 0, {}, url)); }
+    void vedidadorDidFailedWithError(VLVedidador *, const VLError &error) override
+    {
+        add(make(Kind::Failed, 0, {}, {}, error));
+    }
+    void vedidadorDidFinishedWithResultURL(VLVedidador *, const QUrl &url) override
+    {
+        add(make(Kind::Finished, 0, {}, url));
+    }
     void vedidadorDidUpdateProgress(VLVedidador *, float progress) override { progressed(progress); }
-    void vedidadorDidUpdateEstimationTime(VLVedidador *, const QString &text) override { add(make(Kind::Estimation, 0, text)); }
+    void vedidadorDidUpdateEstimationTime(VLVedidador *, const QString &text) override
+    {
+        add(make(Kind::Estimation, 0, text));
+    }
 
-    void dezeriderDidStartedWithArchiveURL(VLDezerider *, const QUrl &url) override { add(make(Kind::Started, 0, {}, url)); }
-    void dezeriderDidFailedWithError(VLDezerider *, const VLError &error) override { add(make(Kind::Failed, 0, {}, {}, error)); }
-    void dezeriderDidFinishedWithResultURL(VLDezerider *, const QUrl &url) override { add(make(Kind::Finished, 0, {}, url)); }
+    void dezeriderDidStartedWithArchiveURL(VLDezerider *, const QUrl &url) override
+    {
+        add(make(Kind::Started, 0, {}, url));
+    }
+    void dezeriderDidFailedWithError(VLDezerider *, const VLError &error) override
+    {
+        add(make(Kind::Failed, 0, {}, {}, error));
+    }
+    void dezeriderDidFinishedWithResultURL(VLDezerider *, const QUrl &url) override
+    {
+        add(make(Kind::Finished, 0, {}, url));
+    }
     void dezeriderDidUpdateProgress(VLDezerider *, float progress) override { progressed(progress); }
-    void dezeriderDidUpdateEstimationTime(VLDezerider *, const QString &text) override { add(make(Kind::Estimation, 0, text)); }
+    void dezeriderDidUpdateEstimationTime(VLDezerider *, const QString &text) override
+    {
+        add(make(Kind::Estimation, 0, text));
+    }
 
 private:
     void progressed(float progress)
@@ -126,8 +148,8 @@ inline QByteArray noise(qsizetype size, quint32 seed)
 inline QStringList describeTree(const QString &root)
 {
     QStringList lines;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(
+        root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     QStringList paths;
     while (it.hasNext())
         paths << it.next();

@@ -21,8 +21,13 @@ namespace {
 class RecordHmacReplacer final : public VLEncryptedArchiveDelegate
 {
 public:
-    explicit RecordHmacReplacer(QByteArray hmac) : m_hmac(std::move(hmac)) {}
-    Callbacks answeredCallbacks() const override { return Callback::OperationProgress | Callback::OperationError | Callback::FinishedOperation; }
+    explicit RecordHmacReplacer(QByteArray hmac)
+        : m_hmac(std::move(hmac))
+    {}
+    Callbacks answeredCallbacks() const override
+    {
+        return Callback::OperationProgress | Callback::OperationError | Callback::FinishedOperation;
+    }
     void encryptedArchiveOperationProgress(VLEncryptedArchive *, const QVariantMap &info, bool &) override
     {
         const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
@@ -31,7 +36,8 @@ public:
     }
     void encryptedArchiveOperationError(VLEncryptedArchive *, const QVariantMap &info) override
     {
-        QTextStream(stderr) << "saving failed: " << info.value(VLEncryptedArchiveConstants::keyError).value<VLError>().description() << '\n';
+        QTextStream(stderr) << "saving failed: "
+                            << info.value(VLEncryptedArchiveConstants::keyError).value<VLError>().description() << '\n';
     }
     void encryptedArchiveFinishedOperation(VLEncryptedArchive *, const QVariantMap &) override { finished = true; }
     bool finished = false;

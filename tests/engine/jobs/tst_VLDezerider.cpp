@@ -50,8 +50,8 @@ private:
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
     // Encrypts the sources and moves the container to `name` in the test folder.
     QUrl encrypt(const QList<QUrl> &sources, const QString &name, const QString &hint = {});
-    std::shared_ptr<VLDezerider> decrypt(const QUrl &container, JobRecorder &recorder,
-                                         const QString &password = QStringLiteral("secret"));
+    std::shared_ptr<VLDezerider> decrypt(
+        const QUrl &container, JobRecorder &recorder, const QString &password = QStringLiteral("secret"));
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -83,7 +83,8 @@ QUrl tst_VLDezerider::encrypt(const QList<QUrl> &sources, const QString &name, c
     return QUrl::fromLocalFile(target);
 }
 
-std::shared_ptr<VLDezerider> tst_VLDezerider::decrypt(const QUrl &container, JobRecorder &recorder, const QString &password)
+std::shared_ptr<VLDezerider> tst_VLDezerider::decrypt(
+    const QUrl &container, JobRecorder &recorder, const QString &password)
 {
     auto job = VLDezerider::dezeriderWithArchiveURL(container);
     job->setDelegate(&recorder);
@@ -110,10 +111,15 @@ void tst_VLDezerider::restoresWhatWasEncrypted_data()
     QTest::addColumn<QString>("container");
     QTest::addColumn<QString>("rootName");
     QTest::addColumn<QString>("result"); // the result's name inside the work folder
-    QTest::newRow("one file") << QStringList{QStringLiteral("in/a.txt")} << "a.vault" << "a.txt" << "a.txt";
-    QTest::newRow("one folder tree") << QStringList{QStringLiteral("in/Tree")} << "Tree.vault" << "Tree" << "Tree";
+    QTest::newRow("one file") << QStringList{QStringLiteral("in/a.txt")} << "a.vault"
+                              << "a.txt"
+                              << "a.txt";
+    QTest::newRow("one folder tree") << QStringList{QStringLiteral("in/Tree")} << "Tree.vault"
+                                     << "Tree"
+                                     << "Tree";
     QTest::newRow("two items") << QStringList{QStringLiteral("in/a.txt"), QStringLiteral("in/Tree")} << "Holiday.vault"
-                               << "Holiday.vault" << "Holiday";
+                               << "Holiday.vault"
+                               << "Holiday";
 }
 
 void tst_VLDezerider::restoresWhatWasEncrypted()
@@ -129,8 +135,8 @@ void tst_VLDezerider::restoresWhatWasEncrypted()
     QVERIFY(writeFile(path(QStringLiteral("in/Tree/sub/deeper/note.md")), "# note\n"));
     QVERIFY(writeFile(path(QStringLiteral("in/Tree/sub/run.sh")), "#!/bin/sh\necho hi\n"));
     QVERIFY(QFile::setPermissions(path(QStringLiteral("in/Tree/sub/run.sh")),
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                      | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+            | QFileDevice::ExeGroup));
     QVERIFY(QDir().mkpath(path(QStringLiteral("in/Tree/empty folder"))));
     QVERIFY(QFile::link(QStringLiteral("sub/deeper/note.md"), path(QStringLiteral("in/Tree/link to note"))));
 
@@ -158,7 +164,8 @@ void tst_VLDezerider::restoresWhatWasEncrypted()
         if (QFileInfo(original).isDir())
             QCOMPARE(describeTree(destination), describeTree(original));
         else
-            QCOMPARE(describeTree(QFileInfo(destination).path()), describeTree(QFileInfo(original).path()).filter(u"/a.txt "));
+            QCOMPARE(describeTree(QFileInfo(destination).path()),
+                describeTree(QFileInfo(original).path()).filter(u"/a.txt "));
     } else {
         QCOMPARE(describeTree(destination), describeTree(path(QStringLiteral("in"))));
     }
@@ -227,7 +234,7 @@ void tst_VLDezerider::tamperedItemFailsTwice()
 {
     JobRecorder recorder;
     auto job = decrypt(QUrl::fromLocalFile(fixtures + QStringLiteral("/record-hmac-tampered.vault")), recorder,
-                       QStringLiteral("gift"));
+        QStringLiteral("gift"));
     QTest::qWait(200);
     QList<JobRecorder::Event> events;
     for (const auto &event : recorder.events()) {
@@ -297,7 +304,8 @@ void tst_VLDezerider::missingWorkFolderFailsAtOnce()
     QVERIFY(QDir(temp).removeRecursively());
     QVERIFY(writeFile(temp, "in the way"));
     JobRecorder recorder;
-    auto job = VLDezerider::dezeriderWithArchiveURL(QUrl::fromLocalFile(fixtures + QStringLiteral("/record-hmac-special.vault")));
+    auto job = VLDezerider::dezeriderWithArchiveURL(
+        QUrl::fromLocalFile(fixtures + QStringLiteral("/record-hmac-special.vault")));
     job->setDelegate(&recorder);
     job->decryptWithPassword(QStringLiteral("gift"));
     const auto events = recorder.events();

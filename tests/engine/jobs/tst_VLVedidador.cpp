@@ -65,7 +65,7 @@ private:
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
     // Runs a job to its end and gives back its recorder.
     std::shared_ptr<VLVedidador> run(const QList<QUrl> &sources, JobRecorder &recorder,
-                                     const QString &password = QStringLiteral("secret"), const QString &hint = {});
+        const QString &password = QStringLiteral("secret"), const QString &hint = {});
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -82,8 +82,8 @@ void tst_VLVedidador::init()
     QVERIFY(m_dir->isValid());
 }
 
-std::shared_ptr<VLVedidador> tst_VLVedidador::run(const QList<QUrl> &sources, JobRecorder &recorder,
-                                                  const QString &password, const QString &hint)
+std::shared_ptr<VLVedidador> tst_VLVedidador::run(
+    const QList<QUrl> &sources, JobRecorder &recorder, const QString &password, const QString &hint)
 {
     auto job = VLVedidador::vedidadorWithSourceURLs(sources);
     if (!job)
@@ -135,7 +135,8 @@ void tst_VLVedidador::singleFileEndToEnd()
     const QByteArray content = noise(300 * 1024, 1);
     QVERIFY(writeFile(path(QStringLiteral("docs/report.pdf")), content));
     JobRecorder recorder;
-    auto job = run({url(QStringLiteral("docs/report.pdf"))}, recorder, QStringLiteral("secret"), QStringLiteral("the usual"));
+    auto job =
+        run({url(QStringLiteral("docs/report.pdf"))}, recorder, QStringLiteral("secret"), QStringLiteral("the usual"));
     QVERIFY(job);
 
     const auto events = recorder.events();
@@ -183,15 +184,17 @@ void tst_VLVedidador::severalSourcesKeepTheirLayout()
     QVERIFY(writeFile(path(QStringLiteral("A/B/z.txt")), "z"));
     QVERIFY(writeFile(path(QStringLiteral("A/C/y.txt")), "y"));
     JobRecorder recorder;
-    auto job = run({url(QStringLiteral("A/B/x.txt")), url(QStringLiteral("A/C/y.txt")), url(QStringLiteral("A/B/z.txt"))},
-                   recorder);
+    auto job =
+        run({url(QStringLiteral("A/B/x.txt")), url(QStringLiteral("A/C/y.txt")), url(QStringLiteral("A/B/z.txt"))},
+            recorder);
     QVERIFY(recorder.has(Kind::Finished));
     QCOMPARE(QFileInfo(job->destinationURL().toLocalFile()).fileName(), QStringLiteral("Encrypted Archive.vault"));
 
     const auto archive = openContainer(job->destinationURL().toLocalFile(), QStringLiteral("secret"));
     QVERIFY(archive);
-    QCOMPARE(recordPaths(*archive), (QStringList{QStringLiteral("/B"), QStringLiteral("/B/x.txt"), QStringLiteral("/B/z.txt"),
-                                                 QStringLiteral("/C"), QStringLiteral("/C/y.txt")}));
+    QCOMPARE(recordPaths(*archive),
+        (QStringList{QStringLiteral("/B"), QStringLiteral("/B/x.txt"), QStringLiteral("/B/z.txt"), QStringLiteral("/C"),
+            QStringLiteral("/C/y.txt")}));
     // A folder shared by two sources enters once.
     QCOMPARE(archive->childRecordsAtPath(QStringLiteral("/")).size(), 2);
     QVERIFY(!archive->preview()); // several items never get one
@@ -201,10 +204,14 @@ void tst_VLVedidador::previews_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("expected"); // "none", "thumbnail", "icon" or "vault"
-    QTest::newRow("a plain folder") << "Photos" << "none";
-    QTest::newRow("an image") << "picture.png" << "thumbnail";
-    QTest::newRow("an application bundle") << "Tool.app" << "icon";
-    QTest::newRow("a container") << "old.vault" << "vault";
+    QTest::newRow("a plain folder") << "Photos"
+                                    << "none";
+    QTest::newRow("an image") << "picture.png"
+                              << "thumbnail";
+    QTest::newRow("an application bundle") << "Tool.app"
+                                           << "icon";
+    QTest::newRow("a container") << "old.vault"
+                                 << "vault";
 }
 
 void tst_VLVedidador::previews()
@@ -255,7 +262,8 @@ void tst_VLVedidador::estimateArrivesOnTheGuiThreadOnceASecond()
     QVERIFY2(finished - started > 2500, qPrintable(QString::number(finished - started)));
     QVERIFY(!estimates.isEmpty());
     const qint64 seconds = (finished - started) / 1000;
-    QVERIFY2(estimates.size() >= seconds - 1 && estimates.size() <= seconds + 1, qPrintable(QString::number(estimates.size())));
+    QVERIFY2(estimates.size() >= seconds - 1 && estimates.size() <= seconds + 1,
+        qPrintable(QString::number(estimates.size())));
     qint64 previous = started;
     for (const auto &estimate : estimates) {
         QVERIFY(estimate.onGuiThread);
