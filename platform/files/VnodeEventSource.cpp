@@ -257,8 +257,11 @@ void VnodeEventSource::Private::drain(const std::shared_ptr<VnodeEventSource> &s
         }
         // The descriptor stays open while a drain is scheduled, so no lock is needed to use it.
         const unsigned long events = d.translate(raw) & d.mask;
-        if ((raw & RawMove) && d.isDirectory)
+        if ((raw & RawMove) && d.isDirectory) {
             watchParent(self);
+            // A deletion in the new parent before its watch existed would otherwise go unseen.
+            post(self, RawCheck);
+        }
         if (events == 0)
             continue;
         {

@@ -84,6 +84,8 @@ private slots:
     void writesAreReported();
     void deletionReportsTheLastPath_data();
     void deletionReportsTheLastPath();
+    void moveThenDeleteAtOnce_data();
+    void moveThenDeleteAtOnce();
     void replacedItemIsWatchedAgain();
     void pausedEventsAreLost();
     void missingItemYieldsNothing();
@@ -208,6 +210,26 @@ void tst_SWFileMonitor::deletionReportsTheLastPath()
     for (const auto &event : recorder.events())
         deletes += (event.flags & SWFileMonitorEventDelete) ? 1 : 0;
     QCOMPARE(deletes, 1);
+}
+
+void tst_SWFileMonitor::moveThenDeleteAtOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("file") << "a/file.txt";
+    QTest::newRow("folder") << "a/inner";
+}
+
+void tst_SWFileMonitor::moveThenDeleteAtOnce()
+{
+    // The deletion may happen in the new folder before anything has been told of the move.
+    QFETCH(QString, name);
+    SWFileMonitor monitor;
+    Recorder recorder;
+    QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(name)), recorder.block()));
+    const QString moved = path(QStringLiteral("b/moved"));
+    QVERIFY(QDir().rename(path(name), moved));
+    QVERIFY(QFileInfo(moved).isDir() ? QDir(moved).removeRecursively() : QFile::remove(moved));
+    QTRY_VERIFY(recorder.has(SWFileMonitorEventDelete));
 }
 
 void tst_SWFileMonitor::replacedItemIsWatchedAgain()
