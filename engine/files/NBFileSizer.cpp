@@ -3,8 +3,8 @@
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/files/PhysicalWalk.h"
+#include "platform/localization/Localization.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QStringList>
@@ -50,7 +50,7 @@ constexpr std::array<const char *, 5> unitTexts = {QT_TRANSLATE_NOOP("Localizabl
 
 QString localized(const char *key)
 {
-    return QCoreApplication::translate("Localizable", key);
+    return platform::localizedString(key);
 }
 
 QString zeroKB()

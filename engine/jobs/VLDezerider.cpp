@@ -2,7 +2,6 @@
 
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/files/VLPathComponents.h"
-#include "engine/jobs/VLJobChronometer.h"
 #include "engine/jobs/VLJobServices.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/dispatch/Dispatch.h"
@@ -34,7 +33,7 @@ std::shared_ptr<VLDezerider> VLDezerider::dezeriderWithArchiveURL(const QUrl &ar
 VLDezerider::VLDezerider(QUrl archiveURL)
     : m_archiveURL(std::move(archiveURL))
     , m_archive(std::make_unique<VLEncryptedArchive>())
-    , m_chronometer(VLMakeJobChronometer(), &VLReleaseJobChronometer)
+    , m_chronometer(std::make_unique<VLChronometer>())
 {
     m_chronometer->setDelegate(this);
 }
@@ -248,7 +247,7 @@ void VLDezerider::encryptedArchiveHMACMismatch(
     action = 1;
 }
 
-void VLDezerider::chronometerDidUpdateRemainingTime(VLInterimChronometer *chronometer, double)
+void VLDezerider::chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double)
 {
     if (chronometer != m_chronometer.get())
         return;

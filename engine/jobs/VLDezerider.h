@@ -2,7 +2,7 @@
 
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLEncryptedArchiveDelegate.h"
-#include "engine/jobs/VLInterimChronometer.h"
+#include "engine/files/VLChronometer.h"
 #include "platform/core/VLError.h"
 
 #include <QString>
@@ -35,7 +35,7 @@ public:
 // finished callback.
 class VLDezerider final : public std::enable_shared_from_this<VLDezerider>,
                           public VLEncryptedArchiveDelegate,
-                          public VLInterimChronometerDelegate
+                          public VLChronometerDelegate
 {
 public:
     // The HMAC of the single top-level item that marks the special case.
@@ -61,7 +61,7 @@ public:
     VLDezeriderDelegate *delegate() const;
     void setDelegate(VLDezeriderDelegate *delegate);
     VLEncryptedArchive *archive() const { return m_archive.get(); }
-    VLInterimChronometer *chronometer() const { return m_chronometer.get(); }
+    VLChronometer *chronometer() const { return m_chronometer.get(); }
 
     // The container's callbacks.
     Callbacks answeredCallbacks() const override;
@@ -71,7 +71,7 @@ public:
     void encryptedArchiveOperationError(VLEncryptedArchive *archive, const QVariantMap &info) override;
     void encryptedArchiveHMACMismatch(
         VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &item, quint64 &action) override;
-    void chronometerDidUpdateRemainingTime(VLInterimChronometer *chronometer, double seconds) override;
+    void chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double seconds) override;
 
 private:
     explicit VLDezerider(QUrl archiveURL);
@@ -83,7 +83,7 @@ private:
 
     const QUrl m_archiveURL;
     std::unique_ptr<VLEncryptedArchive> m_archive;
-    std::unique_ptr<VLInterimChronometer, void (*)(VLInterimChronometer *)> m_chronometer;
+    std::unique_ptr<VLChronometer> m_chronometer;
     std::atomic<bool> m_isCancelled = false;
     bool m_started = false;
 

@@ -3,7 +3,6 @@
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/files/VLFileImageComposer.h"
 #include "engine/files/VLPathComponents.h"
-#include "engine/jobs/VLJobChronometer.h"
 #include "engine/jobs/VLJobServices.h"
 #include "engine/metadata/VLPNGRepresentation.h"
 #include "platform/core/BundleInfo.h"
@@ -50,7 +49,7 @@ std::shared_ptr<VLVedidador> VLVedidador::vedidadorWithSourceURLs(const QList<QU
 VLVedidador::VLVedidador(QList<QUrl> sourceURLs)
     : m_sourceURLs(std::move(sourceURLs))
     , m_archive(VLEncryptedArchive::newArchive())
-    , m_chronometer(VLMakeJobChronometer(), &VLReleaseJobChronometer)
+    , m_chronometer(std::make_unique<VLChronometer>())
 {
     m_archive->setDelegate(this);
     m_chronometer->setDelegate(this);
@@ -293,7 +292,7 @@ void VLVedidador::encryptedArchiveOperationError(VLEncryptedArchive *archive, co
     send([this, &error](VLVedidadorDelegate *d) { d->vedidadorDidFailedWithError(this, error); });
 }
 
-void VLVedidador::chronometerDidUpdateRemainingTime(VLInterimChronometer *chronometer, double)
+void VLVedidador::chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double)
 {
     if (chronometer != m_chronometer.get())
         return;

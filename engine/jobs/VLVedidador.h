@@ -2,7 +2,7 @@
 
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLEncryptedArchiveDelegate.h"
-#include "engine/jobs/VLInterimChronometer.h"
+#include "engine/files/VLChronometer.h"
 #include "platform/core/VLError.h"
 
 #include <QList>
@@ -37,7 +37,7 @@ public:
 // background work thread. Made, started and cancelled on the GUI thread; runs once.
 class VLVedidador final : public std::enable_shared_from_this<VLVedidador>,
                           public VLEncryptedArchiveDelegate,
-                          public VLInterimChronometerDelegate
+                          public VLChronometerDelegate
 {
 public:
     // Null without sources: a job always needs some.
@@ -64,7 +64,7 @@ public:
     const QList<QUrl> &sourceURLs() const { return m_sourceURLs; }
     QUrl destinationURL() const;
     VLEncryptedArchive *archive() const { return m_archive.get(); }
-    VLInterimChronometer *chronometer() const { return m_chronometer.get(); }
+    VLChronometer *chronometer() const { return m_chronometer.get(); }
 
     // The container's callbacks.
     Callbacks answeredCallbacks() const override;
@@ -73,7 +73,7 @@ public:
     void encryptedArchiveOperationProgress(VLEncryptedArchive *archive, const QVariantMap &info, bool &cancel) override;
     void encryptedArchiveOperationError(VLEncryptedArchive *archive, const QVariantMap &info) override;
     // The chronometer's tick.
-    void chronometerDidUpdateRemainingTime(VLInterimChronometer *chronometer, double seconds) override;
+    void chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double seconds) override;
 
     // The name of the container for these sources: the single source's name with "vault" for
     // its extension, or "Encrypted Archive.vault".
@@ -90,7 +90,7 @@ private:
 
     const QList<QUrl> m_sourceURLs;
     std::unique_ptr<VLEncryptedArchive> m_archive;
-    std::unique_ptr<VLInterimChronometer, void (*)(VLInterimChronometer *)> m_chronometer;
+    std::unique_ptr<VLChronometer> m_chronometer;
     std::atomic<bool> m_isCancelled = false;
     bool m_started = false;
 
