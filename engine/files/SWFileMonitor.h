@@ -46,6 +46,7 @@ public:
 
     QUrl url() const;
     qint64 flags() const;
+    const SWFileMonitorBlock &block() const { return m_block; }
     bool pause() const { return m_pause.load(); }
     void setPause(bool pause) { m_pause.store(pause); }
 
