@@ -69,10 +69,14 @@ bool walkAtPath(const QString &path, const WalkHandler &handler)
     return true;
 }
 
-bool checkSourceReadability(const QUrl &url, QString *failedFile)
+bool checkSourceReadability(const QUrl &url, QString *failedFile, const std::function<bool()> &shouldStop)
 {
     QString failed;
-    walkAtPath(url.toLocalFile(), [&failed](const QString &path, bool, qint64, bool &stop) {
+    walkAtPath(url.toLocalFile(), [&failed, &shouldStop](const QString &path, bool, qint64, bool &stop) {
+        if (shouldStop && shouldStop()) {
+            stop = true;
+            return;
+        }
         const QFileInfo info(path);
         if (info.isSymLink())
             return;

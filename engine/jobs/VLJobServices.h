@@ -26,6 +26,7 @@ bool walkAtPath(const QString &path, const WalkHandler &handler);
 
 // True when every entry under the URL can be read; otherwise false with the first one that
 // cannot. Symbolic links are stored as links, so only their own entry counts, never their target.
-bool checkSourceReadability(const QUrl &url, QString *failedFile);
+// A shouldStop that answers true ends the check early (the result is then true).
+bool checkSourceReadability(const QUrl &url, QString *failedFile, const std::function<bool()> &shouldStop = {});
 
 } // namespace VLJobServices

@@ -168,7 +168,8 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
         const QString source = QDir::cleanPath(url.toLocalFile());
 
         QString unreadable;
-        if (!VLJobServices::checkSourceReadability(url, &unreadable)) {
+        // Cancellable, so that a cancel during a large tree is not held up by the check.
+        if (!VLJobServices::checkSourceReadability(url, &unreadable, [this] { return isCancelled(); })) {
             auto item = std::make_shared<VLEncryptedArchiveItem>();
             item->setPath(unreadable);
             error = VLError(bundleDomain(), 1003, {{keys::keyItem, QVariant::fromValue(item)}});

@@ -54,6 +54,7 @@ private slots:
     void previews_data();
     void previews();
     void estimateArrivesOnTheGuiThreadOnceASecond();
+    void cancelDuringTheWalk_data();
     void cancelDuringTheWalk();
     void cancelDuringSaving();
     void unreadableFileEndsWith1003();
@@ -279,8 +280,16 @@ void tst_VLVedidador::estimateArrivesOnTheGuiThreadOnceASecond()
     QCOMPARE(recorder.eventsOf(Kind::Estimation).size(), estimates.size());
 }
 
+void tst_VLVedidador::cancelDuringTheWalk_data()
+{
+    QTest::addColumn<int>("afterRecords");
+    QTest::newRow("at once, while the tree is checked") << 0;
+    QTest::newRow("while items are added") << 20;
+}
+
 void tst_VLVedidador::cancelDuringTheWalk()
 {
+    QFETCH(int, afterRecords);
     for (int folder = 0; folder < 30; ++folder) {
         for (int file = 0; file < 100; ++file)
             QVERIFY(writeFile(path(QStringLiteral("tree/%1/%2.txt").arg(folder).arg(file)), "content"));
@@ -291,7 +300,7 @@ void tst_VLVedidador::cancelDuringTheWalk()
     job->encryptWithPasswordHint(QStringLiteral("secret"), {});
     QElapsedTimer clock;
     clock.start();
-    while (job->archive()->fileRecords().size() < 20 && clock.elapsed() < 10000)
+    while (job->archive()->fileRecords().size() < afterRecords && clock.elapsed() < 10000)
         QThread::usleep(200);
     job->cancel();
     QVERIFY(job->isCancelled());
