@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QWidget>
-#include <QWindowStateChangeEvent>
 
 namespace {
 
@@ -375,11 +374,18 @@ void SWAnalyticsTracker::windowWillEnterFullScreen()
 bool SWAnalyticsTracker::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::WindowStateChange) {
-        const auto *widget = qobject_cast<QWidget *>(watched);
-        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
-        if (widget && widget->isWindow() && (widget->windowState() & Qt::WindowFullScreen)
-            && !(change->oldState() & Qt::WindowFullScreen))
-            windowWillEnterFullScreen();
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->isWindow()) {
+            // The state change can be reported more than once per transition; count each entry once.
+            static const char mark[] = "vl_analyticsFullScreen";
+            const bool fullScreen = widget->windowState() & Qt::WindowFullScreen;
+            const bool marked = widget->property(mark).toBool();
+            if (fullScreen != marked) {
+                widget->setProperty(mark, fullScreen);
+                if (fullScreen)
+                    windowWillEnterFullScreen();
+            }
+        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,6 +1,7 @@
 #include "companion/VLEmailSubscriber.h"
 
 #include "companion/SWLinkBuilder.h"
+#include "platform/core/DictionaryAdditions.h"
 #include "platform/net/HttpSender.h"
 #include "platform/settings/Defaults.h"
 
@@ -55,8 +56,8 @@ VLEmailSubscriber::~VLEmailSubscriber() = default;
 
 QUrl VLEmailSubscriber::signUpURL(const QString &email) const
 {
-    QVariantMap parameters = Registration::vl_defaultTrackingParameters(m_environment);
-    parameters.insert(QStringLiteral("email"), email);
+    const QVariantMap parameters = vl_appendWith({{QStringLiteral("email"), email}},
+                                                 Registration::vl_defaultTrackingParameters(m_environment));
     QByteArray query;
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
         if (!query.isEmpty())

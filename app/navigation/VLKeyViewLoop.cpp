@@ -1,6 +1,7 @@
 #include "app/navigation/VLKeyViewLoop.h"
 
 #include "app/navigation/VLViewController.h"
+#include "app/navigation/VLWindowPresentation.h"
 #include "platform/desktop/Beep.h"
 
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr char kRootViewControllerProperty[] = "vl_rootViewController";
+constexpr char kNextResponderProperty[] = "vl_nextResponder";
 
 // Explicitly hidden, itself or an ancestor below its window.
 bool isHiddenInTree(const QWidget *view)
@@ -46,6 +48,35 @@ VLViewController *vlRootViewController(const QWidget *window)
     if (!window)
         return nullptr;
     return qobject_cast<VLViewController *>(window->property(kRootViewControllerProperty).value<QPointer<QObject>>());
+}
+
+void vlSetNextResponder(QWidget *view, QObject *responder)
+{
+    if (view)
+        view->setProperty(kNextResponderProperty, QVariant::fromValue(QPointer<QObject>(responder)));
+}
+
+QObject *vlNextResponder(const QWidget *view)
+{
+    return view ? view->property(kNextResponderProperty).value<QPointer<QObject>>().data() : nullptr;
+}
+
+QObject *vlResponderFollowing(const QObject *responder)
+{
+    if (const auto *controller = qobject_cast<const VLViewController *>(responder)) {
+        QWidget *view = const_cast<VLViewController *>(controller)->isViewLoaded()
+                            ? const_cast<VLViewController *>(controller)->view()
+                            : nullptr;
+        return view && !view->isWindow() ? view->parentWidget() : nullptr;
+    }
+    const auto *view = qobject_cast<const QWidget *>(responder);
+    if (!view)
+        return nullptr;
+    if (QObject *next = vlNextResponder(view))
+        return next;
+    if (VLViewController *controller = VLViewController::viewController(view))
+        return controller;
+    return view->isWindow() ? nullptr : view->parentWidget();
 }
 
 bool vlFullKeyboardAccess()
@@ -88,7 +119,9 @@ void vlMakeFirstResponder(QWidget *window, QWidget *responder)
 
 bool vlSelectNextKeyView(QWidget *window, bool forward)
 {
-    VLViewController *root = vlRootViewController(window);
+    // A controller presented over the window holds the loop while it is shown.
+    const QList<VLViewControllerPtr> presented = vlPresentedViewControllers(window);
+    VLViewController *root = presented.isEmpty() ? vlRootViewController(window) : presented.last().data();
     if (!root)
         return false;
 

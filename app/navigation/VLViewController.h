@@ -82,6 +82,10 @@ public:
     // controller's own view (there is nothing else to go to).
     void insertTab();
 
+    // The window this controller is presented on (see VLWindowPresentation.h); weak.
+    QWidget *presentingWindow() const { return m_presentingWindow; }
+    void setPresentingWindow(QWidget *window) { m_presentingWindow = window; }
+
     // The views whose focus chains make up the key-view loop while this controller is shown.
     virtual QList<QWidget *> keyViewRoots();
 
@@ -114,6 +118,7 @@ private:
     QPointer<QWidget> m_overlayBackgroundView;
     QPointer<QWidget> m_overlayContainer;
     QPointer<QWidget> m_initialFirstResponder;
+    QPointer<QWidget> m_presentingWindow;
 };
 
 using VLViewControllerPtr = QSharedPointer<VLViewController>;

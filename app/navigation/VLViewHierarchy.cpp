@@ -1,5 +1,7 @@
 #include "app/navigation/VLViewHierarchy.h"
 
+#include "platform/view/ViewFrame.h"
+
 #include <QEvent>
 #include <QResizeEvent>
 #include <QVariant>
@@ -11,9 +13,18 @@ namespace {
 
 constexpr char kMaskProperty[] = "vl_autoresizingMask";
 constexpr char kAutoLayoutDisabledProperty[] = "vl_autoLayoutDisabled";
-// The superview's size the masked subviews were last laid out for. Qt defers the resize events
-// of hidden widgets and then reports no old size, so the filter keeps its own.
-constexpr char kLaidOutSizeProperty[] = "vl_laidOutSize";
+// The superview's size a masked view's frame was last made for. Qt defers the resize events of
+// hidden widgets (and then reports no old size), while frames may be set in between against the
+// new size; so each view keeps the size its own frame belongs to.
+constexpr char kLaidOutForProperty[] = "vl_laidOutFor";
+
+void recordSuperviewSize(QWidget *view)
+{
+    if (QWidget *superview = vlSuperview(view))
+        view->setProperty(kLaidOutForProperty, superview->size());
+    else
+        view->setProperty(kLaidOutForProperty, QVariant());
+}
 
 // Watches superviews for resizes and masked views for a change of superview.
 class AutoresizingFilter final : public QObject
@@ -32,9 +43,8 @@ public:
         if (QWidget *superview = view->parentWidget()) {
             superview->removeEventFilter(this);
             superview->installEventFilter(this);
-            if (!superview->property(kLaidOutSizeProperty).isValid())
-                superview->setProperty(kLaidOutSizeProperty, superview->size());
         }
+        recordSuperviewSize(view);
     }
 
 protected:
@@ -42,12 +52,15 @@ protected:
     {
         if (event->type() == QEvent::Resize) {
             auto *superview = static_cast<QWidget *>(watched);
-            const QVariant laidOut = superview->property(kLaidOutSizeProperty);
-            const QSize oldSize = laidOut.isValid() ? laidOut.toSize() : static_cast<QResizeEvent *>(event)->oldSize();
-            superview->setProperty(kLaidOutSizeProperty, superview->size());
-            if (oldSize.isValid() && oldSize != superview->size()) {
-                for (QWidget *child : vlSubviews(superview))
+            const QSize eventOldSize = static_cast<QResizeEvent *>(event)->oldSize();
+            for (QWidget *child : vlSubviews(superview)) {
+                if (vlAutoresizingMask(child) == VLViewNotSizable)
+                    continue;
+                const QVariant laidOutFor = child->property(kLaidOutForProperty);
+                const QSize oldSize = laidOutFor.isValid() ? laidOutFor.toSize() : eventOldSize;
+                if (oldSize.isValid() && oldSize != superview->size())
                     vlResizeWithOldSuperviewSize(child, oldSize);
+                recordSuperviewSize(child);
             }
         } else if (event->type() == QEvent::ParentChange) {
             auto *view = static_cast<QWidget *>(watched);
@@ -91,10 +104,12 @@ void vlAddSubview(QWidget *superview, QWidget *view)
     if (!superview || !view)
         return;
     if (view->parentWidget() != superview) {
-        const QRect geometry = view->geometry();
+        const QRectF frame = vlFrame(view);
         view->setParent(superview);
-        view->setGeometry(geometry);
+        vlSetFrame(view, frame);
     }
+    if (vlAutoresizingMask(view) != VLViewNotSizable)
+        recordSuperviewSize(view);
     view->raise();
     view->show();
 }
@@ -103,10 +118,10 @@ void vlRemoveFromSuperview(QWidget *view)
 {
     if (!view || !view->parentWidget())
         return;
-    const QRect geometry = view->geometry();
+    const QRectF frame = vlFrame(view);
     view->hide();
     view->setParent(nullptr);
-    view->setGeometry(geometry);
+    vlSetFrame(view, frame);
 }
 
 QWidget *vlSuperview(const QWidget *view)
@@ -128,17 +143,14 @@ QList<QWidget *> vlSubviews(const QWidget *view)
 
 QRectF vlViewFrame(const QWidget *view)
 {
-    return view ? QRectF(view->geometry()) : QRectF();
+    return vlFrame(view);
 }
 
 void vlSetViewFrame(QWidget *view, const QRectF &frame)
 {
-    if (!view)
-        return;
-    // Rounded on both edges so that a moving view keeps its width.
-    const int left = qRound(frame.left());
-    const int top = qRound(frame.top());
-    view->setGeometry(left, top, qRound(frame.right()) - left, qRound(frame.bottom()) - top);
+    vlSetFrame(view, frame);
+    if (view && vlAutoresizingMask(view) != VLViewNotSizable)
+        recordSuperviewSize(view);
 }
 
 QRectF vlViewBounds(const QWidget *view)
