@@ -1,8 +1,8 @@
 #include "engine/jobs/VLDezerider.h"
 
 #include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/files/KXAdditions.h"
 #include "engine/files/VLPathComponents.h"
-#include "engine/jobs/VLJobServices.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/dispatch/Dispatch.h"
 
@@ -95,7 +95,7 @@ void VLDezerider::decryptWithPassword(const QString &password)
 {
     if (std::exchange(m_started, true))
         return;
-    const QString folder = VLJobServices::createUniqueDirectoryAtTempPath();
+    const QString folder = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
     if (folder.isEmpty()) {
         send([this](VLDezeriderDelegate *d) {
             d->dezeriderDidFailedWithError(this, VLError(QString::fromLatin1(platform::bundle::identifier), 0));

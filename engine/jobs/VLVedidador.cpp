@@ -1,12 +1,13 @@
 #include "engine/jobs/VLVedidador.h"
 
 #include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/files/KXAdditions.h"
 #include "engine/files/VLFileImageComposer.h"
 #include "engine/files/VLPathComponents.h"
-#include "engine/jobs/VLJobServices.h"
 #include "engine/metadata/VLPNGRepresentation.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/files/FileOperations.h"
 
 #include <QDir>
 #include <QSet>
@@ -103,12 +104,12 @@ void VLVedidador::encryptWithPasswordHint(const QString &password, const QString
 {
     if (std::exchange(m_started, true))
         return;
-    const QString folder = VLJobServices::createUniqueDirectoryAtTempPath();
+    const QString folder = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
     if (folder.isEmpty()) {
         send([this](VLVedidadorDelegate *d) { d->vedidadorDidFailedWithError(this, VLError(bundleDomain(), 101)); });
         return;
     }
-    const QString rootPath = VLJobServices::rootPathForURLs(m_sourceURLs);
+    const QString rootPath = KXAdditions::com_nimbrel_vaultine_rootPathForURLs(m_sourceURLs);
     {
         std::lock_guard lock(m_stateMutex);
         m_destinationURL = QUrl::fromLocalFile(folder + u'/' + outputNameForSourceURLs(m_sourceURLs));
@@ -168,8 +169,7 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
         const QString source = QDir::cleanPath(url.toLocalFile());
 
         QString unreadable;
-        // Cancellable, so that a cancel during a large tree is not held up by the check.
-        if (!VLJobServices::checkSourceReadability(url, &unreadable, [this] { return isCancelled(); })) {
+        if (!checkSourceReadability(url, &unreadable)) {
             auto item = std::make_shared<VLEncryptedArchiveItem>();
             item->setPath(unreadable);
             error = VLError(bundleDomain(), 1003, {{keys::keyItem, QVariant::fromValue(item)}});
@@ -195,16 +195,17 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
                 break;
         }
 
-        const bool complete = VLJobServices::walkAtPath(source, [&](const QString &path, bool, qint64, bool &stop) {
-            if (isCancelled()) {
-                stop = true;
-                return;
-            }
-            if (!m_archive->addItemFromRoot(path, rootPath)) {
-                error = VLError(bundleDomain(), 101);
-                stop = true;
-            }
-        });
+        const bool complete = KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
+            source, [&](const QString &path, bool, qint64, bool &stop) {
+                if (isCancelled()) {
+                    stop = true;
+                    return;
+                }
+                if (!m_archive->addItemFromRoot(path, rootPath)) {
+                    error = VLError(bundleDomain(), 101);
+                    stop = true;
+                }
+            });
         if (error)
             break;
         // A walk that met an error entry has not added the whole source: saving what there is
@@ -226,6 +227,36 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
     if (m_sourceURLs.size() == 1)
         m_archive->setPreview(previewForSource(m_sourceURLs.first()));
     m_archive->save(destinationURL().toLocalFile());
+}
+
+bool VLVedidador::checkSourceReadability(const QUrl &source, QString *failedFile) const
+{
+    // The file manager's check, which also stops at a cancel: a large tree must not hold the
+    // job up once it has been cancelled (a cancelled check counts as passed; nothing follows it).
+    using platform::FileKind;
+    const QString path = QDir::cleanPath(source.toLocalFile());
+    QString failed;
+    if (path.isEmpty() || platform::fileKindAtPath(path) == FileKind::Missing) {
+        failed = path;
+    } else {
+        KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
+            path, [this, &failed](const QString &entry, bool, qint64, bool &stop) {
+                if (isCancelled()) {
+                    stop = true;
+                    return;
+                }
+                const FileKind kind = platform::fileKindAtPath(entry);
+                if (kind == FileKind::SymbolicLink)
+                    return;
+                if (!platform::isReadableItemAtPath(entry, kind == FileKind::Folder)) {
+                    failed = entry;
+                    stop = true;
+                }
+            });
+    }
+    if (failedFile)
+        *failedFile = failed;
+    return failed.isEmpty() && !path.isEmpty();
 }
 
 std::optional<QByteArray> VLVedidador::previewForSource(const QUrl &source) const

@@ -82,6 +82,7 @@ public:
 private:
     explicit VLVedidador(QList<QUrl> sourceURLs);
     void work(QString password, const QString &hint, const QString &rootPath);
+    bool checkSourceReadability(const QUrl &source, QString *failedFile) const;
     std::optional<QByteArray> previewForSource(const QUrl &source) const;
     void stopChronometer();
     void workerStopped();

@@ -58,7 +58,7 @@ private slots:
     void cancelDuringTheWalk();
     void cancelDuringSaving();
     void unreadableFileEndsWith1003();
-    void incompleteWalkEndsWith101();
+    void sourceThatCannotBeWalkedFails();
     void missingWorkFolderFailsAtOnce();
 
 private:
@@ -358,9 +358,10 @@ void tst_VLVedidador::unreadableFileEndsWith1003()
     QVERIFY(!QFileInfo::exists(job->destinationURL().toLocalFile()));
 }
 
-void tst_VLVedidador::incompleteWalkEndsWith101()
+void tst_VLVedidador::sourceThatCannotBeWalkedFails()
 {
-    // A source whose walk cannot be made: nothing of it would be in the container.
+    // Nothing of such a source could enter the container: the job fails instead of saving the
+    // other sources as if they were all.
     QVERIFY(writeFile(path(QStringLiteral("fine.txt")), "fine"));
     JobRecorder recorder;
     auto job = run({url(QStringLiteral("fine.txt")), QUrl(QStringLiteral("https://example.org/remote.txt"))}, recorder);
@@ -368,7 +369,7 @@ void tst_VLVedidador::incompleteWalkEndsWith101()
     QCOMPARE(events.size(), 1);
     QCOMPARE(events.first().kind, Kind::Failed);
     QCOMPARE(events.first().error.domain(), bundleDomain);
-    QCOMPARE(events.first().error.code(), 101);
+    QCOMPARE(events.first().error.code(), 1003);
     QVERIFY(!QFileInfo::exists(job->destinationURL().toLocalFile()));
 }
 
