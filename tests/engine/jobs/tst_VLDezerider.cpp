@@ -1,6 +1,7 @@
 #include "JobRecorder.h"
 
 #include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/files/VLTempCleaner.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Library.h"
 
@@ -228,6 +229,11 @@ void tst_VLDezerider::cancelDuringExtraction()
     QCOMPARE(recorder.count(), seen);
     QVERIFY(!recorder.ended());
     QVERIFY(!job->chronometer()->isMeasuring());
+
+    // Once the worker has stopped, emptying the work folders leaves nothing behind for good.
+    VLTempCleaner::sharedInstance().sync_clean();
+    QTest::qWait(200);
+    QVERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty());
 }
 
 void tst_VLDezerider::tamperedItemFailsTwice()

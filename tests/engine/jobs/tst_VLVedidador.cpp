@@ -2,6 +2,7 @@
 
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/files/VLFileImageComposer.h"
+#include "engine/files/VLTempCleaner.h"
 #include "engine/metadata/VLPNGRepresentation.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Library.h"
@@ -332,6 +333,11 @@ void tst_VLVedidador::cancelDuringSaving()
     QCOMPARE(recorder.count(), seen);
     QVERIFY(!recorder.ended());
     QVERIFY(recorder.eventsOf(Kind::Progress).last().progress < 100);
+
+    // Once the worker has stopped, emptying the work folders leaves nothing behind for good.
+    VLTempCleaner::sharedInstance().sync_clean();
+    QTest::qWait(200);
+    QVERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty());
 }
 
 void tst_VLVedidador::unreadableFileEndsWith1003()
