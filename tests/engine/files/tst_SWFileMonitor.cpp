@@ -1,5 +1,6 @@
 #include "engine/files/SWFileMonitor.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@ public:
         return [this](unsigned long flags, const QString &path) {
             std::lock_guard lock(m_mutex);
             m_events.append({flags, path});
+            m_onMainThread = m_onMainThread || QThread::currentThread() == QCoreApplication::instance()->thread();
         };
     }
 
@@ -53,9 +55,17 @@ public:
         m_events.clear();
     }
 
+    // Whether any block ran on the main thread; they belong on work threads.
+    bool ranOnMainThread() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_onMainThread;
+    }
+
 private:
     mutable std::mutex m_mutex;
     QList<Event> m_events;
+    bool m_onMainThread = false;
 };
 
 bool writeFile(const QString &path, const QByteArray &content, QIODevice::OpenMode mode = QIODevice::WriteOnly)
@@ -181,6 +191,8 @@ void tst_SWFileMonitor::writesAreReported()
     QVERIFY(writeFile(path(QStringLiteral("b/new.txt")), "x"));
     QTRY_COMPARE(folder.pathFor(SWFileMonitorEventWrite), path(QStringLiteral("b")));
     QVERIFY(!folder.has(SWFileMonitorEventDelete));
+    QVERIFY(!file.ranOnMainThread());
+    QVERIFY(!folder.ranOnMainThread());
 }
 
 void tst_SWFileMonitor::deletionReportsTheLastPath_data()
