@@ -98,11 +98,17 @@ QImage VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
         return {};
 
     QList<QImage> pictures;
-    for (const QUrl &url : urls) {
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QUrl &url = urls.at(i);
+        const bool full = pictures.size() >= maximumPictures;
+        // Once four pictures are in, only the last item still counts, for the flag: decoding
+        // every further image would only be thrown away.
+        if (full && (!isTypeIcon || i != urls.size() - 1))
+            continue;
         QImage picture = imageWithPreviewOfURLOfSizeAsIcon(url, canvas, true);
         if (isTypeIcon)
             *isTypeIcon = picture.isNull();
-        if (pictures.size() >= maximumPictures)
+        if (full)
             continue;
         if (picture.isNull())
             picture = typeIcon(url.toLocalFile(), canvas);

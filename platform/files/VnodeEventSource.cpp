@@ -187,7 +187,11 @@ private:
                 if (!(event.mask & IN_Q_OVERFLOW) && wd != event.wd)
                     continue;
                 const unsigned raw = subscriber.role == Role::Parent ? unsigned(RawParent) : translate(event.mask);
-                if (auto source = subscriber.source.lock(); source && raw)
+                if (!raw)
+                    continue;
+                // Kept in targets and so released only after our lock: a source's destructor
+                // unwatches, which takes it.
+                if (auto source = subscriber.source.lock())
                     targets.emplace_back(std::move(source), raw);
             }
             if (event.mask & IN_IGNORED)

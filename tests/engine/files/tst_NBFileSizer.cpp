@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTranslator>
 
 #include <mutex>
 
@@ -74,6 +75,7 @@ private slots:
     void sizeTexts();
     void sizeTextParts();
     void sizeTextsFollowTheLocale();
+    void sizeTextKeysAreShipped();
     void formatterRoundsHalfToEven_data();
     void formatterRoundsHalfToEven();
     void treeSizeIsTheSumOfAllocatedBlocks();
@@ -164,6 +166,15 @@ void tst_NBFileSizer::sizeTextsFollowTheLocale()
     // No grouping, whatever the locale's habit.
     QCOMPARE(NBFileSizer::displayItemSizeFromSize(999999), nbsp("1000", "KB"));
     QCOMPARE(NBFileSizer::defaultSizeFormatter().stringFromNumber(1234.5), QStringLiteral("1234,5"));
+}
+
+void tst_NBFileSizer::sizeTextKeysAreShipped()
+{
+    // Other languages translate the size texts from the English table's keys.
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/i18n/vaultine_en.qm")));
+    for (const char *key : {"Zero\u00a0KB", "Zero", "KB", "MB", "GB", "TB", "PB"})
+        QCOMPARE(english.translate("Localizable", key), QString::fromUtf8(key));
 }
 
 void tst_NBFileSizer::formatterRoundsHalfToEven_data()

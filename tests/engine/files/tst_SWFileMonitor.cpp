@@ -9,6 +9,8 @@
 
 #include <mutex>
 
+#include <unistd.h>
+
 namespace {
 
 // Collects what an observer block is told, from whichever thread it runs on.
@@ -74,6 +76,40 @@ bool writeFile(const QString &path, const QByteArray &content, QIODevice::OpenMo
     return file.open(mode) && file.write(content) == content.size();
 }
 
+// The descriptors the process holds open on items below a folder (work threads come and go
+// with descriptors of their own, so only these are counted).
+int descriptorsBelow(const QString &folder)
+{
+    int count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        char target[4096] = {};
+        const ssize_t length = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target - 1);
+        if (length > 0 && QFile::decodeName(QByteArray(target, length)).startsWith(folder + u'/'))
+            ++count;
+    }
+    return count;
+}
+
+// The kernel watches of the process's inotify instances.
+int inotifyWatches()
+{
+    int watches = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        char target[64] = {};
+        const ssize_t length = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target - 1);
+        if (length <= 0 || QByteArray(target, length) != "anon_inode:inotify")
+            continue;
+        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n'))
+            watches += line.startsWith("inotify wd:") ? 1 : 0;
+    }
+    return watches;
+}
+
 // Long enough for inotify and the work queue to deliver anything that was going to come.
 void settle()
 {
@@ -101,6 +137,7 @@ private slots:
     void missingItemYieldsNothing();
     void stoppedWatchIsSilent();
     void maskFiltersEvents();
+    void descriptorsAndWatchesAreReleased();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -343,6 +380,59 @@ void tst_SWFileMonitor::maskFiltersEvents()
     settle();
     for (const auto &event : recorder.events())
         QCOMPARE(event.flags & ~static_cast<unsigned long>(SWFileMonitorEventRename), 0ul);
+}
+
+void tst_SWFileMonitor::descriptorsAndWatchesAreReleased()
+{
+    // The first watch brings up the process's inotify instance, which stays.
+    {
+        SWFileMonitor warmUp;
+        QVERIFY(warmUp.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(QStringLiteral("b"))), {}));
+    }
+    settle();
+    QCOMPARE(descriptorsBelow(m_dir->path()), 0);
+    const int watches = inotifyWatches();
+
+    Recorder recorder;
+    {
+        SWFileMonitor monitor;
+        QList<QUrl> files;
+        for (int i = 0; i < 30; ++i) {
+            const QString name = path(QStringLiteral("b/%1.txt").arg(i));
+            QVERIFY(writeFile(name, "x"));
+            files << QUrl::fromLocalFile(name);
+            QVERIFY(monitor.startObservationOfURLWithBlock(files.last(), recorder.block()));
+        }
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(QDir().mkpath(path(QStringLiteral("b/folder%1/sub").arg(i))));
+            QVERIFY(monitor.startObservationOfURLWithBlock(
+                QUrl::fromLocalFile(path(QStringLiteral("b/folder%1").arg(i))), recorder.block()));
+        }
+        QCOMPARE(descriptorsBelow(m_dir->path()), 35);
+
+        // Deleted, renamed, replaced, moved and deleted folders, stopped watches: each path
+        // gives its descriptor and its watches back.
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(QFile::remove(files.at(i).toLocalFile()));
+        for (int i = 10; i < 15; ++i)
+            QVERIFY(QFile::rename(files.at(i).toLocalFile(), path(QStringLiteral("a/%1.txt").arg(i))));
+        for (int i = 15; i < 20; ++i) {
+            QVERIFY(writeFile(path(QStringLiteral("b/new")), "new"));
+            QVERIFY(::rename(QFile::encodeName(path(QStringLiteral("b/new"))).constData(),
+                        QFile::encodeName(files.at(i).toLocalFile()).constData())
+                == 0);
+        }
+        QVERIFY(QDir().rename(path(QStringLiteral("b/folder0")), path(QStringLiteral("a/folder0"))));
+        QVERIFY(QDir(path(QStringLiteral("b/folder1"))).removeRecursively());
+        for (int i = 20; i < 25; ++i)
+            monitor.stopObservationOfURL(files.at(i));
+        QTRY_VERIFY(recorder.events().size() >= 22);
+        // Deleted items and stopped watches hold nothing while the monitor lives on.
+        QTRY_COMPARE(descriptorsBelow(m_dir->path()), 35 - 10 - 1 - 5);
+        // What is left goes with the monitor.
+    }
+    QTRY_COMPARE(descriptorsBelow(m_dir->path()), 0);
+    QTRY_COMPARE(inotifyWatches(), watches);
 }
 
 QTEST_GUILESS_MAIN(tst_SWFileMonitor)

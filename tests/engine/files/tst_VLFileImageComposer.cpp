@@ -180,6 +180,11 @@ void tst_VLFileImageComposer::typeIconFlag_data()
         << QStringList{QStringLiteral("folder"), QStringLiteral("1.png")} << false;
     QTest::newRow("a missing item is skipped")
         << QStringList{QStringLiteral("missing"), QStringLiteral("1.png")} << false;
+    const QString png = QStringLiteral("1.png");
+    const QString folder = QStringLiteral("folder");
+    QTest::newRow("the last of six decides, past the four drawn")
+        << QStringList{png, png, png, png, png, folder} << true;
+    QTest::newRow("an image last of six") << QStringList{folder, folder, folder, folder, folder, png} << false;
 }
 
 void tst_VLFileImageComposer::typeIconFlag()

@@ -1,5 +1,6 @@
 #include "JobRecorder.h"
 
+#include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/files/VLTempCleaner.h"
 #include "platform/core/BundleInfo.h"
@@ -37,6 +38,7 @@ private slots:
     void aJobNeedsAContainer();
     void restoresWhatWasEncrypted_data();
     void restoresWhatWasEncrypted();
+    void overlappingSourcesRestoreOnce();
     void progressAndEstimate();
     void cancelDuringExtraction();
     void tamperedItemFailsTwice();
@@ -170,6 +172,39 @@ void tst_VLDezerider::restoresWhatWasEncrypted()
     } else {
         QCOMPARE(describeTree(destination), describeTree(path(QStringLiteral("in"))));
     }
+}
+
+void tst_VLDezerider::overlappingSourcesRestoreOnce()
+{
+    // A folder dropped together with items inside it, one of them twice: every item is stored
+    // and restored once, and the folder stays the single result.
+    QVERIFY(writeFile(path(QStringLiteral("in/Tree/sub/deeper/note.md")), "# note\n"));
+    QVERIFY(writeFile(path(QStringLiteral("in/Tree/top.txt")), "top"));
+    const QList<QUrl> sources = {url(QStringLiteral("in/Tree")), url(QStringLiteral("in/Tree/sub/deeper/note.md")),
+        url(QStringLiteral("in/Tree/sub/deeper/note.md")), url(QStringLiteral("in/Tree/sub"))};
+    const QUrl archive = encrypt(sources, QStringLiteral("Overlap.vault"));
+    QVERIFY(archive.isValid());
+
+    VLEncryptedArchive reader;
+    reader.setPassword(QStringLiteral("secret"));
+    reader.openArchive(archive.toLocalFile());
+    QVERIFY(reader.isOpened());
+    QStringList paths;
+    for (const auto &record : reader.fileRecords())
+        paths << record->path();
+    paths.sort();
+    QCOMPARE(paths,
+        (QStringList{QStringLiteral("/Tree"), QStringLiteral("/Tree/sub"), QStringLiteral("/Tree/sub/deeper"),
+            QStringLiteral("/Tree/sub/deeper/note.md"), QStringLiteral("/Tree/top.txt")}));
+    QCOMPARE(reader.childRecordsAtPath(QStringLiteral("/")).size(), 1);
+    reader.closeArchive();
+
+    JobRecorder recorder;
+    auto job = decrypt(archive, recorder);
+    QVERIFY(recorder.has(Kind::Finished));
+    QVERIFY(!recorder.has(Kind::Failed));
+    QCOMPARE(job->rootName(), QStringLiteral("Tree"));
+    QCOMPARE(describeTree(job->destinationURL().toLocalFile()), describeTree(path(QStringLiteral("in/Tree"))));
 }
 
 void tst_VLDezerider::progressAndEstimate()

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using Kind = JobRecorder::Kind;
 using namespace JobFixtures;
 using namespace std::chrono_literals;
@@ -60,6 +62,7 @@ private slots:
     void cancelDuringSaving();
     void unreadableFileEndsWith1003();
     void sourceThatCannotBeWalkedFails();
+    void itemThatCannotBeAddedEndsWith101();
     void missingWorkFolderFailsAtOnce();
 
 private:
@@ -376,6 +379,24 @@ void tst_VLVedidador::sourceThatCannotBeWalkedFails()
     QCOMPARE(events.first().kind, Kind::Failed);
     QCOMPARE(events.first().error.domain(), bundleDomain);
     QCOMPARE(events.first().error.code(), 1003);
+    QVERIFY(!QFileInfo::exists(job->destinationURL().toLocalFile()));
+}
+
+void tst_VLVedidador::itemThatCannotBeAddedEndsWith101()
+{
+    // A named pipe can be read, but a container holds only files, folders and links.
+    QVERIFY(writeFile(path(QStringLiteral("Folder/a.txt")), "a"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("Folder/pipe"))).constData(), 0600), 0);
+    QVERIFY(writeFile(path(QStringLiteral("Folder/z.txt")), "z"));
+    JobRecorder recorder;
+    auto job = run({url(QStringLiteral("Folder"))}, recorder);
+    const auto events = recorder.events();
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.first().kind, Kind::Failed);
+    QVERIFY(!events.first().onGuiThread);
+    QCOMPARE(events.first().error.domain(), bundleDomain);
+    QCOMPARE(events.first().error.code(), 101);
+    QVERIFY(events.first().error.userInfo().isEmpty());
     QVERIFY(!QFileInfo::exists(job->destinationURL().toLocalFile()));
 }
 
