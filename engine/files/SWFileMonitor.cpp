@@ -51,9 +51,13 @@ void SWFileMonitorObservationInfo::cancelWatcher()
 
 void SWFileMonitorObservationInfo::cancel()
 {
-    std::lock_guard lock(m_mutex);
-    m_cancelled->store(true);
-    cancelWatcher();
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelled->store(true);
+        cancelWatcher();
+    }
+    // Waits for a block that is running; none starts after this.
+    std::lock_guard delivery(*m_delivery);
 }
 
 bool SWFileMonitorObservationInfo::isValid() const
@@ -68,8 +72,10 @@ void SWFileMonitorObservationInfo::handleEventWithFlags(unsigned long flags, con
         return;
     if ((flags & static_cast<unsigned long>(m_flags)) && !pause()) {
         platform::dispatchAsync(
-            platform::QueuePriority::Default, [block = m_block, cancelled = m_cancelled, flags, path] {
-                if (!cancelled->load())
+            platform::QueuePriority::Default,
+            [block = m_block, cancelled = m_cancelled, delivery = m_delivery, flags, path] {
+                std::lock_guard lock(*delivery);
+                if (!cancelled->load() && block)
                     block(flags, path);
             });
     }

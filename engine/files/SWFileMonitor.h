@@ -41,7 +41,8 @@ public:
     void setup();
     bool isValid() const;
     void handleEventWithFlags(unsigned long flags, const QString &path);
-    // Ends the watch for good; events not yet handed to the block are dropped.
+    // Ends the watch for good; events not yet handed to the block are dropped, and a block
+    // that is running is waited for (a block may end its own watch).
     void cancel();
 
     QUrl url() const;
@@ -54,8 +55,10 @@ private:
     void buildWatcher();
     void cancelWatcher();
 
-    // Shared with the deliveries in flight, so that a cancelled watch stays silent.
+    // Shared with the deliveries in flight, so that a cancelled watch stays silent: a block runs
+    // under the delivery lock, which cancel() passes through once the flag is set.
     const std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
+    const std::shared_ptr<std::recursive_mutex> m_delivery = std::make_shared<std::recursive_mutex>();
 
     mutable std::recursive_mutex m_mutex;
     const QUrl m_url;
@@ -73,6 +76,8 @@ public:
     ~SWFileMonitor();
     Q_DISABLE_COPY_MOVE(SWFileMonitor)
 
+    // Once stopObservationOfURL() or removeAllPaths() has returned, no block of those watches
+    // runs any more. A block must therefore not wait for the thread that stops its watch.
     // False when the URL is already watched; that watch stays as it is.
     bool startObservationOfURLWithBlock(const QUrl &url, SWFileMonitorBlock block);
     bool startObservationOfURLFlagsWithBlock(const QUrl &url, qint64 flags, SWFileMonitorBlock block);

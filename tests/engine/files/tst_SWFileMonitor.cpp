@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <mutex>
 
 #include <unistd.h>
@@ -137,6 +138,8 @@ private slots:
     void missingItemYieldsNothing();
     void stoppedWatchIsSilent();
     void maskFiltersEvents();
+    void stopWaitsForARunningBlock();
+    void blockMayStopItsOwnWatch();
     void descriptorsAndWatchesAreReleased();
 
 private:
@@ -380,6 +383,47 @@ void tst_SWFileMonitor::maskFiltersEvents()
     settle();
     for (const auto &event : recorder.events())
         QCOMPARE(event.flags & ~static_cast<unsigned long>(SWFileMonitorEventRename), 0ul);
+}
+
+void tst_SWFileMonitor::stopWaitsForARunningBlock()
+{
+    // Whoever stops a watch may release what its block uses as soon as the stop returns.
+    SWFileMonitor monitor;
+    const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("a/file.txt")));
+    std::atomic<bool> running = false;
+    std::atomic<bool> finished = false;
+    std::atomic<int> calls = 0;
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, [&](unsigned long, const QString &) {
+        ++calls;
+        running = true;
+        QThread::msleep(300);
+        finished = true;
+    }));
+    QVERIFY(writeFile(url.toLocalFile(), " more", QIODevice::Append));
+    QTRY_VERIFY(running.load());
+    QVERIFY(writeFile(url.toLocalFile(), " and more", QIODevice::Append));
+    monitor.stopObservationOfURL(url);
+    QVERIFY(finished.load());
+    const int seen = calls.load();
+    settle();
+    QCOMPARE(calls.load(), seen);
+}
+
+void tst_SWFileMonitor::blockMayStopItsOwnWatch()
+{
+    SWFileMonitor monitor;
+    const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("a/file.txt")));
+    std::atomic<int> calls = 0;
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, [&](unsigned long, const QString &) {
+        ++calls;
+        monitor.stopObservationOfURL(url);
+    }));
+    QVERIFY(writeFile(url.toLocalFile(), " more", QIODevice::Append));
+    QTRY_COMPARE(calls.load(), 1);
+    QTRY_VERIFY(monitor.observationInfoByURL().isEmpty());
+    QVERIFY(writeFile(url.toLocalFile(), " again", QIODevice::Append));
+    settle();
+    QCOMPARE(calls.load(), 1);
 }
 
 void tst_SWFileMonitor::descriptorsAndWatchesAreReleased()
