@@ -47,6 +47,8 @@ public:
 
     // Runs inside every progress callback, on the work thread (to slow a job down, or to act).
     std::function<void(float progress)> onProgress;
+    // Runs inside the started callback, on the work thread.
+    std::function<void()> onStarted;
 
     QList<Event> events() const
     {
@@ -66,7 +68,12 @@ public:
     bool ended() const { return has(Kind::Finished) || has(Kind::Failed); }
     int count() const { return int(events().size()); }
 
-    void vedidadorDidStartedWithURLs(VLVedidador *, const QList<QUrl> &) override { add(make(Kind::Started)); }
+    void vedidadorDidStartedWithURLs(VLVedidador *, const QList<QUrl> &) override
+    {
+        add(make(Kind::Started));
+        if (onStarted)
+            onStarted();
+    }
     void vedidadorDidFailedWithError(VLVedidador *, const VLError &error) override
     {
         add(make(Kind::Failed, 0, {}, {}, error));
@@ -84,6 +91,8 @@ public:
     void dezeriderDidStartedWithArchiveURL(VLDezerider *, const QUrl &url) override
     {
         add(make(Kind::Started, 0, {}, url));
+        if (onStarted)
+            onStarted();
     }
     void dezeriderDidFailedWithError(VLDezerider *, const VLError &error) override
     {

@@ -63,6 +63,7 @@ private slots:
     void unreadableFileEndsWith1003();
     void sourceThatCannotBeWalkedFails();
     void itemThatCannotBeAddedEndsWith101();
+    void containerErrorIsPassedOnWithItsItem();
     void missingWorkFolderFailsAtOnce();
 
 private:
@@ -223,6 +224,8 @@ void tst_VLVedidador::previews()
 {
     QFETCH(QString, source);
     QFETCH(QString, expected);
+    if (expected == u"vault" && !QFile::exists(VLFileImageComposer::vaultImageResource))
+        QSKIP("built without the application's resources");
     QVERIFY(writeFile(path(QStringLiteral("Photos/one.txt")), "1"));
     QVERIFY(writeFile(path(QStringLiteral("Tool.app/Contents/Info.plist")), "<plist/>"));
     QVERIFY(writeFile(path(QStringLiteral("old.vault")), noise(100, 3)));
@@ -398,6 +401,29 @@ void tst_VLVedidador::itemThatCannotBeAddedEndsWith101()
     QCOMPARE(events.first().error.code(), 101);
     QVERIFY(events.first().error.userInfo().isEmpty());
     QVERIFY(!QFileInfo::exists(job->destinationURL().toLocalFile()));
+}
+
+void tst_VLVedidador::containerErrorIsPassedOnWithItsItem()
+{
+    // The source goes away once saving has begun: the container cannot open it.
+    QVERIFY(writeFile(path(QStringLiteral("docs/a.txt")), "a"));
+    QVERIFY(writeFile(path(QStringLiteral("docs/b.txt")), "b"));
+    JobRecorder recorder;
+    recorder.onStarted = [this] { QFile::remove(path(QStringLiteral("docs/b.txt"))); };
+    auto job = run({url(QStringLiteral("docs/a.txt")), url(QStringLiteral("docs/b.txt"))}, recorder);
+    const auto events = recorder.events();
+    QVERIFY(!events.isEmpty());
+    QCOMPARE(events.first().kind, Kind::Started);
+    QCOMPARE(events.last().kind, Kind::Failed);
+    QVERIFY(!recorder.has(Kind::Finished));
+    const VLError error = events.last().error;
+    QCOMPARE(error.domain(), QStringLiteral("VLEncryptedArchiveErrorDomain"));
+    QCOMPARE(error.code(), 1002);
+    const auto item = error.userInfo().value(QStringLiteral("item")).value<VLEncryptedArchiveItemPtr>();
+    QVERIFY(item);
+    QCOMPARE(item->path(), QStringLiteral("/b.txt"));
+    QVERIFY(!events.last().onGuiThread);
+    QVERIFY(!job->chronometer()->isMeasuring());
 }
 
 void tst_VLVedidador::missingWorkFolderFailsAtOnce()
