@@ -7,6 +7,7 @@
 #include "platform/core/VLError.h"
 #include "platform/crypto/HmacSha256.h"
 #include "platform/crypto/SecureBytes.h"
+#include "platform/files/BackgroundFileWriter.h"
 #include "platform/files/ConfinedFolder.h"
 #include "platform/files/PosixFile.h"
 
@@ -197,6 +198,7 @@ private:
     bool m_extractCancel = false;
     bool m_passwordCheckFailed = false;
     platform::ConfinedFolder m_destination;
+    std::unique_ptr<platform::BackgroundFileWriter> m_fileWriter;
     QString m_destinationPath;
 
     platform::crypto::SecureBytes m_masterKey;

@@ -499,6 +499,21 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
         }
     } inflateGuard{&inflater, &inflating};
 
+    if (!m_fileWriter)
+        m_fileWriter = std::make_unique<platform::BackgroundFileWriter>();
+    platform::BackgroundFileWriter &writer = *m_fileWriter;
+    writer.begin(&file);
+    // Every way out waits for the writes in flight, so the file is complete (or its error known)
+    // before the caller closes it.
+    struct WriterFinish
+    {
+        platform::BackgroundFileWriter &writer;
+        int *result;
+        ~WriterFinish() { *result = writer.finish(); }
+    };
+    int writeError = 0;
+    const bool ok = [&]() -> bool {
+    WriterFinish finishGuard{writer, &writeError};
     std::vector<std::uint8_t> piece(bufferSize);
     std::vector<std::uint8_t> inflated(compressed ? bufferSize : 0);
     quint64 read = 0;
@@ -510,16 +525,14 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
         if (count == 0)
             return true;
         if (quint64(count) > size - written) {
+            // More data than the record announces: keep what it announced and refuse the rest.
             platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR));
-            (void)file.writeAll(data, std::size_t(size - written));
+            writer.write(data, std::size_t(size - written));
             written = size;
             *error = itemError(VLArchiveErrorInflate);
             return false;
         }
-        if (!file.writeAll(data, count)) {
-            *error = itemError(VLArchiveErrorCreateItem);
-            return false;
-        }
+        writer.write(data, count);
         written += count;
         return true;
     };
@@ -578,6 +591,13 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
     if (written != size)
         platform::log(QStringLiteral("Warning! Processed size differs from item size for file %1.").arg(record->path()));
     return true;
+    }();
+    if (ok && writeError) {
+        // A file that cannot be written whole is not restored.
+        *error = itemError(VLArchiveErrorCreateItem);
+        return false;
+    }
+    return ok;
 }
 
 bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchiveItemPtr &record, const QString &path,
