@@ -389,7 +389,6 @@ private slots:
         archive.save(dir.filePath(QStringLiteral("done.vault")));
         QCOMPARE(delegate.errors.size(), 0);
         QCOMPARE(delegate.events.last(), QStringLiteral("finished EncryptedArchiveOperationSaving"));
-        QCOMPARE(delegate.events.last(), QStringLiteral("finished EncryptedArchiveOperationSaving"));
 
         // A stop at the end of the first item is acted upon before the second begins.
         VLEncryptedArchive second;
