@@ -630,7 +630,14 @@ bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchive
         *error = itemError(VLArchiveErrorSeekItem);
         return false;
     }
-    if (!loadArchiveItemFromData(record, content) || !isValidItemPath(record->path())) {
+    const QString directoryPath = record->path();
+    if (!loadArchiveItemFromData(record, content)) {
+        *error = itemError(VLArchiveErrorLocalRecord);
+        return false;
+    }
+    if (!isValidItemPath(record->path())) {
+        // The damaged path is not kept: reports name the item as the directory knows it.
+        record->setPath(directoryPath);
         *error = itemError(VLArchiveErrorLocalRecord);
         return false;
     }

@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <climits>
 
 using namespace VLArchiveBytes;
 using namespace VLEncryptedArchiveConstants;
@@ -220,7 +221,7 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeItemSection(const VLE
             if (!m_deflate)
                 m_deflate = std::make_unique<z_stream>();
             *m_deflate = z_stream{};
-            const int level = int(std::min<quint64>(compressionLevel(), 9));
+            const int level = int(std::min<quint64>(compressionLevel(), quint64(INT_MAX)));
             const int result = deflateInit(m_deflate.get(), level);
             if (result != Z_OK) {
                 platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(result));
