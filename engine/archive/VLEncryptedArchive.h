@@ -26,6 +26,7 @@
 namespace platform::crypto {
 class AesCbcCipher;
 }
+class VLDecipheringPrefetcher;
 struct z_stream_s;
 
 // One container file being written (save) or read (openArchive, extractAllItems, closeArchive).
@@ -152,6 +153,8 @@ private:
                       double totalProgress, bool *cancel);
     bool delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const;
     void releaseInputStream();
+    void startPrefetch(quint64 dataBytes);
+    void stopPrefetch();
     void releaseOutputStream();
 
     // Writing
@@ -209,6 +212,7 @@ private:
     std::vector<std::uint8_t> m_inBuffer;
     std::uint8_t m_inCache[16] = {};
     std::size_t m_inCached = 0;
+    std::unique_ptr<VLDecipheringPrefetcher> m_prefetcher;
     platform::crypto::HmacSha256 m_hmac;
     bool m_calculatingHmac = false;
     QByteArray m_lastHmac;

@@ -514,6 +514,12 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
     int writeError = 0;
     const bool ok = [&]() -> bool {
     WriterFinish finishGuard{writer, &writeError};
+    startPrefetch(stored);
+    struct PrefetchStop
+    {
+        VLEncryptedArchive *archive;
+        ~PrefetchStop() { archive->stopPrefetch(); }
+    } prefetchGuard{this};
     std::vector<std::uint8_t> piece(bufferSize);
     std::vector<std::uint8_t> inflated(compressed ? bufferSize : 0);
     quint64 read = 0;
