@@ -166,6 +166,7 @@ private:
     // Reading
     bool checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator);
     bool extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file, VLError *error);
+    bool copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer, VLError *error);
     QString relativeDestination(const QString &path) const;
     void applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path);
 

@@ -472,6 +472,23 @@ void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchive
 bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file,
                                          VLError *error)
 {
+    if (!m_fileWriter)
+        m_fileWriter = std::make_unique<platform::BackgroundFileWriter>();
+    m_fileWriter->begin(&file);
+    const bool copied = copyFileData(record, *m_fileWriter, error);
+    // The writes in flight end before the caller closes the file.
+    const int writeError = m_fileWriter->finish();
+    if (copied && writeError) {
+        // A file that cannot be written whole is not restored.
+        *error = itemError(VLArchiveErrorCreateItem);
+        return false;
+    }
+    return copied;
+}
+
+bool VLEncryptedArchive::copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer,
+                                      VLError *error)
+{
     const quint64 size = record->size();
     const bool compressed = record->compressed();
     const quint64 stored = compressed ? record->compressedSize() : size;
@@ -499,27 +516,13 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
         }
     } inflateGuard{&inflater, &inflating};
 
-    if (!m_fileWriter)
-        m_fileWriter = std::make_unique<platform::BackgroundFileWriter>();
-    platform::BackgroundFileWriter &writer = *m_fileWriter;
-    writer.begin(&file);
-    // Every way out waits for the writes in flight, so the file is complete (or its error known)
-    // before the caller closes it.
-    struct WriterFinish
-    {
-        platform::BackgroundFileWriter &writer;
-        int *result;
-        ~WriterFinish() { *result = writer.finish(); }
-    };
-    int writeError = 0;
-    const bool ok = [&]() -> bool {
-    WriterFinish finishGuard{writer, &writeError};
     startPrefetch(stored);
     struct PrefetchStop
     {
         VLEncryptedArchive *archive;
         ~PrefetchStop() { archive->stopPrefetch(); }
     } prefetchGuard{this};
+
     std::vector<std::uint8_t> piece(bufferSize);
     std::vector<std::uint8_t> inflated(compressed ? bufferSize : 0);
     quint64 read = 0;
@@ -597,13 +600,6 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
     if (written != size)
         platform::log(QStringLiteral("Warning! Processed size differs from item size for file %1.").arg(record->path()));
     return true;
-    }();
-    if (ok && writeError) {
-        // A file that cannot be written whole is not restored.
-        *error = itemError(VLArchiveErrorCreateItem);
-        return false;
-    }
-    return ok;
 }
 
 bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchiveItemPtr &record, const QString &path,
