@@ -342,9 +342,12 @@ int compare(const QStringList &args)
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
+    // Without DIR the corpus is generated in a temporary folder; a DIR that does not exist yet
+    // receives the generated corpus and keeps it for later runs.
     QString corpus = args.value(0);
-    if (corpus.isEmpty()) {
-        corpus = work.path() + u"/corpus";
+    if (corpus.isEmpty() || !QFileInfo::exists(corpus)) {
+        if (corpus.isEmpty())
+            corpus = work.path() + u"/corpus";
         print(QStringLiteral("generating corpus in %1").arg(corpus));
         writeCorpus(corpus);
     }

@@ -165,7 +165,11 @@ private:
 
     // Reading
     bool checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator);
-    bool extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file, VLError *error);
+    bool extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath, const QString &path,
+                         VLError *error);
+    void finishWrites();
+    void noteWriteFailure(const VLEncryptedArchiveItemPtr &record, int error);
+    VLEncryptedArchiveItemPtr takeWriteFailure();
     bool copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer, VLError *error);
     QString relativeDestination(const QString &path) const;
     void applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path);
@@ -189,6 +193,7 @@ private:
     quint64 m_aesKeyBits = 128;
     VLEncryptedArchiveDelegate *m_delegate = nullptr;
     bool m_opened = false;
+    VLEncryptedArchiveItemPtr m_writeFailure; // a restored file whose bytes did not all reach the disk
 
     // State of the running operation (its thread only).
     platform::PosixFile m_out;

@@ -466,24 +466,58 @@ void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record
 
 void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchiveItemPtr &record)
 {
+    // After the files made inside the folder so far, which the writer's thread still creates.
+    if (m_fileWriter) {
+        m_fileWriter->post([this, record] { applyAttributes(record, record->realPath()); });
+        return;
+    }
     applyAttributes(record, record->realPath());
 }
 
-bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file,
-                                         VLError *error)
+void VLEncryptedArchive::finishWrites()
+{
+    if (m_fileWriter)
+        m_fileWriter->drain();
+}
+
+void VLEncryptedArchive::noteWriteFailure(const VLEncryptedArchiveItemPtr &record, int error)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_writeFailure)
+        m_writeFailure = record;
+    Q_UNUSED(error)
+}
+
+VLEncryptedArchiveItemPtr VLEncryptedArchive::takeWriteFailure()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_writeFailure, nullptr);
+}
+
+bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath,
+                                         const QString &path, VLError *error)
 {
     if (!m_fileWriter)
         m_fileWriter = std::make_unique<platform::BackgroundFileWriter>();
-    m_fileWriter->begin(&file);
+    // The file is made, written, closed and given its metadata on the writer's thread, in order,
+    // so that all of it overlaps restoring the next items. Its failures (1204) are reported at
+    // the next item.
+    m_fileWriter->begin([this, relativePath](int *createError) {
+        return m_destination.createFile(relativePath, 0600, createError);
+    });
     const bool copied = copyFileData(record, *m_fileWriter, error);
-    // The writes in flight end before the caller closes the file.
-    const int writeError = m_fileWriter->finish();
-    if (copied && writeError) {
-        // A file that cannot be written whole is not restored.
-        *error = itemError(VLArchiveErrorCreateItem);
+    if (!copied) {
+        m_fileWriter->end({});
         return false;
     }
-    return copied;
+    m_fileWriter->end([this, record, path](int writeError) {
+        if (writeError) {
+            noteWriteFailure(record, writeError);
+            return;
+        }
+        applyAttributes(record, path);
+    });
+    return true;
 }
 
 bool VLEncryptedArchive::copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer,
@@ -658,17 +692,8 @@ bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchive
             return false;
         }
     } else if (type == platform::FileType::Regular) {
-        int createError = 0;
-        platform::PosixFile file = m_destination.createFile(relative, 0600, &createError);
-        if (!file.isOpen()) {
-            *error = itemError(VLArchiveErrorCreateItem);
+        if (!extractFileData(record, relative, path, error))
             return false;
-        }
-        const bool done = extractFileData(record, file, error);
-        file.close();
-        if (!done)
-            return false;
-        applyAttributes(record, path);
         m_processed += record->size();
     } else {
         *error = itemError(VLArchiveErrorItemType);
@@ -719,6 +744,7 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
         VLEncryptedArchive *archive;
         ~Reset()
         {
+            archive->finishWrites();
             archive->m_destination = platform::ConfinedFolder();
             archive->m_destinationPath.clear();
         }
@@ -760,10 +786,16 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             const VLEncryptedArchiveItemPtr &item = *it;
             VLError error;
             if (!internalExtractItemToPathError(item, destination + item->path(), &error)) {
+                finishWrites();
                 if (m_extractCancel)
                     reportExtractErrorForItemLowError(VLArchiveErrorStopped, item);
                 else
                     reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, item, error);
+                return;
+            }
+            if (const VLEncryptedArchiveItemPtr failed = takeWriteFailure()) {
+                finishWrites();
+                reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, failed, itemError(VLArchiveErrorCreateItem));
                 return;
             }
             restored.insert(item->path());
@@ -772,6 +804,11 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             if (item->fileType() == platform::FileType::Directory)
                 internalSetDirectoryAttributes(item);
         }
+    }
+    finishWrites();
+    if (const VLEncryptedArchiveItemPtr failed = takeWriteFailure()) {
+        reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, failed, itemError(VLArchiveErrorCreateItem));
+        return;
     }
     reportExtractProgressForItemTotalProgressCancel(100, nullptr, 100, nullptr);
     sendFinished(operationExtraction);
