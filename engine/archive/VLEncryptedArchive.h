@@ -168,7 +168,7 @@ private:
     bool extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath, const QString &path,
                          VLError *error);
     void finishWrites();
-    void noteWriteFailure(const VLEncryptedArchiveItemPtr &record, int error);
+    void noteWriteFailure(const VLEncryptedArchiveItemPtr &record);
     VLEncryptedArchiveItemPtr takeWriteFailure();
     bool copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer, VLError *error);
     QString relativeDestination(const QString &path) const;
@@ -199,6 +199,7 @@ private:
     platform::PosixFile m_out;
     QString m_outPath;
     quint64 m_outOffset = 0;
+    int m_outWriteError = 0; // the first failed write of the running save
     quint64 m_directorySize = 0;
     platform::PosixFile m_in;
     quint64 m_archiveSize = 0;

@@ -135,6 +135,8 @@ void VLEncryptedArchive::writeRaw(const void *data, std::size_t size)
         return;
     if (!m_out.writeAll(data, size)) {
         platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(m_out.lastError()));
+        if (!m_outWriteError)
+            m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
         return;
     }
     m_outOffset += size;
@@ -182,6 +184,8 @@ bool VLEncryptedArchive::endOutputEncryption(bool)
     bool written = m_out.writeAll(m_outBuffer.data(), produced);
     if (!written) {
         platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(m_out.lastError()));
+        if (!m_outWriteError)
+            m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
     } else {
         m_outOffset += produced;
     }

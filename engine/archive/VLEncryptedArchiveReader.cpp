@@ -480,12 +480,11 @@ void VLEncryptedArchive::finishWrites()
         m_fileWriter->drain();
 }
 
-void VLEncryptedArchive::noteWriteFailure(const VLEncryptedArchiveItemPtr &record, int error)
+void VLEncryptedArchive::noteWriteFailure(const VLEncryptedArchiveItemPtr &record)
 {
     std::lock_guard lock(m_mutex);
     if (!m_writeFailure)
         m_writeFailure = record;
-    Q_UNUSED(error)
 }
 
 VLEncryptedArchiveItemPtr VLEncryptedArchive::takeWriteFailure()
@@ -512,7 +511,7 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
     }
     m_fileWriter->end([this, record, path](int writeError) {
         if (writeError) {
-            noteWriteFailure(record, writeError);
+            noteWriteFailure(record);
             return;
         }
         applyAttributes(record, path);

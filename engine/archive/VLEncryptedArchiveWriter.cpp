@@ -357,6 +357,7 @@ void VLEncryptedArchive::save(const QString &path)
         return;
     }
     m_outOffset = 0;
+    m_outWriteError = 0;
     sendStarted(operationSaving);
     auto failed = [this](int code, const VLEncryptedArchiveItemPtr &record) {
         reportSaveErrorForItemLowError(code, record);
@@ -420,6 +421,15 @@ void VLEncryptedArchive::save(const QString &path)
         failed(VLArchiveErrorEncipherLocator, nullptr);
         return;
     }
-    m_out.close();
+    // A container missing some of its bytes is no container: a failed write, though logged and
+    // passed over where it happened, fails the saving here.
+    if (!m_out.close() && !m_outWriteError)
+        m_outWriteError = m_out.lastError();
+    if (m_outWriteError) {
+        reportSaveErrorForItemLowError(VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_outWriteError));
+        platform::removeFileAtPath(m_outPath);
+        m_outPath.clear();
+        return;
+    }
     sendFinished(operationSaving);
 }

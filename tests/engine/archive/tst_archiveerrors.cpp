@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace VLArchiveBytes;
 
 namespace {
@@ -44,6 +47,24 @@ void patchU64(QByteArray &bytes, qsizetype at, quint64 value)
     putU64(field, value);
     bytes.replace(at, 8, field);
 }
+
+// Writes past a few KiB fail while it lives, as on a full disk.
+class FileSizeLimit final
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
 
 qsizetype locatorStart(const QByteArray &bytes)
 {
@@ -522,6 +543,64 @@ private slots:
         archive.save(m_dir.filePath(QStringLiteral("no/such/folder/out.vault")));
         QCOMPARE(delegate.events, QStringList{QStringLiteral("error 1001")});
         QCOMPARE(delegate.lastUnderlying(), VLError::posix(ENOENT));
+    }
+
+    void failedWritesAreNotSuccess()
+    {
+        const QString source = next(QStringLiteral("-file"));
+        writeFile(source, sampleNoise(200000));
+        VLEncryptedArchive archive;
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.addItemFromRoot(source);
+        archive.setPassword(QStringLiteral("pw"));
+        const QString out = next();
+        {
+            LogCapture log;
+            FileSizeLimit limit(8192);
+            archive.save(out);
+            QVERIFY(log.contains(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(EFBIG)));
+        }
+        // The enciphered section cannot be finished.
+        QCOMPARE(delegate.lastError(), VLArchiveErrorSectionCipher);
+        QVERIFY(!QFileInfo::exists(out));
+
+        VLEncryptedArchive whole;
+        whole.addItemFromRoot(source);
+        whole.setPassword(QStringLiteral("pw"));
+        const QString container = next();
+        whole.save(container);
+        const qint64 size = QFileInfo(container).size();
+
+        // Only the locator, written last, falls past the limit: still a failure.
+        VLEncryptedArchive almost;
+        RecordingDelegate almostDelegate;
+        almost.setDelegate(&almostDelegate);
+        almost.addItemFromRoot(source);
+        almost.setPassword(QStringLiteral("pw"));
+        const QString cut = next();
+        {
+            FileSizeLimit limit(rlim_t(size - 10));
+            almost.save(cut);
+        }
+        QCOMPARE(almostDelegate.lastError(), VLArchiveErrorCreateArchive);
+        QCOMPARE(almostDelegate.lastUnderlying(), VLError::posix(EFBIG));
+        QVERIFY(!almostDelegate.events.contains(QStringLiteral("finished EncryptedArchiveOperationSaving")));
+        QVERIFY(!QFileInfo::exists(cut));
+
+        // Restoring: the file that cannot be written whole fails its item.
+        VLEncryptedArchive reader;
+        RecordingDelegate reading;
+        openWith(reader, reading, container, QStringLiteral("pw"));
+        const QString destination = next(QStringLiteral("-out"));
+        QDir().mkpath(destination);
+        {
+            FileSizeLimit limit(8192);
+            reader.extractAllItems(destination);
+        }
+        QCOMPARE(reading.lastError(), VLArchiveErrorExtractItem);
+        QCOMPARE(reading.lastUnderlying().code(), VLArchiveErrorCreateItem);
+        QVERIFY(!reading.events.contains(QStringLiteral("finished EncryptedArchiveOperationExtraction")));
     }
 
     void savingReplacesAnExistingFile()
