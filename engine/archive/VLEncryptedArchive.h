@@ -178,6 +178,7 @@ private:
     mutable std::mutex m_mutex;
     QList<VLEncryptedArchiveItemPtr> m_records;                  // path table in entry order
     QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
+    QHash<QString, qsizetype> m_foldedIndex;                     // lower-cased path -> first such record
     QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
     bool m_encryptFiles = true;
     bool m_encryptDirectory = true;

@@ -436,6 +436,7 @@ void VLEncryptedArchive::closeArchive()
     m_opened = false;
     m_records.clear();
     m_recordIndex.clear();
+    m_foldedIndex.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
