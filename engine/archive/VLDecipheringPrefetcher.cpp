@@ -1,5 +1,7 @@
 #include "engine/archive/VLDecipheringPrefetcher.h"
 
+#include "platform/core/Log.h"
+
 #include <cstring>
 
 using platform::crypto::CryptoStatus;
@@ -131,9 +133,13 @@ void VLDecipheringPrefetcher::produce(std::unique_lock<std::mutex> &lock)
     platform::crypto::HmacSha256 *hmac = m_hmac;
     lock.unlock();
     std::size_t produced = 0;
-    bool ok = file->readFully(chunk->data.get(), n)
-        && cipher->update(chunk->data.get(), n, chunk->data.get(), chunkSize, &produced) == CryptoStatus::Success
-        && produced == n;
+    bool ok = file->readFully(chunk->data.get(), n);
+    if (ok) {
+        const CryptoStatus status = cipher->update(chunk->data.get(), n, chunk->data.get(), chunkSize, &produced);
+        ok = status == CryptoStatus::Success && produced == n;
+        if (!ok)
+            platform::log(QStringLiteral("Warning! Decryption update failed. Error %1").arg(platform::crypto::statusCode(status)));
+    }
     if (ok && hmac)
         hmac->update(chunk->data.get(), mac);
     chunk->size = n;
