@@ -140,6 +140,8 @@ private slots:
         QTest::newRow("uncompressed") << Switches{true, true, true, true, false, 128};
         QTest::newRow("no hmacs") << Switches{true, true, false, false, true, 128};
         QTest::newRow("files only") << Switches{true, false, true, false, true, 128};
+        // A directory HMAC needs an enciphered directory to carry its key: none is claimed then.
+        QTest::newRow("files only, directory hmac asked") << Switches{true, false, true, true, true, 128};
         QTest::newRow("directory only") << Switches{false, true, false, true, true, 256};
         QTest::newRow("plain") << Switches{false, false, false, false, true, 128};
         QTest::newRow("plain uncompressed") << Switches{false, false, false, false, false, 128};
