@@ -112,6 +112,7 @@ bool VLEncryptedArchive::beginOutputEncryption(bool withHmac)
     QByteArray sealed = block.toByteArray();
     const QByteArray ivCopy(reinterpret_cast<const char *>(iv), qsizetype(blockSize));
     if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, false)) {
+        platform::crypto::wipe(sealed); // still the plain keys
         m_calculatingHmac = false;
         return false;
     }
@@ -210,8 +211,10 @@ bool VLEncryptedArchive::beginInputDecryption(bool withHmac)
     QByteArray sealed(qsizetype(hmacSize + blockSize + slotSize), Qt::Uninitialized);
     if (!inputDataOfSize(sealed.data(), std::size_t(sealed.size())))
         return false;
-    if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, true))
+    if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, true)) {
+        platform::crypto::wipe(sealed);
         return false;
+    }
     SecureBytes block(sealed);
     platform::crypto::wipe(sealed);
     const std::uint8_t *iv = block.data() + hmacSize;
