@@ -4,7 +4,6 @@
 
 #include "platform/core/Log.h"
 #include "platform/crypto/CryptoFunctions.h"
-#include "platform/files/KeyedArchive.h"
 
 #include <QSet>
 
@@ -18,8 +17,6 @@ using namespace VLEncryptedArchiveConstants;
 namespace {
 
 constexpr quint64 checkConstant = 0x3145565245534552ULL;
-// Later than any date a file system keeps; larger values are not dates.
-constexpr quint64 latestDateMilliseconds = 253402300799999ULL;
 
 QString parentPath(const QString &path)
 {
@@ -49,161 +46,6 @@ QString describe(const platform::FileAttributes &a)
 }
 
 } // namespace
-
-bool VLEncryptedArchive::loadArchiveItemFromData(const VLEncryptedArchiveItemPtr &record, const QByteArray &content)
-{
-    platform::FileAttributes attributes = record->attributes();
-    VLExtendedAttributes extended = record->extendedAttributes();
-    std::optional<QByteArray> security;
-    std::optional<QString> uti, path, link;
-    std::optional<quint64> size, localHeaderPosition, compressedSize;
-    std::optional<bool> compressed;
-    std::optional<QByteArray> hmac;
-
-    Reader reader(content);
-    auto text16 = [&reader](std::optional<QString> &out) {
-        quint16 n = 0;
-        QByteArray bytes;
-        if (!reader.u16(&n) || !reader.bytes(n, &bytes))
-            return false;
-        out = decodeUtf8(bytes.constData(), bytes.size());
-        return out.has_value();
-    };
-    auto data32 = [&reader](QByteArray &out) {
-        quint32 n = 0;
-        return reader.u32(&n) && quint64(n) <= quint64(reader.remaining()) && reader.bytes(qsizetype(n), &out);
-    };
-    while (!reader.atEnd()) {
-        quint32 fieldTag = 0;
-        if (!reader.u32(&fieldTag))
-            return false;
-        switch (fieldTag) {
-        case tag("FTYP"): {
-            quint8 type = 0;
-            if (!reader.u8(&type) || type > 2)
-                return false;
-            attributes.type = type == 0 ? platform::FileType::Regular
-                : type == 1             ? platform::FileType::Directory
-                                        : platform::FileType::SymbolicLink;
-            break;
-        }
-        case tag("FFLG"): {
-            quint32 flags = 0;
-            if (!reader.u32(&flags))
-                return false;
-            compressed = (flags & 16) != 0;
-            break;
-        }
-        case tag("FSIZ"): {
-            quint64 value = 0;
-            if (!reader.u64(&value))
-                return false;
-            size = value;
-            attributes.size = value;
-            break;
-        }
-        case tag("FPRM"): {
-            quint16 value = 0;
-            if (!reader.u16(&value))
-                return false;
-            attributes.posixPermissions = value;
-            break;
-        }
-        case tag("FOWN"):
-        case tag("FGRP"):
-            if (!reader.skip(2))
-                return false;
-            break;
-        case tag("FMCT"):
-        case tag("FMDT"): {
-            quint64 value = 0;
-            if (!reader.u64(&value))
-                return false;
-            if (value <= latestDateMilliseconds) {
-                const QDateTime date = QDateTime::fromMSecsSinceEpoch(qint64(value), Qt::UTC);
-                (fieldTag == tag("FMCT") ? attributes.creationDate : attributes.modificationDate) = date;
-            }
-            break;
-        }
-        case tag("FUTI"):
-            if (!text16(uti))
-                return false;
-            break;
-        case tag("FPAT"):
-            if (!text16(path))
-                return false;
-            break;
-        case tag("FLNK"):
-            if (!text16(link))
-                return false;
-            break;
-        case tag("FEXA"): {
-            QByteArray archive;
-            if (!data32(archive))
-                return false;
-            const std::optional<platform::KeyedArchive::StringDataDictionary> entries =
-                platform::KeyedArchive::unarchiveDictionary(archive);
-            if (!entries)
-                return false;
-            for (auto it = entries->constBegin(); it != entries->constEnd(); ++it)
-                extended.insert(it.key(), it.value());
-            break;
-        }
-        case tag("FEXS"): {
-            QByteArray value;
-            if (!data32(value))
-                return false;
-            security = value;
-            break;
-        }
-        case tag("FHMC"): {
-            QByteArray value;
-            if (!reader.bytes(32, &value))
-                return false;
-            hmac = value;
-            break;
-        }
-        case tag("FLCT"):
-        case tag("FCSZ"): {
-            quint64 value = 0;
-            if (!reader.u64(&value))
-                return false;
-            (fieldTag == tag("FLCT") ? localHeaderPosition : compressedSize) = value;
-            break;
-        }
-        case tag("FPDN"): {
-            quint16 n = 0;
-            if (!reader.u16(&n) || !reader.skip(n))
-                return false;
-            break;
-        }
-        default:
-            return false;
-        }
-    }
-
-    record->setAttributes(attributes);
-    record->setExtendedAttributes(extended);
-    if (security)
-        record->setExtendedSecurityOptions(*security);
-    if (uti)
-        record->setUTI(*uti);
-    if (path)
-        record->setPath(*path);
-    if (link)
-        record->setLinkDestination(link);
-    if (size)
-        record->setSize(*size);
-    if (localHeaderPosition)
-        record->setLocalHeaderPosition(*localHeaderPosition);
-    if (compressedSize)
-        record->setCompressedSize(*compressedSize);
-    if (compressed)
-        record->setCompressed(*compressed);
-    if (hmac)
-        record->setHmac(hmac);
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Opening
