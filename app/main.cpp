@@ -1,0 +1,103 @@
+#include "app/shell/VLAppDelegate.h"
+#include "app/shell/VLContentWindowController.h"
+#include "app/shell/VLInstanceChannel.h"
+#include "app/shell/VLTerminatorProxy.h"
+#include "app/shell/VLWindow.h"
+
+#include "platform/core/Library.h"
+#include "platform/core/Log.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+struct LaunchRequest
+{
+    VLInstanceChannel::Kind kind = VLInstanceChannel::Kind::OpenFiles;
+    QStringList paths;
+};
+
+// Paths arrive as command-line arguments (the desktop entry passes them), made absolute here
+// because a running instance may have another working folder. "--service" marks the
+// "Encrypt with Vaultine" action; "--" ends the options.
+LaunchRequest parseArguments(const QStringList &arguments)
+{
+    LaunchRequest request;
+    bool options = true;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (options && argument == u"--") {
+            options = false;
+            continue;
+        }
+        if (options && argument == u"--service") {
+            request.kind = VLInstanceChannel::Kind::ServiceFiles;
+            continue;
+        }
+        if (options && argument.startsWith(u'-'))
+            continue;
+        const QUrl url(argument);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+        request.paths << QFileInfo(path).absoluteFilePath();
+    }
+    return request;
+}
+
+void deliver(VLAppDelegate &delegate, VLInstanceChannel::Kind kind, const QStringList &paths)
+{
+    if (kind == VLInstanceChannel::Kind::ServiceFiles)
+        delegate.handleFinderServiceFiles(paths);
+    else
+        delegate.applicationOpenFiles(paths);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    platform::setApplicationIdentity();
+    QApplication::setDesktopFileName(QStringLiteral("com.nimbrel.Vaultine"));
+    // Quitting goes through the quit state machine only; the main window never closes itself.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const LaunchRequest request = parseArguments(QApplication::arguments());
+    if (VLInstanceChannel::sendToRunningInstance(request.kind, request.paths))
+        return 0;
+
+    VLInstanceChannel channel;
+    const bool listening = channel.listen();
+
+    VLAppDelegate::setupLogSystem(QApplication::arguments());
+    VLAppDelegate delegate;
+    if (!listening)
+        platform::log(QStringLiteral("Warning! Could not listen for files from later launches."));
+
+    QObject::connect(&channel, &VLInstanceChannel::messageReceived, &delegate,
+                     [&delegate](VLInstanceChannel::Kind kind, const QStringList &paths) {
+                         platform::log(QStringLiteral("[Launch]: %1 from another launch: %2")
+                                           .arg(kind == VLInstanceChannel::Kind::ServiceFiles
+                                                    ? QStringLiteral("service files")
+                                                    : QStringLiteral("files"),
+                                                paths.join(QStringLiteral(", "))));
+                         deliver(delegate, kind, paths);
+                         if (VLContentWindowController *controller = delegate.dropWindowController()) {
+                             QWidget *window = controller->window();
+                             if (!window->isVisible())
+                                 controller->showWindow();
+                             window->raise();
+                             window->activateWindow();
+                         }
+                     });
+    // Closing the last window quits through the same path as the menu.
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &delegate,
+                     [] { VLTerminatorProxy::sharedInstance()->terminate(); });
+
+    if (!request.paths.isEmpty())
+        deliver(delegate, request.kind, request.paths);
+    delegate.applicationDidFinishLaunching();
+
+    return QApplication::exec();
+}
