@@ -133,7 +133,11 @@ void VLAppDelegate::buildMenus()
     QMenu *appMenu = menuBar->addMenu(tr("&Vaultine"));
     QAction *quit = appMenu->addAction(tr("&Quit Vaultine"));
     quit->setObjectName(QStringLiteral("quitAction"));
-    quit->setShortcut(QKeySequence::Quit);
+    // Platforms without a standard quit key (the headless one) still get Ctrl+Q.
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (quitKeys.isEmpty())
+        quitKeys << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    quit->setShortcuts(quitKeys);
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [] { VLTerminatorProxy::sharedInstance()->terminate(); });
 }

@@ -121,16 +121,34 @@ private slots:
         QCOMPARE(VLAppDelegate::addItemsAnalyticsLabel(paths), label);
     }
 
+    void menuQuitEndsTheMainLoop_data()
+    {
+        QTest::addColumn<bool>("byShortcut");
+        QTest::newRow("menu item") << false;
+        QTest::newRow("shortcut") << true;
+    }
+
     void menuQuitEndsTheMainLoop()
     {
+        QFETCH(bool, byShortcut);
         VLAppDelegate delegate;
         delegate.applicationDidFinishLaunching();
         VLWindow *window = delegate.dropWindowController()->window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         auto *quit = window->menuBar()->findChild<QAction *>(QStringLiteral("quitAction"));
         QVERIFY(quit);
-        QCOMPARE(quit->shortcut(), QKeySequence(QKeySequence::Quit));
-        QTimer::singleShot(0, quit, &QAction::trigger);
+        QVERIFY(quit->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+        if (byShortcut) {
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTimer::singleShot(0, window, [window] { QTest::keyClick(window->windowHandle(), Qt::Key_Q, Qt::ControlModifier); });
+        } else {
+            QTimer::singleShot(0, quit, [quit] {
+                // The item of the menu, as a click on it would trigger it.
+                QVERIFY(quit->isEnabled());
+                quit->trigger();
+            });
+        }
         QCOMPARE(runMainLoop(5000), 0);
         QCOMPARE(VLTerminatorProxy::sharedInstance()->state(), qint64(VLTerminatorProxy::VLTerminationStateTerminate));
     }
