@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+class VLViewController;
+
+// Interface files are compiled by uic into set-up functions; this registry maps an interface-file
+// name (as the nib-name helper gives it, "-Legacy" variants included) to its set-up function,
+// which builds the widgets inside the given view and connects the owner's outlets.
+class VLInterfaceRegistry final
+{
+public:
+    using Setup = std::function<void(QWidget *view, VLViewController *owner)>;
+
+    static void registerInterface(const QString &name, Setup setup);
+    static void unregisterInterface(const QString &name);
+    static bool contains(const QString &name);
+    // An empty function when nothing is registered under the name.
+    static Setup setupForName(const QString &name);
+
+    VLInterfaceRegistry() = delete;
+};

@@ -1,0 +1,3 @@
+#include "platform/animation/VLAnimation.h"
+
+VLAnimation::~VLAnimation() = default;

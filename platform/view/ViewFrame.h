@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QRect>
+#include <QRectF>
+
+class QWidget;
+
+// Animated frames are fractional; a widget's geometry is whole pixels. The fractional frame is kept
+// beside the widget and answered as long as the widget still stands where that frame put it; once
+// something else moves the widget, its own geometry counts again.
+QRectF vlFrame(const QWidget *view);
+void vlSetFrame(QWidget *view, const QRectF &frame);
+
+// Left and right edges (and top and bottom) are rounded on their own, so a whole-pixel width stays
+// the same width wherever the frame moves.
+QRect vlRoundedFrame(const QRectF &frame);

@@ -1,0 +1,162 @@
+#include "NavigationTestSupport.h"
+
+#include "app/navigation/VLInterfaceRegistry.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+class PlainScreen final : public VLViewController
+{
+    Q_OBJECT
+
+public:
+    int loads = 0;
+    void viewDidLoad() override { ++loads; }
+};
+
+} // namespace
+
+class TestViewController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void viewLoadsOnceWithBackLink()
+    {
+        PlainScreen screen;
+        QVERIFY(!screen.isViewLoaded());
+        QCOMPARE(screen.nibName(), QStringLiteral("PlainScreen"));
+        QWidget *view = screen.view();
+        QVERIFY(view);
+        QVERIFY(screen.isViewLoaded());
+        QCOMPARE(screen.view(), view);
+        QCOMPARE(screen.loads, 1);
+        QCOMPARE(VLViewController::viewController(view), &screen);
+
+        auto *other = new QWidget;
+        screen.setView(other);
+        QCOMPARE(VLViewController::viewController(view), nullptr);
+        QCOMPARE(VLViewController::viewController(other), &screen);
+        delete view;
+    }
+
+    void controllerOwnsItsViews()
+    {
+        QPointer<QWidget> view;
+        QPointer<QWidget> overlay;
+        {
+            PlainScreen screen;
+            view = screen.view();
+            overlay = new QWidget;
+            screen.setOverlayView(overlay);
+            QWidget parent;
+            vlAddSubview(&parent, view);
+            vlRemoveFromSuperview(view);
+        }
+        QVERIFY(!view);
+        QVERIFY(!overlay);
+    }
+
+    void interfaceRegistryBuildsTheView()
+    {
+        VLInterfaceRegistry::registerInterface(QStringLiteral("PlainScreen"), [](QWidget *view, VLViewController *owner) {
+            auto *label = new QLabel(QStringLiteral("Title"), view);
+            label->setObjectName(QStringLiteral("titleLabel"));
+            owner->setInitialFirstResponder(label);
+        });
+        PlainScreen screen;
+        QVERIFY(screen.view()->findChild<QLabel *>(QStringLiteral("titleLabel")));
+        QCOMPARE(screen.loads, 1);
+        VLInterfaceRegistry::unregisterInterface(QStringLiteral("PlainScreen"));
+        QVERIFY(!VLInterfaceRegistry::contains(QStringLiteral("PlainScreen")));
+        PlainScreen bare;
+        QVERIFY(bare.view()->children().isEmpty());
+    }
+
+    void navigationLinkFallsBackOnTheParent()
+    {
+        VLNavigationController navigation;
+        PlainScreen parent;
+        PlainScreen child;
+        parent.addChildViewController(&child);
+        QCOMPARE(child.parentViewController(), &parent);
+        QCOMPARE(child.navigationController(), nullptr);
+        parent.setNavigationController(&navigation);
+        QCOMPARE(child.navigationController(), &navigation);
+        child.removeFromParentViewController();
+        QCOMPARE(child.navigationController(), nullptr);
+        QVERIFY(parent.childViewControllers().isEmpty());
+    }
+
+    void firstValidResponder()
+    {
+        QStringList log;
+        RecordingScreen withField(QStringLiteral("F"), &log, Qt::gray, 1);
+        RecordingScreen bare(QStringLiteral("N"), &log);
+        QWidget window;
+        vlAddSubview(&window, withField.view());
+        QLineEdit *field = withField.fields().first();
+        QCOMPARE(withField.firstValidResponder(), field);
+        // The screen's view gives way to a valid initial responder.
+        QVERIFY(!vlAcceptsFirstResponder(withField.view()));
+        QVERIFY(!vlCanBecomeKeyView(withField.view()));
+        field->hide();
+        QCOMPARE(withField.firstValidResponder(), withField.view());
+        QVERIFY(vlAcceptsFirstResponder(withField.view()));
+        field->show();
+        field->setFocusPolicy(Qt::NoFocus);
+        QCOMPARE(withField.firstValidResponder(), withField.view());
+
+        QCOMPARE(bare.firstValidResponder(), bare.view());
+        QVERIFY(vlAcceptsFirstResponder(bare.view()));
+        QVERIFY(vlCanBecomeKeyView(bare.view()));
+        QLabel label;
+        QVERIFY(!vlAcceptsFirstResponder(&label));
+    }
+
+    void autoresizing()
+    {
+        QWidget superview;
+        superview.resize(400, 300);
+        auto *sizable = new QWidget(&superview);
+        sizable->setGeometry(10, 20, 380, 260);
+        vlSetAutoresizingMask(sizable, VLViewWidthSizable | VLViewHeightSizable);
+        auto *pinnedBottom = new QWidget(&superview);
+        pinnedBottom->setGeometry(0, 250, 100, 50);
+        vlSetAutoresizingMask(pinnedBottom, VLViewMaxYMargin); // flexible top margin
+        auto *still = new QWidget(&superview);
+        still->setGeometry(5, 5, 50, 50);
+        vlSetAutoresizingMask(still, VLViewWidthSizable | VLViewHeightSizable);
+        vlSetAutoLayoutDisabled(still, true);
+
+        superview.show();
+        superview.resize(500, 400);
+        QCOMPARE(sizable->geometry(), QRect(10, 20, 480, 360));
+        QCOMPARE(pinnedBottom->geometry(), QRect(0, 350, 100, 50));
+        QCOMPARE(still->geometry(), QRect(5, 5, 50, 50));
+
+        // A view moved into another superview follows that one.
+        QWidget other;
+        other.resize(200, 200);
+        vlAddSubview(&other, sizable);
+        sizable->setGeometry(0, 0, 200, 200);
+        other.resize(300, 250); // hidden: Qt delivers the resize when it shows
+        other.show();
+        QCOMPARE(sizable->geometry(), QRect(0, 0, 300, 250));
+    }
+
+    void titledScreenHasNoStillViews()
+    {
+        VLTitledViewController titled;
+        QVERIFY(titled.nonanimatableViews().isEmpty());
+        QLabel title;
+        titled.setTitleView(&title);
+        QCOMPARE(titled.titleView(), &title);
+    }
+};
+
+QTEST_MAIN(TestViewController)
+#include "tst_viewcontroller.moc"
