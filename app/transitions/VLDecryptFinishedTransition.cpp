@@ -1,0 +1,65 @@
+#include "app/transitions/VLDecryptFinishedTransition.h"
+
+#include "app/navigation/VLViewHierarchy.h"
+#include "app/transitions/VLDecryptFinishedScreens.h"
+#include "app/transitions/VLTransitionSupport.h"
+#include "platform/view/VLViewGraph.h"
+#include "platform/view/ViewAlpha.h"
+#include "platform/view/ViewFrame.h"
+
+using namespace vltransition;
+
+namespace {
+
+constexpr double kDecryptFinishedDuration = 0.4;
+
+QList<QWidget *> exceptedViews(const VLTransitionContextPtr &context)
+{
+    QList<QWidget *> excepted;
+    if (auto *from = dynamic_cast<VLDecryptFinishedSourceScreen *>(context->fromViewController()))
+        excepted << from->startOverButton() << from->titleView() << from->iconView();
+    if (auto *to = dynamic_cast<VLDecryptFinishedDestinationScreen *>(context->toViewController()))
+        excepted << to->startOverButton() << to->titleView() << to->titleLabel();
+    return excepted;
+}
+
+} // namespace
+
+std::shared_ptr<VLDecryptFinishedTransition> VLDecryptFinishedTransition::transition()
+{
+    return std::make_shared<VLDecryptFinishedTransition>();
+}
+
+double VLDecryptFinishedTransition::transitionDuration(const VLTransitionContextPtr &)
+{
+    return kDecryptFinishedDuration;
+}
+
+void VLDecryptFinishedTransition::animateTransition(const VLTransitionContextPtr &context)
+{
+    QWidget *container = context->containerView();
+    VLViewController *fromController = context->fromViewController();
+    QWidget *fromView = viewOf(fromController);
+    QWidget *toView = viewOf(context->toViewController());
+    if (context->isAnimated()) {
+        m_fromAlphas.clear();
+        m_fromAlphas.record(vl_allViewsExcept(fromView, exceptedViews(context)));
+    }
+    if (toView) {
+        vlSetFrame(toView, fromController ? vlFrame(fromView) : vlViewBounds(container));
+        vlAddSubview(container, toView);
+    }
+    context->completeTransition(true);
+}
+
+void VLDecryptFinishedTransition::animationEndedForContext(bool finished, const VLTransitionContextPtr &context)
+{
+    Q_UNUSED(finished)
+    if (!context->isAnimated())
+        return;
+    m_fromAlphas.restore();
+    if (auto *from = dynamic_cast<VLDecryptFinishedSourceScreen *>(context->fromViewController())) {
+        vlSetAlphaValue(from->titleView(), 1.0);
+        vlSetAlphaValue(from->startOverButton(), 1.0);
+    }
+}

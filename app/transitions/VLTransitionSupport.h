@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QWidget>
+
+class VLViewController;
+
+// Small pieces the content transitions share.
+namespace vltransition {
+
+// The controller's view (loaded on demand), or null without a controller.
+QWidget *viewOf(VLViewController *controller);
+// The titled screen's still views; none for other screens.
+QList<QWidget *> nonanimatableViewsOf(VLViewController *controller);
+QList<QObject *> asObjects(const QList<QWidget *> &views);
+
+} // namespace vltransition
