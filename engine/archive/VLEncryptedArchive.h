@@ -1,0 +1,215 @@
+#pragma once
+
+#include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/archive/VLEncryptedArchiveDelegate.h"
+#include "engine/archive/VLEncryptedArchiveDirectoryLocator.h"
+#include "engine/archive/VLEncryptedArchiveItem.h"
+#include "platform/core/VLError.h"
+#include "platform/crypto/HmacSha256.h"
+#include "platform/crypto/SecureBytes.h"
+#include "platform/files/ConfinedFolder.h"
+#include "platform/files/PosixFile.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace platform::crypto {
+class AesCbcCipher;
+}
+struct z_stream_s;
+
+// One container file being written (save) or read (openArchive, extractAllItems, closeArchive).
+// An object serves one purpose; operations run synchronously on the caller's thread and report
+// only through the delegate, on that thread. Properties may be read from any thread.
+class VLEncryptedArchive final
+{
+public:
+    static constexpr std::size_t bufferSize = 16384;
+
+    VLEncryptedArchive();
+    ~VLEncryptedArchive();
+    Q_DISABLE_COPY_MOVE(VLEncryptedArchive)
+
+    static std::unique_ptr<VLEncryptedArchive> newArchive();
+
+    // --- Tables of item records
+    QList<VLEncryptedArchiveItemPtr> fileRecords() const;
+    void addToDirectory(const VLEncryptedArchiveItemPtr &record);
+    // Children of a folder path (empty or "/" for the top level), compared without regard to case.
+    QList<VLEncryptedArchiveItemPtr> childRecordsAtPath(const QString &path = {}) const;
+    // Children of a record, or of the top level for a null record.
+    QList<VLEncryptedArchiveItemPtr> childRecords(const VLEncryptedArchiveItemPtr &record) const;
+    // The record with this path: the exact spelling first, then any case.
+    VLEncryptedArchiveItemPtr recordAtPath(const QString &path) const;
+
+    // --- Writing
+    // Adds the item at an absolute path; root (its parent when empty, "/" or the path itself)
+    // is cut from the front of the record's path. Null when nothing was added.
+    VLEncryptedArchiveItemPtr addItemFromRoot(const QString &path, const QString &root = {});
+    QList<VLEncryptedArchiveItemPtr> addItemsFromRoot(const QStringList &paths, const QString &root = {});
+    void save(const QString &path);
+
+    // --- Reading
+    void openArchive(const QString &path);
+    void closeArchive();
+    void extractAllItems(const QString &path);
+    // Declared for completeness; they do nothing.
+    void extractItemToPath(const VLEncryptedArchiveItemPtr &record, const QString &path);
+    void extractItemsToPath(const QList<VLEncryptedArchiveItemPtr> &records, const QString &path);
+    bool isOpened() const;
+
+    // --- Properties
+    bool encryptFiles() const;
+    void setEncryptFiles(bool on);
+    bool encryptDirectory() const;
+    void setEncryptDirectory(bool on);
+    bool calculateFilesHmac() const;
+    void setCalculateFilesHmac(bool on);
+    bool calculateDirectoryHmac() const;
+    void setCalculateDirectoryHmac(bool on);
+    bool compressFiles() const;
+    void setCompressFiles(bool on);
+    quint64 compressionLevel() const;
+    void setCompressionLevel(quint64 level);
+    QString password() const;
+    void setPassword(const QString &password); // the previous password is wiped
+    QString passwordHint() const;
+    void setPasswordHint(const QString &hint);
+    std::optional<QString> comment() const;
+    void setComment(const std::optional<QString> &comment);
+    std::optional<QByteArray> preview() const;
+    void setPreview(const std::optional<QByteArray> &preview);
+    bool includeApplications() const;
+    quint64 AESKeyBits() const;
+    void setAESKeyBits(quint64 bits);
+    // Held as a plain observer: the owner clears it before the delegate goes away.
+    VLEncryptedArchiveDelegate *delegate() const;
+    void setDelegate(VLEncryptedArchiveDelegate *delegate);
+
+    // --- Building blocks of the operations above (one operation at a time, on its thread)
+    [[nodiscard]] bool deriveMasterKey(bool newSalt);
+    [[nodiscard]] bool cryptWithMasterIvDecrypt(QByteArray &data, const std::optional<QByteArray> &iv, bool decrypt);
+    std::size_t keySizeInBytes() const;
+    [[nodiscard]] bool beginOutputEncryption(bool withHmac);
+    void outputDataOfSize(const void *data, std::size_t size);
+    [[nodiscard]] bool endOutputEncryption(bool unused = true);
+    [[nodiscard]] bool beginInputDecryption(bool withHmac);
+    [[nodiscard]] bool inputDataOfSize(void *buffer, std::size_t size);
+    [[nodiscard]] bool endInputDecryption();
+    void initHmac(const QByteArray &key);
+    QByteArray finishHmac();
+    static QByteArray createHmacKey();
+    void cleanupOutput();
+
+    [[nodiscard]] bool loadArchiveItemFromData(const VLEncryptedArchiveItemPtr &record, const QByteArray &content);
+    std::optional<QByteArray> writeCommonHeaderFields(const VLEncryptedArchiveItemPtr &record) const;
+    QByteArray writePaddingFieldForSize(quint64 size) const;
+    [[nodiscard]] bool saveLocalHeader(const VLEncryptedArchiveItemPtr &record);
+    [[nodiscard]] bool saveCentralHeader(const VLEncryptedArchiveItemPtr &record);
+
+    [[nodiscard]] bool internalExtractItemToPathError(const VLEncryptedArchiveItemPtr &record, const QString &path,
+                                                      VLError *error);
+    void internalSetDirectoryAttributes(const VLEncryptedArchiveItemPtr &record);
+
+    void reportOpenErrorLowError(int code, const VLError &lowError = {});
+    void reportExtractErrorForItemLowError(int code, const VLEncryptedArchiveItemPtr &record,
+                                           const VLError &lowError = {});
+    void reportExtractProgressForItemTotalProgressCancel(double progress, const VLEncryptedArchiveItemPtr &record,
+                                                         double totalProgress, bool *cancel);
+    void reportSaveErrorForItemLowError(int code, const VLEncryptedArchiveItemPtr &record,
+                                        const VLError &lowError = {});
+    void reportSaveProgressForItemTotalProgressCancel(double progress, const VLEncryptedArchiveItemPtr &record,
+                                                      quint64 processed, bool *cancel);
+
+    // True for a path inside a container: "/" followed by non-empty components other than "." and "..".
+    static bool isValidItemPath(const QString &path);
+
+private:
+    struct Switches
+    {
+        bool encryptFiles = true;
+        bool encryptDirectory = true;
+        bool filesHmac = true;
+        bool directoryHmac = true;
+        bool compress = true;
+    };
+    Switches switches() const;
+    quint32 flagsForSwitches() const;
+    void sendStarted(const QString &operation);
+    void sendFinished(const QString &operation);
+    void sendError(const QString &operation, int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError);
+    void sendProgress(const QString &operation, std::optional<double> progress, const VLEncryptedArchiveItemPtr &record,
+                      double totalProgress, bool *cancel);
+    bool delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const;
+    void releaseInputStream();
+    void releaseOutputStream();
+
+    // Writing
+    enum class SectionResult { Done, Stopped, Failed };
+    SectionResult writeItemSection(const VLEncryptedArchiveItemPtr &record, bool answersProgress, bool &stop);
+    bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
+    void writeRaw(const void *data, std::size_t size);
+
+    // Reading
+    bool checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator);
+    bool extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file, VLError *error);
+    QString relativeDestination(const QString &path) const;
+    void applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path);
+
+    // Properties and tables, guarded by m_mutex.
+    mutable std::mutex m_mutex;
+    QList<VLEncryptedArchiveItemPtr> m_records;                  // path table in entry order
+    QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
+    QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
+    bool m_encryptFiles = true;
+    bool m_encryptDirectory = true;
+    bool m_calculateFilesHmac = true;
+    bool m_calculateDirectoryHmac = true;
+    bool m_compressFiles = true;
+    quint64 m_compressionLevel = 6;
+    QString m_password;
+    QString m_passwordHint;
+    std::optional<QString> m_comment;
+    std::optional<QByteArray> m_preview;
+    bool m_includeApplications = false;
+    quint64 m_aesKeyBits = 128;
+    VLEncryptedArchiveDelegate *m_delegate = nullptr;
+    bool m_opened = false;
+
+    // State of the running operation (its thread only).
+    platform::PosixFile m_out;
+    QString m_outPath;
+    quint64 m_outOffset = 0;
+    quint64 m_directorySize = 0;
+    platform::PosixFile m_in;
+    quint64 m_archiveSize = 0;
+    quint64 m_operationTotal = 0;
+    quint64 m_processed = 0;
+    bool m_extractCancel = false;
+    bool m_passwordCheckFailed = false;
+    platform::ConfinedFolder m_destination;
+    QString m_destinationPath;
+
+    platform::crypto::SecureBytes m_masterKey;
+    QByteArray m_masterSalt;
+    std::unique_ptr<platform::crypto::AesCbcCipher> m_outCipher;
+    std::vector<std::uint8_t> m_outBuffer;
+    std::unique_ptr<platform::crypto::AesCbcCipher> m_inCipher;
+    std::vector<std::uint8_t> m_inBuffer;
+    std::uint8_t m_inCache[16] = {};
+    std::size_t m_inCached = 0;
+    platform::crypto::HmacSha256 m_hmac;
+    bool m_calculatingHmac = false;
+    QByteArray m_lastHmac;
+    std::unique_ptr<z_stream_s> m_deflate;
+    bool m_deflateRunning = false;
+};

@@ -1,0 +1,198 @@
+#include "engine/archive/VLEncryptedArchiveItem.h"
+
+#include "engine/archive/VLTypeIdentifier.h"
+#include "platform/files/PosixFile.h"
+
+std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathError(const QString &path, VLError *error)
+{
+    const std::optional<platform::FileAttributes> attributes = platform::attributesOfItemAtPath(path, error);
+    if (!attributes || !attributes->type)
+        return nullptr;
+    const platform::FileType type = *attributes->type;
+    if (type != platform::FileType::Regular && type != platform::FileType::Directory
+        && type != platform::FileType::SymbolicLink)
+        return nullptr;
+
+    auto item = std::make_shared<VLEncryptedArchiveItem>();
+    item->m_realPath = path;
+    item->m_path = path;
+    item->m_uti = VLTypeIdentifierForPath(path, type == platform::FileType::Directory);
+    if (type == platform::FileType::SymbolicLink) {
+        const std::optional<QString> destination = platform::destinationOfSymbolicLinkAtPath(path);
+        if (!destination)
+            return nullptr;
+        item->m_linkDestination = destination;
+        item->m_size = 0;
+        item->m_attributes.type = platform::FileType::SymbolicLink;
+        return item;
+    }
+    item->m_attributes = *attributes;
+    if (std::optional<VLExtendedAttributes> extended = VLFileMetaData::extendedAttributesOfFile(path))
+        item->m_extendedAttributes = *extended;
+    if (std::optional<QByteArray> security = VLFileMetaData::extendedSecurityOptionsOfFile(path))
+        item->m_extendedSecurityOptions = *security;
+    item->m_size = attributes->size.value_or(0);
+    return item;
+}
+
+std::optional<platform::FileType> VLEncryptedArchiveItem::fileType() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_attributes.type;
+}
+
+QString VLEncryptedArchiveItem::path() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_path;
+}
+
+void VLEncryptedArchiveItem::setPath(const QString &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_path = value;
+}
+
+QString VLEncryptedArchiveItem::realPath() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_realPath;
+}
+
+void VLEncryptedArchiveItem::setRealPath(const QString &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_realPath = value;
+}
+
+platform::FileAttributes VLEncryptedArchiveItem::attributes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_attributes;
+}
+
+void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_attributes = value;
+}
+
+VLExtendedAttributes VLEncryptedArchiveItem::extendedAttributes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_extendedAttributes;
+}
+
+void VLEncryptedArchiveItem::setExtendedAttributes(const VLExtendedAttributes &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_extendedAttributes = value;
+}
+
+QByteArray VLEncryptedArchiveItem::extendedSecurityOptions() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_extendedSecurityOptions;
+}
+
+void VLEncryptedArchiveItem::setExtendedSecurityOptions(const QByteArray &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_extendedSecurityOptions = value;
+}
+
+QString VLEncryptedArchiveItem::UTI() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_uti;
+}
+
+void VLEncryptedArchiveItem::setUTI(const QString &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_uti = value;
+}
+
+std::optional<QString> VLEncryptedArchiveItem::linkDestination() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_linkDestination;
+}
+
+void VLEncryptedArchiveItem::setLinkDestination(const std::optional<QString> &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_linkDestination = value;
+}
+
+quint64 VLEncryptedArchiveItem::size() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_size;
+}
+
+void VLEncryptedArchiveItem::setSize(quint64 value)
+{
+    std::lock_guard lock(m_mutex);
+    m_size = value;
+}
+
+quint64 VLEncryptedArchiveItem::localHeaderPosition() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_localHeaderPosition;
+}
+
+void VLEncryptedArchiveItem::setLocalHeaderPosition(quint64 value)
+{
+    std::lock_guard lock(m_mutex);
+    m_localHeaderPosition = value;
+}
+
+quint64 VLEncryptedArchiveItem::fileDataPosition() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_fileDataPosition;
+}
+
+void VLEncryptedArchiveItem::setFileDataPosition(quint64 value)
+{
+    std::lock_guard lock(m_mutex);
+    m_fileDataPosition = value;
+}
+
+bool VLEncryptedArchiveItem::compressed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_compressed;
+}
+
+void VLEncryptedArchiveItem::setCompressed(bool value)
+{
+    std::lock_guard lock(m_mutex);
+    m_compressed = value;
+}
+
+quint64 VLEncryptedArchiveItem::compressedSize() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_compressedSize;
+}
+
+void VLEncryptedArchiveItem::setCompressedSize(quint64 value)
+{
+    std::lock_guard lock(m_mutex);
+    m_compressedSize = value;
+}
+
+std::optional<QByteArray> VLEncryptedArchiveItem::hmac() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_hmac;
+}
+
+void VLEncryptedArchiveItem::setHmac(const std::optional<QByteArray> &value)
+{
+    std::lock_guard lock(m_mutex);
+    m_hmac = value;
+}

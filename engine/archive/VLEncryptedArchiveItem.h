@@ -1,0 +1,76 @@
+#pragma once
+
+#include "engine/metadata/VLFileMetaData.h"
+#include "platform/core/VLError.h"
+#include "platform/files/FileAttributes.h"
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+// One item record of a container: filled from its header records when reading, or from a
+// file, folder or symbolic link on disk when writing. Records are shared between the
+// container's tables, the callbacks and other threads; every property is guarded.
+class VLEncryptedArchiveItem final
+{
+public:
+    VLEncryptedArchiveItem() = default;
+    Q_DISABLE_COPY_MOVE(VLEncryptedArchiveItem)
+
+    // A record for the item at an absolute path (not following a final link), or null for
+    // anything that is not a regular file, folder or symbolic link.
+    static std::shared_ptr<VLEncryptedArchiveItem> itemFromPathError(const QString &path, VLError *error = nullptr);
+
+    QString path() const;
+    void setPath(const QString &path);
+    QString realPath() const;
+    void setRealPath(const QString &realPath);
+    platform::FileAttributes attributes() const;
+    void setAttributes(const platform::FileAttributes &attributes);
+    VLExtendedAttributes extendedAttributes() const;
+    void setExtendedAttributes(const VLExtendedAttributes &extendedAttributes);
+    QByteArray extendedSecurityOptions() const;
+    void setExtendedSecurityOptions(const QByteArray &options);
+    QString UTI() const;
+    void setUTI(const QString &uti);
+    std::optional<QString> linkDestination() const;
+    void setLinkDestination(const std::optional<QString> &destination);
+    quint64 size() const;
+    void setSize(quint64 size);
+    quint64 localHeaderPosition() const;
+    void setLocalHeaderPosition(quint64 position);
+    quint64 fileDataPosition() const;
+    void setFileDataPosition(quint64 position);
+    bool compressed() const;
+    void setCompressed(bool compressed);
+    quint64 compressedSize() const;
+    void setCompressedSize(quint64 size);
+    std::optional<QByteArray> hmac() const;
+    void setHmac(const std::optional<QByteArray> &hmac);
+
+    // The file type attribute, or nothing when the record carries none.
+    std::optional<platform::FileType> fileType() const;
+
+private:
+    mutable std::mutex m_mutex;
+    QString m_path;
+    QString m_realPath;
+    platform::FileAttributes m_attributes;
+    VLExtendedAttributes m_extendedAttributes;
+    QByteArray m_extendedSecurityOptions;
+    QString m_uti;
+    std::optional<QString> m_linkDestination;
+    quint64 m_size = 0;
+    quint64 m_localHeaderPosition = 0;
+    quint64 m_fileDataPosition = 0;
+    bool m_compressed = false;
+    quint64 m_compressedSize = 0;
+    std::optional<QByteArray> m_hmac;
+};
+
+using VLEncryptedArchiveItemPtr = std::shared_ptr<VLEncryptedArchiveItem>;
+Q_DECLARE_METATYPE(VLEncryptedArchiveItemPtr)

@@ -1,0 +1,164 @@
+#include "platform/files/FileAttributes.h"
+
+#include <QFile>
+#include <QTimeZone>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace platform {
+namespace {
+
+FileType fileTypeOfMode(mode_t mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return FileType::Regular;
+    case S_IFDIR:
+        return FileType::Directory;
+    case S_IFLNK:
+        return FileType::SymbolicLink;
+    case S_IFCHR:
+        return FileType::CharacterSpecial;
+    case S_IFBLK:
+        return FileType::BlockSpecial;
+    case S_IFSOCK:
+        return FileType::Socket;
+    case S_IFIFO:
+        return FileType::Fifo;
+    default:
+        return FileType::Unknown;
+    }
+}
+
+QDateTime dateOf(qint64 seconds, quint32 nanoseconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + nanoseconds / 1000000, QTimeZone::utc());
+}
+
+// The *_r look-ups report their buffer need only through ERANGE; start with sysconf's hint.
+template<typename Entry, typename Lookup>
+std::optional<QString> nameOf(Lookup lookup, int sizeHintName, char *Entry::*field)
+{
+    long hint = ::sysconf(sizeHintName);
+    std::vector<char> buffer(size_t(hint > 0 ? hint : 1024));
+    for (;;) {
+        Entry entry{};
+        Entry *result = nullptr;
+        const int rc = lookup(&entry, buffer.data(), buffer.size(), &result);
+        if (rc == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (rc != 0 || !result)
+            return std::nullopt;
+        return QString::fromUtf8(entry.*field);
+    }
+}
+
+std::optional<QString> userName(uid_t uid)
+{
+    return nameOf<passwd>([uid](passwd *entry, char *buffer, size_t size,
+                                passwd **result) { return ::getpwuid_r(uid, entry, buffer, size, result); },
+                          _SC_GETPW_R_SIZE_MAX, &passwd::pw_name);
+}
+
+std::optional<QString> groupName(gid_t gid)
+{
+    return nameOf<group>([gid](group *entry, char *buffer, size_t size,
+                               group **result) { return ::getgrgid_r(gid, entry, buffer, size, result); },
+                         _SC_GETGR_R_SIZE_MAX, &group::gr_name);
+}
+
+} // namespace
+
+std::optional<FileAttributes> attributesOfItemAtPath(const QString &path, VLError *error)
+{
+    const QByteArray native = QFile::encodeName(path);
+    FileAttributes attributes;
+    struct statx sx = {};
+    if (::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+        attributes.type = fileTypeOfMode(sx.stx_mode);
+        attributes.size = sx.stx_size;
+        attributes.posixPermissions = quint16(sx.stx_mode & 07777);
+        attributes.ownerAccountID = sx.stx_uid;
+        attributes.groupAccountID = sx.stx_gid;
+        attributes.ownerAccountName = userName(sx.stx_uid);
+        attributes.groupOwnerAccountName = groupName(sx.stx_gid);
+        if (sx.stx_mask & STATX_BTIME)
+            attributes.creationDate = dateOf(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
+        attributes.modificationDate = dateOf(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+        attributes.referenceCount = sx.stx_nlink;
+        attributes.systemNumber = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        attributes.systemFileNumber = sx.stx_ino;
+        return attributes;
+    }
+    if (errno != ENOSYS && errno != EPERM) {
+        if (error)
+            *error = VLError::posix(errno);
+        return std::nullopt;
+    }
+    // statx can be missing (old kernels) or filtered (some container sandboxes): plain lstat then.
+    struct stat st = {};
+    if (::lstat(native.constData(), &st) != 0) {
+        if (error)
+            *error = VLError::posix(errno);
+        return std::nullopt;
+    }
+    attributes.type = fileTypeOfMode(st.st_mode);
+    attributes.size = quint64(st.st_size);
+    attributes.posixPermissions = quint16(st.st_mode & 07777);
+    attributes.ownerAccountID = st.st_uid;
+    attributes.groupAccountID = st.st_gid;
+    attributes.ownerAccountName = userName(st.st_uid);
+    attributes.groupOwnerAccountName = groupName(st.st_gid);
+    attributes.modificationDate = dateOf(st.st_mtim.tv_sec, quint32(st.st_mtim.tv_nsec));
+    attributes.referenceCount = st.st_nlink;
+    attributes.systemNumber = st.st_dev;
+    attributes.systemFileNumber = st.st_ino;
+    return attributes;
+}
+
+VLError setAttributesOfItemAtPath(const FileAttributes &attributes, const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+
+    // Owner first: a change of owner clears the set-id bits, which the permissions then restore.
+    if (attributes.ownerAccountID || attributes.groupAccountID) {
+        const uid_t uid = attributes.ownerAccountID ? uid_t(*attributes.ownerAccountID) : uid_t(-1);
+        const gid_t gid = attributes.groupAccountID ? gid_t(*attributes.groupAccountID) : gid_t(-1);
+        if (::lchown(native.constData(), uid, gid) != 0)
+            return VLError::posix(errno);
+    }
+
+    if (attributes.posixPermissions) {
+        struct stat st = {};
+        if (::lstat(native.constData(), &st) != 0)
+            return VLError::posix(errno);
+        // A link has no permissions of its own here; chmod would change its target.
+        if (!S_ISLNK(st.st_mode) && ::chmod(native.constData(), mode_t(*attributes.posixPermissions & 07777)) != 0)
+            return VLError::posix(errno);
+    }
+
+    if (attributes.modificationDate && attributes.modificationDate->isValid()) {
+        const qint64 msecs = attributes.modificationDate->toMSecsSinceEpoch();
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = time_t(msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000);
+        times[1].tv_nsec = long(msecs - qint64(times[1].tv_sec) * 1000) * 1000000L;
+        if (::utimensat(AT_FDCWD, native.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+            return VLError::posix(errno);
+    }
+    return {};
+}
+
+} // namespace platform

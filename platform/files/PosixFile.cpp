@@ -1,0 +1,182 @@
+#include "platform/files/PosixFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace platform {
+namespace {
+
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+} // namespace
+
+PosixFile::~PosixFile()
+{
+    close();
+}
+
+PosixFile::PosixFile(PosixFile &&other) noexcept
+    : m_fd(other.m_fd)
+    , m_error(other.m_error)
+{
+    other.m_fd = -1;
+}
+
+PosixFile &PosixFile::operator=(PosixFile &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        m_error = other.m_error;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+PosixFile PosixFile::openForReading(const QString &path)
+{
+    PosixFile file(::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC));
+    file.m_error = file.isOpen() ? 0 : errno;
+    return file;
+}
+
+PosixFile PosixFile::createForWriting(const QString &path, unsigned permissions)
+{
+    PosixFile file(::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode_t(permissions)));
+    file.m_error = file.isOpen() ? 0 : errno;
+    return file;
+}
+
+bool PosixFile::close()
+{
+    if (m_fd < 0)
+        return true;
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    if (result != 0) {
+        m_error = errno;
+        return false;
+    }
+    return true;
+}
+
+std::int64_t PosixFile::read(void *buffer, std::size_t size)
+{
+    auto *bytes = static_cast<char *>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(m_fd, bytes + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = errno;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += std::size_t(n);
+    }
+    return std::int64_t(done);
+}
+
+bool PosixFile::readFully(void *buffer, std::size_t size)
+{
+    const std::int64_t n = read(buffer, size);
+    if (n < 0)
+        return false;
+    if (std::size_t(n) != size) {
+        m_error = 0;
+        return false;
+    }
+    return true;
+}
+
+bool PosixFile::writeAll(const void *data, std::size_t size)
+{
+    const auto *bytes = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = errno;
+            return false;
+        }
+        bytes += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+bool PosixFile::seek(std::uint64_t offset)
+{
+    if (offset > std::uint64_t(LLONG_MAX)) {
+        m_error = EINVAL;
+        return false;
+    }
+    if (::lseek(m_fd, off_t(offset), SEEK_SET) < 0) {
+        m_error = errno;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> PosixFile::position()
+{
+    const off_t at = ::lseek(m_fd, 0, SEEK_CUR);
+    if (at < 0) {
+        m_error = errno;
+        return std::nullopt;
+    }
+    return std::uint64_t(at);
+}
+
+std::optional<std::uint64_t> PosixFile::size()
+{
+    struct stat info = {};
+    if (::fstat(m_fd, &info) != 0) {
+        m_error = errno;
+        return std::nullopt;
+    }
+    return std::uint64_t(info.st_size);
+}
+
+std::optional<QString> destinationOfSymbolicLinkAtPath(const QString &path, int *error)
+{
+    const QByteArray native = nativePath(path);
+    std::vector<char> buffer(PATH_MAX + 1);
+    for (;;) {
+        const ssize_t n = ::readlink(native.constData(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (error)
+                *error = errno;
+            return std::nullopt;
+        }
+        if (std::size_t(n) < buffer.size())
+            return QFile::decodeName(QByteArray(buffer.data(), qsizetype(n)));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+int removeFileAtPath(const QString &path)
+{
+    return ::unlink(nativePath(path).constData()) == 0 ? 0 : errno;
+}
+
+bool isExistingFolder(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(nativePath(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace platform
