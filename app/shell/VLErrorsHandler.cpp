@@ -1,6 +1,7 @@
 #include "app/shell/VLErrorsHandler.h"
 
 #include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/archive/VLEncryptedArchiveItem.h"
 #include "platform/core/BundleInfo.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,13 @@ QString abbreviatedWithTilde(const QString &path)
 QString itemPathText(const QVariant &item)
 {
     QString path;
-    if (item.canConvert<QVariantMap>() && item.typeId() == QMetaType::QVariantMap) {
+    if (item.metaType() == QMetaType::fromType<VLEncryptedArchiveItemPtr>()) {
+        if (const VLEncryptedArchiveItemPtr record = item.value<VLEncryptedArchiveItemPtr>()) {
+            path = record->realPath();
+            if (path.isEmpty())
+                path = record->path();
+        }
+    } else if (item.typeId() == QMetaType::QVariantMap) {
         const QVariantMap map = item.toMap();
         path = map.value(QStringLiteral("realPath")).toString();
         if (path.isEmpty())

@@ -2,6 +2,7 @@
 #include "app/shell/VLErrorsHandler.h"
 
 #include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/archive/VLEncryptedArchiveItem.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -95,6 +96,21 @@ private slots:
             << QStringLiteral("Vaultine cannot access this item.")
             << QStringLiteral("Vaultine cannot process \"~/Desktop/b\". Please make sure you have read/write "
                               "permissions.");
+        auto stored = std::make_shared<VLEncryptedArchiveItem>();
+        stored->setPath(QStringLiteral("/Photos/2026/beach.jpg"));
+        QTest::newRow("container item, stored path")
+            << qint64(1003) << QString() << QVariant::fromValue(VLEncryptedArchiveItemPtr(stored))
+            << QStringLiteral("Vaultine cannot access this item.")
+            << QStringLiteral("Vaultine cannot process \"/Photos/2026/beach.jpg\". Please make sure you have "
+                              "read/write permissions.");
+        auto extracted = std::make_shared<VLEncryptedArchiveItem>();
+        extracted->setPath(QStringLiteral("/Photos/2026/beach.jpg"));
+        extracted->setRealPath(home + QStringLiteral("/Work/Photos/2026/beach.jpg"));
+        QTest::newRow("container item, real path")
+            << qint64(1002) << QString() << QVariant::fromValue(VLEncryptedArchiveItemPtr(extracted))
+            << QStringLiteral("Vaultine cannot access this item.")
+            << QStringLiteral("Vaultine cannot process \"~/Work/Photos/2026/beach.jpg\". Please make sure you have "
+                              "read/write permissions.");
         QTest::newRow("a folder merely starting like home is not home")
             << qint64(1003) << QString() << QVariant(QString(home + QStringLiteral("x/file")))
             << QStringLiteral("Vaultine cannot access this item.")
