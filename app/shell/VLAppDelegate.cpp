@@ -1,6 +1,7 @@
 #include "app/shell/VLAppDelegate.h"
 
 #include "app/shell/VLContentWindowController.h"
+#include "app/shell/VLLegacyWindow.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
 
@@ -129,8 +130,9 @@ void VLAppDelegate::applicationDidFinishLaunching()
 
 void VLAppDelegate::buildMenus()
 {
-    QMenuBar *menuBar = m_dropWindowController->window()->menuBar();
-    QMenu *appMenu = menuBar->addMenu(tr("&Vaultine"));
+    VLWindow *window = m_dropWindowController->window();
+    auto *appMenu = new QMenu(tr("&Vaultine"), window);
+    appMenu->setObjectName(QStringLiteral("applicationMenu"));
     QAction *quit = appMenu->addAction(tr("&Quit Vaultine"));
     quit->setObjectName(QStringLiteral("quitAction"));
     // Platforms without a standard quit key (the headless one) still get Ctrl+Q.
@@ -140,6 +142,12 @@ void VLAppDelegate::buildMenus()
     quit->setShortcuts(quitKeys);
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [] { VLTerminatorProxy::sharedInstance()->terminate(); });
+    if (qobject_cast<VLLegacyWindow *>(window)) {
+        // The drawn chrome has no room for a menu bar: the window takes the shortcuts itself.
+        window->addActions(appMenu->actions());
+    } else {
+        window->menuBar()->addMenu(appMenu);
+    }
 }
 
 void VLAppDelegate::applicationOpenFiles(const QStringList &paths)

@@ -1,48 +1,47 @@
 #include "app/shell/VLStartViewController.h"
 
+#include "app/navigation/VLViewHierarchy.h"
+
 #include <QFileInfo>
 #include <QLabel>
-#include <QVBoxLayout>
 #include <QWidget>
 
 VLStartViewController::VLStartViewController(QObject *parent)
-    : QObject(parent)
+    : VLTitledViewController(parent)
 {
+    setObjectName(QStringLiteral("VLStartViewController"));
 }
 
-VLStartViewController::~VLStartViewController()
-{
-    delete m_view;
-}
+VLStartViewController::~VLStartViewController() = default;
 
-QWidget *VLStartViewController::view()
+void VLStartViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    m_view = new QWidget;
-    m_view->setObjectName(QStringLiteral("startView"));
-    m_titleLabel = new QLabel(tr("Vaultine"), m_view);
-    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
-    m_titleLabel->setAlignment(Qt::AlignCenter);
+    auto *view = new QWidget;
+    view->setObjectName(QStringLiteral("startView"));
+    // The root paints nothing: transitions stack screens over each other.
+    auto *title = new QLabel(tr("Vaultine"), view);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    title->setAlignment(Qt::AlignCenter);
     QFont titleFont(QStringLiteral("DejaVu Sans"));
     titleFont.setPixelSize(28);
-    m_titleLabel->setFont(titleFont);
-    m_subtitleLabel = new QLabel(tr("Drop files here to encrypt them, or a .vault file to decrypt it."), m_view);
+    title->setFont(titleFont);
+    m_subtitleLabel = new QLabel(tr("Drop files here to encrypt them, or a .vault file to decrypt it."), view);
     m_subtitleLabel->setObjectName(QStringLiteral("subtitleLabel"));
     m_subtitleLabel->setAlignment(Qt::AlignCenter);
     m_subtitleLabel->setWordWrap(true);
+    m_subtitleLabel->setTextFormat(Qt::PlainText);
     QFont subtitleFont(QStringLiteral("DejaVu Sans"));
     subtitleFont.setPixelSize(13);
     m_subtitleLabel->setFont(subtitleFont);
-    m_subtitleLabel->setTextFormat(Qt::PlainText);
-    auto *layout = new QVBoxLayout(m_view);
-    layout->addStretch(2);
-    layout->addWidget(m_titleLabel);
-    layout->addSpacing(12);
-    layout->addWidget(m_subtitleLabel);
-    layout->addStretch(3);
-    layout->setContentsMargins(32, 24, 32, 24);
-    return m_view;
+    // Placed by frame and mask, not by a layout: transitions move and fade these views.
+    const QSize size(460, 500);
+    view->resize(size);
+    vlSetViewFrame(title, QRectF(24, 180, size.width() - 48, 40));
+    vlSetViewFrame(m_subtitleLabel, QRectF(32, 232, size.width() - 64, 44));
+    for (QWidget *label : {static_cast<QWidget *>(title), static_cast<QWidget *>(m_subtitleLabel.data())})
+        vlSetAutoresizingMask(label, VLViewWidthSizable | VLViewMinYMargin | VLViewMaxYMargin);
+    setTitleView(title);
+    setView(view);
 }
 
 void VLStartViewController::proceedWithFiles(const QList<QUrl> &urls)

@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QList>
-#include <QObject>
+#include "app/navigation/VLTitledViewController.h"
+#include "app/shell/VLFilesDestination.h"
+
 #include <QPointer>
-#include <QUrl>
 
 class QLabel;
-class QWidget;
 
 // The root screen of the main window until the drop screen takes its place: a title, a line
-// that says what to do, and the files it was last given.
-class VLStartViewController final : public QObject
+// that says what to do, and what it was last given.
+class VLStartViewController final : public VLTitledViewController, public VLFilesDestination
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(VLStartViewController)
@@ -19,18 +18,18 @@ public:
     explicit VLStartViewController(QObject *parent = nullptr);
     ~VLStartViewController() override;
 
-    QWidget *view();
+    QString nibName() const override { return {}; }
 
-    // The root screen's entry for files from every source.
-    void proceedWithFiles(const QList<QUrl> &urls);
+    void proceedWithFiles(const QList<QUrl> &urls) override;
     QList<QUrl> receivedFiles() const { return m_receivedFiles; }
 
 signals:
     void filesReceived(const QList<QUrl> &urls);
 
+protected:
+    void loadView() override;
+
 private:
-    QPointer<QWidget> m_view;
-    QPointer<QLabel> m_titleLabel;
     QPointer<QLabel> m_subtitleLabel;
     QList<QUrl> m_receivedFiles;
 };

@@ -2,11 +2,11 @@
 
 #include <QMainWindow>
 
-#include <functional>
+class VLViewController;
 
 // What the application's windows share: the keyboard loop stays inside the screen on top.
-// Tabbing past the last control (or back past the first) of the window's content moves focus
-// to the root controller's first valid responder instead of leaving the screen.
+// Tabbing past the last control (or back past the first) of the shown screen moves focus to
+// the root view controller's first valid responder instead of leaving the screen.
 class VLWindow : public QMainWindow
 {
     Q_OBJECT
@@ -16,22 +16,10 @@ public:
     explicit VLWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
     ~VLWindow() override;
 
-    // The control that ends the keyboard loop: the root view controller's first valid
-    // responder, asked each time (the screen on top changes).
-    using FirstValidResponderProvider = std::function<QWidget *()>;
-    void setRootFirstValidResponder(FirstValidResponderProvider provider);
-    QWidget *rootFirstValidResponder() const;
-
-    // Focus moves to the next (previous) control of the content, or to the first valid
-    // responder when the given control has none.
-    void selectKeyViewFollowingView(QWidget *view);
-    void selectKeyViewPrecedingView(QWidget *view);
+    // The controller whose first valid responder ends the keyboard loop (held weakly).
+    void setRootViewController(VLViewController *controller);
+    VLViewController *rootViewController() const;
 
 protected:
     bool focusNextPrevChild(bool next) override;
-
-private:
-    QList<QWidget *> keyViewLoop() const;
-
-    FirstValidResponderProvider m_firstValidResponder;
 };

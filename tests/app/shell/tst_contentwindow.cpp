@@ -135,7 +135,7 @@ private slots:
         delegate.applicationDidFinishLaunching();
         VLWindow *window = delegate.dropWindowController()->window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        auto *quit = window->menuBar()->findChild<QAction *>(QStringLiteral("quitAction"));
+        auto *quit = window->findChild<QAction *>(QStringLiteral("quitAction"));
         QVERIFY(quit);
         QVERIFY(quit->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
         if (byShortcut) {
