@@ -83,6 +83,35 @@ class TestVaultineProgram : public QObject
     Q_OBJECT
 
 private slots:
+    void desktopEntryOpensVaultFiles()
+    {
+        const QString desktopDir = QStringLiteral(VAULTINE_SOURCE_DIR "/app/desktop");
+        QFile entry(desktopDir + QStringLiteral("/com.nimbrel.Vaultine.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QVERIFY(text.contains(QStringLiteral("\nExec=vaultine %F\n")));
+        QVERIFY(text.contains(QStringLiteral("\nActions=Encrypt;\n")));
+        QVERIFY(text.contains(QStringLiteral("[Desktop Action Encrypt]\nName=Encrypt with Vaultine\nExec=vaultine --service %F\n")));
+        const QRegularExpressionMatch mime = QRegularExpression(QStringLiteral("\nMimeType=([^;\n]+);\n")).match(text);
+        QVERIFY(mime.hasMatch());
+
+        // The type the entry opens is the one the shared-mime-info file defines for ".vault",
+        // in any letter case.
+        QTemporaryDir data;
+        QVERIFY(QDir().mkpath(data.filePath(QStringLiteral("mime/packages"))));
+        QVERIFY(QFile::copy(desktopDir + QStringLiteral("/com.nimbrel.Vaultine.xml"),
+                            data.filePath(QStringLiteral("mime/packages/com.nimbrel.Vaultine.xml"))));
+        QProcess update;
+        update.start(QStringLiteral("update-mime-database"), {data.filePath(QStringLiteral("mime"))});
+        if (!update.waitForFinished(20000) || update.exitCode() != 0)
+            QSKIP("update-mime-database is not available");
+        QFile globs(data.filePath(QStringLiteral("mime/globs2")));
+        QVERIFY(globs.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString globText = QString::fromUtf8(globs.readAll());
+        QVERIFY2(globText.contains(mime.captured(1) + QStringLiteral(":*.vault")), qPrintable(globText));
+    }
+
     void logStartsWithTheStartLines()
     {
         QTemporaryDir root;
