@@ -83,7 +83,8 @@ bool VLFileMetaData::applyExtendedAttributesToFile(const VLExtendedAttributes &a
     bool result = true;
     for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) {
         if (!platform::ExtendedAttributes::setValue(path, it.key(), it.value())) {
-            platform::log(QStringLiteral("[File Metadata]: can't set extended attribute %1 for file %2").arg(it.key(), path));
+            platform::log(
+                QStringLiteral("[File Metadata]: can't set extended attribute %1 for file %2").arg(it.key(), path));
             result = false;
         }
     }

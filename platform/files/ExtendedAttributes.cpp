@@ -90,7 +90,8 @@ std::optional<QByteArray> value(const QString &path, const QString &name, int *e
 
 bool setValue(const QString &path, const QString &name, const QByteArray &value, int *errorNumber)
 {
-    if (name.isEmpty()) {
+    // A name with a NUL would be cut short by the system call and set another attribute.
+    if (name.isEmpty() || name.contains(QChar(u'\0'))) {
         setError(errorNumber, EINVAL);
         return false;
     }

@@ -176,7 +176,8 @@ qsizetype appendEntries(QByteArray &buffer, qsizetype offset, const NamedEntries
 {
     auto append = [&](const QByteArray &uuid, unsigned permissions) {
         if (count == maximumEntries) {
-            log(QStringLiteral("[File Metadata]: too many access-control entries on %1, the rest are not kept").arg(path));
+            log(QStringLiteral("[File Metadata]: too many access-control entries on %1, the rest are not kept")
+                    .arg(path));
             return;
         }
         std::memcpy(buffer.data() + offset, uuid.constData(), 16);
@@ -198,6 +199,7 @@ int setACL(const QByteArray &native, acl_type_t type, mode_t mode, const NamedEn
     acl_t acl = ::acl_from_mode(mode);
     if (!acl)
         return errno;
+    errno = 0;
     auto add = [&acl](acl_tag_t tag, quint32 id, unsigned permissions) {
         acl_entry_t entry;
         acl_permset_t permset;
@@ -287,7 +289,8 @@ int writeExtendedSecurity(const QString &path, const QByteArray &native, const Q
         else if (onlyInherits && !folder)
             problem = QStringLiteral("it is inherit-only on a file");
         if (!problem.isEmpty()) {
-            log(QStringLiteral("[File Metadata]: access-control entry %1 (%2, flags 0x%3, rights 0x%4) of %5 skipped: %6")
+            log(QStringLiteral(
+                    "[File Metadata]: access-control entry %1 (%2, flags 0x%3, rights 0x%4) of %5 skipped: %6")
                     .arg(i)
                     .arg(uuidText(uuid))
                     .arg(flags, 0, 16)
@@ -303,11 +306,15 @@ int writeExtendedSecurity(const QString &path, const QByteArray &native, const Q
     }
 
     if (access.isEmpty() && access.ownerGroupDenied) {
-        log(QStringLiteral("[File Metadata]: deny entry for the owning group of %1 skipped: no named entries").arg(path));
+        log(QStringLiteral("[File Metadata]: deny entry for the owning group of %1 skipped: no named entries")
+                .arg(path));
         access.ownerGroupDenied = 0;
     }
-    if (int rc = setACL(native, ACL_TYPE_ACCESS, st.st_mode, access); rc != 0)
-        return rc;
+    // Nothing that maps leaves the item as it is (also on file systems without ACLs).
+    if (!access.isEmpty()) {
+        if (int rc = setACL(native, ACL_TYPE_ACCESS, st.st_mode, access); rc != 0)
+            return rc;
+    }
     if (folder && !inherited.isEmpty()) {
         if (int rc = setACL(native, ACL_TYPE_DEFAULT, st.st_mode, inherited); rc != 0)
             return rc;

@@ -22,8 +22,13 @@
 // Owner and group UUIDs are the compatibility UUIDs of the numeric IDs
 // (FFFFEEEE-DDDD-CCCC-BBBB-AAAA<uid> and ABCDEFAB-CDEF-ABCD-EFAB-CDEF<gid>, IDs as 8 hex digits).
 // An item without named POSIX ACL entries has a list reference of size 0, which readers apply
-// as "nothing"; named user and group entries become "allow" entries with the rights below, and
-// entries of a folder's default ACL become inherit-only entries for files and folders.
+// as "nothing". Named user and group entries (masked as the kernel applies them) become allow
+// entries: r = read data, attributes, extended attributes and security; w = write data, append,
+// write attributes and extended attributes (and delete child on folders); x = execute/search.
+// Rights the mask gives beyond the owning group's own entry become a deny entry (data rights only)
+// for the owning group after the allow entries, and named entries of a folder's default ACL become
+// inherit-only entries for files and folders. On restore, allow entries with compatibility UUIDs
+// and that deny entry map back; anything else is logged and skipped.
 namespace platform::SecurityOptions {
 
 inline constexpr qsizetype bufferSize = 4160;

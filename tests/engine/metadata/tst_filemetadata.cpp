@@ -213,11 +213,13 @@ private slots:
         const QString path = makeFile();
         const VLExtendedAttributes attributes{{QStringLiteral("a-huge"), QByteArray(1 << 20, 'x')},
                                               {QStringLiteral("b-small"), "fits"},
-                                              {QString(), "nameless"}};
+                                              {QString(), "nameless"},
+                                              {QStringLiteral("b-small\0trap"), "cut"}};
         QVERIFY(!VLFileMetaData::applyExtendedAttributesToFile(attributes, path));
         QCOMPARE(getXattr(path, "user.b-small"), QByteArray("fits"));
-        QVERIFY(logContains(QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
-        QCOMPARE(m_log.size(), 2);
+        QVERIFY(logContains(
+            QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
+        QCOMPARE(m_log.size(), 3);
 
         // User attributes cannot live on a link; the link's target stays untouched.
         const QString target = makeFile();
@@ -389,16 +391,17 @@ private slots:
     {
         if (!m_acls)
             QSKIP("the temporary folder's file system has no POSIX ACLs");
+        const quint32 otherID = ::geteuid() == 0 ? 65534 : 0;
         const QByteArray options = bufferWithEntries({{userPrefix + idBytes(::geteuid()), 1, 0x2}},
-                                                     userPrefix + idBytes(65534), groupPrefix + idBytes(65534));
+                                                     userPrefix + idBytes(otherID), groupPrefix + idBytes(otherID));
         const QString path = makeFile();
         const bool applied = VLFileMetaData::applyExtendedSecurityOptionsToFile(options, path);
         struct stat st = {};
         QVERIFY(::lstat(native(path).constData(), &st) == 0);
         if (::geteuid() == 0) {
             QVERIFY(applied);
-            QCOMPARE(st.st_uid, uid_t(65534));
-            QCOMPARE(st.st_gid, gid_t(65534));
+            QCOMPARE(st.st_uid, uid_t(otherID));
+            QCOMPARE(st.st_gid, gid_t(otherID));
         } else {
             QVERIFY(!applied);
             QVERIFY(logContains(QStringLiteral("Error setting owner UUID for path %1 errno %2").arg(path).arg(EPERM)));
@@ -418,6 +421,40 @@ private slots:
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(options, link));
         QCOMPARE(aclText(target), before);
         QVERIFY(logContains(QStringLiteral("not applied to the symbolic link")));
+    }
+
+    // Metadata captured from a link and applied to another link dates the link itself and
+    // leaves what it points to alone.
+    void linksAreRestoredAsLinks()
+    {
+        const QString target = makeFile();
+        QVERIFY(::chmod(native(target).constData(), 0640) == 0);
+        if (m_acls)
+            QVERIFY(setAclText(target, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid())));
+        const QString source = m_dir.filePath(QStringLiteral("source-link"));
+        QVERIFY(QFile::link(target, source));
+        platform::FileAttributes dated;
+        dated.modificationDate = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1111111111111), QTimeZone::utc());
+        QCOMPARE(platform::setAttributesOfItemAtPath(dated, source), VLError());
+
+        const auto metadata = VLFileMetaData::metadataOfFile(source);
+        QVERIFY(metadata);
+        QCOMPARE(metadata->attributes()->type, platform::FileType::SymbolicLink);
+        QVERIFY(metadata->extendedAttributes() && metadata->extendedAttributes()->isEmpty());
+
+        const QString other = makeFile();
+        const QString copy = m_dir.filePath(QStringLiteral("copied-link"));
+        QVERIFY(QFile::link(other, copy));
+        const auto otherBefore = platform::attributesOfItemAtPath(other);
+        const QString otherACL = aclText(other);
+        metadata->applyToFileAtPath(copy);
+
+        QCOMPARE(platform::attributesOfItemAtPath(copy)->modificationDate->toMSecsSinceEpoch(),
+                 Q_INT64_C(1111111111111));
+        const auto otherAfter = platform::attributesOfItemAtPath(other);
+        QCOMPARE(otherAfter->posixPermissions, otherBefore->posixPermissions);
+        QCOMPARE(otherAfter->modificationDate, otherBefore->modificationDate);
+        QCOMPARE(aclText(other), otherACL);
     }
 
     void appliesEverythingInOrder()

@@ -89,7 +89,8 @@ private slots:
         QTest::newRow("iCCP, sRGB and gAMA") << png({iCCP, sRGB, gAMA}) << 2;
         QTest::newRow("sRGB and gAMA, then iCCP") << png({sRGB, gAMA, iCCP}) << 2;
         QTest::newRow("iCCP and gAMA") << png({iCCP, gAMA}) << 2;
-        QTest::newRow("sRGB, gAMA and a text chunk") << png({chunk("tEXt", QByteArrayLiteral("Software\0Paint")), sRGB, gAMA}) << 1;
+        QTest::newRow("sRGB, gAMA and a text chunk")
+            << png({chunk("tEXt", QByteArrayLiteral("Software\0Paint")), sRGB, gAMA}) << 1;
         QTest::newRow("iCCP alone") << png({iCCP}) << 2;
         QTest::newRow("sRGB without gAMA") << png({sRGB}) << 2;
         QTest::newRow("gAMA without sRGB") << png({gAMA}) << 2;
@@ -120,6 +121,16 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(int, expected);
         QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(data), expected);
+    }
+
+    // A preview cut anywhere before its image data cannot be judged; libpng must not read past the end.
+    void truncatedPreviewsAreUnreadable()
+    {
+        const QByteArray whole = png({sRGB, gAMA});
+        const qsizetype imageData = whole.indexOf("IDAT") - 4;
+        for (qsizetype length = 0; length < imageData + 8; ++length)
+            QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(whole.left(length)), 0);
+        QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(whole), 1);
     }
 
     void noData() { QCOMPARE(VLPreviewDiscriminator::discriminatePreviewData(std::nullopt), 0); }

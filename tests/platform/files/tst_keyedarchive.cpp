@@ -220,6 +220,24 @@ private slots:
         QFETCH(QByteArray, archive);
         QVERIFY(!platform::KeyedArchive::unarchiveDictionary(archive));
     }
+
+    // Every single-byte corruption and every truncation of a real archive either decodes to some
+    // dictionary or is refused; none may crash or read out of bounds (run under the sanitizers).
+    void survivesDamagedBytes()
+    {
+        const QByteArray original = fixture("mutable.bplist");
+        QVERIFY(!original.isEmpty());
+        int refused = 0;
+        for (qsizetype i = 0; i < original.size(); ++i) {
+            for (const char flip : {char(0x01), char(0x80), char(0xff)}) {
+                QByteArray damaged = original;
+                damaged[i] = char(damaged[i] ^ flip);
+                refused += platform::KeyedArchive::unarchiveDictionary(damaged) ? 0 : 1;
+            }
+            refused += platform::KeyedArchive::unarchiveDictionary(original.left(i)) ? 0 : 1;
+        }
+        QVERIFY(refused > 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestKeyedArchive)

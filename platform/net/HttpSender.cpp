@@ -1,0 +1,222 @@
+#include "platform/net/HttpSender.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <deque>
+#include <semaphore>
+
+namespace platform {
+
+namespace {
+
+struct Job
+{
+    HttpRequest request;
+    std::function<void(const HttpResponse &)> deliver;
+    std::shared_ptr<std::atomic<bool>> abandoned;
+};
+
+HttpResponse cancelledResponse()
+{
+    HttpResponse response;
+    response.failure = HttpResponse::Failure::Cancelled;
+    response.errorString = QStringLiteral("The request was cancelled.");
+    return response;
+}
+
+} // namespace
+
+class HttpSender::Worker final : public QObject
+{
+public:
+    Worker()
+    {
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (!m_reply)
+                return;
+            m_timedOut = true;
+            m_reply->abort();
+        });
+    }
+
+    // Everything below runs on the worker thread.
+    void enqueue(Job job)
+    {
+        m_queue.push_back(std::move(job));
+        startNext();
+    }
+
+    void shutdown()
+    {
+        m_shuttingDown = true;
+        if (m_reply) {
+            QNetworkReply *reply = m_reply;
+            reply->abort(); // finishes synchronously and delivers Cancelled
+        }
+        while (!m_queue.empty()) {
+            Job job = std::move(m_queue.front());
+            m_queue.pop_front();
+            if (job.deliver)
+                job.deliver(cancelledResponse());
+        }
+        delete m_manager;
+        m_manager = nullptr;
+    }
+
+private:
+    void startNext()
+    {
+        while (!m_reply && !m_queue.empty() && !m_shuttingDown) {
+            m_current = std::move(m_queue.front());
+            m_queue.pop_front();
+            if (m_current.abandoned && m_current.abandoned->load())
+                continue;
+            start();
+        }
+    }
+
+    void start()
+    {
+        if (!m_manager)
+            m_manager = new QNetworkAccessManager(this);
+        QNetworkRequest request(m_current.request.url);
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+        request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+        for (const auto &[name, value] : m_current.request.headers)
+            request.setRawHeader(name, value);
+        m_timedOut = false;
+        m_reply = m_manager->get(request);
+        m_timer.start(m_current.request.timeout);
+        connect(m_reply, &QNetworkReply::finished, this, &Worker::finished);
+    }
+
+    void finished()
+    {
+        m_timer.stop();
+        QNetworkReply *reply = m_reply;
+        m_reply = nullptr;
+        const HttpResponse response = responseFor(reply);
+        reply->deleteLater();
+        Job job = std::move(m_current);
+        m_current = {};
+        if (job.deliver)
+            job.deliver(response);
+        startNext();
+    }
+
+    HttpResponse responseFor(QNetworkReply *reply) const
+    {
+        HttpResponse response;
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid()) {
+            response.failure = HttpResponse::Failure::NoFailure;
+            response.statusCode = status.toInt();
+            response.body = reply->readAll();
+            return response;
+        }
+        response.errorString = reply->errorString();
+        switch (reply->error()) {
+        case QNetworkReply::ConnectionRefusedError:
+            response.failure = HttpResponse::Failure::ConnectionRefused;
+            break;
+        case QNetworkReply::HostNotFoundError:
+            response.failure = HttpResponse::Failure::HostNotFound;
+            break;
+        case QNetworkReply::TimeoutError:
+            response.failure = HttpResponse::Failure::TimedOut;
+            break;
+        case QNetworkReply::OperationCanceledError:
+            response.failure = m_timedOut ? HttpResponse::Failure::TimedOut : HttpResponse::Failure::Cancelled;
+            break;
+        default:
+            response.failure = HttpResponse::Failure::Other;
+            break;
+        }
+        return response;
+    }
+
+    QNetworkAccessManager *m_manager = nullptr;
+    std::deque<Job> m_queue;
+    Job m_current;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_timer{this};
+    bool m_timedOut = false;
+    bool m_shuttingDown = false;
+};
+
+HttpSender::HttpSender(QObject *parent) : QObject(parent), m_thread(std::make_unique<QThread>()), m_worker(new Worker)
+{
+    m_thread->setObjectName(QStringLiteral("HttpSender"));
+    m_worker->moveToThread(m_thread.get());
+    connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread->start();
+}
+
+HttpSender::~HttpSender()
+{
+    Worker *worker = m_worker;
+    QMetaObject::invokeMethod(worker, [worker] { worker->shutdown(); }, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void HttpSender::send(HttpRequest request, QObject *context, Completion completion)
+{
+    Job job;
+    job.request = std::move(request);
+    if (completion) {
+        const bool hasContext = context != nullptr;
+        job.deliver = [hasContext, context = QPointer<QObject>(context),
+                       completion = std::move(completion)](const HttpResponse &response) {
+            if (!hasContext) {
+                completion(response);
+                return;
+            }
+            if (context)
+                QMetaObject::invokeMethod(context, [completion, response] { completion(response); }, Qt::QueuedConnection);
+        };
+    }
+    Worker *worker = m_worker;
+    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->enqueue(std::move(job)); },
+                              Qt::QueuedConnection);
+}
+
+HttpResponse HttpSender::sendSynchronously(HttpRequest request, std::chrono::milliseconds deadline)
+{
+    Q_ASSERT(QThread::currentThread() != m_thread.get());
+    struct Slot
+    {
+        std::binary_semaphore done{0};
+        HttpResponse response;
+    };
+    auto slot = std::make_shared<Slot>();
+    Job job;
+    job.request = std::move(request);
+    job.request.timeout = std::min(job.request.timeout, deadline);
+    job.abandoned = std::make_shared<std::atomic<bool>>(false);
+    job.deliver = [slot](const HttpResponse &response) {
+        slot->response = response;
+        slot->done.release();
+    };
+    const auto abandoned = job.abandoned;
+    Worker *worker = m_worker;
+    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->enqueue(std::move(job)); },
+                              Qt::QueuedConnection);
+    if (slot->done.try_acquire_for(deadline))
+        return slot->response;
+    // Still queued: it is skipped. In flight: its own time-out (no longer than the deadline) ends it.
+    abandoned->store(true);
+    HttpResponse response;
+    response.failure = HttpResponse::Failure::TimedOut;
+    response.errorString = QStringLiteral("No answer within the deadline.");
+    return response;
+}
+
+} // namespace platform

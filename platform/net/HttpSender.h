@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <utility>
+
+class QThread;
+
+namespace platform {
+
+struct HttpRequest
+{
+    HttpRequest() = default;
+    explicit HttpRequest(QUrl address, QList<std::pair<QByteArray, QByteArray>> fields = {})
+        : url(std::move(address)), headers(std::move(fields))
+    {
+    }
+
+    QUrl url;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    // Aborts a request whose transfer stalls this long.
+    std::chrono::milliseconds timeout{60000};
+};
+
+struct HttpResponse
+{
+    // What went wrong below HTTP (refused, reset, timed out, cancelled); NoFailure with an answer.
+    enum class Failure { NoFailure, ConnectionRefused, HostNotFound, TimedOut, Cancelled, Other };
+
+    Failure failure = Failure::Other;
+    int statusCode = 0;
+    QByteArray body;
+    QString errorString;
+
+    // Whether an HTTP answer arrived (of any status).
+    bool answered() const { return failure == Failure::NoFailure; }
+    bool succeeded() const { return answered() && statusCode >= 200 && statusCode < 300; }
+};
+
+// Sends GET requests from its own worker thread, one at a time, first in first out; the
+// QNetworkAccessManager lives on that thread. Asynchronous answers are delivered on the thread of
+// a context object; a synchronous send blocks its caller on a semaphore, never in an event loop.
+class HttpSender final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HttpSender)
+
+public:
+    using Completion = std::function<void(const HttpResponse &)>;
+
+    explicit HttpSender(QObject *parent = nullptr);
+    // Cancels what is queued or in flight and stops the worker.
+    ~HttpSender() override;
+
+    // Queues the request. The completion, when given, runs on the context's thread; it is dropped
+    // when the context is destroyed first.
+    void send(HttpRequest request, QObject *context = nullptr, Completion completion = {});
+
+    // Queues the request and waits at most the deadline (time in the queue included) for its
+    // answer; past the deadline the request is abandoned and a TimedOut failure is returned.
+    // Must not be called from the sender's own worker thread.
+    HttpResponse sendSynchronously(HttpRequest request, std::chrono::milliseconds deadline);
+
+private:
+    class Worker;
+    std::unique_ptr<QThread> m_thread;
+    Worker *m_worker = nullptr; // lives on m_thread, deleted when it finishes
+};
+
+} // namespace platform
