@@ -1,7 +1,6 @@
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLInstanceChannel.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
 
 #include "platform/core/Library.h"
@@ -91,10 +90,6 @@ int main(int argc, char *argv[])
                              window->activateWindow();
                          }
                      });
-    // Closing the last window quits through the same path as the menu.
-    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &delegate,
-                     [] { VLTerminatorProxy::sharedInstance()->terminate(); });
-
     if (!request.paths.isEmpty())
         deliver(delegate, request.kind, request.paths);
     delegate.applicationDidFinishLaunching();

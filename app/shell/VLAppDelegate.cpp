@@ -115,6 +115,12 @@ QString VLAppDelegate::addItemsAnalyticsLabel(const QStringList &paths)
 void VLAppDelegate::applicationDidFinishLaunching()
 {
     VLTerminatorProxy::sharedInstance()->setPreTerminationHook([this] { return preTerminationHook(); });
+    // Closing the last window quits through the same path as the menu. (The main window never
+    // closes itself; this is for a run whose last window is another one.)
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        connect(app, &QGuiApplication::lastWindowClosed, this, [] { VLTerminatorProxy::sharedInstance()->terminate(); });
+    }
 
     m_dropWindowController = std::make_unique<VLContentWindowController>();
     buildMenus();

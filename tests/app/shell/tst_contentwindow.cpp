@@ -165,6 +165,19 @@ private slots:
         QVERIFY(window->isVisible());
     }
 
+    void closingTheLastWindowQuits()
+    {
+        VLAppDelegate delegate;
+        delegate.applicationDidFinishLaunching();
+        delegate.dropWindowController()->window()->hide();
+        QWidget other;
+        other.setAttribute(Qt::WA_QuitOnClose);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QTimer::singleShot(0, &other, &QWidget::close);
+        QCOMPARE(runMainLoop(5000), 0);
+    }
+
     void aScreenThatHoldsTheQuitKeepsTheWindowOpen()
     {
         VLAppDelegate delegate;
