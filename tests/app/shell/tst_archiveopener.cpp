@@ -48,6 +48,39 @@ QByteArray pngOfSize(int width, int height)
     return data;
 }
 
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray chunk(const QByteArray &type, const QByteArray &body)
+{
+    QByteArray out;
+    const quint32 length = quint32(body.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(char((length >> shift) & 0xff));
+    const quint32 crc = crc32(type + body);
+    out += type + body;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(char((crc >> shift) & 0xff));
+    return out;
+}
+
+// A preview as Windows writes it: sRGB and gAMA colour chunks, no ICC profile.
+QByteArray windowsStylePng()
+{
+    const QByteArray plain = pngOfSize(16, 16);
+    const qsizetype afterHeader = 8 + 4 + 4 + 13 + 4; // signature, then the IHDR chunk
+    return plain.left(afterHeader) + chunk("sRGB", QByteArray(1, '\0'))
+        + chunk("gAMA", QByteArray::fromHex("0000b18f")) + plain.mid(afterHeader);
+}
+
 } // namespace
 
 class TestArchiveOpener : public QObject
@@ -128,6 +161,16 @@ private slots:
         QVERIFY(stored.checkPassword(QStringLiteral("right")));
         QCOMPARE(stored.preview().size(), QSize(40, 30));
         QCOMPARE(stored.preview().pixelColor(5, 5), QColor(10, 120, 200));
+
+        QCOMPARE(stored.creatorSystem(), qint64(0));
+
+        const QString windows = m_dir.filePath(QStringLiteral("windows.vault"));
+        QVERIFY(makeContainer(windows, {m_dir.filePath(QStringLiteral("notes.txt"))}, QStringLiteral("right"),
+                              QString(), windowsStylePng()));
+        VLArchiveOpener fromWindows(windows);
+        QVERIFY(fromWindows.checkPassword(QStringLiteral("right")));
+        QCOMPARE(fromWindows.creatorSystem(), qint64(1));
+        QCOMPARE(fromWindows.preview().size(), QSize(16, 16));
 
         VLArchiveOpener several(m_several);
         QVERIFY(several.checkPassword(QStringLiteral("right")));
