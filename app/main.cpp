@@ -1,7 +1,5 @@
 #include "app/shell/VLAppDelegate.h"
-#include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLInstanceChannel.h"
-#include "app/shell/VLWindow.h"
 
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
@@ -44,14 +42,6 @@ LaunchRequest parseArguments(const QStringList &arguments)
     return request;
 }
 
-void deliver(VLAppDelegate &delegate, VLInstanceChannel::Kind kind, const QStringList &paths)
-{
-    if (kind == VLInstanceChannel::Kind::ServiceFiles)
-        delegate.handleFinderServiceFiles(paths);
-    else
-        delegate.applicationOpenFiles(paths);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -74,24 +64,9 @@ int main(int argc, char *argv[])
     if (!listening)
         platform::log(QStringLiteral("Warning! Could not listen for files from later launches."));
 
-    QObject::connect(&channel, &VLInstanceChannel::messageReceived, &delegate,
-                     [&delegate](VLInstanceChannel::Kind kind, const QStringList &paths) {
-                         platform::log(QStringLiteral("[Launch]: %1 from another launch: %2")
-                                           .arg(kind == VLInstanceChannel::Kind::ServiceFiles
-                                                    ? QStringLiteral("service files")
-                                                    : QStringLiteral("files"),
-                                                paths.join(QStringLiteral(", "))));
-                         deliver(delegate, kind, paths);
-                         if (VLContentWindowController *controller = delegate.dropWindowController()) {
-                             QWidget *window = controller->window();
-                             if (!window->isVisible())
-                                 controller->showWindow();
-                             window->raise();
-                             window->activateWindow();
-                         }
-                     });
+    QObject::connect(&channel, &VLInstanceChannel::messageReceived, &delegate, &VLAppDelegate::handOverFromAnotherLaunch);
     if (!request.paths.isEmpty())
-        deliver(delegate, request.kind, request.paths);
+        delegate.deliverFiles(request.kind, request.paths);
     delegate.applicationDidFinishLaunching();
 
     return QApplication::exec();

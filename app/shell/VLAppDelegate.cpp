@@ -169,6 +169,33 @@ void VLAppDelegate::handleFinderServiceFiles(const QStringList &paths)
     processFiles(paths);
 }
 
+void VLAppDelegate::deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths)
+{
+    if (kind == VLInstanceChannel::Kind::ServiceFiles)
+        handleFinderServiceFiles(paths);
+    else
+        applicationOpenFiles(paths);
+}
+
+void VLAppDelegate::handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths)
+{
+    // A plain second launch only brings the running window forward.
+    if (!paths.isEmpty()) {
+        platform::log(QStringLiteral("[Launch]: %1 from another launch: %2")
+                          .arg(kind == VLInstanceChannel::Kind::ServiceFiles ? QStringLiteral("service files")
+                                                                             : QStringLiteral("files"),
+                               paths.join(QStringLiteral(", "))));
+        deliverFiles(kind, paths);
+    }
+    if (m_dropWindowController) {
+        VLWindow *window = m_dropWindowController->window();
+        if (!window->isVisible())
+            m_dropWindowController->showWindow();
+        window->raise();
+        window->activateWindow();
+    }
+}
+
 void VLAppDelegate::processFiles(const QStringList &paths)
 {
     if (m_dropWindowController)

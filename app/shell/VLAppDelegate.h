@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/shell/VLInstanceChannel.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -40,6 +42,11 @@ public:
     void applicationOpenFiles(const QStringList &paths);
     // Files from the Services hand-over: the same, without the analytics event.
     void handleFinderServiceFiles(const QStringList &paths);
+
+    // Files handed over by a launch: open-documents or Services files by their kind.
+    void deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths);
+    // A later launch's message: its files, if any, and the main window brought forward.
+    void handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths);
 
     // The analytics label of an "Add Items" event for these paths.
     static QString addItemsAnalyticsLabel(const QStringList &paths);

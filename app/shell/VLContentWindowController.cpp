@@ -199,7 +199,8 @@ void VLContentWindowController::processAddedFiles(const QVariantList &files)
     if (m_window && m_window->isMinimized())
         m_window->showNormal();
     const QList<QUrl> urls = fileURLsFromEntries(files);
-    if (canProcessNewFiles()) {
+    // Nothing usable is no request: an empty list would start a flow with no files.
+    if (!urls.isEmpty() && canProcessNewFiles()) {
         auto *destination = dynamic_cast<VLFilesDestination *>(m_navigationController->topViewController().get());
         destination->proceedWithFiles(urls);
     }

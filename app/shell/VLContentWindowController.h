@@ -42,7 +42,7 @@ public:
     QWidget *overlayRootView() const { return m_overlayRootView; }
 
     // Entries are path strings or URLs; anything else is dropped. The files reach the root
-    // screen only while it is on top; otherwise they are ignored.
+    // screen only while it is on top, and only when some are left; otherwise they are ignored.
     void processAddedFiles(const QVariantList &files);
     void processAddedFiles(const QStringList &paths);
     bool canProcessNewFiles() const;

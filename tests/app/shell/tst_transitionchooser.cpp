@@ -292,6 +292,9 @@ private slots:
         const QUrl b(u"file:///tmp/b.vault"_s);
         controller.processAddedFiles(QVariantList{u"/tmp/a.txt"_s, 5, b, QVariant(QSize(1, 1))});
         QCOMPARE(drop->received, (QList<QList<QUrl>>{{a, b}}));
+        // A list with nothing usable starts nothing.
+        controller.processAddedFiles(QVariantList{7, QVariant()});
+        QCOMPARE(drop->received.size(), 1);
 
         navigation->pushViewControllerAnimated(VLViewController::create<PasswordScreen>(), false);
         QTRY_VERIFY(navigation->canNavigate());

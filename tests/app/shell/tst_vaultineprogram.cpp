@@ -1,3 +1,5 @@
+#include "platform/core/BundleInfo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -126,7 +128,7 @@ private slots:
         const QStringList lines = log.mid(2).split(u'\n');
         const QString prefix = QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Vaultine\[\d+:[0-9a-f]+\] )");
         QVERIFY2(QRegularExpression(prefix + QString(62, u'=') + u'$').match(lines.at(0)).hasMatch(), qPrintable(lines.at(0)));
-        QVERIFY2(QRegularExpression(prefix + QStringLiteral("Vaultine v. 100 started with arguments \\($"))
+        QVERIFY2(QRegularExpression(prefix + QStringLiteral("Vaultine v. %1 started with arguments \\($").arg(QString::fromLatin1(platform::bundle::buildVersion)))
                      .match(lines.at(1)).hasMatch(),
                  qPrintable(lines.at(1)));
         QCOMPARE(lines.at(2), QStringLiteral("    \"%1\",").arg(QStringLiteral(VAULTINE_EXECUTABLE)));
@@ -185,6 +187,11 @@ private slots:
         QVERIFY(service->waitForFinished(10000));
         QCOMPARE(service->exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("[Launch]: service files from another launch: %1/d").arg(work)), 5000);
+
+        // A plain second launch hands nothing over and exits too.
+        QProcess *plain = program.start({});
+        QVERIFY(plain->waitForFinished(10000));
+        QCOMPARE(plain->exitCode(), 0);
 
         // Only the first instance wrote start lines.
         QCOMPARE(countOf(program.log(), QStringLiteral("started with arguments")), 1);
