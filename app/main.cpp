@@ -64,7 +64,8 @@ int main(int argc, char *argv[])
     if (!listening)
         platform::log(QStringLiteral("Warning! Could not listen for files from later launches."));
 
-    QObject::connect(&channel, &VLInstanceChannel::messageReceived, &delegate, &VLAppDelegate::handOverFromAnotherLaunch);
+    QObject::connect(&channel, &VLInstanceChannel::messageReceived, &delegate,
+                     &VLAppDelegate::handOverFromAnotherLaunch);
     if (!request.paths.isEmpty())
         delegate.deliverFiles(request.kind, request.paths);
     delegate.applicationDidFinishLaunching();

@@ -41,9 +41,9 @@ QMessageBox *makeMessageBox(QWidget *parent, const VLAlert &alert, QHash<QAbstra
     const std::optional<int> escapeCode = alert.escapeReturnCode();
     bool first = true;
     for (const VLAlert::Button &button : alert.buttons()) {
-        const auto role = first ? QMessageBox::AcceptRole
-            : button.returnCode == VLAlert::otherReturn ? QMessageBox::RejectRole
-                                                         : QMessageBox::DestructiveRole;
+        const auto role = first                                       ? QMessageBox::AcceptRole
+                          : button.returnCode == VLAlert::otherReturn ? QMessageBox::RejectRole
+                                                                      : QMessageBox::DestructiveRole;
         QPushButton *pushButton = box->addButton(button.title, role);
         codes.insert(pushButton, button.returnCode);
         if (first)

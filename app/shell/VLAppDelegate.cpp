@@ -95,7 +95,8 @@ bool VLAppDelegate::setupLogSystem(const QStringList &arguments)
     std::fflush(stdout);
 
     platform::log(QString(62, u'='));
-    platform::log(QStringLiteral("Vaultine v. %1 started with arguments %2").arg(fullVersion(), describeArguments(arguments)));
+    platform::log(
+        QStringLiteral("Vaultine v. %1 started with arguments %2").arg(fullVersion(), describeArguments(arguments)));
     return true;
 }
 
@@ -119,7 +120,8 @@ void VLAppDelegate::applicationDidFinishLaunching()
     // closes itself; this is for a run whose last window is another one.)
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         QGuiApplication::setQuitOnLastWindowClosed(false);
-        connect(app, &QGuiApplication::lastWindowClosed, this, [] { VLTerminatorProxy::sharedInstance()->terminate(); });
+        connect(app, &QGuiApplication::lastWindowClosed, this,
+                [] { VLTerminatorProxy::sharedInstance()->terminate(); });
     }
 
     m_dropWindowController = std::make_unique<VLContentWindowController>();

@@ -53,8 +53,9 @@ QImage iconForFileType(const QString &typeIdentifier)
     } else {
         const QString extension = typeIdentifier.contains(u'.') ? extensions.value(typeIdentifier) : typeIdentifier;
         QMimeDatabase mimes;
-        const QMimeType type = extension.isEmpty() ? mimes.mimeTypeForName(QStringLiteral("application/octet-stream"))
-                                                   : mimes.mimeTypeForFile(u"x." + extension, QMimeDatabase::MatchExtension);
+        const QMimeType type = extension.isEmpty()
+                                   ? mimes.mimeTypeForName(QStringLiteral("application/octet-stream"))
+                                   : mimes.mimeTypeForFile(u"x." + extension, QMimeDatabase::MatchExtension);
         icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
         if (icon.isNull())
             icon = QIcon::fromTheme(QStringLiteral("text-x-generic"));
@@ -96,15 +97,12 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         return Callback::PasswordNeeded | Callback::OperationError | Callback::FinishedOperation;
     }
 
-    bool isCurrent(VLEncryptedArchive *sender)
-    {
-        return sender && sender == archive;
-    }
+    bool isCurrent(VLEncryptedArchive *sender) { return sender && sender == archive; }
 
     static bool isOpening(const QVariantMap &info)
     {
         return info.value(VLEncryptedArchiveConstants::keyOperation).toString()
-            == VLEncryptedArchiveConstants::operationOpening;
+               == VLEncryptedArchiveConstants::operationOpening;
     }
 
     void encryptedArchivePasswordNeeded(VLEncryptedArchive *sender, bool &cancel) override
@@ -138,9 +136,9 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         validationResult = true;
         previewData = sender->preview();
         const QList<VLEncryptedArchiveItemPtr> topLevel = sender->childRecordsAtPath();
-        previewTypeIdentifier = topLevel.isEmpty() ? QString()
-            : topLevel.size() == 1                 ? topLevel.first()->UTI()
-                                                   : QStringLiteral("public.folder");
+        previewTypeIdentifier = topLevel.isEmpty()     ? QString()
+                                : topLevel.size() == 1 ? topLevel.first()->UTI()
+                                                       : QStringLiteral("public.folder");
         containsApplication = sender->includeApplications();
         creatorSystem = VLPreviewDiscriminator::discriminatePreviewData(previewData) == 1 ? 1 : 0;
         archive = nullptr; // closed by the open once it returns
@@ -160,8 +158,8 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         lock.unlock();
         if (show) {
             const VLError error = info.value(VLEncryptedArchiveConstants::keyError).value<VLError>();
-            VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(
-                error, QFileInfo(archivePath).fileName(), target.data(), {});
+            VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(error, QFileInfo(archivePath).fileName(),
+                                                                               target.data(), {});
         }
     }
 };

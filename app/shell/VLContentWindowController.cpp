@@ -224,13 +224,13 @@ bool VLContentWindowController::isAppStoreReviewPending() const
 
 VLAnimatedTransitioningPtr
 VLContentWindowController::navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
-    VLNavigationController *navigationController, VLNavigationControllerOperation operation,
-    VLViewController *from, VLViewController *to)
+    VLNavigationController *navigationController, VLNavigationControllerOperation operation, VLViewController *from,
+    VLViewController *to)
 {
     Q_UNUSED(navigationController);
     VLAnimatedTransitioningPtr content;
     const bool dropPair = (adopts<VLDropAnimationSource>(to) && adopts<VLDropAnimationDestination>(from))
-        || (adopts<VLDropAnimationDestination>(to) && adopts<VLDropAnimationSource>(from));
+                          || (adopts<VLDropAnimationDestination>(to) && adopts<VLDropAnimationSource>(from));
     if (dropPair && platform::isModernAppKit())
         content = VLDropContentTransition::transitionWithPush(operation == VLNavigationControllerOperation::Push);
     else if (isKindOf(from, "VLDecryptedViewController") && isKindOf(to, "VLDecryptCompletedViewController"))

@@ -126,8 +126,8 @@ VLError errorWithTexts(const Texts &texts)
 VLError VLErrorsHandler::presentableError(const VLError &error, const QString &rootItem)
 {
     if (error.isNull()) {
-        return errorWithTexts({tr("An unknown error has occurred."),
-                               tr("Vaultine failed due to an unknown error. Please try again.")});
+        return errorWithTexts(
+            {tr("An unknown error has occurred."), tr("Vaultine failed due to an unknown error. Please try again.")});
     }
     const QString itemPath = itemPathText(error.userInfo().value(VLEncryptedArchiveConstants::keyItem));
     if (const std::optional<Texts> texts = textsForCode(error.code(), itemPath, rootItem))
@@ -171,11 +171,10 @@ void VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(const VL
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeQuitting(const QString &itemName)
 {
-    return VLAlert::withMessageText(
-        withName("Do you want to save a copy of \"%1\" before quitting?",
-                 "Do you want to save a copy of this file before quitting?", itemName),
-        tr("Save"), tr("Don't Save"), VLAlert::cancelTitle(),
-        tr("This file will be lost if you quit before saving it to a location."));
+    return VLAlert::withMessageText(withName("Do you want to save a copy of \"%1\" before quitting?",
+                                             "Do you want to save a copy of this file before quitting?", itemName),
+                                    tr("Save"), tr("Don't Save"), VLAlert::cancelTitle(),
+                                    tr("This file will be lost if you quit before saving it to a location."));
 }
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeStartingOver(const QString &itemName)

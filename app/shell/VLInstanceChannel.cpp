@@ -34,8 +34,7 @@ QByteArray encode(VLInstanceChannel::Kind kind, const QStringList &paths)
 
 VLInstanceChannel::VLInstanceChannel(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 VLInstanceChannel::~VLInstanceChannel()
 {

@@ -78,8 +78,7 @@ void VLLegacyWindow::resizeEvent(QResizeEvent *event)
 
 VLMainLegacyWindow::VLMainLegacyWindow(QWidget *parent)
     : VLLegacyWindow(parent)
-{
-}
+{}
 
 VLMainLegacyWindow::~VLMainLegacyWindow() = default;
 

@@ -6,8 +6,7 @@
 
 VLModernWindow::VLModernWindow(QWidget *parent)
     : VLWindow(parent)
-{
-}
+{}
 
 VLModernWindow::~VLModernWindow() = default;
 

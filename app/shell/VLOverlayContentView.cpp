@@ -7,8 +7,7 @@
 
 VLOverlayContentView::VLOverlayContentView(QWidget *parent)
     : QWidget(parent)
-{
-}
+{}
 
 VLOverlayContentView::~VLOverlayContentView() = default;
 

@@ -89,15 +89,18 @@ void VLSheetRegistry::present(QWidget *key, WindowSheets &entry, Pending pending
 {
     QDialog *sheet = pending.sheet;
     entry.current = sheet;
-    connect(sheet, &QDialog::finished, this, [this, key, sheet, handler = std::move(pending.onFinished)](int result) {
-        auto it = m_windows.find(key);
-        if (it != m_windows.end() && it->current == sheet)
-            it->current = nullptr;
-        if (handler)
-            handler(sheet, result);
-        sheet->deleteLater();
-        showNext(key);
-    }, Qt::SingleShotConnection);
+    connect(
+        sheet, &QDialog::finished, this,
+        [this, key, sheet, handler = std::move(pending.onFinished)](int result) {
+            auto it = m_windows.find(key);
+            if (it != m_windows.end() && it->current == sheet)
+                it->current = nullptr;
+            if (handler)
+                handler(sheet, result);
+            sheet->deleteLater();
+            showNext(key);
+        },
+        Qt::SingleShotConnection);
 
     sheet->setWindowModality(key ? Qt::WindowModal : Qt::ApplicationModal);
     sheet->open();

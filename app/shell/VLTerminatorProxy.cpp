@@ -13,8 +13,7 @@ VLTerminatorProxy *VLTerminatorProxy::sharedInstance()
 VLTerminatorProxy::VLTerminatorProxy(QObject *parent)
     : QObject(parent)
     , m_exitHandler([] { QCoreApplication::exit(0); })
-{
-}
+{}
 
 VLTerminatorProxy::~VLTerminatorProxy() = default;
 
@@ -62,7 +61,7 @@ void VLTerminatorProxy::determineState()
         qint64 next = VLTerminationStateTerminatorPassed;
         if (VLTerminator *terminator = currentTerminator())
             next = terminator->shouldDelayTerminationForTerminator(this) ? VLTerminationStateDelayedByTerminator
-                                                                        : VLTerminationStateTerminatorPassed;
+                                                                         : VLTerminationStateTerminatorPassed;
         m_state = next;
         if (m_state == VLTerminationStateDelayedByTerminator)
             return;

@@ -4,8 +4,7 @@
 
 VLWindow::VLWindow(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
-{
-}
+{}
 
 VLWindow::~VLWindow() = default;
 

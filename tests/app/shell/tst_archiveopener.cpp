@@ -77,8 +77,8 @@ QByteArray windowsStylePng()
 {
     const QByteArray plain = pngOfSize(16, 16);
     const qsizetype afterHeader = 8 + 4 + 4 + 13 + 4; // signature, then the IHDR chunk
-    return plain.left(afterHeader) + chunk("sRGB", QByteArray(1, '\0'))
-        + chunk("gAMA", QByteArray::fromHex("0000b18f")) + plain.mid(afterHeader);
+    return plain.left(afterHeader) + chunk("sRGB", QByteArray(1, '\0')) + chunk("gAMA", QByteArray::fromHex("0000b18f"))
+           + plain.mid(afterHeader);
 }
 
 } // namespace
@@ -104,23 +104,15 @@ private slots:
         m_withPreview = m_dir.filePath(QStringLiteral("preview.vault"));
         QVERIFY(makeContainer(m_single, {source}, QStringLiteral("right"), QStringLiteral("the usual one")));
         QVERIFY(makeContainer(m_several, {source, other}, QStringLiteral("right"), QString()));
-        QVERIFY(makeContainer(m_withPreview, {source}, QStringLiteral("right"), QStringLiteral("h"), pngOfSize(40, 30)));
+        QVERIFY(
+            makeContainer(m_withPreview, {source}, QStringLiteral("right"), QStringLiteral("h"), pngOfSize(40, 30)));
     }
 
-    void init()
-    {
-        VLAlertHandler::clearLastAlert();
-    }
+    void init() { VLAlertHandler::clearLastAlert(); }
 
-    void cleanup()
-    {
-        QTRY_COMPARE(VLArchiveOpener::runningBackgroundOpens(), 0);
-    }
+    void cleanup() { QTRY_COMPARE(VLArchiveOpener::runningBackgroundOpens(), 0); }
 
-    void noPathNoOpener()
-    {
-        QVERIFY(!VLArchiveOpener::openerWithArchivePath(QString()));
-    }
+    void noPathNoOpener() { QVERIFY(!VLArchiveOpener::openerWithArchivePath(QString())); }
 
     void hintIsReadBeforeAnyCheck()
     {
@@ -199,7 +191,8 @@ private slots:
         // The alert comes after the check has returned, on the opener's window.
         QMessageBox *box = nullptr;
         QTRY_VERIFY((box = VLAlertHandler::currentAlert(&window)));
-        QVERIFY(box->text().contains(QStringLiteral("damaged.vault")) || box->informativeText().contains(QStringLiteral("damaged.vault")));
+        QVERIFY(box->text().contains(QStringLiteral("damaged.vault"))
+                || box->informativeText().contains(QStringLiteral("damaged.vault")));
         QTest::keyClick(box, Qt::Key_Return);
         QTRY_VERIFY(!VLAlertHandler::isSheetOpen(&window));
 

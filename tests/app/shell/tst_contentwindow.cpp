@@ -60,12 +60,13 @@ private slots:
 
     void entriesBecomeFileURLsInOrder()
     {
-        const QVariantList entries{QStringLiteral("/tmp/a.txt"), QVariant(42), QUrl(QStringLiteral("file:///tmp/b")),
-                                   QVariant(), QStringLiteral("/tmp/c.vault"), QVariant(QStringList{u"x"_s})};
+        const QVariantList entries{QStringLiteral("/tmp/a.txt"),          QVariant(42),
+                                   QUrl(QStringLiteral("file:///tmp/b")), QVariant(),
+                                   QStringLiteral("/tmp/c.vault"),        QVariant(QStringList{u"x"_s})};
         const QList<QUrl> urls = VLContentWindowController::fileURLsFromEntries(entries);
-        QCOMPARE(urls, (QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt")),
-                                    QUrl(QStringLiteral("file:///tmp/b")),
-                                    QUrl::fromLocalFile(QStringLiteral("/tmp/c.vault"))}));
+        QCOMPARE(urls,
+                 (QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt")), QUrl(QStringLiteral("file:///tmp/b")),
+                              QUrl::fromLocalFile(QStringLiteral("/tmp/c.vault"))}));
     }
 
     void filesReachTheRootScreenAndStopTheReviewPrompt()
@@ -111,7 +112,8 @@ private slots:
         QTest::newRow("upper-case container") << QStringList{u"/x/a.VAULT"_s} << QStringLiteral("Files – Icon Drag");
         QTest::newRow("folder") << QStringList{dir} << QStringLiteral("Folder – Icon Drag");
         QTest::newRow("file") << QStringList{u"/x/a.txt"_s} << QStringLiteral("Files – Icon Drag");
-        QTest::newRow("two containers") << QStringList{u"/x/a.vault"_s, u"/x/b.vault"_s} << QStringLiteral("Files – Icon Drag");
+        QTest::newRow("two containers") << QStringList{u"/x/a.vault"_s, u"/x/b.vault"_s}
+                                        << QStringLiteral("Files – Icon Drag");
     }
 
     void analyticsLabels()
@@ -141,7 +143,8 @@ private slots:
         if (byShortcut) {
             window->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(window));
-            QTimer::singleShot(0, window, [window] { QTest::keyClick(window->windowHandle(), Qt::Key_Q, Qt::ControlModifier); });
+            QTimer::singleShot(0, window,
+                               [window] { QTest::keyClick(window->windowHandle(), Qt::Key_Q, Qt::ControlModifier); });
         } else {
             QTimer::singleShot(0, quit, [quit] {
                 // The item of the menu, as a click on it would trigger it.

@@ -18,9 +18,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString corrupted = QStringLiteral("Unfortunately, the structure of this file is damaged and it cannot be decrypted.");
+const QString corrupted =
+    QStringLiteral("Unfortunately, the structure of this file is damaged and it cannot be decrypted.");
 const QString cannotCreate = QStringLiteral("The .vault file cannot be created.");
-const QString diskSpace = QStringLiteral("Please make sure that you have enough disk space and read/write permissions.");
+const QString diskSpace =
+    QStringLiteral("Please make sure that you have enough disk space and read/write permissions.");
 
 QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
 {
@@ -39,10 +41,7 @@ class TestErrorsHandler : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        VLAlertHandler::clearLastAlert();
-    }
+    void init() { VLAlertHandler::clearLastAlert(); }
 
     void codeTable_data()
     {
@@ -115,7 +114,8 @@ private slots:
             << qint64(1003) << QString() << QVariant(QString(home + QStringLiteral("x/file")))
             << QStringLiteral("Vaultine cannot access this item.")
             << QStringLiteral("Vaultine cannot process \"%1x/file\". Please make sure you have read/write "
-                              "permissions.").arg(home);
+                              "permissions.")
+                   .arg(home);
 
         // A missing name is left out instead of showing a placeholder.
         QTest::newRow("corrupted without root item")
@@ -320,7 +320,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&second));
 
         QStringList answers;
-        auto record = [&answers](const QString &name) { return [&answers, name](int code) { answers << name + QString::number(code); }; };
+        auto record = [&answers](const QString &name) {
+            return [&answers, name](int code) { answers << name + QString::number(code); };
+        };
         const VLAlert a = VLErrorsHandler::unsavedItemAlertBeforeQuitting(QStringLiteral("A"));
         const VLAlert b = VLErrorsHandler::unsavedItemAlertBeforeQuitting(QStringLiteral("B"));
         const VLAlert c = VLErrorsHandler::unsavedItemAlertBeforeQuitting(QStringLiteral("C"));
@@ -361,11 +363,11 @@ private slots:
         const VLAlert error = VLErrorsHandler::alertForError(VLError(), QString());
         VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(&window, error, [&](int) {
             order << QStringLiteral("first");
-            VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(&window, error,
-                                                                               [&](int) { order << QStringLiteral("third"); });
+            VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
+                &window, error, [&](int) { order << QStringLiteral("third"); });
         });
-        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(&window, error,
-                                                                           [&](int) { order << QStringLiteral("second"); });
+        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
+            &window, error, [&](int) { order << QStringLiteral("second"); });
         for (int i = 0; i < 3; ++i) {
             QMessageBox *box = nullptr;
             QTRY_VERIFY((box = VLAlertHandler::currentAlert(&window)));

@@ -14,8 +14,7 @@ class Screen final : public QObject, public VLTerminator
 public:
     explicit Screen(bool delays)
         : m_delays(delays)
-    {
-    }
+    {}
     bool shouldDelayTerminationForTerminator(VLTerminatorProxy *) override
     {
         ++asked;
@@ -64,14 +63,15 @@ private slots:
             << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"switch"_s, u"quit"_s} << L{1, 0, 1} << 1 << 0 << 0;
         QTest::newRow("cancelled, then drop screen quits at once")
             << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"clear"_s, u"quit"_s} << L{1, 0, 4} << 1 << 1 << 1;
-        QTest::newRow("cancelled, screen gone") << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"delete"_s, u"quit"_s}
-                                                << L{1, 1, 4} << 1 << 1 << 1;
+        QTest::newRow("cancelled, screen gone")
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"delete"_s, u"quit"_s} << L{1, 1, 4} << 1 << 1 << 1;
         QTest::newRow("hook no, then continue")
             << u""_s << u"no"_s << QStringList{u"quit"_s, u"continue"_s} << L{3, 4} << 0 << 1 << 1;
         QTest::newRow("hook waits, second quit does not run it again")
             << u""_s << u"no"_s << QStringList{u"quit"_s, u"quit"_s} << L{3, 4} << 0 << 1 << 1;
         QTest::newRow("screen delays, hook no, both continue")
-            << u"delays"_s << u"no"_s << QStringList{u"quit"_s, u"continue"_s, u"continue"_s} << L{1, 3, 4} << 1 << 1 << 1;
+            << u"delays"_s << u"no"_s << QStringList{u"quit"_s, u"continue"_s, u"continue"_s} << L{1, 3, 4} << 1 << 1
+            << 1;
         QTest::newRow("continue twice at the end quits twice")
             << u""_s << u"no"_s << QStringList{u"quit"_s, u"continue"_s, u"continue"_s} << L{3, 4, 4} << 0 << 1 << 2;
         QTest::newRow("switching screens after passing changes nothing")

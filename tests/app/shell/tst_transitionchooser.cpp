@@ -153,7 +153,6 @@ QString overlayKind(const VLAnimatedTransitioningPtr &transition)
     return u"?"_s;
 }
 
-
 } // namespace
 
 class TestTransitionChooser : public QObject
@@ -184,29 +183,47 @@ private slots:
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("overlay");
 
-        QTest::newRow("drop to password") << "drop" << "password" << true << false << "drop push" << "spring";
-        QTest::newRow("password back to drop") << "password" << "drop" << false << false << "drop pop" << "spring";
-        QTest::newRow("legacy: drop to password fades") << "drop" << "password" << true << true << "content fade"
+        QTest::newRow("drop to password") << "drop"
+                                          << "password" << true << false << "drop push"
+                                          << "spring";
+        QTest::newRow("password back to drop") << "password"
+                                               << "drop" << false << false << "drop pop"
+                                               << "spring";
+        QTest::newRow("legacy: drop to password fades") << "drop"
+                                                        << "password" << true << true << "content fade"
                                                         << "spring";
-        QTest::newRow("legacy: password to drop fades") << "password" << "drop" << false << true << "content fade"
+        QTest::newRow("legacy: password to drop fades") << "password"
+                                                        << "drop" << false << true << "content fade"
                                                         << "spring";
-        QTest::newRow("decrypted to completed") << "decrypted" << "completed" << true << false << "decrypt finished"
+        QTest::newRow("decrypted to completed") << "decrypted"
+                                                << "completed" << true << false << "decrypt finished"
                                                 << "spring";
-        QTest::newRow("completed back to decrypted") << "completed" << "decrypted" << false << false
-                                                     << "partial dissolve" << "finished overlay";
-        QTest::newRow("password to progress") << "password" << "progress" << true << false << "partial dissolve"
+        QTest::newRow("completed back to decrypted") << "completed"
+                                                     << "decrypted" << false << false << "partial dissolve"
+                                                     << "finished overlay";
+        QTest::newRow("password to progress") << "password"
+                                              << "progress" << true << false << "partial dissolve"
                                               << "spring";
-        QTest::newRow("progress to encrypted") << "progress" << "encrypted" << true << false << "partial dissolve"
+        QTest::newRow("progress to encrypted") << "progress"
+                                               << "encrypted" << true << false << "partial dissolve"
                                                << "finished overlay";
-        QTest::newRow("progress to decrypted") << "progress" << "decrypted" << true << false << "partial dissolve"
+        QTest::newRow("progress to decrypted") << "progress"
+                                               << "decrypted" << true << false << "partial dissolve"
                                                << "finished overlay";
-        QTest::newRow("progress to special case") << "progress" << "special" << true << false << "partial dissolve"
+        QTest::newRow("progress to special case") << "progress"
+                                                  << "special" << true << false << "partial dissolve"
                                                   << "finished overlay";
-        QTest::newRow("encrypted back to drop") << "encrypted" << "drop" << false << false << "content fade"
+        QTest::newRow("encrypted back to drop") << "encrypted"
+                                                << "drop" << false << false << "content fade"
                                                 << "spring";
-        QTest::newRow("first screen, no from") << "" << "drop" << true << false << "content fade" << "spring";
-        QTest::newRow("plain to titled") << "plain" << "titled" << true << false << "content fade" << "spring";
-        QTest::newRow("drop to drop is no drop pair") << "drop" << "drop" << true << false << "content fade"
+        QTest::newRow("first screen, no from") << ""
+                                               << "drop" << true << false << "content fade"
+                                               << "spring";
+        QTest::newRow("plain to titled") << "plain"
+                                         << "titled" << true << false << "content fade"
+                                         << "spring";
+        QTest::newRow("drop to drop is no drop pair") << "drop"
+                                                      << "drop" << true << false << "content fade"
                                                       << "spring";
     }
 
@@ -314,7 +331,8 @@ private slots:
         VLContentWindowController controller;
         controller.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
-        auto *start = qobject_cast<VLStartViewController *>(controller.navigationController()->rootViewController().get());
+        auto *start =
+            qobject_cast<VLStartViewController *>(controller.navigationController()->rootViewController().get());
         QVERIFY(start);
         QVERIFY(controller.isAppStoreReviewPending());
         controller.processAddedFiles(QStringList{u"/tmp/x.vault"_s});

@@ -94,7 +94,8 @@ private slots:
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
         QVERIFY(text.contains(QStringLiteral("\nExec=vaultine %F\n")));
         QVERIFY(text.contains(QStringLiteral("\nActions=Encrypt;\n")));
-        QVERIFY(text.contains(QStringLiteral("[Desktop Action Encrypt]\nName=Encrypt with Vaultine\nExec=vaultine --service %F\n")));
+        QVERIFY(text.contains(
+            QStringLiteral("[Desktop Action Encrypt]\nName=Encrypt with Vaultine\nExec=vaultine --service %F\n")));
         const QRegularExpressionMatch mime = QRegularExpression(QStringLiteral("\nMimeType=([^;\n]+);\n")).match(text);
         QVERIFY(mime.hasMatch());
 
@@ -127,9 +128,13 @@ private slots:
         QVERIFY2(log.startsWith(QStringLiteral("\n\n")), qPrintable(log));
         const QStringList lines = log.mid(2).split(u'\n');
         const QString prefix = QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Vaultine\[\d+:[0-9a-f]+\] )");
-        QVERIFY2(QRegularExpression(prefix + QString(62, u'=') + u'$').match(lines.at(0)).hasMatch(), qPrintable(lines.at(0)));
-        QVERIFY2(QRegularExpression(prefix + QStringLiteral("Vaultine v. %1 started with arguments \\($").arg(QString::fromLatin1(platform::bundle::buildVersion)))
-                     .match(lines.at(1)).hasMatch(),
+        QVERIFY2(QRegularExpression(prefix + QString(62, u'=') + u'$').match(lines.at(0)).hasMatch(),
+                 qPrintable(lines.at(0)));
+        QVERIFY2(QRegularExpression(prefix
+                                    + QStringLiteral("Vaultine v. %1 started with arguments \\($")
+                                          .arg(QString::fromLatin1(platform::bundle::buildVersion)))
+                     .match(lines.at(1))
+                     .hasMatch(),
                  qPrintable(lines.at(1)));
         QCOMPARE(lines.at(2), QStringLiteral("    \"%1\",").arg(QStringLiteral(VAULTINE_EXECUTABLE)));
         QCOMPARE(lines.at(3), QStringLiteral("    \"first arg\","));
@@ -137,7 +142,9 @@ private slots:
         QCOMPARE(lines.at(5), QStringLiteral(")"));
 
         // The folder and the file are the user's alone.
-        struct stat info{};
+        struct stat info
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(program.logPath()).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0600));
         QCOMPARE(::stat(QFile::encodeName(program.logsFolder()).constData(), &info), 0);
@@ -171,7 +178,9 @@ private slots:
         QProcess *first = program.start({});
         QVERIFY(first->waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.socketPath()), 10000);
-        struct stat info{};
+        struct stat info
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(program.socketPath()).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0077, mode_t(0));
 
@@ -181,12 +190,17 @@ private slots:
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
         const QString work = program.workFolder();
-        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("[Launch]: files from another launch: %1/a.txt, %1/sub/b c.vault").arg(work)), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.log().contains(
+                QStringLiteral("[Launch]: files from another launch: %1/a.txt, %1/sub/b c.vault").arg(work)),
+            5000);
 
         QProcess *service = program.start({QStringLiteral("--service"), work + QStringLiteral("/d")});
         QVERIFY(service->waitForFinished(10000));
         QCOMPARE(service->exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("[Launch]: service files from another launch: %1/d").arg(work)), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.log().contains(QStringLiteral("[Launch]: service files from another launch: %1/d").arg(work)),
+            5000);
 
         // A plain second launch hands nothing over and exits too.
         QProcess *plain = program.start({});
