@@ -21,5 +21,18 @@ public:
     // An empty function when nothing is registered under the name.
     static Setup setupForName(const QString &name);
 
+    // Registers a uic form class (Ui::Name with setupUi(QWidget *)) under a name; the callback
+    // hands the form's widgets to the owner's outlets.
+    template <class Form>
+    static void registerForm(const QString &name, std::function<void(Form &form, VLViewController *owner)> outlets = {})
+    {
+        registerInterface(name, [outlets = std::move(outlets)](QWidget *view, VLViewController *owner) {
+            Form form;
+            form.setupUi(view);
+            if (outlets)
+                outlets(form, owner);
+        });
+    }
+
     VLInterfaceRegistry() = delete;
 };

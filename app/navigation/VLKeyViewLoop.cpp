@@ -1,6 +1,7 @@
 #include "app/navigation/VLKeyViewLoop.h"
 
 #include "app/navigation/VLViewController.h"
+#include "app/navigation/VLWindowPresentation.h"
 #include "platform/desktop/Beep.h"
 
 #include <QGuiApplication>
@@ -60,6 +61,24 @@ QObject *vlNextResponder(const QWidget *view)
     return view ? view->property(kNextResponderProperty).value<QPointer<QObject>>().data() : nullptr;
 }
 
+QObject *vlResponderFollowing(const QObject *responder)
+{
+    if (const auto *controller = qobject_cast<const VLViewController *>(responder)) {
+        QWidget *view = const_cast<VLViewController *>(controller)->isViewLoaded()
+                            ? const_cast<VLViewController *>(controller)->view()
+                            : nullptr;
+        return view && !view->isWindow() ? view->parentWidget() : nullptr;
+    }
+    const auto *view = qobject_cast<const QWidget *>(responder);
+    if (!view)
+        return nullptr;
+    if (QObject *next = vlNextResponder(view))
+        return next;
+    if (VLViewController *controller = VLViewController::viewController(view))
+        return controller;
+    return view->isWindow() ? nullptr : view->parentWidget();
+}
+
 bool vlFullKeyboardAccess()
 {
     return QGuiApplication::styleHints()->tabFocusBehavior() == Qt::TabFocusAllControls;
@@ -100,7 +119,9 @@ void vlMakeFirstResponder(QWidget *window, QWidget *responder)
 
 bool vlSelectNextKeyView(QWidget *window, bool forward)
 {
-    VLViewController *root = vlRootViewController(window);
+    // A controller presented over the window holds the loop while it is shown.
+    const QList<VLViewControllerPtr> presented = vlPresentedViewControllers(window);
+    VLViewController *root = presented.isEmpty() ? vlRootViewController(window) : presented.last().data();
     if (!root)
         return false;
 

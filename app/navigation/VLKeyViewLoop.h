@@ -7,7 +7,8 @@ class VLViewController;
 // Qt focus is the first responder. The key-view loop of a window is the focus chain of its root
 // controller's key-view roots (the top screen's view, then its overlay view); tabbing past the
 // last key view returns to the root controller's firstValidResponder, Backtab past the first goes
-// to the last.
+// to the last. While a controller is presented over the window (VLWindowPresentation.h), the
+// loop is that controller's.
 
 // The window's root view controller (weak): the one whose firstValidResponder ends the loop.
 void vlSetRootViewController(QWidget *window, VLViewController *controller);
@@ -26,6 +27,11 @@ bool vlCanBecomeKeyView(const QWidget *view);
 // root view, for instance); weak. Null when unset: then the Qt parent's chain applies.
 void vlSetNextResponder(QWidget *view, QObject *responder);
 QObject *vlNextResponder(const QWidget *view);
+
+// The responder chain that commands a view does not handle travel along: a view's explicit next
+// responder when it has one, else its controller when it is a controller's view, else its
+// superview; a controller hands on to its view's superview. Null after the window.
+QObject *vlResponderFollowing(const QObject *responder);
 
 // Gives the window's focus to the responder; null (or the window) ends editing in the window.
 void vlMakeFirstResponder(QWidget *window, QWidget *responder);

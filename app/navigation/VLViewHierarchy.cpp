@@ -13,9 +13,18 @@ namespace {
 
 constexpr char kMaskProperty[] = "vl_autoresizingMask";
 constexpr char kAutoLayoutDisabledProperty[] = "vl_autoLayoutDisabled";
-// The superview's size the masked subviews were last laid out for. Qt defers the resize events
-// of hidden widgets and then reports no old size, so the filter keeps its own.
-constexpr char kLaidOutSizeProperty[] = "vl_laidOutSize";
+// The superview's size a masked view's frame was last made for. Qt defers the resize events of
+// hidden widgets (and then reports no old size), while frames may be set in between against the
+// new size; so each view keeps the size its own frame belongs to.
+constexpr char kLaidOutForProperty[] = "vl_laidOutFor";
+
+void recordSuperviewSize(QWidget *view)
+{
+    if (QWidget *superview = vlSuperview(view))
+        view->setProperty(kLaidOutForProperty, superview->size());
+    else
+        view->setProperty(kLaidOutForProperty, QVariant());
+}
 
 // Watches superviews for resizes and masked views for a change of superview.
 class AutoresizingFilter final : public QObject
@@ -34,9 +43,8 @@ public:
         if (QWidget *superview = view->parentWidget()) {
             superview->removeEventFilter(this);
             superview->installEventFilter(this);
-            if (!superview->property(kLaidOutSizeProperty).isValid())
-                superview->setProperty(kLaidOutSizeProperty, superview->size());
         }
+        recordSuperviewSize(view);
     }
 
 protected:
@@ -44,12 +52,15 @@ protected:
     {
         if (event->type() == QEvent::Resize) {
             auto *superview = static_cast<QWidget *>(watched);
-            const QVariant laidOut = superview->property(kLaidOutSizeProperty);
-            const QSize oldSize = laidOut.isValid() ? laidOut.toSize() : static_cast<QResizeEvent *>(event)->oldSize();
-            superview->setProperty(kLaidOutSizeProperty, superview->size());
-            if (oldSize.isValid() && oldSize != superview->size()) {
-                for (QWidget *child : vlSubviews(superview))
+            const QSize eventOldSize = static_cast<QResizeEvent *>(event)->oldSize();
+            for (QWidget *child : vlSubviews(superview)) {
+                if (vlAutoresizingMask(child) == VLViewNotSizable)
+                    continue;
+                const QVariant laidOutFor = child->property(kLaidOutForProperty);
+                const QSize oldSize = laidOutFor.isValid() ? laidOutFor.toSize() : eventOldSize;
+                if (oldSize.isValid() && oldSize != superview->size())
                     vlResizeWithOldSuperviewSize(child, oldSize);
+                recordSuperviewSize(child);
             }
         } else if (event->type() == QEvent::ParentChange) {
             auto *view = static_cast<QWidget *>(watched);
@@ -97,6 +108,8 @@ void vlAddSubview(QWidget *superview, QWidget *view)
         view->setParent(superview);
         vlSetFrame(view, frame);
     }
+    if (vlAutoresizingMask(view) != VLViewNotSizable)
+        recordSuperviewSize(view);
     view->raise();
     view->show();
 }
@@ -136,6 +149,8 @@ QRectF vlViewFrame(const QWidget *view)
 void vlSetViewFrame(QWidget *view, const QRectF &frame)
 {
     vlSetFrame(view, frame);
+    if (view && vlAutoresizingMask(view) != VLViewNotSizable)
+        recordSuperviewSize(view);
 }
 
 QRectF vlViewBounds(const QWidget *view)

@@ -26,8 +26,10 @@ public:
     {
         if (!window)
             return nullptr;
-        if (auto *list = window->findChild<PresentedList *>(QString(), Qt::FindDirectChildrenOnly))
-            return list;
+        for (QObject *child : window->children()) {
+            if (auto *list = dynamic_cast<PresentedList *>(child))
+                return list;
+        }
         return create ? new PresentedList(const_cast<QWidget *>(window)) : nullptr;
     }
 };

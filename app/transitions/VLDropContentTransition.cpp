@@ -85,8 +85,8 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
     const QList<QWidget *> fromViews = vl_allViewsExcept(fromView, excepted);
 
     const double d = kDropTransitionDuration;
-    const VLTimingFunction timing = VLTimingFunction::functionWithName(m_push ? VLTimingFunctionName::EaseIn
-                                                                              : VLTimingFunctionName::EaseOut);
+    const VLTimingFunction timing =
+        VLTimingFunction::functionWithName(m_push ? VLTimingFunctionName::EaseIn : VLTimingFunctionName::EaseOut);
 
     if (toView) {
         vlSetFrame(toView, vlViewBounds(container));
@@ -118,9 +118,8 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
             // Placed where the flight back starts, with the alpha the flight gives it there, so it
             // does not show at full opacity over the leaving screen until the first frame.
             vlSetFrame(sourceSubtitle, s1);
-            vlSetAlphaValue(sourceSubtitle, VLAnimationProps::frameAlpha(s1.y(), s0.y(),
-                                                                         std::abs(subtitleDistanceEnd.y() - s0.y()),
-                                                                         false));
+            vlSetAlphaValue(sourceSubtitle, VLAnimationProps::frameAlpha(
+                                                s1.y(), s0.y(), std::abs(subtitleDistanceEnd.y() - s0.y()), false));
         }
     }
     vlSetAlphaValue(destinationTitle, 0.0);
@@ -140,7 +139,7 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
     }
 
     auto fadeOut = animationWithProp<VLBasicAnimation>(VLAnimationProps::aggregatedPropWithItemsUnderlying(
-        asObjects(fromViews), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));
+        asObjects(visibleViews(fromViews)), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));
     fadeOut->setToValue(0.0);
     fadeOut->setTimingFunction(timing);
     fadeOut->setBeginTime(beginTime);

@@ -75,7 +75,7 @@ void VLPartialDissolveTransition::animateTransition(const VLTransitionContextPtr
     }
 
     auto fadeOut = animationWithProp<VLBasicAnimation>(VLAnimationProps::aggregatedPropWithItemsUnderlying(
-        asObjects(fromViews), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));
+        asObjects(visibleViews(fromViews)), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));
     fadeOut->setToValue(0.0);
     fadeOut->setTimingFunction(timing);
     fadeOut->setDuration(d * 0.5);

@@ -1,6 +1,7 @@
 #include "app/transitions/VLTransitionSupport.h"
 
 #include "app/navigation/VLTitledViewController.h"
+#include "platform/view/ViewAlpha.h"
 
 namespace vltransition {
 
@@ -21,6 +22,16 @@ QList<QObject *> asObjects(const QList<QWidget *> &views)
     for (QWidget *view : views)
         objects.append(view);
     return objects;
+}
+
+QList<QWidget *> visibleViews(const QList<QWidget *> &views)
+{
+    QList<QWidget *> visible;
+    for (QWidget *view : views) {
+        if (view && vlAlphaValue(view) > 0.0)
+            visible.append(view);
+    }
+    return visible;
 }
 
 } // namespace vltransition

@@ -14,5 +14,8 @@ QWidget *viewOf(VLViewController *controller);
 // The titled screen's still views; none for other screens.
 QList<QWidget *> nonanimatableViewsOf(VLViewController *controller);
 QList<QObject *> asObjects(const QList<QWidget *> &views);
+// The views not already fully transparent. A group fade writes one value to all its views, so a
+// hidden view in it would show during the fade; it is at the fade's end value anyway.
+QList<QWidget *> visibleViews(const QList<QWidget *> &views);
 
 } // namespace vltransition

@@ -29,9 +29,8 @@ std::shared_ptr<const VLAnimatableProperty> VLAnimatableProperty::propertyWithNa
     return property;
 }
 
-std::shared_ptr<const VLAnimatableProperty> VLAnimatableProperty::qtProperty(const QString &name,
-                                                                             const QByteArray &propertyName,
-                                                                             double threshold)
+std::shared_ptr<const VLAnimatableProperty>
+VLAnimatableProperty::qtProperty(const QString &name, const QByteArray &propertyName, double threshold)
 {
     return propertyWithName(name, [propertyName, threshold](VLAnimatableProperty &p) {
         p.setReadBlock([propertyName](QObject *object) {

@@ -16,22 +16,23 @@ VLAnimatablePropertyPtr VLAnimationProps::aggregatedPropWithItemsUnderlying(cons
         if (item)
             guarded.append(item);
     }
-    return VLAnimatableProperty::propertyWithName(kVLAggregatedPropName, [guarded, underlying](VLAnimatableProperty &p) {
-        p.setReadBlock([guarded, underlying](QObject *) {
-            if (!underlying || guarded.isEmpty() || !guarded.front())
-                return VLAnimationValues();
-            return underlying->read(guarded.front().data());
+    return VLAnimatableProperty::propertyWithName(
+        kVLAggregatedPropName, [guarded, underlying](VLAnimatableProperty &p) {
+            p.setReadBlock([guarded, underlying](QObject *) {
+                if (!underlying || guarded.isEmpty() || !guarded.front())
+                    return VLAnimationValues();
+                return underlying->read(guarded.front().data());
+            });
+            p.setWriteBlock([guarded, underlying](QObject *, const VLAnimationValues &values) {
+                if (!underlying)
+                    return;
+                for (const QPointer<QObject> &item : guarded) {
+                    if (item)
+                        underlying->write(item.data(), values);
+                }
+            });
+            p.setThreshold(underlying ? underlying->threshold() : 0.01);
         });
-        p.setWriteBlock([guarded, underlying](QObject *, const VLAnimationValues &values) {
-            if (!underlying)
-                return;
-            for (const QPointer<QObject> &item : guarded) {
-                if (item)
-                    underlying->write(item.data(), values);
-            }
-        });
-        p.setThreshold(underlying ? underlying->threshold() : 0.01);
-    });
 }
 
 double VLAnimationProps::frameAlpha(double y, double fromY, double distance, bool forward)

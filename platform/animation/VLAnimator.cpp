@@ -145,9 +145,8 @@ void VLAnimator::removeAllAnimations(QObject *target)
 
 int VLAnimator::runningAnimationCount() const
 {
-    return int(std::count_if(m_records.cbegin(), m_records.cend(), [](const RecordPtr &record) {
-        return record->state == Record::State::Active;
-    }));
+    return int(std::count_if(m_records.cbegin(), m_records.cend(),
+                             [](const RecordPtr &record) { return record->state == Record::State::Active; }));
 }
 
 void VLAnimator::stop(const RecordPtr &record, bool finished)

@@ -1,12 +1,34 @@
 #include "NavigationTestSupport.h"
 
 #include "app/navigation/VLInterfaceRegistry.h"
+#include "ui_FormScreen-Legacy.h"
+#include "ui_FormScreen.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
 
 namespace {
+
+// A titled screen whose interface file is a Designer form; legacy picks the "-Legacy" variant
+// (the nib-name helper decides that in the application).
+class FormScreen final : public VLTitledViewController
+{
+    Q_OBJECT
+
+public:
+    explicit FormScreen(bool legacy = false)
+        : m_legacy(legacy)
+    {
+    }
+    QString nibName() const override
+    {
+        return m_legacy ? QStringLiteral("FormScreen-Legacy") : QStringLiteral("FormScreen");
+    }
+
+private:
+    bool m_legacy;
+};
 
 class PlainScreen final : public VLViewController
 {
@@ -76,6 +98,35 @@ private slots:
         QVERIFY(bare.view()->children().isEmpty());
     }
 
+    void designerFormsByNibName()
+    {
+        VLInterfaceRegistry::registerForm<Ui::FormScreen>(QStringLiteral("FormScreen"),
+                                                          [](Ui::FormScreen &form, VLViewController *owner) {
+                                                              auto *screen = static_cast<FormScreen *>(owner);
+                                                              screen->setTitleView(form.titleLabel);
+                                                              screen->setInitialFirstResponder(form.passwordField);
+                                                          });
+        VLInterfaceRegistry::registerForm<Ui::FormScreenLegacy>(
+            QStringLiteral("FormScreen-Legacy"), [](Ui::FormScreenLegacy &form, VLViewController *owner) {
+                static_cast<FormScreen *>(owner)->setTitleView(form.titleLabel);
+            });
+
+        FormScreen modern;
+        QWidget window;
+        vlAddSubview(&window, modern.view());
+        QCOMPARE(modern.view()->size(), QSize(400, 300));
+        QCOMPARE(qobject_cast<QLabel *>(modern.titleView())->text(), QStringLiteral("Enter a password"));
+        QCOMPARE(modern.firstValidResponder()->objectName(), QStringLiteral("passwordField"));
+
+        FormScreen legacy(true);
+        vlAddSubview(&window, legacy.view());
+        QCOMPARE(vlViewFrame(legacy.titleView()), QRectF(10, 10, 380, 24));
+        QVERIFY(!legacy.view()->findChild<QLineEdit *>());
+        QCOMPARE(legacy.firstValidResponder(), legacy.view());
+        VLInterfaceRegistry::unregisterInterface(QStringLiteral("FormScreen"));
+        VLInterfaceRegistry::unregisterInterface(QStringLiteral("FormScreen-Legacy"));
+    }
+
     void navigationLinkFallsBackOnTheParent()
     {
         VLNavigationController navigation;
@@ -117,6 +168,23 @@ private slots:
         QVERIFY(!vlAcceptsFirstResponder(&label));
     }
 
+    void responderChainPassesThroughTheController()
+    {
+        QStringList log;
+        RecordingScreen screen(QStringLiteral("S"), &log, Qt::gray, 1);
+        QWidget window;
+        vlAddSubview(&window, screen.view());
+        QLineEdit *field = screen.fields().first();
+        QCOMPARE(vlResponderFollowing(field), screen.view());
+        QCOMPARE(vlResponderFollowing(screen.view()), &screen);
+        QCOMPARE(vlResponderFollowing(&screen), &window);
+        QCOMPARE(vlResponderFollowing(&window), nullptr);
+        // An explicit next responder wins (the overlay root hands on to the shown screen).
+        QWidget overlayRoot(&window);
+        vlSetNextResponder(&overlayRoot, &screen);
+        QCOMPARE(vlResponderFollowing(&overlayRoot), &screen);
+    }
+
     void autoresizing()
     {
         QWidget superview;
@@ -146,6 +214,19 @@ private slots:
         other.resize(300, 250); // hidden: Qt delivers the resize when it shows
         other.show();
         QCOMPARE(sizable->geometry(), QRect(0, 0, 300, 250));
+
+        // A frame set against the new size while the resize is still pending is not moved again.
+        QWidget hidden;
+        hidden.resize(200, 100);
+        auto *child = new QWidget(&hidden);
+        vlSetAutoresizingMask(child, VLViewWidthSizable | VLViewHeightSizable);
+        vlSetViewFrame(child, QRectF(0, 0, 200, 100));
+        hidden.resize(400, 300);
+        vlSetViewFrame(child, vlViewBounds(&hidden));
+        hidden.show();
+        QCOMPARE(child->geometry(), QRect(0, 0, 400, 300));
+        hidden.resize(500, 300);
+        QCOMPARE(child->geometry(), QRect(0, 0, 500, 300));
     }
 
     void titledScreenHasNoStillViews()

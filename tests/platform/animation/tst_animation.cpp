@@ -86,6 +86,8 @@ private slots:
     void customAnimationRunsPerFrame();
     void customPropertyAndQtProperty();
     void frameClockRunsInEventLoop();
+    void zeroDurationCompletesOnNextTickAndTellsDelegate();
+    void windowFrameSpring();
     void alphaHelperKeepsEffectOnlyBelowOne();
     void frameModelRoundsEdges();
 };
@@ -295,8 +297,8 @@ void TestAnimation::repeatAndAutoreverse_data()
     QTest::newRow("once") << 1 << false << QList<double>{0.5} << 0.0 << 0.5;
     QTest::newRow("twice") << 2 << false << QList<double>{0.5, 1.0, 0.5} << 0.0 << 1.0;
     QTest::newRow("there and back") << 1 << true << QList<double>{0.5, 0.0, 0.5} << 1.0 << 1.0;
-    QTest::newRow("twice there and back") << 2 << true << QList<double>{0.5, 0.0, 0.5, 1.0, 0.5, 0.0, 0.5} << 1.0
-                                          << 2.0;
+    QTest::newRow("twice there and back")
+        << 2 << true << QList<double>{0.5, 0.0, 0.5, 1.0, 0.5, 0.0, 0.5} << 1.0 << 2.0;
 }
 
 void TestAnimation::repeatAndAutoreverse()
@@ -562,7 +564,8 @@ void TestAnimation::customPropertyAndQtProperty()
     QCOMPARE(written.size(), 2);
 
     QVERIFY(!VLAnimatableProperty::propertyWithName(u"no.such.property"_s));
-    QCOMPARE(VLAnimatableProperty::propertyWithName(kVLViewFrame), VLAnimatableProperty::propertyWithName(kVLViewFrame));
+    QCOMPARE(VLAnimatableProperty::propertyWithName(kVLViewFrame),
+             VLAnimatableProperty::propertyWithName(kVLViewFrame));
 }
 
 void TestAnimation::frameClockRunsInEventLoop()
@@ -576,6 +579,51 @@ void TestAnimation::frameClockRunsInEventLoop()
     QTRY_VERIFY_WITH_TIMEOUT(done, 2000);
     QCOMPARE(vlAlphaValue(&view), 0.0);
     QVERIFY(VLAnimator::currentMediaTime() - before >= 0.05);
+}
+
+void TestAnimation::zeroDurationCompletesOnNextTickAndTellsDelegate()
+{
+    struct Delegate final : VLAnimationDelegate {
+        QStringList calls;
+        void animationDidStart(VLAnimation *) override { calls << u"start"_s; }
+        void animationDidStopFinished(VLAnimation *, bool finished) override
+        {
+            calls << (finished ? u"stop(1)"_s : u"stop(0)"_s);
+        }
+    } delegate;
+    VLManualClock clock;
+    QWidget view;
+    CompletionLog log;
+    auto instant = linearAlpha(0.25, 0.0);
+    instant->setDelegate(&delegate);
+    instant->setCompletionBlock(log.block());
+    VLAnimator::addAnimationForKey(&view, instant, u"k"_s);
+    QCOMPARE(log.count, 0);
+    QVERIFY(delegate.calls.isEmpty()); // nothing is called back from inside the add
+    clock.advance(0.0);
+    QCOMPARE(vlAlphaValue(&view), 0.25);
+    QCOMPARE(log.flags, QList<bool>{true});
+    QCOMPARE(delegate.calls, (QStringList{u"start"_s, u"stop(1)"_s}));
+}
+
+void TestAnimation::windowFrameSpring()
+{
+    VLManualClock clock;
+    QWidget window;
+    window.setGeometry(100, 100, 300, 200);
+    window.show();
+    CompletionLog log;
+    auto spring = VLSpringAnimation::animationWithPropertyNamed(kVLWindowFrame);
+    spring->setToValue(QRectF(100, 100, 360, 240));
+    spring->setSpringBounciness(0.0);
+    spring->setCompletionBlock(log.block());
+    VLAnimator::addAnimationForKey(&window, spring, u"frame"_s);
+    clock.advance(0.1);
+    QVERIFY(window.width() > 300 && window.width() < 360);
+    for (int i = 0; i < 300 && log.count == 0; ++i)
+        clock.advance(1.0 / 60.0);
+    QCOMPARE(log.flags, QList<bool>{true});
+    QCOMPARE(window.geometry(), QRect(100, 100, 360, 240));
 }
 
 void TestAnimation::alphaHelperKeepsEffectOnlyBelowOne()
@@ -613,7 +661,7 @@ void TestAnimation::frameModelRoundsEdges()
     QCOMPARE(view->geometry(), QRect(10, 21, 100, 30));
     vlSetFrame(view, QRectF(10.6, 20.4, 100.0, 30.0));
     QCOMPARE(view->geometry(), QRect(11, 20, 100, 30)); // the width does not wobble
-    view->setGeometry(0, 0, 5, 5); // moved by someone else: its own geometry counts
+    view->setGeometry(0, 0, 5, 5);                      // moved by someone else: its own geometry counts
     QCOMPARE(vlFrame(view), QRectF(0, 0, 5, 5));
 }
 

@@ -47,8 +47,7 @@ private slots:
     void deepAndSeveralExceptions()
     {
         Screen s;
-        QCOMPARE(vl_allViewsExcept(&s.screen, {s.inner, s.button}),
-                 (QList<QWidget *>{s.icon, s.title, s.caption}));
+        QCOMPARE(vl_allViewsExcept(&s.screen, {s.inner, s.button}), (QList<QWidget *>{s.icon, s.title, s.caption}));
         QCOMPARE(vl_allViewsExcept(&s.screen, {s.container}), (QList<QWidget *>{s.icon, s.button}));
         QCOMPARE(vl_allViewsExcept(&s.screen, {nullptr, s.icon}), (QList<QWidget *>{s.container, s.button}));
     }
