@@ -1,33 +1,32 @@
 #include "app/navigation/VLInterfaceRegistry.h"
 
-#include <QHash>
+#include "app/navigation/VLViewController.h"
+#include "platform/view/VLNibName.h"
 
-namespace {
-
-QHash<QString, VLInterfaceRegistry::Setup> &registry()
-{
-    static QHash<QString, VLInterfaceRegistry::Setup> interfaces;
-    return interfaces;
-}
-
-} // namespace
+// The names live in the platform's interface-file table, so that VLNibNameForClass sees the
+// "-Legacy" variants registered here.
 
 void VLInterfaceRegistry::registerInterface(const QString &name, Setup setup)
 {
-    registry().insert(name, std::move(setup));
+    platform::registerInterfaceFile(name, [setup = std::move(setup)](QWidget *view, QObject *owner) {
+        setup(view, qobject_cast<VLViewController *>(owner));
+    });
 }
 
 void VLInterfaceRegistry::unregisterInterface(const QString &name)
 {
-    registry().remove(name);
+    platform::unregisterInterfaceFile(name);
 }
 
 bool VLInterfaceRegistry::contains(const QString &name)
 {
-    return registry().contains(name);
+    return platform::hasInterfaceFile(name);
 }
 
 VLInterfaceRegistry::Setup VLInterfaceRegistry::setupForName(const QString &name)
 {
-    return registry().value(name);
+    platform::InterfaceFileSetup setup = platform::interfaceFileSetup(name);
+    if (!setup)
+        return {};
+    return [setup = std::move(setup)](QWidget *view, VLViewController *owner) { setup(view, owner); };
 }

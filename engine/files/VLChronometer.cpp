@@ -1,0 +1,251 @@
+#include "engine/files/VLChronometer.h"
+
+#include "platform/dispatch/Dispatch.h"
+#include "platform/localization/Localization.h"
+#include "platform/localization/SWLocalizationHelper.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+struct VLChronometer::State
+{
+    // The values; never held while the delegate runs.
+    mutable std::mutex mutex;
+    double measuredTime = 0;
+    double remainingTime = 0;
+    QString remainingTimeString;
+    bool valid = true;
+    bool scheduled = false;
+    QPointer<QTimer> timer; // lives on the main thread
+
+    std::atomic<double> progress = 0;
+
+    // Held across a delegate call, so that setDelegate() and destruction wait for a tick in
+    // progress; recursive, so the delegate may call back into the chronometer.
+    std::recursive_mutex delegateMutex;
+    VLChronometerDelegate *delegate = nullptr;
+    VLChronometer *owner = nullptr;
+};
+
+namespace {
+
+void onMain(std::function<void()> work)
+{
+    if (platform::isMainThread() || !QCoreApplication::instance())
+        work();
+    else
+        platform::dispatchToMain(std::move(work));
+}
+
+void dropTimer(QPointer<QTimer> timer)
+{
+    onMain([timer] { delete timer.data(); });
+}
+
+} // namespace
+
+VLChronometer::VLChronometer()
+    : d(std::make_shared<State>())
+{
+    d->owner = this;
+}
+
+VLChronometer::~VLChronometer()
+{
+    {
+        const std::lock_guard delegateLock(d->delegateMutex);
+        d->owner = nullptr;
+        d->delegate = nullptr;
+    }
+    QPointer<QTimer> timer;
+    {
+        const std::lock_guard lock(d->mutex);
+        d->valid = false;
+        timer = d->timer;
+        d->timer.clear();
+    }
+    if (timer)
+        dropTimer(timer);
+}
+
+void VLChronometer::updateProgress(double percent)
+{
+    d->progress.store(percent);
+}
+
+bool VLChronometer::isMeasuring() const
+{
+    const std::lock_guard lock(d->mutex);
+    return d->valid;
+}
+
+void VLChronometer::recalculateTime()
+{
+    double remaining = 0;
+    {
+        const std::lock_guard lock(d->mutex);
+        const double stored = d->progress.load();
+        const double p = stored > 0 ? stored : 1.0;
+        d->measuredTime += 1.0;
+        d->remainingTime = d->measuredTime / p * (100.0 - p);
+        remaining = d->remainingTime;
+    }
+    // A progress past 100 makes the estimate negative: that reads as no time left, not as an
+    // arbitrary conversion of a negative number.
+    quint64 whole = 0;
+    if (remaining >= double(std::numeric_limits<quint64>::max()))
+        whole = std::numeric_limits<quint64>::max();
+    else if (remaining > 0)
+        whole = quint64(remaining);
+    const QString text = transformedTimeFromSeconds(whole);
+    {
+        const std::lock_guard lock(d->mutex);
+        d->remainingTimeString = text;
+    }
+    const std::lock_guard delegateLock(d->delegateMutex);
+    if (d->delegate && d->owner)
+        d->delegate->chronometerDidUpdateRemainingTime(d->owner, remaining);
+}
+
+void VLChronometer::start()
+{
+    {
+        const std::lock_guard lock(d->mutex);
+        if (!d->valid || d->scheduled)
+            return;
+        d->scheduled = true;
+    }
+    onMain([weak = std::weak_ptr<State>(d)] {
+        const std::shared_ptr<State> state = weak.lock();
+        if (!state)
+            return;
+        const std::lock_guard lock(state->mutex);
+        if (!state->valid)
+            return;
+        auto *timer = new QTimer(QCoreApplication::instance());
+        timer->setTimerType(Qt::PreciseTimer); // never a tick before the full second
+        timer->setInterval(1000);
+        QObject::connect(timer, &QTimer::timeout, timer, [weak] {
+            const std::shared_ptr<State> ticking = weak.lock();
+            if (!ticking)
+                return;
+            VLChronometer *owner = nullptr;
+            {
+                const std::lock_guard valuesLock(ticking->mutex);
+                if (!ticking->valid)
+                    return;
+            }
+            {
+                const std::lock_guard delegateLock(ticking->delegateMutex);
+                owner = ticking->owner;
+                if (owner)
+                    owner->recalculateTime();
+            }
+        });
+        state->timer = timer;
+        timer->start();
+    });
+}
+
+void VLChronometer::stop()
+{
+    QPointer<QTimer> timer;
+    {
+        const std::lock_guard lock(d->mutex);
+        d->valid = false;
+        d->measuredTime = 0;
+        d->remainingTime = 0;
+        d->progress.store(0);
+        timer = d->timer;
+        d->timer.clear();
+    }
+    if (timer)
+        dropTimer(timer);
+}
+
+QString VLChronometer::transformedTimeFromSeconds(quint64 seconds)
+{
+    const quint64 s = seconds == std::numeric_limits<quint64>::max() ? seconds : seconds + 1;
+    quint64 count = 0;
+    QString unit;
+    if (s < 60) {
+        count = s;
+        unit = QStringLiteral("second");
+    } else if (s < 3600) {
+        count = s / 60;
+        unit = QStringLiteral("minute");
+    } else if (s < 86400) {
+        count = s / 3600;
+        unit = QStringLiteral("hour");
+    } else {
+        count = qMin<quint64>(s / 86400, 365);
+        unit = QStringLiteral("day");
+    }
+    const QString amount = SWLocalizationHelper::sharedInstance().pluralFormFromStringCount(unit, count);
+    return platform::formatWithObjects(platform::localizedString("About %@"), {amount});
+}
+
+double VLChronometer::remainingTime() const
+{
+    const std::lock_guard lock(d->mutex);
+    return d->remainingTime;
+}
+
+void VLChronometer::setRemainingTime(double seconds)
+{
+    const std::lock_guard lock(d->mutex);
+    d->remainingTime = seconds;
+}
+
+QString VLChronometer::remainingTimeString() const
+{
+    const std::lock_guard lock(d->mutex);
+    return d->remainingTimeString;
+}
+
+void VLChronometer::setRemainingTimeString(const QString &text)
+{
+    const std::lock_guard lock(d->mutex);
+    d->remainingTimeString = text;
+}
+
+VLChronometerDelegate *VLChronometer::delegate() const
+{
+    const std::lock_guard delegateLock(d->delegateMutex);
+    return d->delegate;
+}
+
+void VLChronometer::setDelegate(VLChronometerDelegate *delegate)
+{
+    const std::lock_guard delegateLock(d->delegateMutex);
+    d->delegate = delegate;
+}
+
+double VLChronometer::measuredTime() const
+{
+    const std::lock_guard lock(d->mutex);
+    return d->measuredTime;
+}
+
+void VLChronometer::setMeasuredTime(double seconds)
+{
+    const std::lock_guard lock(d->mutex);
+    d->measuredTime = seconds;
+}
+
+double VLChronometer::progress() const
+{
+    return d->progress.load();
+}
+
+bool VLChronometer::isTimerScheduled() const
+{
+    const std::lock_guard lock(d->mutex);
+    return d->timer && d->valid;
+}

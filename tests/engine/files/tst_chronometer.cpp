@@ -1,0 +1,201 @@
+#include "engine/files/VLChronometer.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/dispatch/Dispatch.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+class Recorder final : public VLChronometerDelegate
+{
+public:
+    void chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double seconds) override
+    {
+        senders << chronometer;
+        estimates << seconds;
+        onMain << platform::isMainThread();
+        if (clock.isValid())
+            times << clock.elapsed();
+    }
+    QList<VLChronometer *> senders;
+    QList<double> estimates;
+    QList<bool> onMain;
+    QList<qint64> times;
+    QElapsedTimer clock;
+};
+
+} // namespace
+
+class TestChronometer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { platform::setPreferredLanguagesOverride(QStringList{u"en"_qs}); }
+
+    void estimates_data()
+    {
+        QTest::addColumn<double>("progress");
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<double>("estimate");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("half way after ten seconds") << 50.0 << 10 << 10.0 << u"About 11 seconds"_qs;
+        QTest::newRow("no progress yet, one tick") << 0.0 << 1 << 99.0 << u"About 1 minute"_qs;
+        QTest::newRow("no progress yet, three ticks") << 0.0 << 3 << 297.0 << u"About 4 minutes"_qs;
+        QTest::newRow("done") << 100.0 << 4 << 0.0 << u"About 1 second"_qs;
+        QTest::newRow("a quarter after one second") << 25.0 << 1 << 3.0 << u"About 4 seconds"_qs;
+        QTest::newRow("ten percent after a minute") << 10.0 << 60 << 540.0 << u"About 9 minutes"_qs;
+        QTest::newRow("past the end reads as no time left") << 150.0 << 2 << -2.0 / 3.0 << u"About 1 second"_qs;
+    }
+
+    void estimates()
+    {
+        QFETCH(double, progress);
+        QFETCH(int, ticks);
+        QFETCH(double, estimate);
+        QFETCH(QString, text);
+        VLChronometer chronometer;
+        Recorder recorder;
+        chronometer.setDelegate(&recorder);
+        chronometer.updateProgress(progress);
+        for (int i = 0; i < ticks; ++i)
+            chronometer.recalculateTime();
+        QCOMPARE(chronometer.measuredTime(), double(ticks));
+        QVERIFY(qAbs(chronometer.remainingTime() - estimate) < 1e-9);
+        QCOMPARE(chronometer.remainingTimeString(), text);
+        QCOMPARE(recorder.estimates.size(), ticks);
+        QVERIFY(qAbs(recorder.estimates.last() - estimate) < 1e-9);
+        QCOMPARE(recorder.senders.last(), &chronometer);
+    }
+
+    void noProgressAddsNinetyNineSecondsEachTick()
+    {
+        VLChronometer chronometer;
+        Recorder recorder;
+        chronometer.setDelegate(&recorder);
+        for (int i = 0; i < 5; ++i)
+            chronometer.recalculateTime();
+        QCOMPARE(recorder.estimates, QList<double>({99, 198, 297, 396, 495}));
+    }
+
+    void texts_data()
+    {
+        QTest::addColumn<quint64>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << quint64(0) << u"About 1 second"_qs;
+        QTest::newRow("1") << quint64(1) << u"About 2 seconds"_qs;
+        QTest::newRow("10") << quint64(10) << u"About 11 seconds"_qs;
+        QTest::newRow("58") << quint64(58) << u"About 59 seconds"_qs;
+        QTest::newRow("59") << quint64(59) << u"About 1 minute"_qs;
+        QTest::newRow("119") << quint64(119) << u"About 2 minutes"_qs;
+        QTest::newRow("3598") << quint64(3598) << u"About 59 minutes"_qs;
+        QTest::newRow("3599") << quint64(3599) << u"About 1 hour"_qs;
+        QTest::newRow("7199") << quint64(7199) << u"About 2 hours"_qs;
+        QTest::newRow("86398") << quint64(86398) << u"About 23 hours"_qs;
+        QTest::newRow("86399") << quint64(86399) << u"About 1 day"_qs;
+        QTest::newRow("364 days") << quint64(364) * 86400 << u"About 364 days"_qs;
+        QTest::newRow("365 days") << quint64(365) * 86400 << u"About 365 days"_qs;
+        QTest::newRow("ten years") << quint64(3650) * 86400 << u"About 365 days"_qs;
+        QTest::newRow("largest") << std::numeric_limits<quint64>::max() << u"About 365 days"_qs;
+    }
+
+    void texts()
+    {
+        QFETCH(quint64, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(VLChronometer::transformedTimeFromSeconds(seconds), text);
+    }
+
+    void stopZeroesAndIsFinal()
+    {
+        VLChronometer chronometer;
+        QVERIFY(chronometer.isMeasuring()); // also before start
+        chronometer.updateProgress(40);
+        chronometer.recalculateTime();
+        const QString text = chronometer.remainingTimeString();
+        QVERIFY(!text.isEmpty());
+        chronometer.stop();
+        QVERIFY(!chronometer.isMeasuring());
+        QCOMPARE(chronometer.measuredTime(), 0.0);
+        QCOMPARE(chronometer.remainingTime(), 0.0);
+        QCOMPARE(chronometer.progress(), 0.0);
+        QCOMPARE(chronometer.remainingTimeString(), text);
+
+        // Never scheduled again.
+        chronometer.start();
+        QCoreApplication::processEvents();
+        QVERIFY(!chronometer.isTimerScheduled());
+        chronometer.stop(); // a second stop is harmless
+    }
+
+    void stopBeforeStartOnlyInvalidates()
+    {
+        VLChronometer chronometer;
+        Recorder recorder;
+        chronometer.setDelegate(&recorder);
+        chronometer.stop();
+        chronometer.start();
+        QTest::qWait(1300);
+        QVERIFY(recorder.estimates.isEmpty());
+        QVERIFY(!chronometer.isTimerScheduled());
+    }
+
+    void tickOnceASecondOnTheMainThread()
+    {
+        auto chronometer = std::make_unique<VLChronometer>();
+        Recorder recorder;
+        chronometer->setDelegate(&recorder);
+        chronometer->updateProgress(50);
+        // The jobs start it from their worker thread.
+        platform::Semaphore started;
+        recorder.clock.start();
+        platform::dispatchAsync(platform::QueuePriority::Background, [&] {
+            chronometer->start();
+            started.signal();
+        });
+        QVERIFY(started.waitFor(std::chrono::seconds(5)));
+        QTest::qWait(800);
+        QVERIFY(recorder.times.isEmpty()); // nothing before a full second
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.times.size() >= 3, 6000);
+        QVERIFY(recorder.times.first() >= 1000);
+        for (qsizetype i = 1; i < recorder.times.size(); ++i) {
+            const qint64 gap = recorder.times[i] - recorder.times[i - 1];
+            QVERIFY2(gap >= 900 && gap <= 1600, qPrintable(QString::number(gap)));
+        }
+        QVERIFY(!recorder.onMain.contains(false));
+        QCOMPARE(recorder.estimates.first(), 1.0);
+
+        // Stopped from another thread: no further tick.
+        platform::Semaphore stopped;
+        platform::dispatchAsync(platform::QueuePriority::Background, [&] {
+            chronometer->stop();
+            stopped.signal();
+        });
+        QVERIFY(stopped.waitFor(std::chrono::seconds(5)));
+        const qsizetype count = recorder.times.size();
+        QTest::qWait(1500);
+        QCOMPARE(recorder.times.size(), count);
+        QVERIFY(!chronometer->isTimerScheduled());
+    }
+
+    void destroyedWhileRunning()
+    {
+        Recorder recorder;
+        {
+            VLChronometer chronometer;
+            chronometer.setDelegate(&recorder);
+            chronometer.start();
+            QCoreApplication::processEvents();
+            QVERIFY(chronometer.isTimerScheduled());
+        }
+        QTest::qWait(1300);
+        QVERIFY(recorder.estimates.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChronometer)
+#include "tst_chronometer.moc"
