@@ -5,32 +5,20 @@
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/metadata/VLPreviewDiscriminator.h"
+#include "platform/dispatch/Dispatch.h"
 
 #include <QFileInfo>
 #include <QIcon>
 #include <QMimeDatabase>
-#include <QThreadPool>
 
 #include <atomic>
 #include <mutex>
-#include <semaphore>
 
 namespace {
 
-using Semaphore = std::binary_semaphore;
+using Semaphore = platform::Semaphore;
 
 std::atomic<int> runningOpens{0};
-
-QThreadPool &defaultPriorityQueue()
-{
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        // Parked opens hold their thread while they wait for the next password.
-        p->setMaxThreadCount(64);
-        return p;
-    }();
-    return *pool;
-}
 
 // The icon the desktop shows for a type identifier (or a bare extension), 128 x 128.
 QImage iconForFileType(const QString &typeIdentifier)
@@ -117,12 +105,12 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
                 return;
             }
             validationResult = false;
-            passValidation = std::make_shared<Semaphore>(0);
+            passValidation = std::make_shared<Semaphore>();
             validation = passValidation;
-            passChecking->release();
+            passChecking->signal();
         }
         // Parked until the next check has stored its password, or the opener goes away.
-        validation->acquire();
+        validation->wait();
         std::lock_guard lock(mutex);
         if (released)
             cancel = true;
@@ -142,7 +130,7 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         containsApplication = sender->includeApplications();
         creatorSystem = VLPreviewDiscriminator::discriminatePreviewData(previewData) == 1 ? 1 : 0;
         archive = nullptr; // closed by the open once it returns
-        passChecking->release();
+        passChecking->signal();
     }
 
     void encryptedArchiveOperationError(VLEncryptedArchive *sender, const QVariantMap &info) override
@@ -154,7 +142,7 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         archive = nullptr;
         const bool show = !released;
         const QPointer<QWidget> target = window;
-        passChecking->release();
+        passChecking->signal();
         lock.unlock();
         if (show) {
             const VLError error = info.value(VLEncryptedArchiveConstants::keyError).value<VLError>();
@@ -190,14 +178,14 @@ VLArchiveOpener::~VLArchiveOpener()
     m_shared->released = true;
     // A parked open wakes up, is told to cancel and ends on its own.
     if (m_shared->archive && m_shared->passValidation) {
-        m_shared->passValidation->release();
+        m_shared->passValidation->signal();
         m_shared->passValidation.reset();
     }
 }
 
 bool VLArchiveOpener::checkPassword(const QString &password)
 {
-    std::shared_ptr<Semaphore> checking = std::make_shared<Semaphore>(0);
+    std::shared_ptr<Semaphore> checking = std::make_shared<Semaphore>();
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->passChecking = checking;
@@ -206,13 +194,13 @@ bool VLArchiveOpener::checkPassword(const QString &password)
             // The parked open retries with this password once woken.
             m_shared->archive->setPassword(password);
             if (m_shared->passValidation) {
-                m_shared->passValidation->release();
+                m_shared->passValidation->signal();
                 m_shared->passValidation.reset();
             }
         } else {
             ++m_shared->openCount;
             ++runningOpens;
-            defaultPriorityQueue().start([shared = m_shared, password] {
+            platform::dispatchAsync(platform::QueuePriority::Default, [shared = m_shared, password] {
                 VLEncryptedArchive archive;
                 archive.setDelegate(shared.get());
                 archive.setPassword(password);
@@ -227,7 +215,7 @@ bool VLArchiveOpener::checkPassword(const QString &password)
                         // Ended without a callback the opener listens to: answer the check.
                         shared->archive = nullptr;
                         shared->validationResult = false;
-                        shared->passChecking->release();
+                        shared->passChecking->signal();
                     }
                 }
                 archive.closeArchive();
@@ -236,7 +224,7 @@ bool VLArchiveOpener::checkPassword(const QString &password)
             });
         }
     }
-    checking->acquire();
+    checking->wait();
     std::lock_guard lock(m_shared->mutex);
     return m_shared->validationResult;
 }

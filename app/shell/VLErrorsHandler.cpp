@@ -3,11 +3,11 @@
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/archive/VLEncryptedArchiveItem.h"
 #include "platform/core/BundleInfo.h"
+#include "platform/dispatch/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
-#include <QThread>
 #include <QUrl>
 #include <QWidget>
 
@@ -150,23 +150,19 @@ void VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(const VL
                                                                         QWidget *window, CompletionHandler completion)
 {
     const VLAlert alert = alertForError(error, rootItem);
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
+    if (!QCoreApplication::instance())
         return;
-    if (QThread::currentThread() == app->thread()) {
+    if (platform::isMainThread()) {
         VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(window, alert, std::move(completion));
         return;
     }
     QPointer<QWidget> target(window);
     const bool hadWindow = window != nullptr;
-    QMetaObject::invokeMethod(
-        app,
-        [alert, target, hadWindow, completion = std::move(completion)]() mutable {
-            // A window that went away while the alert travelled: show it on the main window.
-            QWidget *shownOn = hadWindow ? target.data() : nullptr;
-            VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(shownOn, alert, std::move(completion));
-        },
-        Qt::QueuedConnection);
+    platform::dispatchToMain([alert, target, hadWindow, completion = std::move(completion)]() mutable {
+        // A window that went away while the alert travelled: show it on the main window.
+        QWidget *shownOn = hadWindow ? target.data() : nullptr;
+        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(shownOn, alert, std::move(completion));
+    });
 }
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeQuitting(const QString &itemName)
