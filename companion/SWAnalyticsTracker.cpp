@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QWidget>
-#include <QWindowStateChangeEvent>
 
 namespace {
 
@@ -47,10 +46,10 @@ SWAnalyticsTracker::SWAnalyticsTracker(Configuration configuration, QObject *par
       m_environment(m_configuration.environment.value_or(SWTrackingEnvironment::current())),
       m_defaults(m_configuration.defaults ? *m_configuration.defaults : platform::Defaults::standard()),
       m_abTester(m_configuration.abTester ? *m_configuration.abTester : VLABTester::instance()),
-      m_sender(std::make_unique<platform::HttpSender>())
+      m_connectionQueue(std::make_unique<platform::HttpSender>())
 {
-    // A machine without an identity still gets a per-user client identifier.
-    m_cid = NSStringAdditions::md5Hash(m_environment.serialNumber.value_or(QString()) + m_environment.userName);
+    // A machine without a serial number writes the text for a missing object, as the links do.
+    m_cid = NSStringAdditions::md5Hash(m_environment.serialNumber.value_or(SWNilText) + m_environment.userName);
     m_isBeta = m_environment.buildVersion.toLower().contains(u'b');
     m_enabled = m_defaults.boolValue(SWAnalyticsTrackAppKey);
     m_postponed = !hasDecided();
@@ -269,13 +268,13 @@ void SWAnalyticsTracker::sendAnalyticsWithParameters(const QVariantMap &paramete
             m_postponedRequests << hit;
         } else if (useSynchronousRequest) {
             const platform::HttpResponse response =
-                m_sender->sendSynchronously(request, m_configuration.synchronousDeadline);
+                m_connectionQueue->sendSynchronously(request, m_configuration.synchronousDeadline);
             if (!response.answered()) {
                 platform::log(QStringLiteral("[Analytics]: hit not sent: ") + response.errorString);
                 return; // the next property's copy would only wait out the same failure
             }
         } else {
-            m_sender->send(request);
+            m_connectionQueue->send(request);
         }
     }
 }
@@ -315,7 +314,7 @@ void SWAnalyticsTracker::sendPostponedRequests()
         const PostponedHit &hit = hits.at(i);
         const QByteArray url = hit.url + "&qt=" + QByteArray::number(quint64(hit.age.elapsed()));
         const platform::HttpResponse response =
-            m_sender->sendSynchronously(requestFor(url), m_configuration.synchronousDeadline);
+            m_connectionQueue->sendSynchronously(requestFor(url), m_configuration.synchronousDeadline);
         if (!response.answered()) {
             // Waiting out the same failure for every held hit would freeze the interface.
             platform::log(QStringLiteral("[Analytics]: held hits not sent (%1 dropped): %2")
@@ -375,11 +374,18 @@ void SWAnalyticsTracker::windowWillEnterFullScreen()
 bool SWAnalyticsTracker::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::WindowStateChange) {
-        const auto *widget = qobject_cast<QWidget *>(watched);
-        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
-        if (widget && widget->isWindow() && (widget->windowState() & Qt::WindowFullScreen)
-            && !(change->oldState() & Qt::WindowFullScreen))
-            windowWillEnterFullScreen();
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->isWindow()) {
+            // The state change can be reported more than once per transition; count each entry once.
+            static const char mark[] = "vl_analyticsFullScreen";
+            const bool fullScreen = widget->windowState() & Qt::WindowFullScreen;
+            const bool marked = widget->property(mark).toBool();
+            if (fullScreen != marked) {
+                widget->setProperty(mark, fullScreen);
+                if (fullScreen)
+                    windowWillEnterFullScreen();
+            }
+        }
     }
     return QObject::eventFilter(watched, event);
 }

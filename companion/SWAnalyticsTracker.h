@@ -157,7 +157,7 @@ private:
     SWTrackingEnvironment m_environment;
     platform::Defaults &m_defaults;
     VLABTester &m_abTester;
-    std::unique_ptr<platform::HttpSender> m_sender;
+    std::unique_ptr<platform::HttpSender> m_connectionQueue; // one request in flight, first in first out
 
     mutable QRecursiveMutex m_lock;
     bool m_enabled = false;

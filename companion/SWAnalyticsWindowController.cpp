@@ -35,6 +35,12 @@ SWAnalyticsWindowController *&sharedController()
     return controller;
 }
 
+// Newest first: through the table's model, which the window shows once it is loaded.
+void SWAnalyticsEventInserter(SWAnalyticsEventsModel *events, const QVariantMap &userInfo)
+{
+    events->insertObjectAtArrangedObjectIndex(userInfo, 0);
+}
+
 void loadSharedController()
 {
     SWAnalyticsWindowController::instance();
@@ -103,8 +109,10 @@ std::unique_ptr<SWAnalyticsWindowController> SWAnalyticsWindowController::create
 SWAnalyticsWindowController::SWAnalyticsWindowController(QObject *parent)
     : QObject(parent), m_eventsArrayController(new SWAnalyticsEventsModel(this))
 {
+    // Queued, also from the interface thread: events may be tracked on any thread, the list changes on
+    // the interface thread only, and a queued call never reaches a controller that is gone.
     connect(&SWAnalyticsEvents::center(), &SWAnalyticsEvents::analyticsEvent, this,
-            &SWAnalyticsWindowController::analyticsReceived, Qt::DirectConnection);
+            &SWAnalyticsWindowController::analyticsReceived, Qt::QueuedConnection);
     // Widgets must go before the application object does.
     if (QCoreApplication::instance())
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { m_window.reset(); });
@@ -156,7 +164,5 @@ void SWAnalyticsWindowController::loadWindow()
 
 void SWAnalyticsWindowController::analyticsReceived(const QVariantMap &userInfo)
 {
-    // Events may be tracked on any thread; the list changes on the interface thread only.
-    QMetaObject::invokeMethod(this, [this, userInfo] { m_eventsArrayController->insertObjectAtArrangedObjectIndex(userInfo, 0); },
-                              Qt::QueuedConnection);
+    SWAnalyticsEventInserter(m_eventsArrayController, userInfo);
 }

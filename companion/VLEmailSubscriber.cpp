@@ -1,6 +1,7 @@
 #include "companion/VLEmailSubscriber.h"
 
 #include "companion/SWLinkBuilder.h"
+#include "platform/core/DictionaryAdditions.h"
 #include "platform/net/HttpSender.h"
 #include "platform/settings/Defaults.h"
 
@@ -41,6 +42,18 @@ VLError errorFor(const platform::HttpResponse &response)
                    {{QStringLiteral("NSLocalizedDescription"), response.errorString}});
 }
 
+void VLEmailSubscriberSuccessHandler(const VLEmailSubscriber::Completion &completion)
+{
+    if (completion)
+        completion(true, VLError());
+}
+
+void VLEmailSubscriberFailureHandler(const VLEmailSubscriber::Completion &completion, const VLError &error)
+{
+    if (completion)
+        completion(false, error);
+}
+
 } // namespace
 
 VLEmailSubscriber::VLEmailSubscriber(QUrl backend, std::optional<SWTrackingEnvironment> environment, QObject *parent)
@@ -55,8 +68,8 @@ VLEmailSubscriber::~VLEmailSubscriber() = default;
 
 QUrl VLEmailSubscriber::signUpURL(const QString &email) const
 {
-    QVariantMap parameters = Registration::vl_defaultTrackingParameters(m_environment);
-    parameters.insert(QStringLiteral("email"), email);
+    const QVariantMap parameters = vl_appendWith({{QStringLiteral("email"), email}},
+                                                 Registration::vl_defaultTrackingParameters(m_environment));
     QByteArray query;
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
         if (!query.isEmpty())
@@ -73,12 +86,11 @@ void VLEmailSubscriber::subscribeMailWithCompletion(const QString &email, Comple
 {
     m_manager->send(platform::HttpRequest(signUpURL(email)), this,
                     [completion = std::move(completion)](const platform::HttpResponse &response) {
-                        if (!completion)
-                            return;
+                        // Any 2xx answer is accepted; its body is ignored.
                         if (response.succeeded())
-                            completion(true, VLError());
+                            VLEmailSubscriberSuccessHandler(completion);
                         else
-                            completion(false, errorFor(response));
+                            VLEmailSubscriberFailureHandler(completion, errorFor(response));
                     });
 }
 

@@ -31,6 +31,9 @@ VLNavigationController::VLNavigationController(VLViewControllerPtr rootViewContr
 
 VLNavigationController::~VLNavigationController()
 {
+    // The view outlives this object's own part for a moment; it must not call back into it.
+    if (m_navigationView)
+        m_navigationView->setDelegate(nullptr);
     // The screens' views live in the navigation view; they go with their controllers, not with it.
     for (const VLViewControllerPtr &controller : std::as_const(m_viewControllers)) {
         if (controller->isViewLoaded() && controller->view())
@@ -235,7 +238,8 @@ void VLNavigationController::navigateFromViewControllerToViewControllerAnimatedP
                                                                                     const VLViewControllerPtr &to,
                                                                                     bool animated, bool push)
 {
-    if (!m_viewCreated || !to)
+    // Without its view (its window destroyed it) there is nowhere to show a screen.
+    if (!m_viewCreated || !to || !m_navigationView)
         return;
     m_canNavigate = false;
 
@@ -280,7 +284,7 @@ void VLNavigationController::navigateFromViewControllerToViewControllerAnimatedP
         to->viewDidAppear(animated);
         if (from)
             from->viewDidDisappear(animated);
-        if (QWidget *window = self->navigationView()->hostWindow())
+        if (QWidget *window = self->m_navigationView ? self->m_navigationView->hostWindow() : nullptr)
             vlMakeFirstResponder(window, to->firstValidResponder());
         self->m_canNavigate = true;
     });

@@ -1,10 +1,25 @@
 #include "app/navigation/VLNavigationControllerView.h"
 
+#include "app/navigation/VLViewController.h"
+
 #include <QEvent>
 
 VLNavigationControllerView::VLNavigationControllerView(QWidget *parent)
     : QWidget(parent)
 {
+}
+
+VLNavigationControllerView::~VLNavigationControllerView()
+{
+    // A screen keeps its view for as long as it lives (it may be shown again elsewhere); only the
+    // container goes, when its window does.
+    const QList<QWidget *> children = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        if (VLViewController::viewController(child) && !child->isWindow()) {
+            child->hide();
+            child->setParent(nullptr);
+        }
+    }
 }
 
 QWidget *VLNavigationControllerView::hostWindow() const

@@ -42,6 +42,8 @@ class VLNavigationControllerView final : public QWidget
 
 public:
     explicit VLNavigationControllerView(QWidget *parent = nullptr);
+    // Hands the screens' views back to their controllers instead of deleting them.
+    ~VLNavigationControllerView() override;
 
     VLNavigationControllerViewDelegate *delegate() const { return m_delegate; }
     void setDelegate(VLNavigationControllerViewDelegate *delegate) { m_delegate = delegate; }

@@ -48,6 +48,16 @@ void fadeOutAndRemove(QWidget *view, double duration, const VLTimingFunction &ti
     VLAnimator::addAnimationForKey(view, animation, overlayAnimationKey());
 }
 
+// Ends an overlay fade still running on the view and leaves the view opaque, as every fade of
+// the overlay views ends (shown, or taken out at alpha 1).
+void stopOverlayFade(QWidget *view)
+{
+    if (!view || !VLAnimator::animationForKey(view, overlayAnimationKey()))
+        return;
+    VLAnimator::removeAnimationForKey(view, overlayAnimationKey());
+    vlSetAlphaValue(view, 1.0);
+}
+
 } // namespace
 
 QWidget *vlWindowContentView(QWidget *window)
@@ -155,8 +165,9 @@ void VLOverlaySpringTransition::animate(const VLTransitionContextPtr &context, V
     fadeIn->setBeginTime(fadeInBegin);
     QPointer<VLViewController> guardedTo(to);
     QPointer<QWidget> guardedPanel(panel);
-    fadeIn->setCompletionBlock([guardedTo, guardedPanel](VLAnimation *, bool) {
-        if (guardedTo)
+    fadeIn->setCompletionBlock([guardedTo, guardedPanel](VLAnimation *, bool finished) {
+        // Cut short: a later transition has left this screen already and cleared its link.
+        if (finished && guardedTo)
             guardedTo->setOverlayContainer(guardedPanel);
     });
     auto backgroundFadeIn = fade(1.0, fadeDuration, timing);
@@ -184,6 +195,12 @@ void VLOverlaySpringTransition::place(const VLTransitionContextPtr &context, VLV
     QWidget *panel = m_overlayContainerView;
     QWidget *toOverlay = to->overlayView();
     QWidget *toBackground = to->overlayBackgroundView();
+    QWidget *fromOverlay = from ? from->overlayView() : nullptr;
+    QWidget *fromBackground = from ? from->overlayBackgroundView() : nullptr;
+    // Fades of an earlier transition may still run on these views (its spring can end first);
+    // left alone they would take the placed overlay out of the panel when they end.
+    for (QWidget *view : {toOverlay, toBackground, fromOverlay, fromBackground})
+        stopOverlayFade(view);
     if (panel)
         vlSetViewFrame(panel, overlayContainerFrameForController(to));
     vlSetViewFrame(toOverlay, vlViewBounds(panel));
@@ -193,12 +210,10 @@ void VLOverlaySpringTransition::place(const VLTransitionContextPtr &context, VLV
         vlSetAutoresizingMask(toBackground, kFillMask);
     }
     to->setOverlayContainer(panel);
-    if (from) {
-        if (from->overlayView() != toOverlay)
-            vlRemoveFromSuperview(from->overlayView());
-        if (from->overlayBackgroundView() != toBackground)
-            vlRemoveFromSuperview(from->overlayBackgroundView());
-    }
+    if (fromOverlay != toOverlay)
+        vlRemoveFromSuperview(fromOverlay);
+    if (fromBackground != toBackground)
+        vlRemoveFromSuperview(fromBackground);
     vlAddSubview(panel, toOverlay);
     if (toBackground)
         vlAddSubview(m_overlayRootView, toBackground);

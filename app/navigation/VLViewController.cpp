@@ -143,7 +143,10 @@ void VLViewController::setOverlayBackgroundView(QWidget *view)
 bool VLViewController::hasValidInitialFirstResponder() const
 {
     QWidget *responder = initialFirstResponder();
-    return responder && vlAcceptsFirstResponder(responder) && vlCanBecomeKeyView(responder);
+    // The own view would ask this controller again, without end; it is the fallback anyway.
+    if (!responder || responder == m_view)
+        return false;
+    return vlAcceptsFirstResponder(responder) && vlCanBecomeKeyView(responder);
 }
 
 QWidget *VLViewController::firstValidResponder()

@@ -1,11 +1,10 @@
 #include "app/transitions/VLDecryptFinishedTransition.h"
 
-#include "app/navigation/VLViewHierarchy.h"
+#include "app/navigation/VLNavigationControllerDefaultTransition.h"
 #include "app/transitions/VLDecryptFinishedScreens.h"
 #include "app/transitions/VLTransitionSupport.h"
 #include "platform/view/VLViewGraph.h"
 #include "platform/view/ViewAlpha.h"
-#include "platform/view/ViewFrame.h"
 
 using namespace vltransition;
 
@@ -37,19 +36,12 @@ double VLDecryptFinishedTransition::transitionDuration(const VLTransitionContext
 
 void VLDecryptFinishedTransition::animateTransition(const VLTransitionContextPtr &context)
 {
-    QWidget *container = context->containerView();
-    VLViewController *fromController = context->fromViewController();
-    QWidget *fromView = viewOf(fromController);
-    QWidget *toView = viewOf(context->toViewController());
     if (context->isAnimated()) {
         m_fromAlphas.clear();
-        m_fromAlphas.record(vl_allViewsExcept(fromView, exceptedViews(context)));
+        m_fromAlphas.record(vl_allViewsExcept(viewOf(context->fromViewController()), exceptedViews(context)));
     }
-    if (toView) {
-        vlSetFrame(toView, fromController ? vlFrame(fromView) : vlViewBounds(container));
-        vlAddSubview(container, toView);
-    }
-    context->completeTransition(true);
+    // Shown at once even when animated; the overlay transition beside it does the animating.
+    vlPlaceToViewWithoutAnimation(context);
 }
 
 void VLDecryptFinishedTransition::animationEndedForContext(bool finished, const VLTransitionContextPtr &context)

@@ -26,8 +26,9 @@ QRectF destinationRect(QWidget *sourceTitle, QWidget *destinationTitle)
     if (!superview)
         return QRectF();
     if (!destinationTitle) {
+        // The window's origin as the layouts count it: its bottom-left corner.
         const QWidget *window = superview->window();
-        return QRectF(superview->mapFromGlobal(window->mapToGlobal(QPointF(0, 0))), QSizeF());
+        return QRectF(superview->mapFromGlobal(window->mapToGlobal(QPointF(0, window->height()))), QSizeF(0, 0));
     }
     const QPointF origin = superview->mapFromGlobal(destinationTitle->mapToGlobal(QPointF(0, 0)));
     return QRectF(origin, QSizeF(destinationTitle->size()));
@@ -97,7 +98,9 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
     const QRectF t0 = vlFrame(sourceTitle);
     const QRectF s0 = sourceSubtitle ? vlFrame(sourceSubtitle) : QRectF();
     const QRectF r = destinationRect(sourceTitle, destinationTitle);
-    const double dy = r.y() - t0.y();
+    // The layouts measure the title's travel at its origin, which is its bottom edge here; so the
+    // subtitle keeps its gap under the title also when the two titles differ in height.
+    const double dy = r.bottom() - t0.bottom();
     const QRectF s1 = s0.translated(0.0, dy);
 
     VLRecordedAlphas toAlphas;

@@ -1,7 +1,6 @@
 #include "engine/files/VLPasteboardItem.h"
 
-#include <QFileInfo>
-#include <QHash>
+#include "engine/archive/VLTypeIdentifier.h"
 
 namespace {
 
@@ -48,36 +47,11 @@ QVariant VLPasteboardItem::pasteboardPropertyListForType(const QString &type) co
 {
     const QString path = m_sourceURL.toLocalFile();
     if (type == promisedFileContentType)
-        return typeIdentifierForExtension(QFileInfo(path).suffix());
+        return VLTypeIdentifierForPath(path, false);
     return path;
 }
 
 std::unique_ptr<QMimeData> VLPasteboardItem::mimeData() const
 {
     return std::make_unique<PromisedMimeData>(*this);
-}
-
-QString VLPasteboardItem::typeIdentifierForExtension(const QString &extension)
-{
-    static const QHash<QString, QString> known = {
-        {QStringLiteral("txt"), QStringLiteral("public.plain-text")},
-        {QStringLiteral("text"), QStringLiteral("public.plain-text")},
-        {QStringLiteral("rtf"), QStringLiteral("public.rtf")},
-        {QStringLiteral("html"), QStringLiteral("public.html")},
-        {QStringLiteral("htm"), QStringLiteral("public.html")},
-        {QStringLiteral("xml"), QStringLiteral("public.xml")},
-        {QStringLiteral("jpg"), QStringLiteral("public.jpeg")},
-        {QStringLiteral("jpeg"), QStringLiteral("public.jpeg")},
-        {QStringLiteral("png"), QStringLiteral("public.png")},
-        {QStringLiteral("gif"), QStringLiteral("com.compuserve.gif")},
-        {QStringLiteral("tif"), QStringLiteral("public.tiff")},
-        {QStringLiteral("tiff"), QStringLiteral("public.tiff")},
-        {QStringLiteral("pdf"), QStringLiteral("com.adobe.pdf")},
-        {QStringLiteral("zip"), QStringLiteral("public.zip-archive")},
-        {QStringLiteral("mp3"), QStringLiteral("public.mp3")},
-        {QStringLiteral("mov"), QStringLiteral("com.apple.quicktime-movie")},
-        {QStringLiteral("mp4"), QStringLiteral("public.mpeg-4")},
-        {QStringLiteral("app"), QStringLiteral("com.apple.application-bundle")},
-    };
-    return known.value(extension.toLower(), extension);
 }

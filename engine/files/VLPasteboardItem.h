@@ -30,9 +30,6 @@ public:
     // on the first request. The caller owns it (QDrag takes it over).
     std::unique_ptr<QMimeData> mimeData() const;
 
-    // The uniform type identifier preferred for a path extension; the bare extension when none is known.
-    static QString typeIdentifierForExtension(const QString &extension);
-
 private:
     QUrl m_sourceURL;
 };

@@ -19,7 +19,7 @@ inline const QString kVLViewAlphaValue = QStringLiteral("view.alphaValue");
 inline const QString kVLWindowFrame = QStringLiteral("window.frame");
 inline const QString kVLLayoutConstraintConstant = QStringLiteral("layoutConstraint.constant");
 inline const QString kVLLayerOpacity = QStringLiteral("layer.opacity");
-inline const QString kVLLayerPosition = QStringLiteral("layer.position");
+inline const QString kVLLayerPosition = QStringLiteral("position"); // the name the layer animations use
 inline const QString kVLViewFrameCenterRotation = QStringLiteral("view.frameCenterRotation");
 
 // A property an animation drives: how to read the current values from an object, how to write

@@ -75,7 +75,7 @@ public:
 
     void enter();
     void leave();
-    // Runs work on the queue of that priority inside the group.
+    // Runs work on the queue of that priority inside the group (which must outlive the work).
     void async(QueuePriority priority, std::function<void()> work);
     void wait();
     // False when work was still in the group at the deadline.

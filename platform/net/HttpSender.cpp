@@ -22,6 +22,17 @@ struct Job
     std::shared_ptr<std::atomic<bool>> abandoned;
 };
 
+// Carries one answer to its context's thread. Qt drops a queued call to a receiver that is
+// destroyed, also while the call is on its way; a pointer checked on the worker thread could go
+// stale between the check and the post.
+class AnswerRelay final : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_SIGNAL void answered();
+};
+
 HttpResponse cancelledResponse()
 {
     HttpResponse response;
@@ -171,16 +182,18 @@ void HttpSender::send(HttpRequest request, QObject *context, Completion completi
 {
     Job job;
     job.request = std::move(request);
-    if (completion) {
-        const bool hasContext = context != nullptr;
-        job.deliver = [hasContext, context = QPointer<QObject>(context),
-                       completion = std::move(completion)](const HttpResponse &response) {
-            if (!hasContext) {
-                completion(response);
-                return;
-            }
-            if (context)
-                QMetaObject::invokeMethod(context, [completion, response] { completion(response); }, Qt::QueuedConnection);
+    if (completion && !context) {
+        job.deliver = std::move(completion);
+    } else if (completion) {
+        auto relay = std::make_shared<AnswerRelay>();
+        auto answer = std::make_shared<HttpResponse>();
+        connect(relay.get(), &AnswerRelay::answered, context,
+                [completion = std::move(completion), answer] { completion(*answer); }, Qt::QueuedConnection);
+        // The job, and with it the relay, ends on the worker thread.
+        relay->moveToThread(m_thread.get());
+        job.deliver = [relay, answer](const HttpResponse &response) {
+            *answer = response;
+            emit relay->answered();
         };
     }
     Worker *worker = m_worker;
@@ -220,3 +233,5 @@ HttpResponse HttpSender::sendSynchronously(HttpRequest request, std::chrono::mil
 }
 
 } // namespace platform
+
+#include "HttpSender.moc"

@@ -25,7 +25,7 @@ struct HttpRequest
 
     QUrl url;
     QList<std::pair<QByteArray, QByteArray>> headers;
-    // Aborts a request whose transfer stalls this long.
+    // Aborts a request that has not finished within this time.
     std::chrono::milliseconds timeout{60000};
 };
 

@@ -5,7 +5,7 @@ void PasswordScreen::loadView()
     QWidget *view = makeRootView();
     header = new QWidget(view);
     header->setGeometry(0, 0, 400, 60);
-    setTitleView(makeBlock(header, QRect(100, 15, 200, 30), m_titleColor, QStringLiteral("title")));
+    setTitleView(makeBlock(header, QRect(100, 15, 200, titleHeight), m_titleColor, QStringLiteral("title")));
     caption = makeBlock(header, QRect(10, 10, 60, 20), Qt::darkGreen, QStringLiteral("caption"));
     field = makeBlock(view, QRect(50, 100, 300, 30), m_fieldColor, QStringLiteral("field"));
     badge = makeBlock(view, QRect(360, 105, 20, 20), Qt::black, QStringLiteral("badge"));
@@ -34,5 +34,13 @@ void CompletedScreen::loadView()
     m_titleLabel = makeBlock(view, QRect(100, 50, 200, 20), Qt::darkMagenta, QStringLiteral("titleLabel"));
     revealButton = makeBlock(view, QRect(50, 200, 100, 30), Qt::yellow, QStringLiteral("reveal"));
     m_startOver = makeBlock(view, QRect(250, 200, 100, 30), Qt::cyan, QStringLiteral("startOver"));
+    setView(view);
+}
+
+void PlainTitledScreen::loadView()
+{
+    QWidget *view = makeRootView();
+    setTitleView(makeBlock(view, QRect(100, 15, 200, 30), Qt::magenta, QStringLiteral("title")));
+    field = makeBlock(view, QRect(50, 100, 300, 30), m_fieldColor, QStringLiteral("field"));
     setView(view);
 }

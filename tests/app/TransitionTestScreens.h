@@ -97,12 +97,28 @@ public:
     QWidget *field = nullptr;
     QWidget *badge = nullptr;
     QWidget *confirm = nullptr;
+    int titleHeight = 30; // set before the view loads
 
 protected:
     void loadView() override;
 
 private:
     QColor m_titleColor;
+    QColor m_fieldColor;
+};
+
+// A titled screen that keeps the base class's empty list of still views.
+class PlainTitledScreen final : public VLTitledViewController
+{
+    Q_OBJECT
+public:
+    explicit PlainTitledScreen(QString name, QColor fieldColor) : m_fieldColor(fieldColor) { setObjectName(name); }
+    QWidget *field = nullptr;
+
+protected:
+    void loadView() override;
+
+private:
     QColor m_fieldColor;
 };
 

@@ -73,9 +73,13 @@ class TestContentTransitions : public QObject
 private slots:
     void dropPushFlight();
     void dropPopFlight();
+    void dropSubtitleKeepsItsGapUnderTheTitle_data();
+    void dropSubtitleKeepsItsGapUnderTheTitle();
+    void dropToAScreenWithoutTitle();
     void dropWithoutSourceTitleCompletesAtOnce();
     void dropWithoutAnimation();
     void partialDissolve();
+    void partialDissolveWithoutStillViewsFadesEveryView();
     void contentFadeAndBack();
     void decryptFinishedShowsAtOnce();
     void decryptFinishedRestoresAlphasToTheSameViews();
@@ -223,6 +227,72 @@ void TestContentTransitions::dropPopFlight()
     QCOMPARE(end.pixelColor(200, 115), QColor(Qt::white));
 }
 
+void TestContentTransitions::dropSubtitleKeepsItsGapUnderTheTitle_data()
+{
+    QTest::addColumn<bool>("push");
+    QTest::newRow("push") << true;
+    QTest::newRow("pop") << false;
+}
+
+void TestContentTransitions::dropSubtitleKeepsItsGapUnderTheTitle()
+{
+    // The password screen's title is taller than the drop screen's: the subtitle travels with the
+    // title's bottom edge, so it stays 10 pixels under the title all the way.
+    QFETCH(bool, push);
+    auto drop = VLViewController::create<DropSourceScreen>();
+    auto password = VLViewController::create<PasswordScreen>(QStringLiteral("password"));
+    password->titleHeight = 44;
+    TransitionHarness h(drop);
+    h.delegate.factory = [](bool push, VLViewController *, VLViewController *) {
+        return VLDropContentTransition::transitionWithPush(push);
+    };
+    QWidget *title = drop->titleView();
+    QWidget *subtitle = drop->subtitleView();
+    if (push) {
+        h.navigation->pushViewControllerAnimated(password, true);
+    } else {
+        h.navigation->pushViewControllerAnimated(password, false);
+        QVERIFY(h.navigation->popViewControllerAnimated(true));
+        QCOMPARE(vlFrame(title), QRectF(100, 15, 200, 44));
+        QCOMPARE(vlFrame(subtitle), QRectF(100, 69, 200, 20));
+    }
+    for (int i = 0; i < 3; ++i) {
+        h.clock.advance(0.05);
+        VERIFY_NEAR(vlFrame(subtitle).y() - vlFrame(title).bottom(), 10.0);
+    }
+    h.clock.advance(0.05);
+    QVERIFY(h.navigation->canNavigate());
+    QCOMPARE(vlFrame(title), kTitleStart);
+    QCOMPARE(vlFrame(subtitle), kSubtitleStart);
+}
+
+void TestContentTransitions::dropToAScreenWithoutTitle()
+{
+    // With no destination title the title flies to the window's bottom-left corner, an empty
+    // rectangle, and the navigation still completes.
+    auto drop = VLViewController::create<DropSourceScreen>();
+    auto password = VLViewController::create<PasswordScreen>(QStringLiteral("password"));
+    password->view();
+    password->setTitleView(nullptr);
+    TransitionHarness h(drop);
+    h.delegate.factory = [](bool push, VLViewController *, VLViewController *) {
+        return VLDropContentTransition::transitionWithPush(push);
+    };
+    QWidget *title = drop->titleView();
+    h.navigation->pushViewControllerAnimated(password, true);
+    h.clock.advance(0.1);
+    const QRectF midway = vlFrame(title);
+    VERIFY_NEAR(midway.x(), 100.0 - 100.0 * kEaseIn50);
+    VERIFY_NEAR(midway.y(), 130.0 + 170.0 * kEaseIn50);
+    VERIFY_NEAR(midway.width(), 200.0 - 200.0 * kEaseIn50);
+    VERIFY_NEAR(midway.height(), 30.0 - 30.0 * kEaseIn50);
+    h.clock.advance(0.1);
+    QVERIFY(h.navigation->canNavigate());
+    QCOMPARE(h.navigation->topViewController(), password);
+    QCOMPARE(vlFrame(title), kTitleStart);
+    QCOMPARE(vlAlphaValue(title), 1.0);
+}
+
 void TestContentTransitions::dropWithoutSourceTitleCompletesAtOnce()
 {
     auto drop = VLViewController::create<DropSourceScreen>(false);
@@ -301,6 +371,28 @@ void TestContentTransitions::partialDissolve()
     image = h.grab();
     QCOMPARE(image.pixelColor(200, 115), QColor(Qt::darkCyan));
     QCOMPARE(image.pixelColor(200, 30), QColor(Qt::darkRed));
+}
+
+void TestContentTransitions::partialDissolveWithoutStillViewsFadesEveryView()
+{
+    auto first = VLViewController::create<PlainTitledScreen>(QStringLiteral("first"), Qt::yellow);
+    auto second = VLViewController::create<PlainTitledScreen>(QStringLiteral("second"), Qt::darkCyan);
+    TransitionHarness h(first);
+    h.delegate.factory = [](bool, VLViewController *, VLViewController *) {
+        return VLPartialDissolveTransition::transition();
+    };
+    h.navigation->pushViewControllerAnimated(second, true);
+    // The titles are not still views here: they cross-fade with everything else.
+    QCOMPARE(vlAlphaValue(second->titleView()), 0.0);
+    QCOMPARE(vlAlphaValue(first->titleView()), 1.0);
+    h.clock.advance(0.075);
+    for (QWidget *view : {second->titleView(), second->field, first->titleView(), first->field})
+        VERIFY_NEAR(vlAlphaValue(view), 0.5);
+    h.clock.advance(0.075);
+    QVERIFY(h.navigation->canNavigate());
+    for (QWidget *view : {second->titleView(), second->field, first->titleView(), first->field})
+        QCOMPARE(vlAlphaValue(view), 1.0);
+    QCOMPARE(h.grab().pixelColor(200, 115), QColor(Qt::darkCyan));
 }
 
 void TestContentTransitions::contentFadeAndBack()

@@ -70,6 +70,22 @@ struct Harness
     }
 };
 
+// A screen that may offer the transition away from itself.
+class OfferingScreen final : public RecordingScreen
+{
+public:
+    using RecordingScreen::RecordingScreen;
+    std::function<VLAnimatedTransitioningPtr(VLNavigationControllerOperation, VLViewController *)> offer;
+
+    VLAnimatedTransitioningPtr
+    navigationControllerAnimationControllerForOperationToViewController(VLNavigationController *,
+                                                                        VLNavigationControllerOperation operation,
+                                                                        VLViewController *to) override
+    {
+        return offer ? offer(operation, to) : nullptr;
+    }
+};
+
 QStringList names(const QList<VLViewControllerPtr> &controllers)
 {
     QStringList result;
@@ -367,6 +383,43 @@ private slots:
         QVERIFY(!vlSuperview(h.a->view()));
     }
 
+    void leavingScreenOffersTheTransitionFirst()
+    {
+        Harness h;
+        auto offering = VLViewController::create<OfferingScreen>(QStringLiteral("O"), &h.log);
+        std::shared_ptr<ManualTransition> offered;
+        offering->offer = [&](VLNavigationControllerOperation operation,
+                              VLViewController *to) -> VLAnimatedTransitioningPtr {
+            h.log.append(QStringLiteral("screen.transition(%1,%2)").arg(int(operation)).arg(to->objectName()));
+            if (to != h.b.data())
+                return nullptr; // left to the delegate
+            offered = std::make_shared<ManualTransition>(&h.log);
+            return offered;
+        };
+        h.place();
+        h.stack({h.a, offering});
+
+        // The screen's answer wins; the delegate is not asked.
+        h.navigation->pushViewControllerAnimated(h.b, true);
+        QCOMPARE(h.log, (QStringList{QStringLiteral("delegate.willShow(B,1)"), QStringLiteral("B.willAppear(1)"),
+                                     QStringLiteral("O.willDisappear(1)"), QStringLiteral("screen.transition(0,B)"),
+                                     QStringLiteral("transition.animate")}));
+        QVERIFY(offered);
+        offered->finish();
+        QVERIFY(h.navigation->canNavigate());
+        QVERIFY(h.navigation->popViewControllerAnimated(true));
+        h.finish();
+
+        // No answer from the screen: the delegate decides.
+        h.log.clear();
+        h.navigation->pushViewControllerAnimated(h.c, true);
+        const QStringList asked = h.log.filter(QStringLiteral(".transition("));
+        QCOMPARE(asked, (QStringList{QStringLiteral("screen.transition(0,C)"),
+                                     QStringLiteral("delegate.transition(0,O,C)")}));
+        h.finish();
+        QCOMPARE(h.navigation->topViewController(), VLViewControllerPtr(h.c));
+    }
+
     void focusAfterEveryNavigation()
     {
         Harness h;
@@ -384,7 +437,12 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), h.c->view());
         QCOMPARE(h.navigation->firstValidResponder(), h.c->view());
         QCOMPARE(h.navigation->initialFirstResponder(), h.c->view());
+        h.navigation->popViewControllerAnimated(true);
+        QCOMPARE(h.navigation->navigationView()->nextKeyView(), h.b->fields().first());
+        h.finish();
+        QCOMPARE(QApplication::focusWidget(), h.b->fields().first());
         h.navigation->popToRootViewControllerAnimated(true);
+        QCOMPARE(h.navigation->navigationView()->nextKeyView(), h.a->fields().first());
         h.finish();
         QCOMPARE(QApplication::focusWidget(), h.a->fields().first());
         h.navigation->setViewControllersAnimated({h.a, h.d}, true);
@@ -468,6 +526,34 @@ private slots:
         QCOMPARE(beeps, 2);
         QCOMPARE(QApplication::focusWidget(), h.a->fields().first());
         platform::setBeepHandler({});
+    }
+
+    void screensKeepTheirViewsWhenTheWindowGoes()
+    {
+        QStringList log;
+        auto navigation = VLViewController::create<VLNavigationController>();
+        auto a = VLViewController::create<RecordingScreen>(QStringLiteral("A"), &log);
+        auto b = VLViewController::create<RecordingScreen>(QStringLiteral("B"), &log, Qt::gray, 1);
+        auto c = VLViewController::create<RecordingScreen>(QStringLiteral("C"), &log);
+        navigation->setViewControllers({a});
+        auto window = std::make_unique<QWidget>();
+        window->resize(400, 300);
+        vlAddSubview(window.get(), navigation->view());
+        navigation->pushViewControllerAnimated(b, false);
+        QPointer<QWidget> shown = b->view();
+        QPointer<QLineEdit> field = b->fields().first();
+        QCOMPARE(vlSuperview(shown), navigation->navigationView());
+
+        window.reset();
+        QVERIFY(shown && field);
+        QVERIFY(!shown->parentWidget());
+        QCOMPARE(b->view(), shown.data());
+        QVERIFY(!navigation->navigationView());
+        // Nowhere to show a screen: requests change nothing on screen and leave navigation free.
+        navigation->pushViewControllerAnimated(c, true);
+        QVERIFY(navigation->canNavigate());
+        QVERIFY(!c->isViewLoaded());
+        QVERIFY(log.filter(QStringLiteral("C.")).isEmpty());
     }
 
     void delegateIsWeak()

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPointer>
 #include <QTest>
 
 namespace {
@@ -42,6 +43,14 @@ public:
 private:
     VLAnimatedTransitioningPtr m_inner;
     QList<bool> *m_ends;
+};
+
+// A content change that shows the new screen at once, animated or not.
+class InstantTransition final : public VLNavigationControllerAnimatedTransitioning
+{
+public:
+    double transitionDuration(const VLTransitionContextPtr &) override { return 0.0; }
+    void animateTransition(const VLTransitionContextPtr &context) override { vlPlaceToViewWithoutAnimation(context); }
 };
 
 // The main window's arrangement: the navigation view fills the content, and above it the
@@ -298,6 +307,66 @@ private slots:
         QVERIFY(!vlSuperview(background));
         QCOMPARE(vlAlphaValue(background), 1.0);
         QCOMPARE(vlViewFrame(stage.panel), QRectF(0, 300 - 63 - 66, 400, 66));
+    }
+
+    void overlayFadesOutlastingTheSpring()
+    {
+        // Equal panel frames: the spring is at rest at once and, beside a content change that
+        // shows at once, ends the navigation on the first frame while the overlay fades still run.
+        Stage stage;
+        stage.b->setOverlayFrame(stage.a->overlayFrame());
+        stage.delegate.factory = [&stage](VLNavigationControllerOperation, VLViewController *, VLViewController *) {
+            return VLNavigationTransitionGroup::groupWithTransitions(
+                {std::make_shared<InstantTransition>(),
+                 VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(stage.panel,
+                                                                                             stage.overlayRoot)});
+        };
+        QWidget *aOverlay = stage.a->overlayView();
+        stage.navigation->pushViewControllerAnimated(stage.b, true);
+        stage.clock.advance(0.016);
+        QVERIFY(stage.navigation->canNavigate());
+        QWidget *bOverlay = stage.b->overlayView();
+
+        // Straight back, animated: B's cut-short fade-in does not link the screen just left.
+        stage.navigation->popViewControllerAnimated(true);
+        stage.clock.advance(0.3, 20);
+        QVERIFY(stage.navigation->canNavigate());
+        QCOMPARE(stage.b->overlayContainer(), nullptr);
+        QCOMPARE(stage.a->overlayContainer(), stage.panel);
+        QCOMPARE(vlSuperview(aOverlay), stage.panel);
+        QCOMPARE(vlAlphaValue(aOverlay), 1.0);
+        QVERIFY(!vlSuperview(bOverlay));
+        QCOMPARE(vlAlphaValue(bOverlay), 1.0);
+
+        // Forth, then back without animation while the fades run: A's overlay stays shown.
+        stage.navigation->pushViewControllerAnimated(stage.b, true);
+        stage.clock.advance(0.016);
+        QVERIFY(stage.navigation->canNavigate());
+        stage.navigation->popViewControllerAnimated(false);
+        stage.clock.advance(0.3, 20);
+        QCOMPARE(vlSuperview(aOverlay), stage.panel);
+        QCOMPARE(vlAlphaValue(aOverlay), 1.0);
+        QCOMPARE(stage.a->overlayContainer(), stage.panel);
+        QVERIFY(!vlSuperview(bOverlay));
+        QCOMPARE(vlAlphaValue(bOverlay), 1.0);
+        QCOMPARE(stage.b->overlayContainer(), nullptr);
+    }
+
+    void navigationGoesMidTransition()
+    {
+        Stage stage;
+        QPointer<RecordingScreen> b = stage.b.data();
+        stage.navigation->pushViewControllerAnimated(stage.b, true);
+        stage.clock.advance(0.05);
+        QPointer<VLNavigationController> navigation = stage.navigation.data();
+        stage.navigation.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!navigation);
+        // The slide and the spring run out with nobody left to tell.
+        stage.clock.advance(1.0, 60);
+        QCOMPARE(VLAnimator::instance()->runningAnimationCount(), 0);
+        QVERIFY(b && b->view());
+        QVERIFY(!b->view()->parentWidget()); // handed back to its screen, not deleted
     }
 
     void finishedScreenCollapsesThePanel()

@@ -164,6 +164,11 @@ private slots:
         QCOMPARE(bare.firstValidResponder(), bare.view());
         QVERIFY(vlAcceptsFirstResponder(bare.view()));
         QVERIFY(vlCanBecomeKeyView(bare.view()));
+        // Its own view as initial responder is the same as none (and does not ask in circles).
+        bare.setInitialFirstResponder(bare.view());
+        QCOMPARE(bare.firstValidResponder(), bare.view());
+        QVERIFY(vlAcceptsFirstResponder(bare.view()));
+        QVERIFY(vlCanBecomeKeyView(bare.view()));
         QLabel label;
         QVERIFY(!vlAcceptsFirstResponder(&label));
     }

@@ -1,6 +1,7 @@
 #include "tests/companion/LocalHttpServer.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -110,6 +111,8 @@ private:
 
 LocalHttpServer::LocalHttpServer() : m_thread(std::make_unique<QThread>())
 {
+    // A proxy from the environment would carry the test's requests off this machine.
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     m_engine = new Engine(this);
     m_engine->moveToThread(m_thread.get());
     connect(m_thread.get(), &QThread::finished, m_engine, &QObject::deleteLater);

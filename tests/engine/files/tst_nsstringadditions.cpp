@@ -220,6 +220,10 @@ private slots:
                      .pasteboardPropertyListForType(VLPasteboardItem::promisedFileContentType)
                      .toString(),
                  QStringLiteral("unknownext"));
+        QCOMPARE(VLPasteboardItem(QUrl::fromLocalFile(QStringLiteral("/tmp/Notes.TXT")))
+                     .pasteboardPropertyListForType(VLPasteboardItem::promisedFileContentType)
+                     .toString(),
+                 QStringLiteral("public.plain-text"));
     }
 };
 

@@ -59,6 +59,19 @@ private:
     double m_constant = 0.0;
 };
 
+// A stand-in for a layer: the engine animates its "position".
+class Layer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QPointF position READ position WRITE setPosition)
+public:
+    QPointF position() const { return m_position; }
+    void setPosition(const QPointF &position) { m_position = position; }
+
+private:
+    QPointF m_position;
+};
+
 } // namespace
 
 class TestAnimation : public QObject
@@ -562,6 +575,20 @@ void TestAnimation::customPropertyAndQtProperty()
     clock.advance(0.1);
     QCOMPARE(log.flags, QList<bool>{false});
     QCOMPARE(written.size(), 2);
+
+    // The layer position goes by the name the layer animations give it.
+    Layer layer;
+    layer.setPosition(QPointF(10, 20));
+    auto slide = VLBasicAnimation::animationWithPropertyNamed(u"position"_s);
+    QVERIFY(slide->property());
+    slide->setToValue(QPointF(10, -20));
+    slide->setDuration(0.2);
+    slide->setTimingFunction(VLTimingFunction::functionWithName(VLTimingFunctionName::Linear));
+    VLAnimator::addAnimationForKey(&layer, slide, u"slideAnimation"_s);
+    clock.advance(0.1);
+    QVERIFY(std::abs(layer.position().y()) < 1e-6);
+    clock.advance(0.1);
+    QCOMPARE(layer.position(), QPointF(10, -20));
 
     QVERIFY(!VLAnimatableProperty::propertyWithName(u"no.such.property"_s));
     QCOMPARE(VLAnimatableProperty::propertyWithName(kVLViewFrame),

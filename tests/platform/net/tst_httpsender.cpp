@@ -36,6 +36,35 @@ private slots:
         QCOMPARE(server.requests().value(0).header("User-Agent"), QByteArrayLiteral("Test/1"));
     }
 
+    void anAnswerForADestroyedContextIsDropped()
+    {
+        LocalHttpServer server;
+        HttpSender sender;
+        int completions = 0;
+        // Answers reach the worker while the contexts are destroyed on this thread, before and
+        // after the answer is posted.
+        for (int i = 0; i < 20; ++i) {
+            auto context = std::make_unique<QObject>();
+            sender.send(HttpRequest(server.url(QStringLiteral("/%1").arg(i))), context.get(),
+                        [&completions](const HttpResponse &) { ++completions; });
+            // Wait without running this thread's events, so no answer can arrive while it lives.
+            if (i % 2) {
+                while (server.requestCount() < i + 1)
+                    QThread::usleep(100);
+            }
+            QThread::usleep(500 * i);
+        }
+        const HttpResponse last = sender.sendSynchronously(HttpRequest(server.url(QStringLiteral("/last"))), 5s);
+        QVERIFY(last.answered());
+        QCoreApplication::processEvents();
+        QCOMPARE(completions, 0);
+
+        QObject kept;
+        sender.send(HttpRequest(server.url(QStringLiteral("/kept"))), &kept,
+                    [&completions](const HttpResponse &) { ++completions; });
+        QTRY_COMPARE(completions, 1);
+    }
+
     void oneRequestInFlightFirstInFirstOut()
     {
         LocalHttpServer server;

@@ -1,0 +1,149 @@
+#include "engine/files/KXAdditions.h"
+#include "engine/files/VLTempCleaner.h"
+#include "platform/core/Library.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/Dispatch.h"
+#include "tests/support/UnprivilegedScope.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QStandardPaths>
+#include <QTest>
+#include <QThreadPool>
+
+#include <mutex>
+#include <sys/stat.h>
+
+namespace {
+
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        platform::setLogSink([this](const QString &line) {
+            const std::lock_guard lock(m_mutex);
+            m_lines << line;
+        });
+    }
+    ~LogCapture() { platform::setLogSink({}); }
+    QStringList lines() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_lines;
+};
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// Two work folders with content and a loose file.
+QStringList fillArea()
+{
+    QStringList folders;
+    for (int i = 0; i < 2; ++i) {
+        const QString folder = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
+        writeFile(folder + u"/secret.txt"_qs, "plaintext");
+        writeFile(folder + u"/nested/more.bin"_qs, QByteArray(1000, 'm'));
+        QFile::link(u"/etc/hostname"_qs, folder + u"/link"_qs);
+        folders << folder;
+    }
+    writeFile(VLTempCleaner::workFolderArea() + u"/.hidden"_qs, "x");
+    return folders;
+}
+
+QStringList areaEntries()
+{
+    return QDir(VLTempCleaner::workFolderArea())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class TestTempCleaner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { platform::setApplicationIdentity(); }
+    void init() { QDir(VLTempCleaner::workFolderArea()).removeRecursively(); }
+
+    void missingOrEmptyAreaDoesNothing()
+    {
+        LogCapture log;
+        VLTempCleaner::sharedInstance().clean();
+        VLTempCleaner::sharedInstance().sync_clean();
+        QVERIFY(!QFileInfo::exists(VLTempCleaner::workFolderArea())); // not created either
+        QDir().mkpath(VLTempCleaner::workFolderArea());
+        VLTempCleaner::sharedInstance().clean();
+        VLTempCleaner::sharedInstance().sync_clean();
+        VLTempCleaner::sharedInstance().cleanContent({});
+        QVERIFY(platform::globalQueue(platform::QueuePriority::Background).waitForDone(10000));
+        QVERIFY(log.lines().isEmpty());
+    }
+
+    void syncCleanEmptiesTheArea()
+    {
+        fillArea();
+        QCOMPARE(areaEntries().size(), 3);
+        VLTempCleaner::sharedInstance().sync_clean();
+        QCOMPARE(areaEntries(), QStringList());
+        QVERIFY(QFileInfo::exists(u"/etc/hostname"_qs)); // links are removed, never followed
+    }
+
+    void backgroundClean()
+    {
+        fillArea();
+        VLTempCleaner::sharedInstance().clean();
+        QTRY_COMPARE(areaEntries(), QStringList());
+    }
+
+    void entriesOutsideTheAreaAreRefused()
+    {
+        QTemporaryDir outside;
+        writeFile(outside.path() + u"/keep"_qs, "keep");
+        QDir().mkpath(VLTempCleaner::workFolderArea());
+        LogCapture log;
+        const QString relative = QDir(VLTempCleaner::workFolderArea()).relativeFilePath(outside.path() + u"/keep"_qs);
+        VLTempCleaner::sharedInstance().cleanContent({relative, u".."_qs, u"."_qs});
+        QVERIFY(QFileInfo::exists(outside.path() + u"/keep"_qs));
+        QCOMPARE(log.lines().size(), 3);
+    }
+
+    void anEntryThatCannotGoIsLoggedAndTheRestRemoved()
+    {
+        const QStringList folders = fillArea();
+        // The first work folder holds a folder whose content the user may not remove.
+        const QString locked = folders.first() + u"/locked"_qs;
+        writeFile(locked + u"/stuck"_qs, "stuck");
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
+        LogCapture log;
+        {
+            // The whole data home, so that the unprivileged user can reach the Library inside it.
+            UnprivilegedScope unprivileged({QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)});
+            if (!unprivileged.isEffective())
+                QSKIP("cannot step down from the superuser");
+            VLTempCleaner::sharedInstance().sync_clean();
+        }
+        QCOMPARE(areaEntries(), QStringList{QFileInfo(folders.first()).fileName()});
+        QCOMPARE(log.lines().size(), 1);
+        QVERIFY(log.lines().first().startsWith(u"Error deleting temporary item "_qs));
+        QVERIFY(log.lines().first().contains(QFileInfo(folders.first()).fileName()));
+        ::chmod(QFile::encodeName(locked).constData(), 0755);
+        VLTempCleaner::sharedInstance().sync_clean();
+        QCOMPARE(areaEntries(), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTempCleaner)
+#include "tst_tempcleaner.moc"
