@@ -5,6 +5,8 @@
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
 
+#include "engine/access/VLDriveAccessController.h"
+#include "engine/files/VLTempCleaner.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
@@ -115,6 +117,8 @@ QString VLAppDelegate::addItemsAnalyticsLabel(const QStringList &paths)
 
 void VLAppDelegate::applicationDidFinishLaunching()
 {
+    // Work folders left by an earlier run that ended abruptly still hold plaintext.
+    VLTempCleaner::sharedInstance().clean();
     VLTerminatorProxy::sharedInstance()->setPreTerminationHook([this] { return preTerminationHook(); });
     // Closing the last window quits through the same path as the menu. (The main window never
     // closes itself; this is for a run whose last window is another one.)
@@ -208,5 +212,12 @@ void VLAppDelegate::processFiles(const QStringList &paths)
 
 bool VLAppDelegate::preTerminationHook()
 {
+    // Screens that own a running job have cancelled and waited for it before letting the quit
+    // through, so the work folders can be emptied now without pulling files from under a worker.
+    platform::log(QStringLiteral("[Terminator]: cleaning temp folder..."));
+    VLTempCleaner::sharedInstance().sync_clean();
+    platform::log(QStringLiteral("[Terminator]: cleaning temp folder finished."));
+    VLDriveAccessController::sharedInstance().stopAccess();
+    // The "App Quit" event and the analytics question join here with the tracker.
     return true;
 }

@@ -5,7 +5,14 @@
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
 
+#include "platform/core/Library.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/Dispatch.h"
+
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QThreadPool>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -166,6 +173,30 @@ private slots:
         QCOMPARE(runMainLoop(5000), 0);
         // The window never closed itself: the quit ended the loop.
         QVERIFY(window->isVisible());
+    }
+
+    void quitEmptiesTheWorkFolders()
+    {
+        VLAppDelegate delegate;
+        delegate.applicationDidFinishLaunching();
+        // Let the launch's own clean-up finish first, so only the quit can empty what follows.
+        QVERIFY(platform::globalQueue(platform::QueuePriority::Background).waitForDone(10000));
+        const QString temp = platform::libraryFolder(QStringLiteral("Temp"));
+        QVERIFY(QDir().mkpath(temp + QStringLiteral("/job-1/inner")));
+        QFile plaintext(temp + QStringLiteral("/job-1/inner/secret.txt"));
+        QVERIFY(plaintext.open(QIODevice::WriteOnly));
+        plaintext.write("plaintext");
+        plaintext.close();
+
+        QStringList lines;
+        platform::setLogSink([&lines](const QString &line) { lines << line; });
+        QTimer::singleShot(0, qApp, [] { VLTerminatorProxy::sharedInstance()->terminate(); });
+        const int status = runMainLoop(5000);
+        platform::setLogSink({});
+        QCOMPARE(status, 0);
+        QVERIFY(QDir(temp).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
+        QVERIFY(lines.contains(QStringLiteral("[Terminator]: cleaning temp folder...")));
+        QVERIFY(lines.contains(QStringLiteral("[Terminator]: cleaning temp folder finished.")));
     }
 
     void closingTheLastWindowQuits()
