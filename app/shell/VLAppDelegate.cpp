@@ -145,6 +145,7 @@ void VLAppDelegate::buildMenus()
     VLWindow *window = m_dropWindowController->window();
     auto *appMenu = new QMenu(tr("&Vaultine"), window);
     appMenu->setObjectName(QStringLiteral("applicationMenu"));
+    appMenu->setPalette(window->palette()); // a popup does not take its window's dark palette
     QAction *quit = appMenu->addAction(tr("&Quit Vaultine"));
     quit->setObjectName(QStringLiteral("quitAction"));
     // Platforms without a standard quit key (the headless one) still get Ctrl+Q.
