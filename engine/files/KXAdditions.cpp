@@ -169,6 +169,11 @@ private:
                 m_error = VLError(QString::fromLatin1(platform::bundle::identifier), walk.error());
                 continue;
             }
+            if (kind == Kind::UnreadableDirectory) {
+                // Its content cannot be listed, so it cannot be carried over whole.
+                m_error = VLError::posix(walk.error() ? walk.error() : EACCES);
+                continue;
+            }
             if (kind == Kind::SymbolicLink && m_recreateLinks) {
                 copyLink(entry, target, root);
                 continue;
@@ -306,10 +311,16 @@ bool KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(const QString &path,
     if (!walk.isOpen())
         return false;
     bool result = true;
+    QString lastFolder;
     while (walk.next()) {
         const Kind kind = walk.kind();
         if (kind == Kind::DirectoryPostOrder)
             continue;
+        // A folder that cannot be read comes back right after its own visit; it was given once.
+        if (kind == Kind::UnreadableDirectory && walk.path() == lastFolder)
+            continue;
+        if (kind == Kind::Directory)
+            lastFolder = walk.path();
         if (kind == Kind::Error) {
             result = false;
             break;
