@@ -16,10 +16,11 @@ public:
     // Lists and removes before it returns (at quit).
     void sync_clean();
     // Removes each named entry of the area; a failure is logged and the next name tried.
-    // Names that would reach outside the area ("..", "a/b") are refused.
+    // Names that would reach outside the area ("..", "a/b") are refused. Folders of ours that
+    // deny us access (restored with their own modes) are opened up so their content goes too.
     void cleanContent(const QStringList &names);
 
-    // The area's path (which need not exist).
+    // The area's path (which need not exist); empty without a Library.
     static QString workFolderArea();
 
     VLTempCleaner(const VLTempCleaner &) = delete;

@@ -108,7 +108,7 @@ int truncateFile(const PosixFile &file, std::uint64_t length)
     return result(::ftruncate(file.descriptor(), off_t(length)));
 }
 
-int removeItemAtPath(const QString &path)
+int removeItemAtPath(const QString &path, RemovalAccess access)
 {
     QByteArray root = native(path);
     struct stat status {};
@@ -125,6 +125,10 @@ int removeItemAtPath(const QString &path)
     while (FTSENT *entry = ::fts_read(fts)) {
         switch (entry->fts_info) {
         case FTS_D:
+            // Its entries are read on the next step, so opening it up now is in time.
+            if (access == RemovalAccess::GrantOwner && (entry->fts_statp->st_mode & S_IRWXU) != S_IRWXU
+                && entry->fts_statp->st_uid == ::geteuid())
+                ::chmod(entry->fts_accpath, (entry->fts_statp->st_mode & 07777) | S_IRWXU);
             break;
         case FTS_DP:
             if (::rmdir(entry->fts_accpath) != 0)
