@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QUuid>
 
 #include <cerrno>
@@ -29,6 +30,16 @@ constexpr quint64 lastFreeNameCandidate = 10000;
 QString cleanedPath(const QString &path)
 {
     return path.isEmpty() ? path : QDir::cleanPath(path);
+}
+
+// The path with its folder's links resolved; the last component is kept as it is.
+QString pathThroughRealFolder(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.path()).canonicalFilePath();
+    if (folder.isEmpty() || info.fileName().isEmpty())
+        return path;
+    return folder == u"/" ? QString(u'/' + info.fileName()) : QString(folder + u'/' + info.fileName());
 }
 
 QVariantMap errorInformation(const VLError &error)
@@ -401,9 +412,14 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
         fail(VLError::posix(kindError ? kindError : ENOENT));
         return;
     }
-    const bool intoItself = destinationPath.startsWith(sourcePath + u'/');
+    // Compared through their folders' real paths, so a linked folder cannot hide that the two
+    // meet; the items themselves are not followed (a link is moved or removed as a link).
+    const QString realSource = pathThroughRealFolder(sourcePath);
+    const QString realDestination = pathThroughRealFolder(destinationPath);
+    const bool intoItself = realDestination.startsWith(realSource + u'/');
     const bool replacesSource = mode == TransferReplace
-        && (sourcePath == destinationPath || sourcePath.startsWith(destinationPath + u'/') || destinationPath == u"/");
+        && (realSource == realDestination || realSource.startsWith(realDestination + u'/')
+            || realDestination == u"/");
     if (intoItself || replacesSource) {
         fail(VLError::posix(EINVAL));
         return;
@@ -440,7 +456,11 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
                 return;
             }
             if (moved != EXDEV) {
-                platform::removeItemAtPath(reserved);
+                // Only the placeholder goes: an empty folder or the file made for it.
+                if (platform::fileKindAtPath(reserved) == FileKind::Folder)
+                    platform::removeEmptyFolder(reserved);
+                else
+                    platform::removeItemAtPath(reserved);
                 if (handler)
                     handler(TransferFailed, nullptr, errorInformation(VLError::posix(moved)));
                 return;

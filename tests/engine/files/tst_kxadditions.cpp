@@ -779,6 +779,25 @@ private slots:
             QCOMPARE(replacing.states(), QList<quint64>{KXAdditions::TransferFailed});
             QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
         }
+        // Nor through a linked folder that leads back to the source.
+        QVERIFY(QFile::link(dir.path(), dir.path() + u"/alias"_qs));
+        TransferRecorder replacingThroughLink;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/alias/folder"_qs),
+                                                               KXAdditions::TransferReplace, 4,
+                                                               replacingThroughLink.handler());
+        QVERIFY(replacingThroughLink.waitForFinal());
+        QCOMPARE(replacingThroughLink.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
+        TransferRecorder linkedInside;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/alias/folder/sub"_qs),
+                                                               0, 4, linkedInside.handler());
+        QVERIFY(linkedInside.waitForFinal());
+        QCOMPARE(linkedInside.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QVERIFY(!QFileInfo::exists(dir.path() + u"/folder/sub"_qs));
+        QVERIFY(QFile::remove(dir.path() + u"/alias"_qs));
+
         // Nor does a replace from a missing source remove the destination.
         TransferRecorder fromNothing;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/none"_qs),
