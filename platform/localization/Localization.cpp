@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThread>
 #include <QTranslator>
 
 #include <mutex>
@@ -94,30 +95,50 @@ QStringList preferredLocalizations()
     return preferredLocalizations(shippedLocalizations(), preferredLanguages());
 }
 
-void installTranslations()
+namespace {
+
+// The shipped table of the shown language, loaded once on whichever thread asks first and never
+// destroyed (lookups may come from work still running while the process ends).
+const QTranslator *shownTable()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        QCoreApplication *app = QCoreApplication::instance();
-        if (!app)
-            return;
-        // Lives for the whole run, as the application's tables do.
-        auto *translator = new QTranslator(app);
+    static const QTranslator *const table = [] {
+        auto *translator = new QTranslator;
         // The texts and the plural rules follow one language: the first shipped localisation.
         const QString localization = preferredLocalizations().value(0, QStringLiteral("en"));
-        const bool loaded = translator->load(u"vaultine_"_qs + QString(localization).replace(u'-', u'_'), QStringLiteral(":/i18n"))
-            || translator->load(QStringLiteral("vaultine_en"), QStringLiteral(":/i18n"));
-        if (loaded)
-            QCoreApplication::installTranslator(translator);
-        else
-            delete translator;
+        if (translator->load(u"vaultine_"_qs + QString(localization).replace(u'-', u'_'), QStringLiteral(":/i18n"))
+            || translator->load(QStringLiteral("vaultine_en"), QStringLiteral(":/i18n")))
+            return static_cast<const QTranslator *>(translator);
+        delete translator;
+        return static_cast<const QTranslator *>(nullptr);
+    }();
+    return table;
+}
+
+} // namespace
+
+void installTranslations()
+{
+    // Installing tells every window of the change, which only the main thread may do; keyed
+    // lookups on other threads read the table directly.
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (const QTranslator *table = shownTable())
+            QCoreApplication::installTranslator(const_cast<QTranslator *>(table));
     });
 }
 
 QString localizedString(const char *key, const char *table)
 {
     installTranslations();
-    return QCoreApplication::translate(table, key);
+    if (const QTranslator *shown = shownTable()) {
+        const QString text = shown->translate(table, key);
+        if (!text.isEmpty())
+            return text;
+    }
+    return QString::fromUtf8(key);
 }
 
 QString localizedString(const QString &key, const char *table)

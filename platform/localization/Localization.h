@@ -21,12 +21,12 @@ QStringList shippedLocalizations();
 QStringList preferredLocalizations(const QStringList &shipped, const QStringList &preferred);
 QStringList preferredLocalizations();
 
-// Installs, once, the translation of the first preferred localisation. Safe from any thread;
-// localizedString() calls it on first use.
+// Installs, once, the translation of the first preferred localisation for the interface's
+// tr() texts. Does its work only on the main thread; localizedString() calls it on each use.
 void installTranslations();
 
-// The localised text for a key of a table (a translation context). A key without a translation
-// gives the key itself, as the platform's localised-string lookup does.
+// The localised text for a key of a table (a translation context), from any thread. A key
+// without a translation gives the key itself, as the platform's localised-string lookup does.
 QString localizedString(const char *key, const char *table = localizableContext);
 QString localizedString(const QString &key, const char *table = localizableContext);
 

@@ -3,12 +3,28 @@
 #include "platform/localization/SWLocalizationHelper.h"
 
 #include <QTest>
+#include <QThread>
 
 class TestLocalizationHelper : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // First, so that nothing has looked a text up yet.
+    void keyedTextsFromAWorkerThread()
+    {
+        QString text;
+        QThread *worker = QThread::create([&text] { text = platform::localizedString("PluralForm1_minute"); });
+        worker->start();
+        QVERIFY(worker->wait(10000));
+        delete worker;
+        QCOMPARE(text, u"minutes"_qs);
+        // The interface's table is installed by the main thread only.
+        QCOMPARE(QCoreApplication::translate("Localizable", "PluralForm1_minute"), u"PluralForm1_minute"_qs);
+        QCOMPARE(platform::localizedString("PluralForm1_minute"), u"minutes"_qs);
+        QCOMPARE(QCoreApplication::translate("Localizable", "PluralForm1_minute"), u"minutes"_qs);
+    }
+
     void languageTable_data()
     {
         QTest::addColumn<QString>("localization");
