@@ -1,5 +1,7 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
+#include "engine/archive/VLDecipheringPrefetcher.h"
+
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
 
@@ -64,6 +66,8 @@ void VLEncryptedArchive::addToDirectory(const VLEncryptedArchiveItemPtr &record)
         m_records[existing.value()] = record;
     } else {
         m_recordIndex.insert(path, m_records.size());
+        if (!m_foldedIndex.contains(path.toLower()))
+            m_foldedIndex.insert(path.toLower(), m_records.size());
         m_records.append(record);
     }
     m_children[parentKey(path)].append(record);
@@ -89,11 +93,8 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::recordAtPath(const QString &path) 
     const auto exact = m_recordIndex.constFind(path);
     if (exact != m_recordIndex.constEnd())
         return m_records.at(exact.value());
-    for (const VLEncryptedArchiveItemPtr &record : m_records) {
-        if (record->path().compare(path, Qt::CaseInsensitive) == 0)
-            return record;
-    }
-    return nullptr;
+    const auto folded = m_foldedIndex.constFind(path.toLower());
+    return folded != m_foldedIndex.constEnd() ? m_records.at(folded.value()) : nullptr;
 }
 
 bool VLEncryptedArchive::isValidItemPath(const QString &path)

@@ -7,6 +7,7 @@
 #include "platform/core/VLError.h"
 #include "platform/crypto/HmacSha256.h"
 #include "platform/crypto/SecureBytes.h"
+#include "platform/files/BackgroundFileWriter.h"
 #include "platform/files/ConfinedFolder.h"
 #include "platform/files/PosixFile.h"
 
@@ -25,6 +26,7 @@
 namespace platform::crypto {
 class AesCbcCipher;
 }
+class VLDecipheringPrefetcher;
 struct z_stream_s;
 
 // One container file being written (save) or read (openArchive, extractAllItems, closeArchive).
@@ -151,6 +153,8 @@ private:
                       double totalProgress, bool *cancel);
     bool delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const;
     void releaseInputStream();
+    void startPrefetch(quint64 dataBytes);
+    void stopPrefetch();
     void releaseOutputStream();
 
     // Writing
@@ -161,7 +165,12 @@ private:
 
     // Reading
     bool checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator);
-    bool extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file, VLError *error);
+    bool extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath, const QString &path,
+                         VLError *error);
+    void finishWrites();
+    void noteWriteFailure(const VLEncryptedArchiveItemPtr &record);
+    VLEncryptedArchiveItemPtr takeWriteFailure();
+    bool copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer, VLError *error);
     QString relativeDestination(const QString &path) const;
     void applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path);
 
@@ -169,6 +178,7 @@ private:
     mutable std::mutex m_mutex;
     QList<VLEncryptedArchiveItemPtr> m_records;                  // path table in entry order
     QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
+    QHash<QString, qsizetype> m_foldedIndex;                     // lower-cased path -> first such record
     QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
     bool m_encryptFiles = true;
     bool m_encryptDirectory = true;
@@ -184,11 +194,13 @@ private:
     quint64 m_aesKeyBits = 128;
     VLEncryptedArchiveDelegate *m_delegate = nullptr;
     bool m_opened = false;
+    VLEncryptedArchiveItemPtr m_writeFailure; // a restored file whose bytes did not all reach the disk
 
     // State of the running operation (its thread only).
     platform::PosixFile m_out;
     QString m_outPath;
     quint64 m_outOffset = 0;
+    int m_outWriteError = 0; // the first failed write of the running save
     quint64 m_directorySize = 0;
     platform::PosixFile m_in;
     quint64 m_archiveSize = 0;
@@ -197,6 +209,7 @@ private:
     bool m_extractCancel = false;
     bool m_passwordCheckFailed = false;
     platform::ConfinedFolder m_destination;
+    std::unique_ptr<platform::BackgroundFileWriter> m_fileWriter;
     QString m_destinationPath;
 
     platform::crypto::SecureBytes m_masterKey;
@@ -207,6 +220,7 @@ private:
     std::vector<std::uint8_t> m_inBuffer;
     std::uint8_t m_inCache[16] = {};
     std::size_t m_inCached = 0;
+    std::unique_ptr<VLDecipheringPrefetcher> m_prefetcher;
     platform::crypto::HmacSha256 m_hmac;
     bool m_calculatingHmac = false;
     QByteArray m_lastHmac;

@@ -1,6 +1,8 @@
 // Keys, key blocks and the running section streams of the container.
 #include "engine/archive/VLEncryptedArchive.h"
 
+#include "engine/archive/VLDecipheringPrefetcher.h"
+
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
 #include "platform/crypto/CryptoFunctions.h"
@@ -110,6 +112,7 @@ bool VLEncryptedArchive::beginOutputEncryption(bool withHmac)
     QByteArray sealed = block.toByteArray();
     const QByteArray ivCopy(reinterpret_cast<const char *>(iv), qsizetype(blockSize));
     if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, false)) {
+        platform::crypto::wipe(sealed); // still the plain keys
         m_calculatingHmac = false;
         return false;
     }
@@ -133,6 +136,8 @@ void VLEncryptedArchive::writeRaw(const void *data, std::size_t size)
         return;
     if (!m_out.writeAll(data, size)) {
         platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(m_out.lastError()));
+        if (!m_outWriteError)
+            m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
         return;
     }
     m_outOffset += size;
@@ -180,6 +185,8 @@ bool VLEncryptedArchive::endOutputEncryption(bool)
     bool written = m_out.writeAll(m_outBuffer.data(), produced);
     if (!written) {
         platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(m_out.lastError()));
+        if (!m_outWriteError)
+            m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
     } else {
         m_outOffset += produced;
     }
@@ -204,8 +211,10 @@ bool VLEncryptedArchive::beginInputDecryption(bool withHmac)
     QByteArray sealed(qsizetype(hmacSize + blockSize + slotSize), Qt::Uninitialized);
     if (!inputDataOfSize(sealed.data(), std::size_t(sealed.size())))
         return false;
-    if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, true))
+    if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, true)) {
+        platform::crypto::wipe(sealed);
         return false;
+    }
     SecureBytes block(sealed);
     platform::crypto::wipe(sealed);
     const std::uint8_t *iv = block.data() + hmacSize;
@@ -235,6 +244,13 @@ bool VLEncryptedArchive::inputDataOfSize(void *buffer, std::size_t size)
     if (!m_inCipher) {
         if (!m_in.readFully(out, size))
             return false;
+    } else if (m_prefetcher && m_prefetcher->isActive()) {
+        // The prefetcher has fed the HMAC with everything it hands out (and the cache at its start).
+        const std::size_t fromCache = std::min(m_inCached, size);
+        std::memcpy(out, m_inCache, fromCache);
+        std::memmove(m_inCache, m_inCache + fromCache, m_inCached - fromCache);
+        m_inCached -= fromCache;
+        return m_prefetcher->read(out + fromCache, size - fromCache);
     } else {
         std::size_t need = size;
         std::uint8_t *at = out;
@@ -289,8 +305,29 @@ bool VLEncryptedArchive::endInputDecryption()
     return true;
 }
 
+void VLEncryptedArchive::startPrefetch(quint64 dataBytes)
+{
+    // Worth a thread hand-over only for data of some length.
+    if (!m_inCipher || dataBytes <= m_inCached || dataBytes < 4 * bufferSize)
+        return;
+    if (!m_prefetcher)
+        m_prefetcher = std::make_unique<VLDecipheringPrefetcher>();
+    if (m_calculatingHmac)
+        m_hmac.update(m_inCache, m_inCached);
+    const quint64 rest = dataBytes - m_inCached;
+    m_prefetcher->start(&m_in, m_inCipher.get(), m_calculatingHmac ? &m_hmac : nullptr, (rest + blockSize - 1) / blockSize * blockSize,
+                        rest);
+}
+
+void VLEncryptedArchive::stopPrefetch()
+{
+    if (m_prefetcher && m_prefetcher->isActive())
+        m_inCached = m_prefetcher->stop(m_inCache, sizeof m_inCache);
+}
+
 void VLEncryptedArchive::releaseInputStream()
 {
+    stopPrefetch();
     m_inCipher.reset();
     m_inBuffer.clear();
     m_inBuffer.shrink_to_fit();

@@ -4,7 +4,6 @@
 
 #include "platform/core/Log.h"
 #include "platform/crypto/CryptoFunctions.h"
-#include "platform/files/KeyedArchive.h"
 
 #include <QSet>
 
@@ -18,8 +17,6 @@ using namespace VLEncryptedArchiveConstants;
 namespace {
 
 constexpr quint64 checkConstant = 0x3145565245534552ULL;
-// Later than any date a file system keeps; larger values are not dates.
-constexpr quint64 latestDateMilliseconds = 253402300799999ULL;
 
 QString parentPath(const QString &path)
 {
@@ -49,161 +46,6 @@ QString describe(const platform::FileAttributes &a)
 }
 
 } // namespace
-
-bool VLEncryptedArchive::loadArchiveItemFromData(const VLEncryptedArchiveItemPtr &record, const QByteArray &content)
-{
-    platform::FileAttributes attributes = record->attributes();
-    VLExtendedAttributes extended = record->extendedAttributes();
-    std::optional<QByteArray> security;
-    std::optional<QString> uti, path, link;
-    std::optional<quint64> size, localHeaderPosition, compressedSize;
-    std::optional<bool> compressed;
-    std::optional<QByteArray> hmac;
-
-    Reader reader(content);
-    auto text16 = [&reader](std::optional<QString> &out) {
-        quint16 n = 0;
-        QByteArray bytes;
-        if (!reader.u16(&n) || !reader.bytes(n, &bytes))
-            return false;
-        out = decodeUtf8(bytes.constData(), bytes.size());
-        return out.has_value();
-    };
-    auto data32 = [&reader](QByteArray &out) {
-        quint32 n = 0;
-        return reader.u32(&n) && quint64(n) <= quint64(reader.remaining()) && reader.bytes(qsizetype(n), &out);
-    };
-    while (!reader.atEnd()) {
-        quint32 fieldTag = 0;
-        if (!reader.u32(&fieldTag))
-            return false;
-        switch (fieldTag) {
-        case tag("FTYP"): {
-            quint8 type = 0;
-            if (!reader.u8(&type) || type > 2)
-                return false;
-            attributes.type = type == 0 ? platform::FileType::Regular
-                : type == 1             ? platform::FileType::Directory
-                                        : platform::FileType::SymbolicLink;
-            break;
-        }
-        case tag("FFLG"): {
-            quint32 flags = 0;
-            if (!reader.u32(&flags))
-                return false;
-            compressed = (flags & 16) != 0;
-            break;
-        }
-        case tag("FSIZ"): {
-            quint64 value = 0;
-            if (!reader.u64(&value))
-                return false;
-            size = value;
-            attributes.size = value;
-            break;
-        }
-        case tag("FPRM"): {
-            quint16 value = 0;
-            if (!reader.u16(&value))
-                return false;
-            attributes.posixPermissions = value;
-            break;
-        }
-        case tag("FOWN"):
-        case tag("FGRP"):
-            if (!reader.skip(2))
-                return false;
-            break;
-        case tag("FMCT"):
-        case tag("FMDT"): {
-            quint64 value = 0;
-            if (!reader.u64(&value))
-                return false;
-            if (value <= latestDateMilliseconds) {
-                const QDateTime date = QDateTime::fromMSecsSinceEpoch(qint64(value), Qt::UTC);
-                (fieldTag == tag("FMCT") ? attributes.creationDate : attributes.modificationDate) = date;
-            }
-            break;
-        }
-        case tag("FUTI"):
-            if (!text16(uti))
-                return false;
-            break;
-        case tag("FPAT"):
-            if (!text16(path))
-                return false;
-            break;
-        case tag("FLNK"):
-            if (!text16(link))
-                return false;
-            break;
-        case tag("FEXA"): {
-            QByteArray archive;
-            if (!data32(archive))
-                return false;
-            const std::optional<platform::KeyedArchive::StringDataDictionary> entries =
-                platform::KeyedArchive::unarchiveDictionary(archive);
-            if (!entries)
-                return false;
-            for (auto it = entries->constBegin(); it != entries->constEnd(); ++it)
-                extended.insert(it.key(), it.value());
-            break;
-        }
-        case tag("FEXS"): {
-            QByteArray value;
-            if (!data32(value))
-                return false;
-            security = value;
-            break;
-        }
-        case tag("FHMC"): {
-            QByteArray value;
-            if (!reader.bytes(32, &value))
-                return false;
-            hmac = value;
-            break;
-        }
-        case tag("FLCT"):
-        case tag("FCSZ"): {
-            quint64 value = 0;
-            if (!reader.u64(&value))
-                return false;
-            (fieldTag == tag("FLCT") ? localHeaderPosition : compressedSize) = value;
-            break;
-        }
-        case tag("FPDN"): {
-            quint16 n = 0;
-            if (!reader.u16(&n) || !reader.skip(n))
-                return false;
-            break;
-        }
-        default:
-            return false;
-        }
-    }
-
-    record->setAttributes(attributes);
-    record->setExtendedAttributes(extended);
-    if (security)
-        record->setExtendedSecurityOptions(*security);
-    if (uti)
-        record->setUTI(*uti);
-    if (path)
-        record->setPath(*path);
-    if (link)
-        record->setLinkDestination(link);
-    if (size)
-        record->setSize(*size);
-    if (localHeaderPosition)
-        record->setLocalHeaderPosition(*localHeaderPosition);
-    if (compressedSize)
-        record->setCompressedSize(*compressedSize);
-    if (compressed)
-        record->setCompressed(*compressed);
-    if (hmac)
-        record->setHmac(hmac);
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Opening
@@ -436,6 +278,7 @@ void VLEncryptedArchive::closeArchive()
     m_opened = false;
     m_records.clear();
     m_recordIndex.clear();
+    m_foldedIndex.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -466,11 +309,61 @@ void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record
 
 void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchiveItemPtr &record)
 {
+    // After the files made inside the folder so far, which the writer's thread still creates.
+    if (m_fileWriter) {
+        m_fileWriter->post([this, record] { applyAttributes(record, record->realPath()); });
+        return;
+    }
     applyAttributes(record, record->realPath());
 }
 
-bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record, platform::PosixFile &file,
-                                         VLError *error)
+void VLEncryptedArchive::finishWrites()
+{
+    if (m_fileWriter)
+        m_fileWriter->drain();
+}
+
+void VLEncryptedArchive::noteWriteFailure(const VLEncryptedArchiveItemPtr &record)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_writeFailure)
+        m_writeFailure = record;
+}
+
+VLEncryptedArchiveItemPtr VLEncryptedArchive::takeWriteFailure()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_writeFailure, nullptr);
+}
+
+bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath,
+                                         const QString &path, VLError *error)
+{
+    if (!m_fileWriter)
+        m_fileWriter = std::make_unique<platform::BackgroundFileWriter>();
+    // The file is made, written, closed and given its metadata on the writer's thread, in order,
+    // so that all of it overlaps restoring the next items. Its failures (1204) are reported at
+    // the next item.
+    m_fileWriter->begin([this, relativePath](int *createError) {
+        return m_destination.createFile(relativePath, 0600, createError);
+    });
+    const bool copied = copyFileData(record, *m_fileWriter, error);
+    if (!copied) {
+        m_fileWriter->end({});
+        return false;
+    }
+    m_fileWriter->end([this, record, path](int writeError) {
+        if (writeError) {
+            noteWriteFailure(record);
+            return;
+        }
+        applyAttributes(record, path);
+    });
+    return true;
+}
+
+bool VLEncryptedArchive::copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer,
+                                      VLError *error)
 {
     const quint64 size = record->size();
     const bool compressed = record->compressed();
@@ -499,6 +392,13 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
         }
     } inflateGuard{&inflater, &inflating};
 
+    startPrefetch(stored);
+    struct PrefetchStop
+    {
+        VLEncryptedArchive *archive;
+        ~PrefetchStop() { archive->stopPrefetch(); }
+    } prefetchGuard{this};
+
     std::vector<std::uint8_t> piece(bufferSize);
     std::vector<std::uint8_t> inflated(compressed ? bufferSize : 0);
     quint64 read = 0;
@@ -510,16 +410,14 @@ bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record
         if (count == 0)
             return true;
         if (quint64(count) > size - written) {
+            // More data than the record announces: keep what it announced and refuse the rest.
             platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR));
-            (void)file.writeAll(data, std::size_t(size - written));
+            writer.write(data, std::size_t(size - written));
             written = size;
             *error = itemError(VLArchiveErrorInflate);
             return false;
         }
-        if (!file.writeAll(data, count)) {
-            *error = itemError(VLArchiveErrorCreateItem);
-            return false;
-        }
+        writer.write(data, count);
         written += count;
         return true;
     };
@@ -610,7 +508,14 @@ bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchive
         *error = itemError(VLArchiveErrorSeekItem);
         return false;
     }
-    if (!loadArchiveItemFromData(record, content) || !isValidItemPath(record->path())) {
+    const QString directoryPath = record->path();
+    if (!loadArchiveItemFromData(record, content)) {
+        *error = itemError(VLArchiveErrorLocalRecord);
+        return false;
+    }
+    if (!isValidItemPath(record->path())) {
+        // The damaged path is not kept: reports name the item as the directory knows it.
+        record->setPath(directoryPath);
         *error = itemError(VLArchiveErrorLocalRecord);
         return false;
     }
@@ -629,17 +534,8 @@ bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchive
             return false;
         }
     } else if (type == platform::FileType::Regular) {
-        int createError = 0;
-        platform::PosixFile file = m_destination.createFile(relative, 0600, &createError);
-        if (!file.isOpen()) {
-            *error = itemError(VLArchiveErrorCreateItem);
+        if (!extractFileData(record, relative, path, error))
             return false;
-        }
-        const bool done = extractFileData(record, file, error);
-        file.close();
-        if (!done)
-            return false;
-        applyAttributes(record, path);
         m_processed += record->size();
     } else {
         *error = itemError(VLArchiveErrorItemType);
@@ -690,6 +586,7 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
         VLEncryptedArchive *archive;
         ~Reset()
         {
+            archive->finishWrites();
             archive->m_destination = platform::ConfinedFolder();
             archive->m_destinationPath.clear();
         }
@@ -731,10 +628,16 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             const VLEncryptedArchiveItemPtr &item = *it;
             VLError error;
             if (!internalExtractItemToPathError(item, destination + item->path(), &error)) {
+                finishWrites();
                 if (m_extractCancel)
                     reportExtractErrorForItemLowError(VLArchiveErrorStopped, item);
                 else
                     reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, item, error);
+                return;
+            }
+            if (const VLEncryptedArchiveItemPtr failed = takeWriteFailure()) {
+                finishWrites();
+                reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, failed, itemError(VLArchiveErrorCreateItem));
                 return;
             }
             restored.insert(item->path());
@@ -743,6 +646,11 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             if (item->fileType() == platform::FileType::Directory)
                 internalSetDirectoryAttributes(item);
         }
+    }
+    finishWrites();
+    if (const VLEncryptedArchiveItemPtr failed = takeWriteFailure()) {
+        reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, failed, itemError(VLArchiveErrorCreateItem));
+        return;
     }
     reportExtractProgressForItemTotalProgressCancel(100, nullptr, 100, nullptr);
     sendFinished(operationExtraction);

@@ -4,11 +4,11 @@
 
 #include "platform/core/Log.h"
 #include "platform/crypto/CryptoFunctions.h"
-#include "platform/files/KeyedArchive.h"
 
 #include <zlib.h>
 
 #include <cerrno>
+#include <climits>
 
 using namespace VLArchiveBytes;
 using namespace VLEncryptedArchiveConstants;
@@ -16,38 +16,6 @@ using namespace VLEncryptedArchiveConstants;
 namespace {
 
 constexpr quint64 checkConstant = 0x3145565245534552ULL; // "RESERVE1" read as a little-endian u64
-constexpr quint32 itemFlagCompressed = 16;
-
-std::optional<quint8> typeCode(const std::optional<platform::FileType> &type)
-{
-    if (!type)
-        return std::nullopt;
-    switch (*type) {
-    case platform::FileType::Directory:
-        return 1;
-    case platform::FileType::SymbolicLink:
-        return 2;
-    default:
-        return 0;
-    }
-}
-
-void putText16(QByteArray &out, quint32 fieldTag, const QString &text)
-{
-    const QByteArray utf8 = utf8Cut(text, 65535);
-    putTag(out, fieldTag);
-    putU16(out, quint16(utf8.size()));
-    out += utf8;
-}
-
-void putDate(QByteArray &out, quint32 fieldTag, const std::optional<QDateTime> &date)
-{
-    // Dates before 1970 have no encoding in the format; such a date is left out.
-    if (!date || !date->isValid() || date->toMSecsSinceEpoch() < 0)
-        return;
-    putTag(out, fieldTag);
-    putU64(out, quint64(date->toMSecsSinceEpoch()));
-}
 
 } // namespace
 
@@ -63,120 +31,6 @@ quint32 VLEncryptedArchive::flagsForSwitches() const
     if (s.directoryHmac && s.encryptDirectory)
         flags |= 8u;
     return flags;
-}
-
-std::optional<QByteArray> VLEncryptedArchive::writeCommonHeaderFields(const VLEncryptedArchiveItemPtr &record) const
-{
-    const QString path = record->path();
-    if (path.isEmpty())
-        return std::nullopt;
-    const platform::FileAttributes attributes = record->attributes();
-    QByteArray out;
-    if (const std::optional<quint8> type = typeCode(attributes.type)) {
-        putTag(out, tag("FTYP"));
-        putU8(out, *type);
-    }
-    putTag(out, tag("FFLG"));
-    putU32(out, record->compressed() ? itemFlagCompressed : 0);
-    putTag(out, tag("FSIZ"));
-    putU64(out, record->size());
-    putTag(out, tag("FPRM"));
-    putU16(out, attributes.posixPermissions.value_or(0));
-    if (attributes.ownerAccountID) {
-        putTag(out, tag("FOWN"));
-        putU16(out, quint16(*attributes.ownerAccountID & 0xffff));
-    }
-    if (attributes.groupAccountID) {
-        putTag(out, tag("FGRP"));
-        putU16(out, quint16(*attributes.groupAccountID & 0xffff));
-    }
-    putDate(out, tag("FMCT"), attributes.creationDate);
-    putDate(out, tag("FMDT"), attributes.modificationDate);
-    const QString uti = record->UTI();
-    if (!uti.isEmpty())
-        putText16(out, tag("FUTI"), uti);
-    putText16(out, tag("FPAT"), path);
-    return out;
-}
-
-QByteArray VLEncryptedArchive::writePaddingFieldForSize(quint64 size) const
-{
-    QByteArray out;
-    if (size % 16 == 0)
-        return out;
-    const quint16 n = quint16(16 - (size + 6) % 16);
-    putTag(out, tag("FPDN"));
-    putU16(out, n);
-    QByteArray filler(n, Qt::Uninitialized);
-    if (!platform::crypto::randomBytes(filler.data(), std::size_t(filler.size())))
-        filler.fill('\0');
-    out += filler;
-    return out;
-}
-
-bool VLEncryptedArchive::saveLocalHeader(const VLEncryptedArchiveItemPtr &record)
-{
-    std::optional<QByteArray> content = writeCommonHeaderFields(record);
-    if (!content)
-        return false;
-    const VLExtendedAttributes extended = record->extendedAttributes();
-    if (!extended.isEmpty()) {
-        const QByteArray archive = platform::KeyedArchive::archivedDataWithRootObject(extended);
-        putTag(*content, tag("FEXA"));
-        putU32(*content, quint32(archive.size()));
-        *content += archive;
-    }
-    const QByteArray security = record->extendedSecurityOptions();
-    if (!security.isEmpty()) {
-        putTag(*content, tag("FEXS"));
-        putU32(*content, quint32(security.size()));
-        *content += security;
-    }
-    if (const std::optional<QString> link = record->linkDestination())
-        putText16(*content, tag("FLNK"), *link);
-    if (encryptDirectory())
-        *content += writePaddingFieldForSize(quint64(content->size()) + 8);
-    if (quint64(content->size()) > 0xffffffffULL)
-        return false;
-    QByteArray header;
-    putTag(header, tag("HDLC"));
-    putU32(header, quint32(content->size()));
-    header += *content;
-    outputDataOfSize(header.constData(), std::size_t(header.size()));
-    return true;
-}
-
-bool VLEncryptedArchive::saveCentralHeader(const VLEncryptedArchiveItemPtr &record)
-{
-    std::optional<QByteArray> content = writeCommonHeaderFields(record);
-    if (!content)
-        return false;
-    putTag(*content, tag("FLCT"));
-    putU64(*content, record->localHeaderPosition());
-    if (calculateFilesHmac()) {
-        const std::optional<QByteArray> hmac = record->hmac();
-        if (!hmac || hmac->size() != 32) {
-            platform::log(QStringLiteral("Warning! Invalid HMAC calculated."));
-            return false;
-        }
-        putTag(*content, tag("FHMC"));
-        *content += *hmac;
-    }
-    if (record->compressed()) {
-        putTag(*content, tag("FCSZ"));
-        putU64(*content, record->compressedSize());
-    }
-    if (encryptDirectory())
-        *content += writePaddingFieldForSize(quint64(content->size()) + 8);
-    if (quint64(content->size()) > 0xffffffffULL)
-        return false;
-    QByteArray header;
-    putTag(header, tag("HDDR"));
-    putU32(header, quint32(content->size()));
-    header += *content;
-    outputDataOfSize(header.constData(), std::size_t(header.size()));
-    m_directorySize += quint64(header.size());
-    return true;
 }
 
 void VLEncryptedArchive::cleanupOutput()
@@ -220,7 +74,7 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeItemSection(const VLE
             if (!m_deflate)
                 m_deflate = std::make_unique<z_stream>();
             *m_deflate = z_stream{};
-            const int level = int(std::min<quint64>(compressionLevel(), 9));
+            const int level = int(std::min<quint64>(compressionLevel(), quint64(INT_MAX)));
             const int result = deflateInit(m_deflate.get(), level);
             if (result != Z_OK) {
                 platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(result));
@@ -356,6 +210,7 @@ void VLEncryptedArchive::save(const QString &path)
         return;
     }
     m_outOffset = 0;
+    m_outWriteError = 0;
     sendStarted(operationSaving);
     auto failed = [this](int code, const VLEncryptedArchiveItemPtr &record) {
         reportSaveErrorForItemLowError(code, record);
@@ -419,6 +274,15 @@ void VLEncryptedArchive::save(const QString &path)
         failed(VLArchiveErrorEncipherLocator, nullptr);
         return;
     }
-    m_out.close();
+    // A container missing some of its bytes is no container: a failed write, though logged and
+    // passed over where it happened, fails the saving here.
+    if (!m_out.close() && !m_outWriteError)
+        m_outWriteError = m_out.lastError();
+    if (m_outWriteError) {
+        reportSaveErrorForItemLowError(VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_outWriteError));
+        platform::removeFileAtPath(m_outPath);
+        m_outPath.clear();
+        return;
+    }
     sendFinished(operationSaving);
 }

@@ -15,6 +15,8 @@ namespace Security = platform::SecurityOptions;
 
 quint32 u32At(const QByteArray &buffer, qsizetype offset)
 {
+    if (offset < 0 || buffer.size() - offset < qsizetype(sizeof(quint32)))
+        return 0;
     return qFromLittleEndian<quint32>(buffer.constData() + offset);
 }
 

@@ -168,6 +168,8 @@ void putU32(QByteArray &buffer, qsizetype offset, quint32 value)
 
 quint32 getU32(const QByteArray &buffer, qsizetype offset)
 {
+    if (offset < 0 || buffer.size() - offset < qsizetype(sizeof(quint32)))
+        return 0;
     return qFromLittleEndian<quint32>(buffer.constData() + offset);
 }
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class QLocalServer;
+class QLocalSocket;
+
+// Keeps the application to one running instance per user. The first instance listens on a
+// local socket in the user's runtime folder; a later launch hands its paths to it and exits.
+// A message carries its kind, so open-documents and Services hand-overs stay apart.
+class VLInstanceChannel final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(VLInstanceChannel)
+
+public:
+    enum class Kind : quint8 {
+        OpenFiles = 1,    // files opened from the file manager, the command line or the share helper
+        ServiceFiles = 2, // files from the "Encrypt with Vaultine" action
+    };
+    Q_ENUM(Kind)
+
+    explicit VLInstanceChannel(QObject *parent = nullptr);
+    ~VLInstanceChannel() override;
+
+    // The socket path: "$XDG_RUNTIME_DIR/com.nimbrel.Vaultine.instance", or a per-user name in
+    // the temporary folder when the runtime folder is not set.
+    static QString serverPath();
+
+    // Hands the message to a running instance. False when none answers within the timeout.
+    static bool sendToRunningInstance(Kind kind, const QStringList &paths, int timeoutMs = 3000);
+
+    // Starts listening (removing a stale socket that nobody answers on). False when another
+    // instance listens already or the socket cannot be made.
+    bool listen();
+    bool isListening() const;
+
+signals:
+    void messageReceived(VLInstanceChannel::Kind kind, const QStringList &paths);
+
+private:
+    void readFrom(QLocalSocket *socket);
+
+    QLocalServer *m_server = nullptr;
+};

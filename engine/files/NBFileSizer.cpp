@@ -1,0 +1,416 @@
+#include "engine/files/NBFileSizer.h"
+
+#include "platform/core/Log.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/files/PhysicalWalk.h"
+#include "platform/localization/Localization.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> returnUncompressedSize = false;
+
+std::mutex stopListMutex;
+QStringList &stopList()
+{
+    static QStringList list;
+    return list;
+}
+
+constexpr quint64 blockUnit = 512;
+constexpr qint64 largeEntry = qint64(1) << 41; // 2 TiB
+
+constexpr std::array<quint64, 5> decimalDivisors = {
+    1000ull, 1000000ull, 1000000000ull, 1000000000000ull, 1000000000000000ull};
+constexpr std::array<quint64, 5> binaryDivisors = {
+    1024ull, 1048576ull, 1073741824ull, 1099511627776ull, 1125899906842624ull};
+constexpr char unitLetters[] = "KMGTPE";
+
+// Units of the size texts, as the translations know them.
+constexpr std::array<const char *, 5> unitTexts = {QT_TRANSLATE_NOOP("Localizable", "KB"),
+    QT_TRANSLATE_NOOP("Localizable", "MB"), QT_TRANSLATE_NOOP("Localizable", "GB"),
+    QT_TRANSLATE_NOOP("Localizable", "TB"), QT_TRANSLATE_NOOP("Localizable", "PB")};
+
+QString localized(const char *key)
+{
+    return platform::localizedString(key);
+}
+
+QString zeroKB()
+{
+    return localized(QT_TRANSLATE_NOOP("Localizable", "Zero\u00a0KB"));
+}
+
+QString errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The formatters for 0 to 9 fraction digits, made once.
+const NBSizeFormatter &cachedFormatter(int fractionDigits)
+{
+    static const std::array<NBSizeFormatter, 10> formatters = [] {
+        std::array<NBSizeFormatter, 10> made;
+        for (int digits = 0; digits < 10; ++digits)
+            made[size_t(digits)].setMaximumFractionDigits(digits);
+        return made;
+    }();
+    return formatters[size_t(qBound(0, fractionDigits, 9))];
+}
+
+// "123" and "4500" with 4 fraction digits gives "123.45" in the current locale.
+QString joinDigits(const QString &integer, QString fraction)
+{
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    if (fraction.isEmpty())
+        return integer;
+    return integer + QLocale().decimalPoint() + fraction;
+}
+
+quint64 blocksToBytes(quint64 blocks)
+{
+    // Blocks are already in 512-byte units here; the division rounds up for any other unit.
+    return (blocks * 512 + blockUnit - 1) / blockUnit * blockUnit;
+}
+
+// The size of one walk entry: allocated 512-byte blocks, or logical bytes with the switch on.
+// Folders count for nothing of their own, as on the file systems these texts were made for,
+// so that a folder's size is the sum of what it holds.
+quint64 entrySize(const platform::PhysicalWalk &walk)
+{
+    using Kind = platform::PhysicalWalk::Kind;
+    const Kind kind = walk.kind();
+    const bool folder = kind == Kind::Directory || kind == Kind::DirectoryPostOrder;
+    if (folder)
+        return 0;
+    if (returnUncompressedSize.load()) {
+        const quint64 size = quint64(qMax<qint64>(0, walk.logicalSize()));
+        const quint64 block = quint64(qMax<qint64>(0, walk.preferredBlockSize()));
+        return block ? (size + block - 1) / block * block : size;
+    }
+    if (walk.logicalSize() >= largeEntry)
+        return quint64(walk.logicalSize()) / blockUnit;
+    return quint64(qMax<qint64>(0, walk.allocatedBlocks()));
+}
+
+bool isCountless(platform::PhysicalWalk::Kind kind)
+{
+    using Kind = platform::PhysicalWalk::Kind;
+    return kind == Kind::UnreadableDirectory || kind == Kind::Error || kind == Kind::NoStatus;
+}
+
+void logEntryError(const platform::PhysicalWalk &walk)
+{
+    if (walk.error() != ENOENT)
+        platform::log(walk.path() + u": " + errorText(walk.error()));
+}
+
+// Sums a tree; stopRoot, when given, is looked up in the stop list before each entry.
+quint64 treeSize(const QString &path, const QString &openFailure, const QString *stopRoot)
+{
+    if (path.isEmpty())
+        return 0;
+    platform::PhysicalWalk walk(path);
+    if (!walk.isOpen()) {
+        platform::log(openFailure.arg(path));
+        return 0;
+    }
+    using Kind = platform::PhysicalWalk::Kind;
+    while (walk.next()) {
+        if (stopRoot) {
+            std::lock_guard lock(stopListMutex);
+            if (stopList().removeOne(*stopRoot))
+                return 0;
+        }
+        const Kind kind = walk.kind();
+        if (kind == Kind::DirectoryCycle)
+            continue;
+        if (isCountless(kind)) {
+            logEntryError(walk);
+            continue;
+        }
+        if (kind == Kind::DirectoryPostOrder) {
+            const qint64 sum = qint64(entrySize(walk)) + walk.number();
+            walk.setNumber(sum);
+            walk.setParentNumber(walk.parentNumber() + sum);
+        } else {
+            walk.setParentNumber(walk.parentNumber() + qint64(entrySize(walk)));
+        }
+    }
+    const quint64 total = quint64(walk.rootParentNumber());
+    if (const int error = walk.close())
+        platform::log(QStringLiteral("fts_close exception = %1").arg(errorText(error)));
+    return returnUncompressedSize.load() ? total : blocksToBytes(total);
+}
+
+quint64 roundedToBlock(const struct stat &status)
+{
+    const quint64 block = status.st_blksize > 0 ? quint64(status.st_blksize) : 4096;
+    const quint64 size = quint64(qMax<off_t>(0, status.st_size));
+    return (size + block - 1) / block * block;
+}
+
+void logAttributeError(int error)
+{
+    platform::log(QStringLiteral("Attribute getting error: %1").arg(errorText(error)));
+}
+
+// Sums the files and links below an open folder, descending into its sub-folders.
+quint64 directorySize(int directoryFd)
+{
+    DIR *directory = fdopendir(directoryFd);
+    if (!directory) {
+        logAttributeError(errno);
+        ::close(directoryFd);
+        return 0;
+    }
+    quint64 total = 0;
+    errno = 0;
+    while (const dirent *entry = readdir(directory)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat status
+        {
+        };
+        if (fstatat(dirfd(directory), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            logAttributeError(errno);
+            break;
+        }
+        if (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)) {
+            total += roundedToBlock(status);
+        } else if (S_ISDIR(status.st_mode)) {
+            const int child = openat(dirfd(directory), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0)
+                logAttributeError(errno);
+            else
+                total += directorySize(child);
+        }
+        errno = 0;
+    }
+    if (errno != 0)
+        logAttributeError(errno);
+    closedir(directory);
+    return total;
+}
+
+} // namespace
+
+QString NBSizeFormatter::stringFromNumber(double value) const
+{
+    if (!std::isfinite(value) || std::fabs(value) >= 1e18)
+        return {};
+    // to_chars rounds the exact binary value, ties to even, independent of the C locale.
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, m_maximumFractionDigits);
+    if (result.ec != std::errc())
+        return {};
+    const QString text = QString::fromLatin1(buffer, result.ptr - buffer);
+    const qsizetype dot = text.indexOf(u'.');
+    QString integer = dot < 0 ? text : text.left(dot);
+    if (integer == u"-0")
+        integer = QStringLiteral("0");
+    return joinDigits(integer, dot < 0 ? QString() : text.mid(dot + 1));
+}
+
+QString NBSizeFormatter::stringFromFraction(quint64 numerator, quint64 denominator) const
+{
+    if (denominator == 0)
+        return {};
+    const int digits = qBound(0, m_maximumFractionDigits, 9);
+    if (denominator > std::numeric_limits<quint64>::max() / 10)
+        return stringFromNumber(double(numerator) / double(denominator));
+    // Long division, so that halves are recognised exactly and rounded to even.
+    quint64 integer = numerator / denominator;
+    quint64 remainder = numerator % denominator;
+    quint64 fraction = 0;
+    quint64 scale = 1;
+    for (int i = 0; i < digits; ++i) {
+        remainder *= 10;
+        fraction = fraction * 10 + remainder / denominator;
+        remainder %= denominator;
+        scale *= 10;
+    }
+    const bool odd = digits ? (fraction & 1) : (integer & 1);
+    if (remainder > denominator - remainder || (remainder == denominator - remainder && odd)) {
+        if (++fraction == scale) {
+            fraction = 0;
+            ++integer;
+        }
+    }
+    if (digits == 0)
+        return QString::number(integer);
+    return joinDigits(QString::number(integer), QString::number(fraction).rightJustified(digits, u'0'));
+}
+
+void NBFileSizer::setReturnUncompressedFileSize(bool uncompressed)
+{
+    returnUncompressedSize.store(uncompressed);
+}
+
+NBSizeFormatter NBFileSizer::defaultSizeFormatter()
+{
+    return NBSizeFormatter(2);
+}
+
+quint64 NBFileSizer::itemSizeWithFTSEntry(const platform::PhysicalWalk &entry)
+{
+    using Kind = platform::PhysicalWalk::Kind;
+    const Kind kind = entry.kind();
+    if (kind == Kind::DirectoryCycle)
+        return 0;
+    if (isCountless(kind)) {
+        platform::log(entry.path() + u": " + errorText(entry.error()));
+        return 0;
+    }
+    const quint64 size = entry.linkCount() < 2 ? entrySize(entry) : 0;
+    return returnUncompressedSize.load() ? size : blocksToBytes(size);
+}
+
+quint64 NBFileSizer::itemSizeAtURL(const QUrl &url)
+{
+    return itemSizeAtPath(url.toLocalFile());
+}
+
+quint64 NBFileSizer::itemSizeAtPath(const QString &path)
+{
+    return originalItemSizeAtPath(path);
+}
+
+quint64 NBFileSizer::alternativeItemSizeAtPath(const QString &path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat status
+    {
+    };
+    if (encoded.isEmpty() || ::lstat(encoded.constData(), &status) != 0) {
+        logAttributeError(encoded.isEmpty() ? ENOENT : errno);
+        return 0;
+    }
+    if (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))
+        return roundedToBlock(status);
+    if (!S_ISDIR(status.st_mode))
+        return 0;
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        logAttributeError(errno);
+        return 0;
+    }
+    return directorySize(fd);
+}
+
+quint64 NBFileSizer::originalItemSizeAtPath(const QString &path)
+{
+    return treeSize(path, QStringLiteral("Error opening file %1"), nullptr);
+}
+
+void NBFileSizer::fetchItemSizeAtURLCompletionBlock(const QUrl &url, std::function<void(quint64)> completion)
+{
+    platform::dispatchAsync(platform::QueuePriority::Background, [url, completion = std::move(completion)] {
+        const quint64 size = itemSizeAtURL(url);
+        if (completion)
+            completion(size);
+    });
+}
+
+void NBFileSizer::restorePathsToBeStopped()
+{
+    std::lock_guard lock(stopListMutex);
+    stopList().clear();
+}
+
+void NBFileSizer::stopScanningForPath(const QString &path)
+{
+    std::lock_guard lock(stopListMutex);
+    if (!stopList().contains(path))
+        stopList().append(path);
+}
+
+quint64 NBFileSizer::itemSizeAtPathAbleToStop(const QString &path)
+{
+    // No metadata index answers sizes here, so this is always the walk.
+    return treeSize(path, QStringLiteral("Error openning file %1"), &path);
+}
+
+QString NBFileSizer::displayItemSizeAtPath(const QString &path)
+{
+    return displayItemSizeFromSize(itemSizeAtPath(path));
+}
+
+QString NBFileSizer::nonLocalizedDisplayItemSizeFromSize(quint64 size)
+{
+    return displayItemSizeFromSizeBase2Localized(size, false, false);
+}
+
+QString NBFileSizer::displayItemSizeFromSize(quint64 size)
+{
+    return displayItemSizeFromSizeBase2Localized(size, false, true);
+}
+
+QString NBFileSizer::displayItemSizeFromSizeInBase2(quint64 size)
+{
+    return displayItemSizeFromSizeBase2Localized(size, true, true);
+}
+
+namespace {
+
+size_t unitIndex(quint64 size, const std::array<quint64, 5> &divisors)
+{
+    size_t index = 0;
+    while (index < 4 && divisors[index + 1] <= size)
+        ++index;
+    return index;
+}
+
+QString unitText(size_t index, bool localizedUnit)
+{
+    return localizedUnit ? localized(unitTexts[index]) : QStringLiteral("%1B").arg(QLatin1Char(unitLetters[index]));
+}
+
+} // namespace
+
+QString NBFileSizer::displayItemSizeFromSizeBase2Localized(quint64 size, bool base2, bool localizedUnit)
+{
+    if (size == 0)
+        return zeroKB();
+    const auto &divisors = base2 ? binaryDivisors : decimalDivisors;
+    const size_t index = unitIndex(size, divisors);
+    const QString number = cachedFormatter(int(index)).stringFromFraction(size, divisors[index]);
+    if (number.isNull())
+        return zeroKB();
+    return number + QChar(0x00a0) + unitText(index, localizedUnit);
+}
+
+QString NBFileSizer::displayItemSizeNumberFromSize(quint64 size)
+{
+    if (size == 0)
+        return zeroKB();
+    const size_t index = unitIndex(size, decimalDivisors);
+    const QString number = cachedFormatter(int(index)).stringFromFraction(size, decimalDivisors[index]);
+    return number.isNull() ? localized(QT_TRANSLATE_NOOP("Localizable", "Zero")) : number;
+}
+
+QString NBFileSizer::displayItemSizeDimensionFromSize(quint64 size)
+{
+    if (size == 0)
+        return QString();
+    return unitText(unitIndex(size, decimalDivisors), true);
+}

@@ -1,0 +1,240 @@
+#include "platform/core/BundleInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One run of the real program with its own XDG folders, headless.
+class Program
+{
+public:
+    explicit Program(const QTemporaryDir &root)
+        : m_root(root.path())
+    {
+        QDir(m_root).mkpath(QStringLiteral("data"));
+        QDir(m_root).mkpath(QStringLiteral("config"));
+        QDir(m_root).mkpath(QStringLiteral("runtime"));
+        QFile::setPermissions(m_root + QStringLiteral("/runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QDir(m_root).mkpath(QStringLiteral("work"));
+    }
+
+    QProcess *start(const QStringList &arguments)
+    {
+        auto *process = new QProcess;
+        m_processes.emplace_back(process);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_root + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root + QStringLiteral("/runtime"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(workFolder());
+        process->setProgram(QStringLiteral(VAULTINE_EXECUTABLE));
+        process->setArguments(arguments);
+        process->start();
+        return process;
+    }
+
+    QString workFolder() const { return m_root + QStringLiteral("/work"); }
+    QString logsFolder() const { return m_root + QStringLiteral("/data/nimbrel/Vaultine/Logs"); }
+    QString logPath() const { return logsFolder() + QStringLiteral("/vaultine.log"); }
+    QString socketPath() const { return m_root + QStringLiteral("/runtime/com.nimbrel.Vaultine.instance"); }
+
+    QString log() const
+    {
+        QFile file(logPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll());
+    }
+
+    ~Program()
+    {
+        for (auto &process : m_processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+private:
+    QString m_root;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+int countOf(const QString &text, const QString &part)
+{
+    return int(text.count(part));
+}
+
+} // namespace
+
+class TestVaultineProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void desktopEntryOpensVaultFiles()
+    {
+        const QString desktopDir = QStringLiteral(VAULTINE_SOURCE_DIR "/app/desktop");
+        QFile entry(desktopDir + QStringLiteral("/com.nimbrel.Vaultine.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QVERIFY(text.contains(QStringLiteral("\nExec=vaultine %F\n")));
+        QVERIFY(text.contains(QStringLiteral("\nActions=Encrypt;\n")));
+        QVERIFY(text.contains(
+            QStringLiteral("[Desktop Action Encrypt]\nName=Encrypt with Vaultine\nExec=vaultine --service %F\n")));
+        const QRegularExpressionMatch mime = QRegularExpression(QStringLiteral("\nMimeType=([^;\n]+);\n")).match(text);
+        QVERIFY(mime.hasMatch());
+
+        // The type the entry opens is the one the shared-mime-info file defines for ".vault",
+        // in any letter case.
+        QTemporaryDir data;
+        QVERIFY(QDir().mkpath(data.filePath(QStringLiteral("mime/packages"))));
+        QVERIFY(QFile::copy(desktopDir + QStringLiteral("/com.nimbrel.Vaultine.xml"),
+                            data.filePath(QStringLiteral("mime/packages/com.nimbrel.Vaultine.xml"))));
+        QProcess update;
+        update.start(QStringLiteral("update-mime-database"), {data.filePath(QStringLiteral("mime"))});
+        if (!update.waitForFinished(20000) || update.exitCode() != 0)
+            QSKIP("update-mime-database is not available");
+        QFile globs(data.filePath(QStringLiteral("mime/globs2")));
+        QVERIFY(globs.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString globText = QString::fromUtf8(globs.readAll());
+        QVERIFY2(globText.contains(mime.captured(1) + QStringLiteral(":*.vault")), qPrintable(globText));
+    }
+
+    void logStartsWithTheStartLines()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        QVERIFY(!QFileInfo::exists(program.logsFolder()));
+        QProcess *process = program.start({QStringLiteral("first arg"), QStringLiteral("x.vault")});
+        QVERIFY(process->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(u')'), 10000);
+
+        const QString log = program.log();
+        QVERIFY2(log.startsWith(QStringLiteral("\n\n")), qPrintable(log));
+        const QStringList lines = log.mid(2).split(u'\n');
+        const QString prefix = QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Vaultine\[\d+:[0-9a-f]+\] )");
+        QVERIFY2(QRegularExpression(prefix + QString(62, u'=') + u'$').match(lines.at(0)).hasMatch(),
+                 qPrintable(lines.at(0)));
+        QVERIFY2(QRegularExpression(prefix
+                                    + QStringLiteral("Vaultine v. %1 started with arguments \\($")
+                                          .arg(QString::fromLatin1(platform::bundle::buildVersion)))
+                     .match(lines.at(1))
+                     .hasMatch(),
+                 qPrintable(lines.at(1)));
+        QCOMPARE(lines.at(2), QStringLiteral("    \"%1\",").arg(QStringLiteral(VAULTINE_EXECUTABLE)));
+        QCOMPARE(lines.at(3), QStringLiteral("    \"first arg\","));
+        QCOMPARE(lines.at(4), QStringLiteral("    \"x.vault\""));
+        QCOMPARE(lines.at(5), QStringLiteral(")"));
+
+        // The folder and the file are the user's alone.
+        struct stat info
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(program.logPath()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        QCOMPARE(::stat(QFile::encodeName(program.logsFolder()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0700));
+    }
+
+    void laterRunsAppendAndTightenTheLog()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        QDir().mkpath(program.logsFolder());
+        {
+            QFile old(program.logPath());
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("earlier run\n");
+        }
+        QFile::setPermissions(program.logPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                     | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        QProcess *process = program.start({});
+        QVERIFY(process->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("started with arguments")), 10000);
+        QVERIFY(program.log().startsWith(QStringLiteral("earlier run\n\n\n")));
+        QCOMPARE(QFileInfo(program.logPath()).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+                 QFileDevice::Permissions());
+    }
+
+    void secondLaunchHandsItsPathsOver()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        QProcess *first = program.start({});
+        QVERIFY(first->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.socketPath()), 10000);
+        struct stat info
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(program.socketPath()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0077, mode_t(0));
+
+        // Relative paths are made absolute in the second launch's working folder.
+        QProcess *second = program.start({QStringLiteral("a.txt"), QStringLiteral("sub/b c.vault")});
+        QVERIFY(second->waitForFinished(10000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        const QString work = program.workFolder();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.log().contains(
+                QStringLiteral("[Launch]: files from another launch: %1/a.txt, %1/sub/b c.vault").arg(work)),
+            5000);
+
+        QProcess *service = program.start({QStringLiteral("--service"), work + QStringLiteral("/d")});
+        QVERIFY(service->waitForFinished(10000));
+        QCOMPARE(service->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.log().contains(QStringLiteral("[Launch]: service files from another launch: %1/d").arg(work)),
+            5000);
+
+        // A plain second launch hands nothing over and exits too.
+        QProcess *plain = program.start({});
+        QVERIFY(plain->waitForFinished(10000));
+        QCOMPARE(plain->exitCode(), 0);
+
+        // Only the first instance wrote start lines.
+        QCOMPARE(countOf(program.log(), QStringLiteral("started with arguments")), 1);
+        QCOMPARE(first->state(), QProcess::Running);
+    }
+
+    void aStaleChannelIsTakenOver()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        QProcess *first = program.start({});
+        QVERIFY(first->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.socketPath()), 10000);
+        first->kill(); // leaves its socket behind
+        QVERIFY(first->waitForFinished(5000));
+        QVERIFY(QFileInfo::exists(program.socketPath()));
+
+        QProcess *next = program.start({});
+        QVERIFY(next->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(program.log(), QStringLiteral("started with arguments")), 2, 10000);
+        QTest::qWait(300);
+        QCOMPARE(next->state(), QProcess::Running);
+
+        QProcess *handOver = program.start({QStringLiteral("/tmp/z")});
+        QVERIFY(handOver->waitForFinished(10000));
+        QCOMPARE(handOver->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("files from another launch: /tmp/z")), 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVaultineProgram)
+#include "tst_vaultineprogram.moc"

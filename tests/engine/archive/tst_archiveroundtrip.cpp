@@ -1,0 +1,488 @@
+#include "ArchiveTestSupport.h"
+
+#include "platform/files/ExtendedAttributes.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+struct Switches
+{
+    bool encryptFiles = true;
+    bool encryptDirectory = true;
+    bool filesHmac = true;
+    bool directoryHmac = true;
+    bool compress = true;
+    int bits = 128;
+};
+
+void apply(VLEncryptedArchive &archive, const Switches &s)
+{
+    archive.setEncryptFiles(s.encryptFiles);
+    archive.setEncryptDirectory(s.encryptDirectory);
+    archive.setCalculateFilesHmac(s.filesHmac);
+    archive.setCalculateDirectoryHmac(s.directoryHmac);
+    archive.setCompressFiles(s.compress);
+    archive.setAESKeyBits(quint64(s.bits));
+}
+
+void setModificationTime(const QString &path, qint64 seconds, bool link = false)
+{
+    const timespec times[2] = {{seconds, 0}, {seconds, 250000000}};
+    QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, link ? AT_SYMLINK_NOFOLLOW : 0), 0);
+}
+
+qint64 modificationMs(const QString &path)
+{
+    struct stat info = {};
+    if (lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+}
+
+unsigned permissionsOf(const QString &path)
+{
+    struct stat info = {};
+    lstat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+QByteArray xattr(const QString &path, const char *name)
+{
+    char value[256];
+    const ssize_t n = lgetxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray() : QByteArray(value, n);
+}
+
+QStringList walk(const QString &root)
+{
+    QStringList paths{root};
+    const QFileInfo info(root);
+    if (info.isDir() && !info.isSymLink()) {
+        for (const QString &child : QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                         QDir::Name))
+            paths += walk(root + u'/' + child);
+    }
+    return paths;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Switches)
+
+class TestArchiveRoundTrip : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_tree;
+    bool m_xattrs = false;
+
+    // A source tree with every kind of item and metadata the container keeps.
+    void buildTree()
+    {
+        m_tree = m_dir.filePath(QStringLiteral("src/Folder"));
+        writeFile(m_tree + u"/notes.txt", sampleText(100000));
+        writeFile(m_tree + u"/noise.bin", sampleNoise(70000));
+        writeFile(m_tree + u"/empty", {});
+        writeFile(m_tree + u"/Nested/Deeper/leaf.md", "leaf\n");
+        // Large enough for many buffers in every stage; mixed so both stored and packed blocks occur.
+        writeFile(m_tree + u"/Nested/large.dat", sampleText(3 << 20, 9) + sampleNoise(2 << 20, 5) + sampleText(1 << 20, 4));
+        QVERIFY(QFile::link(QStringLiteral("notes.txt"), m_tree + u"/link-to-notes"));
+        QVERIFY(QFile::link(QStringLiteral("/nowhere/at/all"), m_tree + u"/Nested/dangling"));
+        QCOMPARE(chmod(QFile::encodeName(m_tree + u"/notes.txt").constData(), 0640), 0);
+        QCOMPARE(chmod(QFile::encodeName(m_tree + u"/Nested/Deeper").constData(), 0750), 0);
+        m_xattrs = lsetxattr(QFile::encodeName(m_tree + u"/notes.txt").constData(), "user.colour", "blue", 4, 0) == 0;
+        if (m_xattrs)
+            lsetxattr(QFile::encodeName(m_tree + u"/Nested").constData(), "user.kind", "folder", 6, 0);
+        setModificationTime(m_tree + u"/notes.txt", 1600000000);
+        setModificationTime(m_tree + u"/Nested/large.dat", 1500000000);
+        setModificationTime(m_tree + u"/Nested/Deeper", 1400000000);
+        setModificationTime(m_tree + u"/Nested", 1300000000);
+    }
+
+    QString saveTree(const QString &name, const Switches &s, RecordingDelegate &delegate,
+                     const QString &password = QStringLiteral("correct horse"))
+    {
+        VLEncryptedArchive archive;
+        apply(archive, s);
+        archive.setDelegate(&delegate);
+        for (const QString &path : walk(m_tree))
+            archive.addItemFromRoot(path, m_dir.filePath(QStringLiteral("src")));
+        archive.setPassword(password);
+        archive.setPasswordHint(QStringLiteral("a horse"));
+        const QString out = m_dir.filePath(name + u".vault");
+        archive.save(out);
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        buildTree();
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<Switches>("switches");
+        QTest::newRow("default") << Switches{};
+        QTest::newRow("192-bit") << Switches{true, true, true, true, true, 192};
+        QTest::newRow("256-bit") << Switches{true, true, true, true, true, 256};
+        QTest::newRow("uncompressed") << Switches{true, true, true, true, false, 128};
+        QTest::newRow("no hmacs") << Switches{true, true, false, false, true, 128};
+        QTest::newRow("files only") << Switches{true, false, true, false, true, 128};
+        // A directory HMAC needs an enciphered directory to carry its key: none is claimed then.
+        QTest::newRow("files only, directory hmac asked") << Switches{true, false, true, true, true, 128};
+        QTest::newRow("directory only") << Switches{false, true, false, true, true, 256};
+        QTest::newRow("plain") << Switches{false, false, false, false, true, 128};
+        QTest::newRow("plain uncompressed") << Switches{false, false, false, false, false, 128};
+    }
+
+    void roundTrip()
+    {
+        QFETCH(Switches, switches);
+        RecordingDelegate saving;
+        const QString container = saveTree(QString::fromLatin1(QTest::currentDataTag()), switches, saving);
+        QCOMPARE(saving.errors.size(), 0);
+        QCOMPARE(saving.events.first(), QStringLiteral("started EncryptedArchiveOperationSaving"));
+        QCOMPARE(saving.events.last(), QStringLiteral("finished EncryptedArchiveOperationSaving"));
+        QCOMPARE(permissionsOf(container), 0600u);
+
+        VLEncryptedArchive archive;
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("correct horse"));
+        QCOMPARE(reading.events, QStringList({QStringLiteral("started EncryptedArchiveOperationOpening"),
+                                              QStringLiteral("finished EncryptedArchiveOperationOpening")}));
+        QCOMPARE(reading.passwordRequests, 0);
+        QCOMPARE(archive.passwordHint(), QStringLiteral("a horse"));
+        QCOMPARE(archive.AESKeyBits(), quint64(switches.bits));
+        QCOMPARE(archive.encryptFiles(), switches.encryptFiles);
+        QCOMPARE(archive.compressFiles(), switches.compress);
+        QCOMPARE(archive.fileRecords().size(), walk(m_tree).size());
+        QCOMPARE(archive.childRecordsAtPath().size(), 1);
+
+        QTemporaryDir out;
+        reading.events.clear();
+        archive.extractAllItems(out.path());
+        QCOMPARE(reading.errors.size(), 0);
+        QCOMPARE(reading.events.last(), QStringLiteral("finished EncryptedArchiveOperationExtraction"));
+        const QString restored = out.filePath(QStringLiteral("Folder"));
+        for (const QString &source : walk(m_tree)) {
+            const QString copy = restored + source.mid(m_tree.size());
+            const QFileInfo a(source), b(copy);
+            QVERIFY2(b.exists() || b.isSymLink(), qPrintable(copy));
+            QCOMPARE(b.isSymLink(), a.isSymLink());
+            if (a.isSymLink()) {
+                QCOMPARE(*platform::destinationOfSymbolicLinkAtPath(copy), *platform::destinationOfSymbolicLinkAtPath(source));
+                continue;
+            }
+            QCOMPARE(b.isDir(), a.isDir());
+            QCOMPARE(permissionsOf(copy), permissionsOf(source));
+            // A folder's dates are applied right after its own chain, so later children move them.
+            if (a.isFile())
+                QCOMPARE(modificationMs(copy), modificationMs(source));
+            if (a.isFile())
+                QCOMPARE(readFile(copy), readFile(source));
+        }
+        if (m_xattrs) {
+            QCOMPARE(xattr(restored + u"/notes.txt", "user.colour"), QByteArray("blue"));
+            QCOMPARE(xattr(restored + u"/Nested", "user.kind"), QByteArray("folder"));
+        }
+        // realPath follows each record to its restored place.
+        QCOMPARE(archive.recordAtPath(QStringLiteral("/Folder/notes.txt"))->realPath(), restored + u"/notes.txt");
+        archive.closeArchive();
+        QVERIFY(archive.fileRecords().isEmpty());
+    }
+
+    void progressIsOrderedAndBounded()
+    {
+        RecordingDelegate saving;
+        saveTree(QStringLiteral("progress"), Switches{}, saving);
+        double last = -1;
+        for (const QVariantMap &info : saving.progress) {
+            QCOMPARE(info.value(VLEncryptedArchiveConstants::keyOperation).toString(),
+                     VLEncryptedArchiveConstants::operationSaving);
+            const double total = info.value(VLEncryptedArchiveConstants::keyTotalProgress).toDouble();
+            QVERIFY(total >= last && total <= 100.0);
+            last = total;
+            QVERIFY(info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>());
+        }
+        QCOMPARE(last, 100.0);
+        // The large file reports about once per percent (whole 16 KiB pieces), plus its start and end.
+        const auto large = std::count_if(saving.progress.cbegin(), saving.progress.cend(), [](const QVariantMap &info) {
+            return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path().endsWith(
+                u"large.dat");
+        });
+        QVERIFY2(large >= 90 && large <= 110, qPrintable(QString::number(large)));
+
+        VLEncryptedArchive archive;
+        RecordingDelegate reading;
+        openWith(archive, reading, m_dir.filePath(QStringLiteral("progress.vault")), QStringLiteral("correct horse"));
+        reading.progress.clear();
+        QTemporaryDir out;
+        archive.extractAllItems(out.path());
+        QCOMPARE(reading.progress.first().value(VLEncryptedArchiveConstants::keyTotalProgress).toDouble(), 0.0);
+        QCOMPARE(reading.progress.last().value(VLEncryptedArchiveConstants::keyTotalProgress).toDouble(), 100.0);
+        QCOMPARE(reading.progress.last().value(VLEncryptedArchiveConstants::keyProgress).toDouble(), 100.0);
+        last = -1;
+        for (const QVariantMap &info : reading.progress) {
+            const double total = info.value(VLEncryptedArchiveConstants::keyTotalProgress).toDouble();
+            QVERIFY(total >= last - 1e-9 && total <= 100.0);
+            last = total;
+        }
+    }
+
+    void addingFollowsTheRoot()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("Desktop/Folder/a.txt")), "a");
+        writeFile(dir.filePath(QStringLiteral("Desktop/Folder/B.txt")), "b");
+        writeFile(dir.filePath(QStringLiteral("Elsewhere/c.txt")), "c");
+        const QString root = dir.filePath(QStringLiteral("Desktop"));
+        VLEncryptedArchive archive;
+        const auto folder = archive.addItemFromRoot(root + u"/Folder", root);
+        QVERIFY(folder);
+        QCOMPARE(folder->path(), QStringLiteral("/Folder"));
+        QCOMPARE(folder->UTI(), QStringLiteral("public.folder"));
+        const auto added = archive.addItemsFromRoot({root + u"/Folder/a.txt", dir.filePath(QStringLiteral("Elsewhere/c.txt")),
+                                                     root + u"/Folder/B.txt"},
+                                                    root);
+        QCOMPARE(added.size(), 2);
+        QCOMPARE(added[0]->path(), QStringLiteral("/Folder/a.txt"));
+        QVERIFY(added[0]->compressed());
+        QVERIFY(!folder->compressed());
+        QCOMPARE(archive.childRecordsAtPath().size(), 1);
+        QCOMPARE(archive.childRecordsAtPath(QStringLiteral("/folder")).size(), 2);
+        QCOMPARE(archive.childRecords(folder).size(), 2);
+        QCOMPARE(archive.recordAtPath(QStringLiteral("/FOLDER/A.TXT")), added[0]);
+        QVERIFY(archive.childRecordsAtPath(QStringLiteral("/Folder/a.txt")).isEmpty());
+        // Without a root, or with the path itself, the parent folder is the root.
+        QCOMPARE(archive.addItemFromRoot(root + u"/Folder/a.txt")->path(), QStringLiteral("/a.txt"));
+        // A root that is only a prefix of a name is not a folder of the path.
+        QVERIFY(!archive.addItemFromRoot(root + u"/Folder/a.txt", root + u"/Fold"));
+        QVERIFY(!archive.addItemFromRoot(dir.filePath(QStringLiteral("missing")), root));
+
+        const QString fifo = dir.filePath(QStringLiteral("Desktop/pipe"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!archive.addItemFromRoot(fifo, root));
+    }
+
+    void applicationsAreNoticed()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("Tool.APP/x")), "x");
+        writeFile(dir.filePath(QStringLiteral("Editor.app/x")), "x");
+        VLEncryptedArchive archive;
+        archive.addItemFromRoot(dir.filePath(QStringLiteral("Tool.APP")), dir.path());
+        QVERIFY(!archive.includeApplications());
+        archive.addItemFromRoot(dir.filePath(QStringLiteral("Editor.app")), dir.path());
+        QVERIFY(archive.includeApplications());
+
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.setPassword(QStringLiteral("p"));
+        archive.save(dir.filePath(QStringLiteral("apps.vault")));
+        VLEncryptedArchive reader;
+        openWith(reader, delegate, dir.filePath(QStringLiteral("apps.vault")), QStringLiteral("p"));
+        QVERIFY(reader.includeApplications());
+    }
+
+    // Paths differing only in case are two items here: both are written and restored.
+    void caseDifferingPathsAreBothKept()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("Dir/File.txt")), "upper");
+        writeFile(dir.filePath(QStringLiteral("Dir/file.txt")), "lower");
+        VLEncryptedArchive archive;
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.addItemsFromRoot({dir.filePath(QStringLiteral("Dir")), dir.filePath(QStringLiteral("Dir/File.txt")),
+                                  dir.filePath(QStringLiteral("Dir/file.txt"))},
+                                 dir.path());
+        QCOMPARE(archive.fileRecords().size(), 3);
+        QCOMPARE(archive.childRecordsAtPath(QStringLiteral("/dir")).size(), 2);
+        archive.setPassword(QStringLiteral("p"));
+        archive.save(dir.filePath(QStringLiteral("case.vault")));
+
+        VLEncryptedArchive reader;
+        openWith(reader, delegate, dir.filePath(QStringLiteral("case.vault")), QStringLiteral("p"));
+        QCOMPARE(reader.fileRecords().size(), 3);
+        QTemporaryDir out;
+        reader.extractAllItems(out.path());
+        QCOMPARE(delegate.errors.size(), 0);
+        QCOMPARE(readFile(out.filePath(QStringLiteral("Dir/File.txt"))), QByteArray("upper"));
+        QCOMPARE(readFile(out.filePath(QStringLiteral("Dir/file.txt"))), QByteArray("lower"));
+    }
+
+    void passwordLoop()
+    {
+        RecordingDelegate saving;
+        const QString container = saveTree(QStringLiteral("loop"), Switches{}, saving, QStringLiteral("right"));
+        {
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            delegate.passwords = {QStringLiteral("wrong"), QStringLiteral("still wrong"), QStringLiteral("right")};
+            archive.setDelegate(&delegate);
+            archive.openArchive(container);
+            QCOMPARE(delegate.passwordRequests, 3); // none set, then two wrong ones
+            QCOMPARE(delegate.lastError(), 0);
+            QVERIFY(archive.isOpened());
+            QCOMPARE(archive.password(), QStringLiteral("right"));
+            QCOMPARE(archive.passwordHint(), QStringLiteral("a horse"));
+        }
+        {
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            delegate.passwords = {QStringLiteral("wrong")};
+            openWith(archive, delegate, container, QStringLiteral("also wrong"));
+            QCOMPARE(delegate.passwordRequests, 2);
+            QCOMPARE(delegate.lastError(), VLArchiveErrorWrongPassword);
+            QVERIFY(!archive.isOpened());
+        }
+        {
+            // An unanswered request ends the opening at once.
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            delegate.answered &= ~VLEncryptedArchiveDelegate::Callbacks(VLEncryptedArchiveDelegate::Callback::PasswordNeeded);
+            openWith(archive, delegate, container, QString());
+            QCOMPARE(delegate.passwordRequests, 0);
+            QCOMPARE(delegate.lastError(), VLArchiveErrorPasswordNeeded);
+        }
+    }
+
+    void stopWhileSaving()
+    {
+        RecordingDelegate delegate;
+        delegate.stopWhen = [](const QVariantMap &info) {
+            const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+            return item && item->path().endsWith(u"large.dat") && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() > 10;
+        };
+        const QString container = saveTree(QStringLiteral("stopped"), Switches{}, delegate);
+        QCOMPARE(delegate.lastError(), VLArchiveErrorStopped);
+        QVERIFY(delegate.lastErrorItem()->path().endsWith(u"large.dat"));
+        QVERIFY(!QFileInfo::exists(container));
+        QVERIFY(!delegate.events.contains(QStringLiteral("finished EncryptedArchiveOperationSaving")));
+    }
+
+    void stopInTheLastCallbackIsNotActedUpon()
+    {
+        // Empty files: each item reports only its start (0) and its end (100).
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.txt")), {});
+        writeFile(dir.filePath(QStringLiteral("b.txt")), {});
+        VLEncryptedArchive archive;
+        archive.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))}, dir.path());
+        RecordingDelegate delegate;
+        const QString last = archive.fileRecords().last()->path();
+        delegate.stopWhen = [last](const QVariantMap &info) {
+            return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path() == last
+                && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
+        };
+        archive.setDelegate(&delegate);
+        archive.save(dir.filePath(QStringLiteral("done.vault")));
+        QCOMPARE(delegate.errors.size(), 0);
+        QCOMPARE(delegate.events.last(), QStringLiteral("finished EncryptedArchiveOperationSaving"));
+
+        // A stop at the end of the first item is acted upon before the second begins.
+        VLEncryptedArchive second;
+        second.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))}, dir.path());
+        RecordingDelegate stopper;
+        const QString first = second.fileRecords().first()->path();
+        stopper.stopWhen = [first](const QVariantMap &info) {
+            return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path() == first
+                && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
+        };
+        second.setDelegate(&stopper);
+        second.save(dir.filePath(QStringLiteral("stopped.vault")));
+        QCOMPARE(stopper.lastError(), VLArchiveErrorStopped);
+        QCOMPARE(stopper.lastErrorItem()->path(), second.fileRecords().last()->path());
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("stopped.vault"))));
+    }
+
+    void stopWhileOpeningAndExtracting()
+    {
+        RecordingDelegate saving;
+        const QString container = saveTree(QStringLiteral("stops"), Switches{}, saving);
+        {
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            delegate.stopWhen = [](const QVariantMap &) { return true; };
+            openWith(archive, delegate, container, QStringLiteral("correct horse"));
+            QCOMPARE(delegate.lastError(), VLArchiveErrorStopped);
+            QVERIFY(!archive.isOpened());
+        }
+        {
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            openWith(archive, delegate, container, QStringLiteral("correct horse"));
+            QVERIFY(archive.isOpened());
+            delegate.stopWhen = [](const QVariantMap &info) {
+                const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+                return item && item->path().endsWith(u"large.dat");
+            };
+            QTemporaryDir out;
+            archive.extractAllItems(out.path());
+            QCOMPARE(delegate.lastError(), VLArchiveErrorStopped);
+            QVERIFY(!delegate.lastUnderlying());
+            QVERIFY(delegate.lastErrorItem()->path().endsWith(u"large.dat"));
+            QVERIFY(!delegate.events.contains(QStringLiteral("finished EncryptedArchiveOperationExtraction")));
+        }
+    }
+
+    void parentsComeBeforeChildren()
+    {
+        // Records entered child first: the chain creates A, then B, then the file.
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("A/B/c.txt")), "c");
+        setModificationTime(dir.filePath(QStringLiteral("A/B")), 1200000000);
+        setModificationTime(dir.filePath(QStringLiteral("A")), 1100000000);
+        VLEncryptedArchive archive;
+        archive.addItemsFromRoot({dir.filePath(QStringLiteral("A/B/c.txt")), dir.filePath(QStringLiteral("A/B")),
+                                  dir.filePath(QStringLiteral("A"))},
+                                 dir.path());
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.setPassword(QStringLiteral("p"));
+        archive.save(dir.filePath(QStringLiteral("tree.vault")));
+        VLEncryptedArchive reader;
+        openWith(reader, delegate, dir.filePath(QStringLiteral("tree.vault")), QStringLiteral("p"));
+        QTemporaryDir out;
+        reader.extractAllItems(out.path());
+        QCOMPARE(delegate.errors.size(), 0);
+        QCOMPARE(readFile(out.filePath(QStringLiteral("A/B/c.txt"))), QByteArray("c"));
+        // Folder dates are applied after their contents, innermost first.
+        QCOMPARE(modificationMs(out.filePath(QStringLiteral("A/B"))), qint64(1200000000) * 1000 + 250);
+        QCOMPARE(modificationMs(out.filePath(QStringLiteral("A"))), qint64(1100000000) * 1000 + 250);
+    }
+
+    void emptyContainerOpensAndExtractsNothing()
+    {
+        QTemporaryDir dir;
+        VLEncryptedArchive archive;
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.save(dir.filePath(QStringLiteral("empty.vault")));
+        QCOMPARE(delegate.errors.size(), 0);
+        VLEncryptedArchive reader;
+        // Saved with no password: the empty password opens it, and asking for one is not needed.
+        reader.setDelegate(&delegate);
+        delegate.passwords = {QString()};
+        reader.openArchive(dir.filePath(QStringLiteral("empty.vault")));
+        QCOMPARE(delegate.lastError(), 0);
+        QVERIFY(reader.fileRecords().isEmpty());
+        reader.extractAllItems(dir.path());
+        QCOMPARE(delegate.events.last(), QStringLiteral("finished EncryptedArchiveOperationExtraction"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestArchiveRoundTrip)
+#include "tst_archiveroundtrip.moc"

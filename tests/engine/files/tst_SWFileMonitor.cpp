@@ -1,0 +1,349 @@
+#include "engine/files/SWFileMonitor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <mutex>
+
+namespace {
+
+// Collects what an observer block is told, from whichever thread it runs on.
+class Recorder
+{
+public:
+    SWFileMonitorBlock block()
+    {
+        return [this](unsigned long flags, const QString &path) {
+            std::lock_guard lock(m_mutex);
+            m_events.append({flags, path});
+            m_onMainThread = m_onMainThread || QThread::currentThread() == QCoreApplication::instance()->thread();
+        };
+    }
+
+    struct Event
+    {
+        unsigned long flags;
+        QString path;
+    };
+
+    QList<Event> events() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+
+    // The path given with the first event that carries the bit, or null.
+    QString pathFor(unsigned long bit) const
+    {
+        const auto all = events();
+        for (const Event &event : all) {
+            if (event.flags & bit)
+                return event.path;
+        }
+        return {};
+    }
+
+    bool has(unsigned long bit) const { return !pathFor(bit).isNull(); }
+
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
+
+    // Whether any block ran on the main thread; they belong on work threads.
+    bool ranOnMainThread() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_onMainThread;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QList<Event> m_events;
+    bool m_onMainThread = false;
+};
+
+bool writeFile(const QString &path, const QByteArray &content, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(content) == content.size();
+}
+
+// Long enough for inotify and the work queue to deliver anything that was going to come.
+void settle()
+{
+    QTest::qWait(300);
+}
+
+} // namespace
+
+class tst_SWFileMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void watchingTwiceKeepsTheFirstBlock();
+    void renameFollowsTheItem_data();
+    void renameFollowsTheItem();
+    void writesAreReported();
+    void deletionReportsTheLastPath_data();
+    void deletionReportsTheLastPath();
+    void moveThenDeleteAtOnce_data();
+    void moveThenDeleteAtOnce();
+    void replacedItemIsWatchedAgain();
+    void pausedEventsAreLost();
+    void missingItemYieldsNothing();
+    void stoppedWatchIsSilent();
+    void maskFiltersEvents();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+};
+
+void tst_SWFileMonitor::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("a/inner")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("b")));
+    QVERIFY(writeFile(path(QStringLiteral("a/file.txt")), "hello"));
+    QVERIFY(writeFile(path(QStringLiteral("a/inner/deep.txt")), "deep"));
+}
+
+void tst_SWFileMonitor::watchingTwiceKeepsTheFirstBlock()
+{
+    SWFileMonitor monitor;
+    Recorder first;
+    Recorder second;
+    const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("a/file.txt")));
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, first.block()));
+    QVERIFY(!monitor.startObservationOfURLFlagsWithBlock(url, SWFileMonitorEventRename, second.block()));
+    QCOMPARE(monitor.observationInfoByURL().size(), 1);
+    QCOMPARE(monitor.observationInfoByURL().value(url)->flags(), SWFileMonitorAllEvents);
+
+    QVERIFY(writeFile(url.toLocalFile(), " more", QIODevice::Append));
+    QTRY_VERIFY(first.has(SWFileMonitorEventWrite));
+    settle();
+    QVERIFY(second.events().isEmpty());
+}
+
+void tst_SWFileMonitor::renameFollowsTheItem_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("file renamed in place") << "a/file.txt"
+                                           << "a/renamed.txt";
+    QTest::newRow("file moved to another folder") << "a/file.txt"
+                                                  << "b/file.txt";
+    QTest::newRow("folder renamed") << "a/inner"
+                                    << "a/outer";
+    QTest::newRow("folder moved to another folder") << "a/inner"
+                                                    << "b/inner";
+}
+
+void tst_SWFileMonitor::renameFollowsTheItem()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    SWFileMonitor monitor;
+    Recorder recorder;
+    QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(from)), recorder.block()));
+
+    QVERIFY(QDir().rename(path(from), path(to)));
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventRename), path(to));
+
+    // The watch stays with the item at its new name, and a move after a move is followed too.
+    recorder.clear();
+    QVERIFY(QDir().rename(path(to), path(QStringLiteral("moved-again"))));
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventRename), path(QStringLiteral("moved-again")));
+
+    // A deletion after the move is still seen, for a folder through its new parent.
+    recorder.clear();
+    const QString current = path(QStringLiteral("moved-again"));
+    QVERIFY(QFileInfo(current).isDir() ? QDir(current).removeRecursively() : QFile::remove(current));
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventDelete), current);
+}
+
+void tst_SWFileMonitor::writesAreReported()
+{
+    SWFileMonitor monitor;
+    Recorder file;
+    Recorder folder;
+    QVERIFY(
+        monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(QStringLiteral("a/file.txt"))), file.block()));
+    QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(QStringLiteral("b"))), folder.block()));
+
+    QVERIFY(writeFile(path(QStringLiteral("a/file.txt")), " grown", QIODevice::Append));
+    QTRY_VERIFY(file.has(SWFileMonitorEventExtend));
+    QCOMPARE(file.pathFor(SWFileMonitorEventWrite), path(QStringLiteral("a/file.txt")));
+
+    QVERIFY(QFile::setPermissions(path(QStringLiteral("a/file.txt")), QFileDevice::ReadOwner));
+    QTRY_VERIFY(file.has(SWFileMonitorEventAttributes));
+
+    // A folder's write is a change of its entries; a new sub-folder changes its link count.
+    QVERIFY(writeFile(path(QStringLiteral("b/new.txt")), "x"));
+    QTRY_COMPARE(folder.pathFor(SWFileMonitorEventWrite), path(QStringLiteral("b")));
+    QVERIFY(!folder.has(SWFileMonitorEventDelete));
+    QVERIFY(!file.ranOnMainThread());
+    QVERIFY(!folder.ranOnMainThread());
+}
+
+void tst_SWFileMonitor::deletionReportsTheLastPath_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("file") << "a/file.txt";
+    QTest::newRow("file deep in a removed tree") << "a/inner/deep.txt";
+    QTest::newRow("folder") << "a/inner";
+    QTest::newRow("folder with content removed as a tree") << "a";
+}
+
+void tst_SWFileMonitor::deletionReportsTheLastPath()
+{
+    QFETCH(QString, name);
+    SWFileMonitor monitor;
+    Recorder recorder;
+    const QUrl url = QUrl::fromLocalFile(path(name));
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, recorder.block()));
+    QVERIFY(monitor.observationInfoByURL().value(url)->isValid());
+
+    QVERIFY(QDir(path(QStringLiteral("a"))).removeRecursively());
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventDelete), path(name));
+    // Nothing stands at the URL any more, so there is nothing left to watch.
+    QTRY_VERIFY(!monitor.observationInfoByURL().value(url)->isValid());
+    settle();
+    int deletes = 0;
+    for (const auto &event : recorder.events())
+        deletes += (event.flags & SWFileMonitorEventDelete) ? 1 : 0;
+    QCOMPARE(deletes, 1);
+}
+
+void tst_SWFileMonitor::moveThenDeleteAtOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("file") << "a/file.txt";
+    QTest::newRow("folder") << "a/inner";
+}
+
+void tst_SWFileMonitor::moveThenDeleteAtOnce()
+{
+    // The deletion may happen in the new folder before anything has been told of the move.
+    QFETCH(QString, name);
+    SWFileMonitor monitor;
+    Recorder recorder;
+    QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(path(name)), recorder.block()));
+    const QString moved = path(QStringLiteral("b/moved"));
+    QVERIFY(QDir().rename(path(name), moved));
+    QVERIFY(QFileInfo(moved).isDir() ? QDir(moved).removeRecursively() : QFile::remove(moved));
+    QTRY_VERIFY(recorder.has(SWFileMonitorEventDelete));
+}
+
+void tst_SWFileMonitor::replacedItemIsWatchedAgain()
+{
+    // A safe save writes a new file and renames it over the old one.
+    SWFileMonitor monitor;
+    Recorder recorder;
+    const QString target = path(QStringLiteral("a/file.txt"));
+    const QUrl url = QUrl::fromLocalFile(target);
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, recorder.block()));
+    QVERIFY(writeFile(path(QStringLiteral("a/.file.txt.new")), "replacement"));
+    QVERIFY(::rename(QFile::encodeName(path(QStringLiteral("a/.file.txt.new"))).constData(),
+                QFile::encodeName(target).constData())
+        == 0);
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventDelete), target);
+    QTRY_VERIFY(monitor.observationInfoByURL().value(url)->isValid());
+
+    // The replacement is the item watched now.
+    recorder.clear();
+    QVERIFY(writeFile(target, " appended", QIODevice::Append));
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventWrite), target);
+}
+
+void tst_SWFileMonitor::pausedEventsAreLost()
+{
+    SWFileMonitor monitor;
+    Recorder recorder;
+    const QString file = path(QStringLiteral("a/file.txt"));
+    QVERIFY(monitor.startObservationOfURLWithBlock(QUrl::fromLocalFile(file), recorder.block()));
+
+    monitor.setPause(true);
+    QVERIFY(!monitor.pause());
+    QVERIFY(writeFile(file, " paused", QIODevice::Append));
+    QVERIFY(QFile::rename(file, path(QStringLiteral("a/paused.txt"))));
+    settle();
+    monitor.setPause(false);
+    settle();
+    QVERIFY(recorder.events().isEmpty());
+
+    QVERIFY(QFile::rename(path(QStringLiteral("a/paused.txt")), path(QStringLiteral("a/resumed.txt"))));
+    QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventRename), path(QStringLiteral("a/resumed.txt")));
+}
+
+void tst_SWFileMonitor::missingItemYieldsNothing()
+{
+    SWFileMonitor monitor;
+    Recorder recorder;
+    const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("missing.txt")));
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, recorder.block()));
+    QVERIFY(!monitor.observationInfoByURL().value(url)->isValid());
+    QVERIFY(!monitor.startObservationOfURLWithBlock(url, recorder.block()));
+
+    // An item made later at that URL is not picked up: the watch was never built.
+    QVERIFY(writeFile(url.toLocalFile(), "late"));
+    QVERIFY(writeFile(url.toLocalFile(), " later", QIODevice::Append));
+    settle();
+    QVERIFY(recorder.events().isEmpty());
+}
+
+void tst_SWFileMonitor::stoppedWatchIsSilent()
+{
+    SWFileMonitor monitor;
+    Recorder one;
+    Recorder two;
+    const QUrl first = QUrl::fromLocalFile(path(QStringLiteral("a/file.txt")));
+    const QUrl second = QUrl::fromLocalFile(path(QStringLiteral("a/inner/deep.txt")));
+    QVERIFY(monitor.startObservationOfURLWithBlock(first, one.block()));
+    QVERIFY(monitor.startObservationOfURLWithBlock(second, two.block()));
+
+    monitor.stopObservationOfURL(first);
+    QCOMPARE(monitor.observationInfoByURL().size(), 1);
+    QVERIFY(writeFile(first.toLocalFile(), " x", QIODevice::Append));
+    QVERIFY(writeFile(second.toLocalFile(), " x", QIODevice::Append));
+    QTRY_VERIFY(two.has(SWFileMonitorEventWrite));
+    settle();
+    QVERIFY(one.events().isEmpty());
+
+    monitor.removeAllPaths();
+    QVERIFY(monitor.observationInfoByURL().isEmpty());
+    two.clear();
+    QVERIFY(QFile::remove(second.toLocalFile()));
+    settle();
+    QVERIFY(two.events().isEmpty());
+
+    // A stopped URL can be watched again.
+    QVERIFY(monitor.startObservationOfURLWithBlock(first, one.block()));
+}
+
+void tst_SWFileMonitor::maskFiltersEvents()
+{
+    SWFileMonitor monitor;
+    Recorder recorder;
+    const QString file = path(QStringLiteral("a/file.txt"));
+    QVERIFY(monitor.startObservationOfURLFlagsWithBlock(
+        QUrl::fromLocalFile(file), SWFileMonitorEventRename, recorder.block()));
+    QVERIFY(writeFile(file, " write", QIODevice::Append));
+    QVERIFY(QFile::rename(file, path(QStringLiteral("b/file.txt"))));
+    QTRY_VERIFY(recorder.has(SWFileMonitorEventRename));
+    settle();
+    for (const auto &event : recorder.events())
+        QCOMPARE(event.flags & ~static_cast<unsigned long>(SWFileMonitorEventRename), 0ul);
+}
+
+QTEST_GUILESS_MAIN(tst_SWFileMonitor)
+#include "tst_SWFileMonitor.moc"

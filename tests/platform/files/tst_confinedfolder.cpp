@@ -1,0 +1,137 @@
+#include "platform/files/BackgroundFileWriter.h"
+#include "platform/files/ConfinedFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <mutex>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestConfinedFolder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void relativePaths_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << QStringLiteral("a/b/c.txt") << true;
+        QTest::newRow("dots in names") << QStringLiteral("a/..b/c..") << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("absolute") << QStringLiteral("/a") << false;
+        QTest::newRow("parent") << QStringLiteral("a/../b") << false;
+        QTest::newRow("dot") << QStringLiteral("./a") << false;
+        QTest::newRow("double slash") << QStringLiteral("a//b") << false;
+        QTest::newRow("trailing slash") << QStringLiteral("a/") << false;
+    }
+
+    void relativePaths()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, valid);
+        QCOMPARE(platform::ConfinedFolder::isValidRelativePath(path), valid);
+        QTemporaryDir dir;
+        platform::ConfinedFolder folder;
+        QCOMPARE(folder.open(dir.path()), 0);
+        if (!valid)
+            QCOMPARE(folder.createFolder(path), EINVAL);
+    }
+
+    void createsInsideAndNeverThroughLinks()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir outside;
+        platform::ConfinedFolder folder;
+        QCOMPARE(folder.open(dir.path()), 0);
+        QCOMPARE(folder.createFolder(QStringLiteral("d")), 0);
+        QCOMPARE(folder.createFolder(QStringLiteral("d")), EEXIST);
+        QCOMPARE(folder.createSymbolicLink(QStringLiteral("d/link"), QStringLiteral("../elsewhere")), 0);
+        QCOMPARE(QFile::symLinkTarget(dir.filePath(QStringLiteral("d/link"))), dir.filePath(QStringLiteral("elsewhere")));
+        int error = -1;
+        platform::PosixFile file = folder.createFile(QStringLiteral("d/f.txt"), 0600, &error);
+        QVERIFY(file.isOpen());
+        QCOMPARE(error, 0);
+        QVERIFY(file.writeAll("data", 4));
+        file.close();
+        QCOMPARE(contents(dir.filePath(QStringLiteral("d/f.txt"))), QByteArray("data"));
+        QCOMPARE(folder.createFile(QStringLiteral("missing/f.txt"), 0600, &error).isOpen(), false);
+        QCOMPARE(error, ENOENT);
+
+        // A link on the way is not a folder to descend into.
+        QVERIFY(QFile::link(outside.path(), dir.filePath(QStringLiteral("out"))));
+        QCOMPARE(folder.createFolder(QStringLiteral("out/x")), ENOTDIR);
+        QVERIFY(!folder.createFile(QStringLiteral("out/y"), 0600, &error).isOpen());
+        QCOMPARE(error, ENOTDIR);
+        QCOMPARE(folder.createSymbolicLink(QStringLiteral("out/z"), QStringLiteral("/")), ENOTDIR);
+        QVERIFY(QDir(outside.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+
+        // A link in the file's own place is replaced, its target left alone.
+        const QString target = outside.filePath(QStringLiteral("target.txt"));
+        QFile targetFile(target);
+        QVERIFY(targetFile.open(QIODevice::WriteOnly));
+        targetFile.write("keep");
+        targetFile.close();
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("replaced"))));
+        platform::PosixFile replaced = folder.createFile(QStringLiteral("replaced"), 0600, &error);
+        QVERIFY(replaced.isOpen());
+        QVERIFY(replaced.writeAll("new", 3));
+        replaced.close();
+        QVERIFY(!QFileInfo(dir.filePath(QStringLiteral("replaced"))).isSymLink());
+        QCOMPARE(contents(dir.filePath(QStringLiteral("replaced"))), QByteArray("new"));
+        QCOMPARE(contents(target), QByteArray("keep"));
+    }
+
+    void writerKeepsOrderAndReportsFailures()
+    {
+        QTemporaryDir dir;
+        platform::ConfinedFolder folder;
+        QCOMPARE(folder.open(dir.path()), 0);
+        QStringList order;
+        std::mutex orderMutex;
+        auto note = [&](const QString &what) {
+            std::lock_guard lock(orderMutex);
+            order << what;
+        };
+        {
+            platform::BackgroundFileWriter writer;
+            for (int i = 0; i < 10; ++i) {
+                const QString name = QStringLiteral("file%1").arg(i);
+                writer.begin([&folder, name](int *error) { return folder.createFile(name, 0600, error); });
+                // Larger than the writer's buffers, so pieces wait for the worker.
+                const QByteArray piece(100000 + i, char('a' + i));
+                for (int n = 0; n < 5; ++n)
+                    writer.write(piece.constData(), std::size_t(piece.size()));
+                writer.end([&note, name](int error) { note(name + u' ' + QString::number(error)); });
+            }
+            writer.begin([&folder](int *error) { return folder.createFile(QStringLiteral("no/such"), 0600, error); });
+            writer.write("x", 1);
+            writer.end([&note](int error) { note(QStringLiteral("failed ") + QString::number(error)); });
+            writer.post([&note] { note(QStringLiteral("task")); });
+            writer.drain();
+            QCOMPARE(order.size(), 12);
+        }
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(order[i], QStringLiteral("file%1 0").arg(i));
+            QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("file%1").arg(i))).size(), qint64(5 * (100000 + i)));
+        }
+        QCOMPARE(order[10], QStringLiteral("failed %1").arg(ENOENT));
+        QCOMPARE(order[11], QStringLiteral("task"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfinedFolder)
+#include "tst_confinedfolder.moc"
