@@ -416,7 +416,7 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
     // meet; the items themselves are not followed (a link is moved or removed as a link).
     const QString realSource = pathThroughRealFolder(sourcePath);
     const QString realDestination = pathThroughRealFolder(destinationPath);
-    const bool intoItself = realDestination.startsWith(realSource + u'/');
+    const bool intoItself = realSource == u"/" || realDestination.startsWith(realSource + u'/');
     const bool replacesSource = mode == TransferReplace
         && (realSource == realDestination || realSource.startsWith(realDestination + u'/')
             || realDestination == u"/");

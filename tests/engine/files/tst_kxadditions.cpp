@@ -770,6 +770,14 @@ private slots:
         QCOMPARE(inside.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
 
+        // Nor does the file-system root, which holds every destination.
+        TransferRecorder everything;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(u"/"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/root"_qs), 0, 4,
+                                                               everything.handler());
+        QCOMPARE(everything.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QVERIFY(!QFileInfo::exists(dir.path() + u"/root"_qs));
+
         // Replacing must never remove the source itself, or the folder that holds it.
         for (const QString &target : QStringList{dir.path() + u"/folder"_qs, dir.path()}) {
             TransferRecorder replacing;
