@@ -43,13 +43,22 @@ void VLTempCleaner::clean()
 
 void VLTempCleaner::sync_clean()
 {
+    // Waits for a clean still under way (the one from launch), then takes what is left.
+    const std::lock_guard lock(m_mutex);
     bool listed = false;
     const QStringList names = listArea(&listed);
     if (listed)
-        cleanContent(names);
+        removeEntries(names);
 }
 
 void VLTempCleaner::cleanContent(const QStringList &names)
+{
+    // One clean at a time, so two never trip over each other's half-removed trees.
+    const std::lock_guard lock(m_mutex);
+    removeEntries(names);
+}
+
+void VLTempCleaner::removeEntries(const QStringList &names)
 {
     const QString area = workFolderArea();
     if (names.isEmpty() || area.isEmpty())
@@ -61,6 +70,9 @@ void VLTempCleaner::cleanContent(const QStringList &names)
             continue;
         }
         const QString path = area + u'/' + name;
+        // Listed before another clean took it: gone, as wished.
+        if (platform::fileKindAtPath(path) == platform::FileKind::Missing)
+            continue;
         if (const int error = platform::removeItemAtPath(path, platform::RemovalAccess::GrantOwner)) {
             platform::log(u"Error deleting temporary item "_qs + VLError::posix(error).description() + u" ("_qs
                           + path + u')');

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
+
 // Empties the work-folder area (the Library's "Temp/") at launch, after a cancelled job and at
 // quit. Owners of running jobs cancel and wait for them first, so nothing is pulled from under a
 // worker.
@@ -28,6 +30,9 @@ public:
 
 private:
     VLTempCleaner() = default;
+    void removeEntries(const QStringList &names);
+
+    std::mutex m_mutex;
     // The entry names, or nothing when the area cannot be listed.
     static QStringList listArea(bool *listed);
 };

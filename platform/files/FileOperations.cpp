@@ -67,9 +67,11 @@ int renameItem(const QString &from, const QString &to, bool replace)
     if (::lstat(source.constData(), &status) != 0)
         return errno;
     if (S_ISREG(status.st_mode)) {
-        if (::link(source.constData(), destination.constData()) != 0)
+        if (::link(source.constData(), destination.constData()) == 0)
+            return result(::unlink(source.constData()));
+        // File systems without hard links take the checked rename below.
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
             return errno;
-        return result(::unlink(source.constData()));
     }
     if (::lstat(destination.constData(), &status) == 0)
         return EEXIST;

@@ -108,6 +108,22 @@ private slots:
         QTRY_COMPARE(areaEntries(), QStringList());
     }
 
+    void quitCleanWaitsForTheLaunchClean()
+    {
+        // A quit right after launch: the synchronous clean meets the background one still at work.
+        for (int folder = 0; folder < 4; ++folder) {
+            const QString path = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
+            for (int i = 0; i < 400; ++i)
+                writeFile(path + u"/d"_qs + QString::number(i % 20) + u"/f"_qs + QString::number(i), "x");
+        }
+        LogCapture log;
+        VLTempCleaner::sharedInstance().clean();
+        VLTempCleaner::sharedInstance().sync_clean();
+        QCOMPARE(areaEntries(), QStringList());
+        QVERIFY(platform::globalQueue(platform::QueuePriority::Background).waitForDone(20000));
+        QCOMPARE(log.lines(), QStringList());
+    }
+
     void entriesOutsideTheAreaAreRefused()
     {
         QTemporaryDir outside;
