@@ -193,15 +193,19 @@ bool VLDriveAccessController::askAccessForURLBookmarkFilePathResultURLWindowErro
     m_asking = true;
     m_currentAllowedURL = allowedURL.isEmpty() ? QUrl() : folderURL(allowedURL.toLocalFile());
 
-    VLAccessPanel panel(*this, window);
+    // The panel belongs to the window; the window may go while the panel waits (the run ends,
+    // the screen is torn down), and then the request ends as a cancelled one.
+    auto *panel = new VLAccessPanel(*this, window);
+    const QPointer<VLAccessPanel> alive(panel);
     if (!m_currentAllowedURL.isEmpty())
-        panel.setDirectory(m_currentAllowedURL.toLocalFile());
+        panel->setDirectory(m_currentAllowedURL.toLocalFile());
 
     bool written = false;
     QEventLoop loop;
-    connect(&panel, &QDialog::finished, &loop, [&](int response) {
+    connect(panel, &QObject::destroyed, &loop, &QEventLoop::quit);
+    connect(panel, &QDialog::finished, &loop, [&, panel](int response) {
         if (response == QDialog::Accepted) {
-            const QString path = QDir::cleanPath(panel.selectedFiles().value(0));
+            const QString path = QDir::cleanPath(panel->selectedFiles().value(0));
             if (resultURL)
                 *resultURL = folderURL(path);
             const QByteArray bookmark = path.toUtf8();
@@ -225,10 +229,14 @@ bool VLDriveAccessController::askAccessForURLBookmarkFilePathResultURLWindowErro
         }
         loop.quit();
     });
-    panel.open();
+    panel->open();
     if (auto answer = std::exchange(nextPanelAnswer(), {}))
-        QTimer::singleShot(0, &panel, [&panel, answer = std::move(answer)] { answer(&panel); });
+        QTimer::singleShot(0, panel, [alive, answer = std::move(answer)] {
+            if (alive)
+                answer(alive.data());
+        });
     loop.exec();
+    delete alive.data();
     m_asking = false;
     return written;
 }

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QUuid>
 
 #include <cerrno>
@@ -29,6 +30,16 @@ constexpr quint64 lastFreeNameCandidate = 10000;
 QString cleanedPath(const QString &path)
 {
     return path.isEmpty() ? path : QDir::cleanPath(path);
+}
+
+// The path with its folder's links resolved; the last component is kept as it is.
+QString pathThroughRealFolder(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.path()).canonicalFilePath();
+    if (folder.isEmpty() || info.fileName().isEmpty())
+        return path;
+    return folder == u"/" ? QString(u'/' + info.fileName()) : QString(folder + u'/' + info.fileName());
 }
 
 QVariantMap errorInformation(const VLError &error)
@@ -169,6 +180,11 @@ private:
                 m_error = VLError(QString::fromLatin1(platform::bundle::identifier), walk.error());
                 continue;
             }
+            if (kind == Kind::UnreadableDirectory) {
+                // Its content cannot be listed, so it cannot be carried over whole.
+                m_error = VLError::posix(walk.error() ? walk.error() : EACCES);
+                continue;
+            }
             if (kind == Kind::SymbolicLink && m_recreateLinks) {
                 copyLink(entry, target, root);
                 continue;
@@ -306,10 +322,16 @@ bool KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(const QString &path,
     if (!walk.isOpen())
         return false;
     bool result = true;
+    QString lastFolder;
     while (walk.next()) {
         const Kind kind = walk.kind();
         if (kind == Kind::DirectoryPostOrder)
             continue;
+        // A folder that cannot be read comes back right after its own visit; it was given once.
+        if (kind == Kind::UnreadableDirectory && walk.path() == lastFolder)
+            continue;
+        if (kind == Kind::Directory)
+            lastFolder = walk.path();
         if (kind == Kind::Error) {
             result = false;
             break;
@@ -390,9 +412,14 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
         fail(VLError::posix(kindError ? kindError : ENOENT));
         return;
     }
-    const bool intoItself = destinationPath.startsWith(sourcePath + u'/');
+    // Compared through their folders' real paths, so a linked folder cannot hide that the two
+    // meet; the items themselves are not followed (a link is moved or removed as a link).
+    const QString realSource = pathThroughRealFolder(sourcePath);
+    const QString realDestination = pathThroughRealFolder(destinationPath);
+    const bool intoItself = realSource == u"/" || realDestination.startsWith(realSource + u'/');
     const bool replacesSource = mode == TransferReplace
-        && (sourcePath == destinationPath || sourcePath.startsWith(destinationPath + u'/') || destinationPath == u"/");
+        && (realSource == realDestination || realSource.startsWith(realDestination + u'/')
+            || realDestination == u"/");
     if (intoItself || replacesSource) {
         fail(VLError::posix(EINVAL));
         return;
@@ -429,7 +456,11 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
                 return;
             }
             if (moved != EXDEV) {
-                platform::removeItemAtPath(reserved);
+                // Only the placeholder goes: an empty folder or the file made for it.
+                if (platform::fileKindAtPath(reserved) == FileKind::Folder)
+                    platform::removeEmptyFolder(reserved);
+                else
+                    platform::removeItemAtPath(reserved);
                 if (handler)
                     handler(TransferFailed, nullptr, errorInformation(VLError::posix(moved)));
                 return;

@@ -87,14 +87,23 @@ bool VLChronometer::isMeasuring() const
 
 void VLChronometer::recalculateTime()
 {
+    tick(*d, false);
+}
+
+void VLChronometer::tick(State &state, bool whileMeasuring)
+{
+    // Held for the whole tick, so that stop(), setDelegate() and destruction wait for it.
+    const std::lock_guard delegateLock(state.delegateMutex);
     double remaining = 0;
     {
-        const std::lock_guard lock(d->mutex);
-        const double stored = d->progress.load();
+        const std::lock_guard lock(state.mutex);
+        if (whileMeasuring && !state.valid)
+            return;
+        const double stored = state.progress.load();
         const double p = stored > 0 ? stored : 1.0;
-        d->measuredTime += 1.0;
-        d->remainingTime = d->measuredTime / p * (100.0 - p);
-        remaining = d->remainingTime;
+        state.measuredTime += 1.0;
+        state.remainingTime = state.measuredTime / p * (100.0 - p);
+        remaining = state.remainingTime;
     }
     // A progress past 100 makes the estimate negative: that reads as no time left, not as an
     // arbitrary conversion of a negative number.
@@ -105,12 +114,11 @@ void VLChronometer::recalculateTime()
         whole = quint64(remaining);
     const QString text = transformedTimeFromSeconds(whole);
     {
-        const std::lock_guard lock(d->mutex);
-        d->remainingTimeString = text;
+        const std::lock_guard lock(state.mutex);
+        state.remainingTimeString = text;
     }
-    const std::lock_guard delegateLock(d->delegateMutex);
-    if (d->delegate && d->owner)
-        d->delegate->chronometerDidUpdateRemainingTime(d->owner, remaining);
+    if (state.delegate && state.owner)
+        state.delegate->chronometerDidUpdateRemainingTime(state.owner, remaining);
 }
 
 void VLChronometer::start()
@@ -132,21 +140,8 @@ void VLChronometer::start()
         timer->setTimerType(Qt::PreciseTimer); // never a tick before the full second
         timer->setInterval(1000);
         QObject::connect(timer, &QTimer::timeout, timer, [weak] {
-            const std::shared_ptr<State> ticking = weak.lock();
-            if (!ticking)
-                return;
-            VLChronometer *owner = nullptr;
-            {
-                const std::lock_guard valuesLock(ticking->mutex);
-                if (!ticking->valid)
-                    return;
-            }
-            {
-                const std::lock_guard delegateLock(ticking->delegateMutex);
-                owner = ticking->owner;
-                if (owner)
-                    owner->recalculateTime();
-            }
+            if (const std::shared_ptr<State> ticking = weak.lock())
+                tick(*ticking, true);
         });
         state->timer = timer;
         timer->start();
@@ -155,6 +150,8 @@ void VLChronometer::start()
 
 void VLChronometer::stop()
 {
+    // Waits for a tick under way on the main thread (the delegate may stop from its callback).
+    const std::lock_guard delegateLock(d->delegateMutex);
     QPointer<QTimer> timer;
     {
         const std::lock_guard lock(d->mutex);

@@ -40,7 +40,8 @@ public:
     void recalculateTime();
     // Schedules the one-second timer on the main thread (once; nothing after stop()).
     void start();
-    // Invalidates the timer and sets the measured time, the estimate and the progress to 0.
+    // Invalidates the timer and sets the measured time, the estimate and the progress to 0. Once
+    // it returns no tick is under way and none follows, whichever thread calls it.
     void stop();
 
     // "About <n> <unit>" for an estimate in seconds.
@@ -65,5 +66,7 @@ public:
 
 private:
     struct State;
+    // A tick; the timer's (whileMeasuring) do nothing once the chronometer is stopped.
+    static void tick(State &state, bool whileMeasuring);
     std::shared_ptr<State> d;
 };

@@ -1,6 +1,6 @@
 #include "engine/files/VLTempCleaner.h"
 
-#include "platform/core/Library.h"
+#include "engine/files/KXAdditions.h"
 #include "platform/core/Log.h"
 #include "platform/core/VLError.h"
 #include "platform/dispatch/Dispatch.h"
@@ -16,13 +16,16 @@ VLTempCleaner &VLTempCleaner::sharedInstance()
 
 QString VLTempCleaner::workFolderArea()
 {
-    return platform::libraryPath() + u"/Temp"_qs;
+    const QUrl temp = KXAdditions::vl_tempDirectory();
+    return temp.isEmpty() ? QString() : QDir::cleanPath(temp.toLocalFile());
 }
 
 QStringList VLTempCleaner::listArea(bool *listed)
 {
-    const QDir area(workFolderArea());
-    *listed = area.exists();
+    const QString path = workFolderArea();
+    const QDir area(path);
+    // Without a Library there is no area; never list a folder of another name instead.
+    *listed = !path.isEmpty() && area.exists();
     if (!*listed)
         return {};
     return area.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -40,17 +43,26 @@ void VLTempCleaner::clean()
 
 void VLTempCleaner::sync_clean()
 {
+    // Waits for a clean still under way (the one from launch), then takes what is left.
+    const std::lock_guard lock(m_mutex);
     bool listed = false;
     const QStringList names = listArea(&listed);
     if (listed)
-        cleanContent(names);
+        removeEntries(names);
 }
 
 void VLTempCleaner::cleanContent(const QStringList &names)
 {
-    if (names.isEmpty())
-        return;
+    // One clean at a time, so two never trip over each other's half-removed trees.
+    const std::lock_guard lock(m_mutex);
+    removeEntries(names);
+}
+
+void VLTempCleaner::removeEntries(const QStringList &names)
+{
     const QString area = workFolderArea();
+    if (names.isEmpty() || area.isEmpty())
+        return;
     for (const QString &name : names) {
         if (name.isEmpty() || name == u"." || name == u".." || name.contains(u'/')) {
             platform::log(u"Error deleting temporary item "_qs + VLError::posix(EINVAL).description() + u" ("_qs
@@ -58,7 +70,10 @@ void VLTempCleaner::cleanContent(const QStringList &names)
             continue;
         }
         const QString path = area + u'/' + name;
-        if (const int error = platform::removeItemAtPath(path)) {
+        // Listed before another clean took it: gone, as wished.
+        if (platform::fileKindAtPath(path) == platform::FileKind::Missing)
+            continue;
+        if (const int error = platform::removeItemAtPath(path, platform::RemovalAccess::GrantOwner)) {
             platform::log(u"Error deleting temporary item "_qs + VLError::posix(error).description() + u" ("_qs
                           + path + u')');
         }

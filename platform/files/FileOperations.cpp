@@ -67,9 +67,11 @@ int renameItem(const QString &from, const QString &to, bool replace)
     if (::lstat(source.constData(), &status) != 0)
         return errno;
     if (S_ISREG(status.st_mode)) {
-        if (::link(source.constData(), destination.constData()) != 0)
+        if (::link(source.constData(), destination.constData()) == 0)
+            return result(::unlink(source.constData()));
+        // File systems without hard links take the checked rename below.
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
             return errno;
-        return result(::unlink(source.constData()));
     }
     if (::lstat(destination.constData(), &status) == 0)
         return EEXIST;
@@ -108,7 +110,7 @@ int truncateFile(const PosixFile &file, std::uint64_t length)
     return result(::ftruncate(file.descriptor(), off_t(length)));
 }
 
-int removeItemAtPath(const QString &path)
+int removeItemAtPath(const QString &path, RemovalAccess access)
 {
     QByteArray root = native(path);
     struct stat status {};
@@ -125,6 +127,10 @@ int removeItemAtPath(const QString &path)
     while (FTSENT *entry = ::fts_read(fts)) {
         switch (entry->fts_info) {
         case FTS_D:
+            // Its entries are read on the next step, so opening it up now is in time.
+            if (access == RemovalAccess::GrantOwner && (entry->fts_statp->st_mode & S_IRWXU) != S_IRWXU
+                && entry->fts_statp->st_uid == ::geteuid())
+                ::chmod(entry->fts_accpath, (entry->fts_statp->st_mode & 07777) | S_IRWXU);
             break;
         case FTS_DP:
             if (::rmdir(entry->fts_accpath) != 0)

@@ -30,9 +30,15 @@ int createSymbolicLink(const QString &path, const QString &destination);
 PosixFile openForUpdate(const QString &path, unsigned permissions, int *error);
 int truncateFile(const PosixFile &file, std::uint64_t length);
 
+// How a removal treats folders that deny their owner access.
+enum class RemovalAccess {
+    AsItIs,     // a read-only folder keeps its content
+    GrantOwner, // folders of ours are opened up first (restored trees carry their own modes)
+};
+
 // Removes an item and, for a folder, everything inside it, never following links. Stops at the
 // first failure and returns its error number.
-int removeItemAtPath(const QString &path);
+int removeItemAtPath(const QString &path, RemovalAccess access = RemovalAccess::AsItIs);
 // Removes a folder only when it is empty.
 int removeEmptyFolder(const QString &path);
 

@@ -1,6 +1,5 @@
 #include "platform/localization/SWLocalizationHelper.h"
 
-#include "platform/core/SystemInfo.h"
 #include "platform/localization/Localization.h"
 
 #include <array>
@@ -32,7 +31,7 @@ constexpr std::array<LanguageIndex, 9> languageIndexes = {{
 
 SWLocalizationHelper &SWLocalizationHelper::sharedInstance()
 {
-    static SWLocalizationHelper instance(platform::preferredLanguages());
+    static SWLocalizationHelper instance(platform::preferredLocalizations());
     return instance;
 }
 

@@ -10,7 +10,8 @@
 class SWLocalizationHelper final
 {
 public:
-    // The one instance, its language chosen from the preferred languages at first use.
+    // The one instance, its language chosen at first use from the first of the preferred
+    // localisations that ship, so that rules and texts are of one language.
     static SWLocalizationHelper &sharedInstance();
 
     // A helper for the first of the given localisations (tests make their own).

@@ -16,7 +16,8 @@ class UnprivilegedScope final
 public:
     static constexpr uid_t nobody = 65534;
 
-    explicit UnprivilegedScope(const QStringList &trees)
+    // Items in `keep` stay the superuser's: "nobody" may not change their permissions.
+    explicit UnprivilegedScope(const QStringList &trees, const QStringList &keep = {})
     {
         if (::geteuid() != 0)
             return;
@@ -24,8 +25,11 @@ public:
             give(tree);
             QDirIterator it(tree, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                 QDirIterator::Subdirectories);
-            while (it.hasNext())
-                give(it.next());
+            while (it.hasNext()) {
+                const QString path = it.next();
+                if (!keep.contains(path))
+                    give(path);
+            }
         }
         // Real and effective identity both, so that access() answers for "nobody" too; the saved
         // identity stays the superuser's, to come back.

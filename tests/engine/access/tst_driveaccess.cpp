@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -106,6 +107,26 @@ private slots:
         // rootURL was set before the user answered, so the same run counts the grant as asked for.
         QCOMPARE(controller.rootURL(), folder(KXAdditions::com_nimbrel_vaultine_homeDir()));
         QVERIFY(controller.startGrantAccess());
+    }
+
+    void windowClosedUnderThePanel()
+    {
+        // The window goes while the panel waits: the request ends as cancelled, nothing written.
+        VLDriveAccessController::setNextPanelAnswer([this](QFileDialog *) {
+            QTimer::singleShot(0, this, [this] { m_window.reset(); });
+        });
+        VLDriveAccessController controller;
+        VLError error;
+        QVERIFY(!controller.askGrantAccessWindow(&error, m_window.get()));
+        QVERIFY(!m_window);
+        QVERIFY(error.isNull());
+        QVERIFY(!QFileInfo::exists(VLDriveAccessController::rootBookmarkPath()));
+
+        // A later request opens a panel again.
+        m_window = std::make_unique<QWidget>();
+        m_window->show();
+        VLDriveAccessController::setNextPanelAnswer([](QFileDialog *panel) { panel->reject(); });
+        QVERIFY(!controller.askGrantAccessWindow(nullptr, m_window.get()));
     }
 
     void panelRefusesEveryOtherFolder()

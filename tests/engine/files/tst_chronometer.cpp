@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -180,6 +181,44 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(recorder.times.size(), count);
         QVERIFY(!chronometer->isTimerScheduled());
+    }
+
+    void stopWaitsForATickUnderWay()
+    {
+        // The job stops its chronometer from the worker thread and then reports the end: no
+        // estimate may arrive after the stop has returned.
+        class SlowDelegate final : public VLChronometerDelegate
+        {
+        public:
+            void chronometerDidUpdateRemainingTime(VLChronometer *, double) override
+            {
+                if (calls.fetch_add(1) == 0) {
+                    inTick.signal();
+                    QThread::msleep(300);
+                }
+                finished.store(true);
+            }
+            std::atomic<int> calls = 0;
+            std::atomic<bool> finished = false;
+            platform::Semaphore inTick;
+        };
+        VLChronometer chronometer;
+        SlowDelegate delegate;
+        chronometer.setDelegate(&delegate);
+        chronometer.start();
+        std::atomic<bool> stoppedAfterTick = false;
+        platform::Semaphore stopped;
+        platform::dispatchAsync(platform::QueuePriority::Background, [&] {
+            QVERIFY(delegate.inTick.waitFor(std::chrono::seconds(10)));
+            chronometer.stop();
+            stoppedAfterTick.store(delegate.finished.load());
+            stopped.signal();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(delegate.calls.load() >= 1, 5000);
+        QVERIFY(stopped.waitFor(std::chrono::seconds(10)));
+        QVERIFY(stoppedAfterTick.load());
+        QTest::qWait(1300);
+        QCOMPARE(delegate.calls.load(), 1);
     }
 
     void destroyedWhileRunning()

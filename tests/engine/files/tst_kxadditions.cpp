@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -265,6 +266,42 @@ private slots:
         QVERIFY(!KXAdditions::vl_checkSourceReadabilityFailedFile(QUrl::fromLocalFile(root), &failed));
         QCOMPARE(failed, root + u"/sub/b.bin"_qs);
         QVERIFY(!KXAdditions::vl_checkSourceReadabilityFailedFile(QUrl::fromLocalFile(root), nullptr));
+    }
+
+    void unreadableFolders()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path() + u"/tree"_qs;
+        writeFile(root + u"/locked/inside.txt"_qs, "hidden");
+        writeFile(root + u"/open.txt"_qs, "open");
+        QVERIFY(::chmod(QFile::encodeName(root + u"/locked"_qs).constData(), 0) == 0);
+        const auto unlock = qScopeGuard([&] { ::chmod(QFile::encodeName(root + u"/locked"_qs).constData(), 0755); });
+        QDir().mkpath(dir.path() + u"/out"_qs);
+        UnprivilegedScope unprivileged({dir.path()});
+        if (!unprivileged.isEffective())
+            QSKIP("cannot step down from the superuser");
+
+        // The walk gives the folder once, as any entry, and is not ended by it.
+        QStringList seen;
+        QVERIFY(KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
+            root, [&](const QString &path, bool, qint64, bool &) { seen << path.mid(root.size()); }));
+        seen.sort();
+        QCOMPARE(seen, QStringList({u""_qs, u"/locked"_qs, u"/open.txt"_qs}));
+
+        // A transfer cannot carry it over, so it fails and leaves nothing behind.
+        for (const quint64 type : {quint64(1), quint64(2), quint64(4)}) {
+            TransferRecorder recorder;
+            KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(root),
+                                                                   QUrl::fromLocalFile(dir.path() + u"/out/tree"_qs),
+                                                                   0, type, recorder.handler());
+            QVERIFY(recorder.waitForFinal());
+            QCOMPARE(recorder.states(), QList<quint64>{KXAdditions::TransferFailed});
+            const VLError error = recorder.last().information.value(KXAdditions::errorKey).value<VLError>();
+            QCOMPARE(error.domain(), VLError::posixDomain);
+            QCOMPARE(error.code(), qint64(EACCES));
+            QVERIFY(!QFileInfo::exists(dir.path() + u"/out/tree"_qs));
+            QCOMPARE(readFile(root + u"/open.txt"_qs), QByteArray("open"));
+        }
     }
 
     void libraryPathsAndWorkFolders()
@@ -733,6 +770,14 @@ private slots:
         QCOMPARE(inside.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
 
+        // Nor does the file-system root, which holds every destination.
+        TransferRecorder everything;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(u"/"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/root"_qs), 0, 4,
+                                                               everything.handler());
+        QCOMPARE(everything.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QVERIFY(!QFileInfo::exists(dir.path() + u"/root"_qs));
+
         // Replacing must never remove the source itself, or the folder that holds it.
         for (const QString &target : QStringList{dir.path() + u"/folder"_qs, dir.path()}) {
             TransferRecorder replacing;
@@ -742,6 +787,25 @@ private slots:
             QCOMPARE(replacing.states(), QList<quint64>{KXAdditions::TransferFailed});
             QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
         }
+        // Nor through a linked folder that leads back to the source.
+        QVERIFY(QFile::link(dir.path(), dir.path() + u"/alias"_qs));
+        TransferRecorder replacingThroughLink;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/alias/folder"_qs),
+                                                               KXAdditions::TransferReplace, 4,
+                                                               replacingThroughLink.handler());
+        QVERIFY(replacingThroughLink.waitForFinal());
+        QCOMPARE(replacingThroughLink.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
+        TransferRecorder linkedInside;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
+                                                               QUrl::fromLocalFile(dir.path() + u"/alias/folder/sub"_qs),
+                                                               0, 4, linkedInside.handler());
+        QVERIFY(linkedInside.waitForFinal());
+        QCOMPARE(linkedInside.states(), QList<quint64>{KXAdditions::TransferFailed});
+        QVERIFY(!QFileInfo::exists(dir.path() + u"/folder/sub"_qs));
+        QVERIFY(QFile::remove(dir.path() + u"/alias"_qs));
+
         // Nor does a replace from a missing source remove the destination.
         TransferRecorder fromNothing;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/none"_qs),

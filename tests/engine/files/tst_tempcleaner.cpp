@@ -108,6 +108,22 @@ private slots:
         QTRY_COMPARE(areaEntries(), QStringList());
     }
 
+    void quitCleanWaitsForTheLaunchClean()
+    {
+        // A quit right after launch: the synchronous clean meets the background one still at work.
+        for (int folder = 0; folder < 4; ++folder) {
+            const QString path = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
+            for (int i = 0; i < 400; ++i)
+                writeFile(path + u"/d"_qs + QString::number(i % 20) + u"/f"_qs + QString::number(i), "x");
+        }
+        LogCapture log;
+        VLTempCleaner::sharedInstance().clean();
+        VLTempCleaner::sharedInstance().sync_clean();
+        QCOMPARE(areaEntries(), QStringList());
+        QVERIFY(platform::globalQueue(platform::QueuePriority::Background).waitForDone(20000));
+        QCOMPARE(log.lines(), QStringList());
+    }
+
     void entriesOutsideTheAreaAreRefused()
     {
         QTemporaryDir outside;
@@ -120,17 +136,36 @@ private slots:
         QCOMPARE(log.lines().size(), 3);
     }
 
+    void restoredReadOnlyFoldersGoToo()
+    {
+        // A restored tree keeps its folders' modes; the plaintext inside must still go.
+        const QString folder = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
+        writeFile(folder + u"/Restored/inner/secret.txt"_qs, "plaintext");
+        QVERIFY(::chmod(QFile::encodeName(folder + u"/Restored/inner"_qs).constData(), 0500) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder + u"/Restored"_qs).constData(), 0) == 0);
+        LogCapture log;
+        {
+            UnprivilegedScope unprivileged({QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)});
+            if (!unprivileged.isEffective())
+                QSKIP("cannot step down from the superuser");
+            VLTempCleaner::sharedInstance().sync_clean();
+        }
+        QCOMPARE(areaEntries(), QStringList());
+        QCOMPARE(log.lines(), QStringList());
+    }
+
     void anEntryThatCannotGoIsLoggedAndTheRestRemoved()
     {
         const QStringList folders = fillArea();
-        // The first work folder holds a folder whose content the user may not remove.
+        // The first work folder holds someone else's folder whose content the user may not remove.
         const QString locked = folders.first() + u"/locked"_qs;
         writeFile(locked + u"/stuck"_qs, "stuck");
         QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
         LogCapture log;
         {
             // The whole data home, so that the unprivileged user can reach the Library inside it.
-            UnprivilegedScope unprivileged({QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)});
+            UnprivilegedScope unprivileged({QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)},
+                                           {locked});
             if (!unprivileged.isEffective())
                 QSKIP("cannot step down from the superuser");
             VLTempCleaner::sharedInstance().sync_clean();

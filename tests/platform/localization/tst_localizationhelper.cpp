@@ -3,12 +3,28 @@
 #include "platform/localization/SWLocalizationHelper.h"
 
 #include <QTest>
+#include <QThread>
 
 class TestLocalizationHelper : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // First, so that nothing has looked a text up yet.
+    void keyedTextsFromAWorkerThread()
+    {
+        QString text;
+        QThread *worker = QThread::create([&text] { text = platform::localizedString("PluralForm1_minute"); });
+        worker->start();
+        QVERIFY(worker->wait(10000));
+        delete worker;
+        QCOMPARE(text, u"minutes"_qs);
+        // The interface's table is installed by the main thread only.
+        QCOMPARE(QCoreApplication::translate("Localizable", "PluralForm1_minute"), u"PluralForm1_minute"_qs);
+        QCOMPARE(platform::localizedString("PluralForm1_minute"), u"minutes"_qs);
+        QCOMPARE(QCoreApplication::translate("Localizable", "PluralForm1_minute"), u"minutes"_qs);
+    }
+
     void languageTable_data()
     {
         QTest::addColumn<QString>("localization");
@@ -123,12 +139,40 @@ private slots:
         QCOMPARE(platform::formatWithObjects(u"%@ and %@"_qs, {u"a"_qs}), u"a and %@"_qs);
     }
 
-    void sharedInstanceFollowsThePreferredLanguage()
+    void preferredLocalizations_data()
     {
-        // The shared instance is made on first use from the preferred languages.
-        platform::setPreferredLanguagesOverride(QStringList{u"pl-PL"_qs, u"en"_qs});
-        QCOMPARE(SWLocalizationHelper::sharedInstance().currentLanguage(), quint64(9));
-        QCOMPARE(&SWLocalizationHelper::sharedInstance(), &SWLocalizationHelper::sharedInstance());
+        QTest::addColumn<QStringList>("shipped");
+        QTest::addColumn<QStringList>("preferred");
+        QTest::addColumn<QStringList>("localizations");
+        const QStringList english{u"en"_qs};
+        const QStringList several{u"en"_qs, u"ru"_qs, u"pt-BR"_qs, u"pl"_qs};
+        QTest::newRow("only English ships") << english << QStringList{u"ru-RU"_qs, u"pl"_qs} << english;
+        QTest::newRow("nothing preferred") << several << QStringList{} << english;
+        QTest::newRow("region to language") << several << QStringList{u"ru-RU"_qs} << QStringList{u"ru"_qs};
+        QTest::newRow("in the user's order") << several << QStringList{u"nl"_qs, u"pl-PL"_qs, u"en-GB"_qs}
+                                             << QStringList{u"pl"_qs, u"en"_qs};
+        QTest::newRow("language to its region") << several << QStringList{u"pt"_qs} << QStringList{u"pt-BR"_qs};
+        QTest::newRow("system spelling") << several << QStringList{u"pt_BR"_qs} << QStringList{u"pt-BR"_qs};
+    }
+
+    void preferredLocalizations()
+    {
+        QFETCH(QStringList, shipped);
+        QFETCH(QStringList, preferred);
+        QFETCH(QStringList, localizations);
+        QCOMPARE(platform::preferredLocalizations(shipped, preferred), localizations);
+    }
+
+    void sharedInstanceFollowsTheShippedLanguage()
+    {
+        QCOMPARE(platform::shippedLocalizations(), QStringList{u"en"_qs});
+        // A Russian user sees the English tables, so the English rule must pick their forms:
+        // 21 is "seconds", not the Russian singular form.
+        platform::setPreferredLanguagesOverride(QStringList{u"ru-RU"_qs, u"pl"_qs});
+        const SWLocalizationHelper &shared = SWLocalizationHelper::sharedInstance();
+        QCOMPARE(shared.currentLanguage(), quint64(0));
+        QCOMPARE(shared.pluralFormFromStringCount(u"second"_qs, 21), u"21 seconds"_qs);
+        QCOMPARE(&SWLocalizationHelper::sharedInstance(), &shared);
         platform::setPreferredLanguagesOverride(std::nullopt);
     }
 };
