@@ -2,11 +2,14 @@
 #include "app/shell/VLArchiveOpener.h"
 
 #include "engine/archive/VLEncryptedArchive.h"
+#include "platform/files/ThemeIcons.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -79,6 +82,22 @@ QByteArray windowsStylePng()
     const qsizetype afterHeader = 8 + 4 + 4 + 13 + 4; // signature, then the IHDR chunk
     return plain.left(afterHeader) + chunk("sRGB", QByteArray(1, '\0')) + chunk("gAMA", QByteArray::fromHex("0000b18f"))
            + plain.mid(afterHeader);
+}
+
+// The desktop's type icon of an item as it stands on disk, centred on a 128 x 128 image.
+QImage desktopIconOf(const QString &path)
+{
+    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QString file = platform::typeIconFileForPath(path, 128);
+    if (file.isEmpty())
+        return {};
+    QImageReader reader(file);
+    reader.setScaledSize(reader.size().scaled(128, 128, Qt::KeepAspectRatio));
+    const QImage icon = reader.read();
+    QPainter painter(&image);
+    painter.drawImage((128 - icon.width()) / 2, (128 - icon.height()) / 2, icon);
+    return image;
 }
 
 } // namespace
@@ -167,6 +186,45 @@ private slots:
         VLArchiveOpener several(m_several);
         QVERIFY(several.checkPassword(QStringLiteral("right")));
         QCOMPARE(several.preview().size(), QSize(128, 128));
+    }
+
+    // Without a stored preview, the preview is the icon the desktop shows for the item itself.
+    void previewIsTheItemsTypeIcon_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("text") << QStringList{QStringLiteral("letter.txt")};
+        QTest::newRow("web page") << QStringList{QStringLiteral("page.html")};
+        QTest::newRow("picture") << QStringList{QStringLiteral("photo.png")};
+        QTest::newRow("word document") << QStringList{QStringLiteral("report.docx")};
+        QTest::newRow("spreadsheet") << QStringList{QStringLiteral("sums.xlsx")};
+        QTest::newRow("folder") << QStringList{QStringLiteral("folder/")};
+        QTest::newRow("several items") << QStringList{QStringLiteral("a.txt"), QStringLiteral("b.png")};
+    }
+
+    void previewIsTheItemsTypeIcon()
+    {
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        QStringList sources;
+        for (const QString &name : names) {
+            if (name.endsWith(u'/')) {
+                QVERIFY(QDir(dir.path()).mkdir(name.chopped(1)));
+                writeFile(dir.filePath(name + QStringLiteral("inside.txt")), "x");
+                sources << dir.filePath(name.chopped(1));
+            } else {
+                sources << writeFile(dir.filePath(name), "content\n");
+            }
+        }
+        const QImage expected = desktopIconOf(sources.size() == 1 ? sources.first() : dir.path());
+        if (expected.isNull())
+            QSKIP("no icon theme with type icons is installed");
+
+        const QString container = dir.filePath(QStringLiteral("icon.vault"));
+        QVERIFY(makeContainer(container, sources, QStringLiteral("pw"), QString()));
+        VLArchiveOpener opener(container);
+        QVERIFY(opener.checkPassword(QStringLiteral("pw")));
+        QCOMPARE(opener.preview().size(), QSize(128, 128));
+        QCOMPARE(opener.preview().convertToFormat(QImage::Format_ARGB32_Premultiplied), expected);
     }
 
     void damagedContainerShowsOneAlertThenOpensAfresh()
