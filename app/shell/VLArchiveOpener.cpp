@@ -185,13 +185,16 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         archive = nullptr;
         const bool show = !released;
         const QPointer<QWidget> target = window;
-        passChecking->signal();
+        const std::shared_ptr<Semaphore> checking = passChecking;
         lock.unlock();
+        // The alert is handed over while the main thread still waits, so the window cannot go
+        // away between being read here and being watched by the hand-over.
         if (show) {
             const VLError error = info.value(VLEncryptedArchiveConstants::keyError).value<VLError>();
             VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(error, QFileInfo(archivePath).fileName(),
                                                                                target.data(), {});
         }
+        checking->signal();
     }
 };
 

@@ -260,6 +260,28 @@ private slots:
         box->reject();
     }
 
+    void aWindowGoneBeforeTheAlertLeavesItToTheMainWindow()
+    {
+        const QString text = writeFile(m_dir.filePath(QStringLiteral("gone.vault")), QByteArray(4096, 'y'));
+        QWidget mainWindow;
+        mainWindow.show();
+        VLAlertHandler::setMainWindow(&mainWindow);
+        VLArchiveOpener opener(text);
+        {
+            auto screenWindow = std::make_unique<QWidget>();
+            screenWindow->show();
+            opener.setWindow(screenWindow.get());
+            QVERIFY(!opener.checkPassword(QStringLiteral("any")));
+            // The screen's window closes before the alert reaches the main thread.
+        }
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = VLAlertHandler::currentAlert(&mainWindow)));
+        QCOMPARE(box->parentWidget(), &mainWindow);
+        box->reject();
+        QTRY_VERIFY(!VLAlertHandler::isSheetOpen(&mainWindow));
+        VLAlertHandler::setMainWindow(nullptr);
+    }
+
     void notAContainer()
     {
         const QString text = writeFile(m_dir.filePath(QStringLiteral("plain.vault")), QByteArray(4096, 'x'));
