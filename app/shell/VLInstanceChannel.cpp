@@ -133,7 +133,7 @@ void VLInstanceChannel::readFrom(QLocalSocket *socket)
     stream >> magic >> kind >> paths;
     if (stream.status() != QDataStream::Ok || magic != messageMagic
         || (kind != quint8(Kind::OpenFiles) && kind != quint8(Kind::ServiceFiles))) {
-        platform::log(QStringLiteral("Warning! Ignored a malformed message from another instance."));
+        platform::log(QStringLiteral("[Launch]: ignored a malformed message from another instance."));
         socket->abort();
         return;
     }

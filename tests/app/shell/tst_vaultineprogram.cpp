@@ -320,7 +320,7 @@ private slots:
         QVERIFY(socket.waitForBytesWritten(5000));
         // Refused without an answer, and the program keeps running and listening.
         QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QLocalSocket::UnconnectedState, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("Ignored a malformed message")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("[Launch]: ignored a malformed message")), 5000);
         QCOMPARE(first->state(), QProcess::Running);
 
         QProcess *handOver = program.start({QStringLiteral("/tmp/w")});
