@@ -2,6 +2,7 @@
 #include "app/shell/VLArchiveOpener.h"
 
 #include "engine/archive/VLEncryptedArchive.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/files/ThemeIcons.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QWidget>
 
 namespace {
@@ -147,6 +149,9 @@ private slots:
         VLArchiveOpener opener(m_single);
         QVERIFY(!opener.checkPassword(QStringLiteral("wrong")));
         QVERIFY(opener.isOpenParked());
+        // The parked open holds a thread of the default-priority queue, not of the jobs' one.
+        QTRY_COMPARE(platform::globalQueue(platform::QueuePriority::Default).activeThreadCount(), 1);
+        QCOMPARE(platform::globalQueue(platform::QueuePriority::Background).activeThreadCount(), 0);
         QVERIFY(!opener.checkPassword(QStringLiteral("also wrong")));
         QVERIFY(opener.checkPassword(QStringLiteral("right")));
         QVERIFY(opener.validationResult());
