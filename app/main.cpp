@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     VLAppDelegate::setupLogSystem(QApplication::arguments());
     VLAppDelegate delegate;
     if (!listening)
-        platform::log(QStringLiteral("Warning! Could not listen for files from later launches."));
+        platform::log(QStringLiteral("[Launch]: could not listen for files from later launches."));
 
     QObject::connect(&channel, &VLInstanceChannel::messageReceived, &delegate,
                      &VLAppDelegate::handOverFromAnotherLaunch);

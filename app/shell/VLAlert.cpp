@@ -1,15 +1,10 @@
 #include "app/shell/VLAlert.h"
 
+#include "app/shell/VLErrorsHandler.h"
+
 #include <QCoreApplication>
 
 #include <cstring>
-
-namespace {
-
-const QString descriptionKey = QStringLiteral("NSLocalizedDescription");
-const QString recoverySuggestionKey = QStringLiteral("NSLocalizedRecoverySuggestion");
-
-} // namespace
 
 QString VLAlert::cancelTitle()
 {
@@ -36,7 +31,7 @@ VLAlert VLAlert::withError(const VLError &error)
 {
     VLAlert alert;
     const QVariantMap &info = error.userInfo();
-    QString description = info.value(descriptionKey).toString();
+    QString description = info.value(VLErrorsHandler::localizedDescriptionKey).toString();
     if (description.isEmpty()) {
         // The platform's own wording for an error that brings no description of its own.
         description =
@@ -47,7 +42,7 @@ VLAlert VLAlert::withError(const VLError &error)
                       .arg(error.domain(), QString::number(error.code()));
     }
     alert.m_messageText = description;
-    alert.m_informativeText = info.value(recoverySuggestionKey).toString();
+    alert.m_informativeText = info.value(VLErrorsHandler::localizedRecoverySuggestionKey).toString();
     alert.m_buttons << Button{QCoreApplication::translate("VLAlert", "OK"), firstButtonReturn};
     return alert;
 }

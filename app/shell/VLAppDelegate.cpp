@@ -57,6 +57,9 @@ VLAppDelegate::VLAppDelegate(QObject *parent)
 
 VLAppDelegate::~VLAppDelegate()
 {
+    // The proxy outlives the delegate; its hook must not call into a delegate that is gone.
+    if (m_launched)
+        VLTerminatorProxy::sharedInstance()->setPreTerminationHook({});
     if (sharedDelegate() == this)
         sharedDelegate() = nullptr;
 }

@@ -7,10 +7,15 @@
 #include "engine/metadata/VLPreviewDiscriminator.h"
 #include "platform/dispatch/Dispatch.h"
 
-#include <QFileInfo>
-#include <QIcon>
-#include <QMimeDatabase>
+#include "engine/archive/VLTypeIdentifier.h"
+#include "platform/files/ThemeIcons.h"
 
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QPainter>
+
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -20,39 +25,75 @@ using Semaphore = platform::Semaphore;
 
 std::atomic<int> runningOpens{0};
 
-// The icon the desktop shows for a type identifier (or a bare extension), 128 x 128.
+// The MIME type behind a type identifier. Public identifiers are found through the engine's own
+// naming of files, so the two directions cannot drift apart: the type is the one whose suffix the
+// engine names with that identifier. A bare extension names its file type directly.
+QMimeType mimeTypeForTypeIdentifier(const QString &typeIdentifier)
+{
+    static const QMimeDatabase mimes;
+    if (!typeIdentifier.contains(u'.'))
+        return mimes.mimeTypeForFile(u"x." + typeIdentifier, QMimeDatabase::MatchExtension);
+    static const QHash<QString, QString> typesByIdentifier = [] {
+        QHash<QString, QString> table;
+        QList<QMimeType> types = mimes.allMimeTypes();
+        std::sort(types.begin(), types.end(),
+                  [](const QMimeType &a, const QMimeType &b) { return a.name() < b.name(); });
+        for (const QMimeType &type : types) {
+            for (const QString &suffix : type.suffixes()) {
+                const QString fileName = u"x." + suffix;
+                const QString identifier = VLTypeIdentifierForPath(fileName, false);
+                if (identifier.contains(u'.') && !table.contains(identifier))
+                    table.insert(identifier, mimes.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name());
+            }
+        }
+        return table;
+    }();
+    return mimes.mimeTypeForName(typesByIdentifier.value(typeIdentifier));
+}
+
+QStringList iconNamesForTypeIdentifier(const QString &typeIdentifier)
+{
+    if (typeIdentifier == u"public.folder")
+        return {QStringLiteral("folder"), QStringLiteral("inode-directory")};
+    QStringList names;
+    const QMimeType type = mimeTypeForTypeIdentifier(typeIdentifier);
+    if (type.isValid()) {
+        static const QMimeDatabase mimes;
+        names << type.iconName() << type.genericIconName();
+        for (const QString &ancestor : type.allAncestors()) {
+            const QMimeType parent = mimes.mimeTypeForName(ancestor);
+            names << parent.iconName() << parent.genericIconName();
+        }
+    }
+    names << QStringLiteral("application-x-generic") << QStringLiteral("text-x-generic");
+    names.removeAll(QString());
+    names.removeDuplicates();
+    return names;
+}
+
+// The desktop's icon for a type identifier (or a bare extension), centred on a 128 x 128 image;
+// read from the icon theme's files, so it may be made on the background open's thread.
 QImage iconForFileType(const QString &typeIdentifier)
 {
-    static const QHash<QString, QString> extensions{
-        {QStringLiteral("public.plain-text"), QStringLiteral("txt")},
-        {QStringLiteral("public.jpeg"), QStringLiteral("jpg")},
-        {QStringLiteral("public.png"), QStringLiteral("png")},
-        {QStringLiteral("public.tiff"), QStringLiteral("tiff")},
-        {QStringLiteral("com.compuserve.gif"), QStringLiteral("gif")},
-        {QStringLiteral("com.adobe.pdf"), QStringLiteral("pdf")},
-        {QStringLiteral("public.html"), QStringLiteral("html")},
-        {QStringLiteral("public.zip-archive"), QStringLiteral("zip")},
-        {QStringLiteral("public.mp3"), QStringLiteral("mp3")},
-        {QStringLiteral("public.mpeg-4"), QStringLiteral("mp4")},
-    };
-    QIcon icon;
-    if (typeIdentifier == u"public.folder" || typeIdentifier == u"public.directory") {
-        icon = QIcon::fromTheme(QStringLiteral("folder"));
-    } else {
-        const QString extension = typeIdentifier.contains(u'.') ? extensions.value(typeIdentifier) : typeIdentifier;
-        QMimeDatabase mimes;
-        const QMimeType type = extension.isEmpty()
-                                   ? mimes.mimeTypeForName(QStringLiteral("application/octet-stream"))
-                                   : mimes.mimeTypeForFile(u"x." + extension, QMimeDatabase::MatchExtension);
-        icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-        if (icon.isNull())
-            icon = QIcon::fromTheme(QStringLiteral("text-x-generic"));
-    }
-    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    constexpr int side = 128;
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    if (!icon.isNull()) {
-        const QPixmap pixmap = icon.pixmap(128, 128);
-        image = pixmap.toImage().scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    for (const QString &name : iconNamesForTypeIdentifier(typeIdentifier)) {
+        const QString file = platform::themeIconFile(name, side);
+        if (file.isEmpty())
+            continue;
+        QImageReader reader(file);
+        const QSize natural = reader.size();
+        if (natural.isValid() && !natural.isEmpty())
+            reader.setScaledSize(natural.scaled(side, side, Qt::KeepAspectRatio));
+        QImage icon = reader.read();
+        if (icon.isNull())
+            continue;
+        if (icon.width() != side && icon.height() != side)
+            icon = icon.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPainter painter(&image);
+        painter.drawImage((side - icon.width()) / 2, (side - icon.height()) / 2, icon);
+        break;
     }
     return image;
 }
@@ -75,8 +116,7 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
     int openCount = 0;
 
     // Known after a right password.
-    std::optional<QByteArray> previewData;
-    QString previewTypeIdentifier;
+    QImage preview;
     bool containsApplication = false;
     qint64 creatorSystem = 0;
 
@@ -122,11 +162,14 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         if (!isCurrent(sender) || !isOpening(info))
             return;
         validationResult = true;
-        previewData = sender->preview();
-        const QList<VLEncryptedArchiveItemPtr> topLevel = sender->childRecordsAtPath();
-        previewTypeIdentifier = topLevel.isEmpty()     ? QString()
-                                : topLevel.size() == 1 ? topLevel.first()->UTI()
-                                                       : QStringLiteral("public.folder");
+        const std::optional<QByteArray> previewData = sender->preview();
+        preview = previewData && !previewData->isEmpty() ? QImage::fromData(*previewData) : QImage();
+        if (preview.isNull()) {
+            const QList<VLEncryptedArchiveItemPtr> topLevel = sender->childRecordsAtPath();
+            if (!topLevel.isEmpty())
+                preview = iconForFileType(topLevel.size() == 1 ? topLevel.first()->UTI()
+                                                               : QStringLiteral("public.folder"));
+        }
         containsApplication = sender->includeApplications();
         creatorSystem = VLPreviewDiscriminator::discriminatePreviewData(previewData) == 1 ? 1 : 0;
         archive = nullptr; // closed by the open once it returns
@@ -142,13 +185,16 @@ struct VLArchiveOpener::Shared final : public VLEncryptedArchiveDelegate
         archive = nullptr;
         const bool show = !released;
         const QPointer<QWidget> target = window;
-        passChecking->signal();
+        const std::shared_ptr<Semaphore> checking = passChecking;
         lock.unlock();
+        // The alert is handed over while the main thread still waits, so the window cannot go
+        // away between being read here and being watched by the hand-over.
         if (show) {
             const VLError error = info.value(VLEncryptedArchiveConstants::keyError).value<VLError>();
             VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(error, QFileInfo(archivePath).fileName(),
                                                                                target.data(), {});
         }
+        checking->signal();
     }
 };
 
@@ -232,14 +278,7 @@ bool VLArchiveOpener::checkPassword(const QString &password)
 QImage VLArchiveOpener::preview() const
 {
     std::lock_guard lock(m_shared->mutex);
-    if (m_shared->previewData && !m_shared->previewData->isEmpty()) {
-        const QImage stored = QImage::fromData(*m_shared->previewData);
-        if (!stored.isNull())
-            return stored;
-    }
-    if (m_shared->previewTypeIdentifier.isEmpty())
-        return {};
-    return iconForFileType(m_shared->previewTypeIdentifier);
+    return m_shared->preview;
 }
 
 bool VLArchiveOpener::containsApplication() const

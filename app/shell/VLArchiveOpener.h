@@ -32,7 +32,6 @@ public:
 
     // Known after a check that returned true: the stored preview, or a 128 x 128 type icon of
     // the single top-level item (a folder icon for several); null when the container is empty.
-    // Main thread only (icons come from the desktop's theme).
     QImage preview() const;
     bool containsApplication() const;
     // 1 when the container was made on Windows, 0 when on the Mac.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/navigation/VLNavigationController.h"
+#include "app/shell/VLWindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,7 +12,6 @@
 
 class QTimer;
 class QWidget;
-class VLWindow;
 
 // Owns the single main window for the whole run: puts the navigation stack into it with the
 // root screen, chooses the animated transition for every change of screen, tells the quit state

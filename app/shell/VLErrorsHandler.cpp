@@ -156,12 +156,11 @@ void VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(const VL
         VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(window, alert, std::move(completion));
         return;
     }
+    // A window that goes away while the alert travels leaves it to the main window.
     QPointer<QWidget> target(window);
-    const bool hadWindow = window != nullptr;
-    platform::dispatchToMain([alert, target, hadWindow, completion = std::move(completion)]() mutable {
-        // A window that went away while the alert travelled: show it on the main window.
-        QWidget *shownOn = hadWindow ? target.data() : nullptr;
-        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(shownOn, alert, std::move(completion));
+    platform::dispatchToMain([alert, target, completion = std::move(completion)]() mutable {
+        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(target.data(), alert,
+                                                                           std::move(completion));
     });
 }
 

@@ -4,11 +4,9 @@
 #include "platform/core/Log.h"
 
 #include <QDataStream>
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-
-#include <unistd.h>
+#include <QStandardPaths>
 
 namespace {
 
@@ -44,17 +42,22 @@ VLInstanceChannel::~VLInstanceChannel()
 
 QString VLInstanceChannel::serverPath()
 {
-    const QString name = QString::fromLatin1(platform::bundle::identifier) + u".instance";
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-        return QString::fromLocal8Bit(runtime) + u'/' + name;
-    return QDir::tempPath() + u'/' + name + u'-' + QString::number(::getuid());
+    // Qt hands out the runtime folder only when it belongs to this user alone (0700), making a
+    // private one in the temporary folder when none is set. A socket under a shared folder could
+    // be taken first by another user, who would then receive our paths and keep us from starting.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return {};
+    return runtime + u'/' + QString::fromLatin1(platform::bundle::identifier) + u".instance";
 }
 
 bool VLInstanceChannel::sendToRunningInstance(Kind kind, const QStringList &paths, int timeoutMs)
 {
+    const QString path = serverPath();
+    if (path.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(serverPath());
+    socket.connectToServer(path);
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(encode(kind, paths));
@@ -78,6 +81,8 @@ bool VLInstanceChannel::listen()
     // Only this user may hand files to the application.
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     const QString path = serverPath();
+    if (path.isEmpty())
+        return false;
     if (!m_server->listen(path)) {
         if (m_server->serverError() != QAbstractSocket::AddressInUseError)
             return false;
@@ -128,7 +133,7 @@ void VLInstanceChannel::readFrom(QLocalSocket *socket)
     stream >> magic >> kind >> paths;
     if (stream.status() != QDataStream::Ok || magic != messageMagic
         || (kind != quint8(Kind::OpenFiles) && kind != quint8(Kind::ServiceFiles))) {
-        platform::log(QStringLiteral("Warning! Ignored a malformed message from another instance."));
+        platform::log(QStringLiteral("[Launch]: ignored a malformed message from another instance."));
         socket->abort();
         return;
     }

@@ -24,8 +24,9 @@ public:
     explicit VLInstanceChannel(QObject *parent = nullptr);
     ~VLInstanceChannel() override;
 
-    // The socket path: "$XDG_RUNTIME_DIR/com.nimbrel.Vaultine.instance", or a per-user name in
-    // the temporary folder when the runtime folder is not set.
+    // The socket path: "com.nimbrel.Vaultine.instance" in the user's runtime folder
+    // ($XDG_RUNTIME_DIR, else a private "runtime-<user>" folder in the temporary folder). Empty
+    // when no folder of this user alone is to be had: the channel is then not used.
     static QString serverPath();
 
     // Hands the message to a running instance. False when none answers within the timeout.

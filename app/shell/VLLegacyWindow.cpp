@@ -3,8 +3,10 @@
 #include "app/shell/VLTerminatorProxy.h"
 
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWindow>
 
 VLLegacyWindow::VLLegacyWindow(QWidget *parent)
     : VLWindow(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -74,6 +76,38 @@ void VLLegacyWindow::resizeEvent(QResizeEvent *event)
 {
     VLWindow::resizeEvent(event);
     repositionContentView();
+}
+
+void VLLegacyWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        VLWindow::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    // The window manager moves the window where it can; elsewhere the window follows the mouse.
+    if (windowHandle() && windowHandle()->startSystemMove())
+        return;
+    m_dragging = true;
+    m_dragOrigin = pos();
+    m_pressPosition = event->globalPosition().toPoint();
+}
+
+void VLLegacyWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton)) {
+        VLWindow::mouseMoveEvent(event);
+        return;
+    }
+    move(m_dragOrigin + (event->globalPosition().toPoint() - m_pressPosition));
+    event->accept();
+}
+
+void VLLegacyWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragging = false;
+    VLWindow::mouseReleaseEvent(event);
 }
 
 VLMainLegacyWindow::VLMainLegacyWindow(QWidget *parent)

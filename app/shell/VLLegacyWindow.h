@@ -27,14 +27,24 @@ public:
 
     static QColor contentColor();
 
+    // Without a title bar the window moves by its background: presses that no control takes
+    // reach the window and drag it.
+    bool mouseDownCanMoveWindow() const { return true; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void repositionContentView();
 
     QString m_windowTitle;
+    bool m_dragging = false;
+    QPoint m_dragOrigin;
+    QPoint m_pressPosition;
 };
 
 // The main window on older systems: closing it is a quit request, as for VLModernWindow.

@@ -14,20 +14,24 @@ QWidget *VLSheetRegistry::keyFor(QWidget *window)
     return window ? window->window() : nullptr;
 }
 
+VLSheetRegistry::WindowSheets &VLSheetRegistry::entryFor(QWidget *key)
+{
+    WindowSheets &entry = m_windows[key];
+    if (key && entry.window != key) {
+        // A window seen for the first time: its entry goes with it.
+        entry = WindowSheets{};
+        entry.window = key;
+        connect(key, &QObject::destroyed, this, [this, key] { m_windows.remove(key); });
+    }
+    return entry;
+}
+
 void VLSheetRegistry::beginSheet(QWidget *window, QDialog *sheet, FinishHandler onFinished)
 {
     if (!sheet)
         return;
     QWidget *key = keyFor(window);
-    WindowSheets &entry = m_windows[key];
-    if (entry.window != key) {
-        // A new window, or an old entry whose window has gone: start afresh.
-        entry = WindowSheets{};
-        entry.window = key;
-        if (key) {
-            connect(key, &QObject::destroyed, this, [this, key] { m_windows.remove(key); });
-        }
-    }
+    WindowSheets &entry = entryFor(key);
     if (key && sheet->parentWidget() != key)
         sheet->setParent(key, sheet->windowFlags() | Qt::Dialog);
     sheet->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -62,13 +66,7 @@ void VLSheetRegistry::setSheetPositioner(QWidget *window, SheetPositioner positi
     QWidget *key = keyFor(window);
     if (!key)
         return;
-    WindowSheets &entry = m_windows[key];
-    if (entry.window != key) {
-        entry = WindowSheets{};
-        entry.window = key;
-        connect(key, &QObject::destroyed, this, [this, key] { m_windows.remove(key); });
-    }
-    entry.positioner = std::move(positioner);
+    entryFor(key).positioner = std::move(positioner);
 }
 
 void VLSheetRegistry::showNext(QWidget *key)

@@ -55,6 +55,7 @@ private:
     };
 
     static QWidget *keyFor(QWidget *window);
+    WindowSheets &entryFor(QWidget *key);
     void showNext(QWidget *key);
     void present(QWidget *key, WindowSheets &entry, Pending pending);
 

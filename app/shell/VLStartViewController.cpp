@@ -1,6 +1,7 @@
 #include "app/shell/VLStartViewController.h"
 
 #include "app/navigation/VLViewHierarchy.h"
+#include "app/shell/VLContentWindowController.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -34,7 +35,7 @@ void VLStartViewController::loadView()
     subtitleFont.setPixelSize(13);
     m_subtitleLabel->setFont(subtitleFont);
     // Placed by frame and mask, not by a layout: transitions move and fade these views.
-    const QSize size(460, 500);
+    const QSize size = VLContentWindowController::windowContentSize();
     view->resize(size);
     vlSetViewFrame(title, QRectF(24, 180, size.width() - 48, 40));
     vlSetViewFrame(m_subtitleLabel, QRectF(32, 232, size.width() - 64, 44));

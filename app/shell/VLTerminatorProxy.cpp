@@ -41,8 +41,6 @@ void VLTerminatorProxy::setPreTerminationHook(PreTerminationHook hook)
 void VLTerminatorProxy::setState(qint64 state)
 {
     m_state = state;
-    if (state < VLTerminationStateDelayedByHook)
-        m_hookRan = false;
 }
 
 void VLTerminatorProxy::setExitHandler(ExitHandler handler)
@@ -70,8 +68,8 @@ void VLTerminatorProxy::determineState()
         m_state = VLTerminationStateTerminatorPassed;
     if (m_state == VLTerminationStateTerminatorPassed) {
         bool goOn = true;
-        if (m_preTerminationHook && !m_hookRan) {
-            m_hookRan = true;
+        // The state only moves on past 2, so the hook runs once per run of the machine.
+        if (m_preTerminationHook) {
             m_hookRunning = true;
             goOn = m_preTerminationHook();
             m_hookRunning = false;

@@ -78,6 +78,5 @@ private:
     PreTerminationHook m_preTerminationHook;
     ExitHandler m_exitHandler;
     qint64 m_state = VLTerminationStateUndetermined;
-    bool m_hookRan = false;
     bool m_hookRunning = false;
 };

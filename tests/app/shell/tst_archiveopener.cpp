@@ -2,13 +2,18 @@
 #include "app/shell/VLArchiveOpener.h"
 
 #include "engine/archive/VLEncryptedArchive.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/files/ThemeIcons.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QWidget>
 
 namespace {
@@ -81,6 +86,22 @@ QByteArray windowsStylePng()
            + plain.mid(afterHeader);
 }
 
+// The desktop's type icon of an item as it stands on disk, centred on a 128 x 128 image.
+QImage desktopIconOf(const QString &path)
+{
+    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QString file = platform::typeIconFileForPath(path, 128);
+    if (file.isEmpty())
+        return {};
+    QImageReader reader(file);
+    reader.setScaledSize(reader.size().scaled(128, 128, Qt::KeepAspectRatio));
+    const QImage icon = reader.read();
+    QPainter painter(&image);
+    painter.drawImage((128 - icon.width()) / 2, (128 - icon.height()) / 2, icon);
+    return image;
+}
+
 } // namespace
 
 class TestArchiveOpener : public QObject
@@ -128,6 +149,9 @@ private slots:
         VLArchiveOpener opener(m_single);
         QVERIFY(!opener.checkPassword(QStringLiteral("wrong")));
         QVERIFY(opener.isOpenParked());
+        // The parked open holds a thread of the default-priority queue, not of the jobs' one.
+        QTRY_COMPARE(platform::globalQueue(platform::QueuePriority::Default).activeThreadCount(), 1);
+        QCOMPARE(platform::globalQueue(platform::QueuePriority::Background).activeThreadCount(), 0);
         QVERIFY(!opener.checkPassword(QStringLiteral("also wrong")));
         QVERIFY(opener.checkPassword(QStringLiteral("right")));
         QVERIFY(opener.validationResult());
@@ -169,6 +193,45 @@ private slots:
         QCOMPARE(several.preview().size(), QSize(128, 128));
     }
 
+    // Without a stored preview, the preview is the icon the desktop shows for the item itself.
+    void previewIsTheItemsTypeIcon_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("text") << QStringList{QStringLiteral("letter.txt")};
+        QTest::newRow("web page") << QStringList{QStringLiteral("page.html")};
+        QTest::newRow("picture") << QStringList{QStringLiteral("photo.png")};
+        QTest::newRow("word document") << QStringList{QStringLiteral("report.docx")};
+        QTest::newRow("spreadsheet") << QStringList{QStringLiteral("sums.xlsx")};
+        QTest::newRow("folder") << QStringList{QStringLiteral("folder/")};
+        QTest::newRow("several items") << QStringList{QStringLiteral("a.txt"), QStringLiteral("b.png")};
+    }
+
+    void previewIsTheItemsTypeIcon()
+    {
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        QStringList sources;
+        for (const QString &name : names) {
+            if (name.endsWith(u'/')) {
+                QVERIFY(QDir(dir.path()).mkdir(name.chopped(1)));
+                writeFile(dir.filePath(name + QStringLiteral("inside.txt")), "x");
+                sources << dir.filePath(name.chopped(1));
+            } else {
+                sources << writeFile(dir.filePath(name), "content\n");
+            }
+        }
+        const QImage expected = desktopIconOf(sources.size() == 1 ? sources.first() : dir.path());
+        if (expected.isNull())
+            QSKIP("no icon theme with type icons is installed");
+
+        const QString container = dir.filePath(QStringLiteral("icon.vault"));
+        QVERIFY(makeContainer(container, sources, QStringLiteral("pw"), QString()));
+        VLArchiveOpener opener(container);
+        QVERIFY(opener.checkPassword(QStringLiteral("pw")));
+        QCOMPARE(opener.preview().size(), QSize(128, 128));
+        QCOMPARE(opener.preview().convertToFormat(QImage::Format_ARGB32_Premultiplied), expected);
+    }
+
     void damagedContainerShowsOneAlertThenOpensAfresh()
     {
         QFile::copy(m_single, m_dir.filePath(QStringLiteral("damaged.vault")));
@@ -200,6 +263,28 @@ private slots:
         QCOMPARE(opener.backgroundOpenCount(), 2);
         QTRY_VERIFY((box = VLAlertHandler::currentAlert(&window)));
         box->reject();
+    }
+
+    void aWindowGoneBeforeTheAlertLeavesItToTheMainWindow()
+    {
+        const QString text = writeFile(m_dir.filePath(QStringLiteral("gone.vault")), QByteArray(4096, 'y'));
+        QWidget mainWindow;
+        mainWindow.show();
+        VLAlertHandler::setMainWindow(&mainWindow);
+        VLArchiveOpener opener(text);
+        {
+            auto screenWindow = std::make_unique<QWidget>();
+            screenWindow->show();
+            opener.setWindow(screenWindow.get());
+            QVERIFY(!opener.checkPassword(QStringLiteral("any")));
+            // The screen's window closes before the alert reaches the main thread.
+        }
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = VLAlertHandler::currentAlert(&mainWindow)));
+        QCOMPARE(box->parentWidget(), &mainWindow);
+        box->reject();
+        QTRY_VERIFY(!VLAlertHandler::isSheetOpen(&mainWindow));
+        VLAlertHandler::setMainWindow(nullptr);
     }
 
     void notAContainer()

@@ -109,6 +109,17 @@ private slots:
         QVERIFY(delegate.dropWindowController()->window()->isVisible());
     }
 
+    void aDelegateThatIsGoneLeavesNoHookBehind()
+    {
+        {
+            VLAppDelegate delegate;
+            delegate.applicationDidFinishLaunching();
+            QVERIFY(VLTerminatorProxy::sharedInstance()->preTerminationHook());
+        }
+        QVERIFY(!VLTerminatorProxy::sharedInstance()->preTerminationHook());
+        QVERIFY(!VLAppDelegate::instance());
+    }
+
     void analyticsLabels_data()
     {
         QTest::addColumn<QStringList>("paths");

@@ -1,13 +1,18 @@
 #include "platform/core/BundleInfo.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -37,12 +42,19 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root + QStringLiteral("/runtime"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (m_adjustEnvironment)
+            m_adjustEnvironment(env);
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(workFolder());
         process->setProgram(QStringLiteral(VAULTINE_EXECUTABLE));
         process->setArguments(arguments);
         process->start();
         return process;
+    }
+
+    void setEnvironmentAdjustment(std::function<void(QProcessEnvironment &)> adjust)
+    {
+        m_adjustEnvironment = std::move(adjust);
     }
 
     QString workFolder() const { return m_root + QStringLiteral("/work"); }
@@ -71,6 +83,7 @@ public:
 private:
     QString m_root;
     std::vector<std::unique_ptr<QProcess>> m_processes;
+    std::function<void(QProcessEnvironment &)> m_adjustEnvironment;
 };
 
 int countOf(const QString &text, const QString &part)
@@ -233,6 +246,87 @@ private slots:
         QVERIFY(handOver->waitForFinished(10000));
         QCOMPARE(handOver->exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("files from another launch: /tmp/z")), 5000);
+    }
+
+    void withoutARuntimeFolderTheChannelStaysPrivate()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        const QString temp = root.filePath(QStringLiteral("tmp"));
+        QVERIFY(QDir().mkpath(temp));
+        // A temporary folder that every user may write to, as /tmp is.
+        QVERIFY(::chmod(QFile::encodeName(temp).constData(), 01777) == 0);
+        program.setEnvironmentAdjustment([temp](QProcessEnvironment &env) {
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            env.insert(QStringLiteral("TMPDIR"), temp);
+        });
+        QProcess *first = program.start({});
+        QVERIFY(first->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(program.log(), QStringLiteral("started with arguments")), 1, 10000);
+
+        // The socket sits in a folder of this user alone, never directly in the shared one.
+        QString socket;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(socket = [&temp] {
+                 for (const QFileInfo &folder : QDir(temp).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                     const QString candidate = folder.filePath() + QStringLiteral("/com.nimbrel.Vaultine.instance");
+                     if (QFileInfo::exists(candidate))
+                         return candidate;
+                 }
+                 return QString();
+             }())
+                 .isEmpty(),
+            10000);
+        QCOMPARE(QDir(temp).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot), QStringList());
+        struct stat info
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(QFileInfo(socket).path()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0700));
+        QCOMPARE(info.st_uid, ::geteuid());
+
+        QProcess *second = program.start({QStringLiteral("/tmp/y")});
+        QVERIFY(second->waitForFinished(10000));
+        QCOMPARE(second->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("files from another launch: /tmp/y")), 5000);
+        QCOMPARE(countOf(program.log(), QStringLiteral("started with arguments")), 1);
+    }
+
+    void aMessageClaimingHugeListsIsRefused()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        QProcess *first = program.start({});
+        QVERIFY(first->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.socketPath()), 10000);
+
+        // A well-framed message whose path list claims nearly 2^32 entries.
+        QByteArray body;
+        {
+            QDataStream stream(&body, QIODevice::WriteOnly);
+            stream.setVersion(QDataStream::Qt_6_4);
+            stream << quint32(0x564c5431) << quint8(1) << quint32(0xfffffff0u);
+        }
+        QByteArray framed;
+        {
+            QDataStream frame(&framed, QIODevice::WriteOnly);
+            frame.setVersion(QDataStream::Qt_6_4);
+            frame << quint32(body.size());
+        }
+        QLocalSocket socket;
+        socket.connectToServer(program.socketPath());
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(framed + body);
+        QVERIFY(socket.waitForBytesWritten(5000));
+        // Refused without an answer, and the program keeps running and listening.
+        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QLocalSocket::UnconnectedState, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("[Launch]: ignored a malformed message")), 5000);
+        QCOMPARE(first->state(), QProcess::Running);
+
+        QProcess *handOver = program.start({QStringLiteral("/tmp/w")});
+        QVERIFY(handOver->waitForFinished(10000));
+        QCOMPARE(handOver->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("files from another launch: /tmp/w")), 5000);
     }
 };
 

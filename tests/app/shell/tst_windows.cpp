@@ -80,6 +80,34 @@ private slots:
         QCOMPARE(second->geometry(), QRect(0, 0, 260, 150));
     }
 
+    void legacyWindowMovesByItsBackground()
+    {
+        VLLegacyWindow window;
+        auto *content = new QWidget;
+        window.setContentView(content);
+        window.resize(200, 120);
+        const QRect screen = window.screen()->geometry();
+        window.move(screen.left() + 100, screen.top() + 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.mouseDownCanMoveWindow());
+        const QPoint start = window.pos();
+
+        // Presses on the background reach the window through the content view.
+        auto send = [content](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(content->mapFromGlobal(global)), QPointF(global),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(content, &event);
+        };
+        const QPoint press = content->mapToGlobal(QPoint(50, 50));
+        send(QEvent::MouseButtonPress, press, Qt::LeftButton);
+        send(QEvent::MouseMove, press + QPoint(25, 15), Qt::LeftButton);
+        QCOMPARE(window.pos(), start + QPoint(25, 15));
+        send(QEvent::MouseButtonRelease, press + QPoint(25, 15), Qt::NoButton);
+        send(QEvent::MouseMove, press + QPoint(60, 60), Qt::NoButton);
+        QCOMPARE(window.pos(), start + QPoint(25, 15));
+    }
+
     void legacyTitleIsKeptButNotShown()
     {
         VLLegacyWindow window;
