@@ -39,12 +39,13 @@ void setModificationTime(const QString &path, qint64 seconds, bool link = false)
     QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, link ? AT_SYMLINK_NOFOLLOW : 0), 0);
 }
 
+// Containers keep dates to the nearest millisecond.
 qint64 modificationMs(const QString &path)
 {
     struct stat info = {};
     if (lstat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
-    return qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return qint64(info.st_mtim.tv_sec) * 1000 + (info.st_mtim.tv_nsec + 500000) / 1000000;
 }
 
 unsigned permissionsOf(const QString &path)
