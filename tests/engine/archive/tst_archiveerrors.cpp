@@ -346,6 +346,11 @@ private slots:
         for (qsizetype i = 0; i < 64; ++i)
             garbled[data + 100 + i] = char(0xA5);
         QTest::newRow("compressed stream garbled") << garbled << qint64(1211);
+        // An enciphered section whose recorded stream is longer than any file.
+        const QByteArray sealed = container(sampleText(200000), Options{true, false, true, true});
+        QByteArray endless = sealed;
+        patchU64(endless, find(sealed, "FCSZ", 0) + 4, ~quint64(0));
+        QTest::newRow("stream longer than the file") << endless << qint64(1207);
     }
 
     void itemErrors()
