@@ -280,7 +280,7 @@ private slots:
         };
         makeTree(base, tree);
         QVERIFY(VLFileMetaData::applyExtendedAttributesToFile(
-            {{QStringLiteral("user.colour"), QByteArray("blue")}}, base + u"/Folder/text.txt"));
+            {{QStringLiteral("colour"), QByteArray("blue")}}, base + u"/Folder/text.txt"));
 
         VLEncryptedArchive archive;
         RecordingDelegate delegate;
