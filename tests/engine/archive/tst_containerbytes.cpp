@@ -489,6 +489,37 @@ private slots:
         }
         QCOMPARE(expectedPosition, directoryPosition);
     }
+
+    // No items: the directory section is its key block and one block of padding, and its HMAC
+    // covers the IV and the key slot alone.
+    void emptyContainerBytes()
+    {
+        VLEncryptedArchive archive;
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.setPassword(QStringLiteral("pw"));
+        const QString out = m_dir.filePath(QStringLiteral("empty.vault"));
+        archive.save(out);
+        QCOMPARE(delegate.lastError(), 0);
+        const QByteArray file = readFile(out);
+        QCOMPARE(file.size(), 4 + 48 + 16 + 126);
+        const QByteArray locator = file.right(126);
+        QCOMPARE(getU32(locator.constData() + 52), quint32(0x11F));
+        QCOMPARE(locator.mid(92, 4), QByteArray("MSLT"));
+        const QByteArray key = pbkdf2("pw", locator.mid(96, 16), 16);
+        const std::optional<QByteArray> check = aes(false, key, {}, locator.mid(16, 32), false);
+        QVERIFY(check);
+        QCOMPARE(getU64(check->constData()), quint64(4));
+        QCOMPARE(getU64(check->constData() + 8), quint64(0));
+        QCOMPARE(getU64(check->constData() + 16) ^ getU64(check->constData() + 24), checkConstant);
+        const std::optional<QByteArray> block = aes(false, key, {}, file.mid(4, 48), false);
+        QVERIFY(block);
+        const std::optional<QByteArray> plain = aes(false, block->mid(32, 16), block->mid(16, 16), file.mid(52, 16), true);
+        QVERIFY(plain);
+        QVERIFY(plain->isEmpty());
+        QCOMPARE(locator.mid(56, 4), QByteArray("DHMC"));
+        QCOMPARE(locator.mid(60, 32), hmacSha256(block->left(16), block->mid(16, 32)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestContainerBytes)
