@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <zlib.h>
 #include <sys/resource.h>
 
 using namespace VLArchiveBytes;
@@ -513,6 +514,53 @@ private slots:
         QCOMPARE(extractError(readFile(container), out),
                  qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorInflate)));
         QVERIFY(QFileInfo(out + u"/big").size() <= 1000);
+    }
+
+    // The log lines that recoverable problems leave, word for word.
+    void warningTexts()
+    {
+        LogCapture log;
+        const QString source = next(QStringLiteral("-file"));
+        writeFile(source, sampleText(5000));
+        auto save = [&](const std::function<void(VLEncryptedArchive &)> &setup) {
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            archive.setDelegate(&delegate);
+            archive.addItemFromRoot(source);
+            archive.setPassword(QStringLiteral("pw"));
+            setup(archive);
+            archive.save(next());
+        };
+        save([](VLEncryptedArchive &a) { a.setEncryptFiles(false); });
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! Invalid HMAC calculated.")));
+        save([](VLEncryptedArchive &a) { a.setCompressionLevel(10); });
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! deflateInit failed. Error %1").arg(Z_STREAM_ERROR)));
+
+        // A size larger than the stream inflates to is logged, and the item is still restored.
+        const QByteArray packed = plain(sampleText(3000), true);
+        QByteArray longer = packed;
+        patchU64(longer, find(packed, "FSIZ", 0) + 4, 3010);
+        QCOMPARE(extractError(longer), qMakePair(qint64(0), qint64(0)));
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! Processed size differs from item size for file /ab.")));
+
+        QByteArray garbled = packed;
+        const qsizetype data = find(packed, "HDLC") + 8 + qsizetype(getU32(packed.constData() + find(packed, "HDLC") + 4));
+        for (qsizetype i = 0; i < 64; ++i)
+            garbled[data + 10 + i] = char(0xA5);
+        QCOMPARE(extractError(garbled).second, qint64(VLArchiveErrorInflate));
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR)));
+
+        // A record whose parent folder has no record.
+        VLEncryptedArchiveItemPtr orphan = VLEncryptedArchiveItem::itemFromPathError(source);
+        orphan->setPath(QStringLiteral("/missing/file"));
+        VLEncryptedArchive archive;
+        archive.addToDirectory(orphan);
+        archive.setPassword(QStringLiteral("pw"));
+        const QString container = next();
+        archive.save(container);
+        QCOMPARE(extractError(readFile(container)).first, qint64(VLArchiveErrorExtractItem));
+        QVERIFY(log.lines.contains(
+            QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for /missing/file")));
     }
 
     void savingErrors()
