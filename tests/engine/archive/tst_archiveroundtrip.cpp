@@ -457,9 +457,19 @@ private slots:
         VLEncryptedArchive reader;
         openWith(reader, delegate, dir.filePath(QStringLiteral("tree.vault")), QStringLiteral("p"));
         QTemporaryDir out;
+        delegate.progress.clear();
         reader.extractAllItems(out.path());
         QCOMPARE(delegate.errors.size(), 0);
         QCOMPARE(readFile(out.filePath(QStringLiteral("A/B/c.txt"))), QByteArray("c"));
+        QStringList finished;
+        for (const QVariantMap &info : delegate.progress) {
+            const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+            // A one-byte file's only piece already reports 100 before its end.
+            if (item && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0
+                && (finished.isEmpty() || finished.last() != item->path()))
+                finished << item->path();
+        }
+        QCOMPARE(finished, QStringList({QStringLiteral("/A"), QStringLiteral("/A/B"), QStringLiteral("/A/B/c.txt")}));
         // Folder dates are applied after their contents, innermost first.
         QCOMPARE(modificationMs(out.filePath(QStringLiteral("A/B"))), qint64(1200000000) * 1000 + 250);
         QCOMPARE(modificationMs(out.filePath(QStringLiteral("A"))), qint64(1100000000) * 1000 + 250);
