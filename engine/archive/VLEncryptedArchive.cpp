@@ -33,6 +33,8 @@ VLEncryptedArchive::VLEncryptedArchive() = default;
 
 VLEncryptedArchive::~VLEncryptedArchive()
 {
+    // The read-ahead thread uses the file, cipher and HMAC members: stop it before they go.
+    releaseInputStream();
     if (m_deflateRunning)
         deflateEnd(m_deflate.get());
     std::lock_guard lock(m_mutex);

@@ -307,6 +307,9 @@ bool VLEncryptedArchive::endInputDecryption()
 
 void VLEncryptedArchive::startPrefetch(quint64 dataBytes)
 {
+    // A section holds no more than the file does; a damaged record's size must not make the
+    // rounding below wrap around.
+    dataBytes = std::min(dataBytes, m_archiveSize);
     // Worth a thread hand-over only for data of some length.
     if (!m_inCipher || dataBytes <= m_inCached || dataBytes < 4 * bufferSize)
         return;

@@ -38,9 +38,10 @@ FileType fileTypeOfMode(mode_t mode)
     }
 }
 
+// Rounded to the nearest millisecond, the unit that containers store dates in.
 QDateTime dateOf(qint64 seconds, quint32 nanoseconds)
 {
-    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + nanoseconds / 1000000, QTimeZone::utc());
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + (qint64(nanoseconds) + 500000) / 1000000, QTimeZone::utc());
 }
 
 // The *_r look-ups report their buffer need only through ERANGE; start with sysconf's hint.

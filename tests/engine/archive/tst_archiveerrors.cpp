@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <zlib.h>
 #include <sys/resource.h>
 
 using namespace VLArchiveBytes;
@@ -346,6 +347,11 @@ private slots:
         for (qsizetype i = 0; i < 64; ++i)
             garbled[data + 100 + i] = char(0xA5);
         QTest::newRow("compressed stream garbled") << garbled << qint64(1211);
+        // An enciphered section whose recorded stream is longer than any file.
+        const QByteArray sealed = container(sampleText(200000), Options{true, false, true, true});
+        QByteArray endless = sealed;
+        patchU64(endless, find(sealed, "FCSZ", 0) + 4, ~quint64(0));
+        QTest::newRow("stream longer than the file") << endless << qint64(1207);
     }
 
     void itemErrors()
@@ -389,10 +395,18 @@ private slots:
         QCOMPARE(extractError(plain(), out), qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorCreateItem)));
     }
 
+    void itemHmacMismatch_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("read in place") << 40000;
+        QTest::newRow("read ahead") << 300000; // long enough for the read-ahead thread
+    }
+
     void itemHmacMismatch()
     {
+        QFETCH(int, size);
         // Uncompressed, so a flipped byte changes data and not the stream's structure.
-        QByteArray bytes = container(sampleText(40000), Options{true, false, true, false});
+        QByteArray bytes = container(sampleText(size), Options{true, false, true, false});
         const qsizetype directory = qsizetype(getU64(bytes.constData() + locatorStart(bytes) + 16));
         bytes[directory - 40] = char(bytes[directory - 40] ^ 0x10);
 
@@ -406,8 +420,8 @@ private slots:
         const QString out = next(QStringLiteral("-out"));
         QCOMPARE(extractError(bytes, out, &goesOn), qMakePair(qint64(0), qint64(0)));
         QCOMPARE(goesOn.events.last(), QStringLiteral("finished EncryptedArchiveOperationExtraction"));
-        QCOMPARE(QFileInfo(out + u"/ab").size(), 40000);
-        QVERIFY(readFile(out + u"/ab") != sampleText(40000));
+        QCOMPARE(QFileInfo(out + u"/ab").size(), size);
+        QVERIFY(readFile(out + u"/ab") != sampleText(size));
     }
 
     // Record paths that would leave the destination are damaged records.
@@ -500,6 +514,53 @@ private slots:
         QCOMPARE(extractError(readFile(container), out),
                  qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorInflate)));
         QVERIFY(QFileInfo(out + u"/big").size() <= 1000);
+    }
+
+    // The log lines that recoverable problems leave, word for word.
+    void warningTexts()
+    {
+        LogCapture log;
+        const QString source = next(QStringLiteral("-file"));
+        writeFile(source, sampleText(5000));
+        auto save = [&](const std::function<void(VLEncryptedArchive &)> &setup) {
+            VLEncryptedArchive archive;
+            RecordingDelegate delegate;
+            archive.setDelegate(&delegate);
+            archive.addItemFromRoot(source);
+            archive.setPassword(QStringLiteral("pw"));
+            setup(archive);
+            archive.save(next());
+        };
+        save([](VLEncryptedArchive &a) { a.setEncryptFiles(false); });
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! Invalid HMAC calculated.")));
+        save([](VLEncryptedArchive &a) { a.setCompressionLevel(10); });
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! deflateInit failed. Error %1").arg(Z_STREAM_ERROR)));
+
+        // A size larger than the stream inflates to is logged, and the item is still restored.
+        const QByteArray packed = plain(sampleText(3000), true);
+        QByteArray longer = packed;
+        patchU64(longer, find(packed, "FSIZ", 0) + 4, 3010);
+        QCOMPARE(extractError(longer), qMakePair(qint64(0), qint64(0)));
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! Processed size differs from item size for file /ab.")));
+
+        QByteArray garbled = packed;
+        const qsizetype data = find(packed, "HDLC") + 8 + qsizetype(getU32(packed.constData() + find(packed, "HDLC") + 4));
+        for (qsizetype i = 0; i < 64; ++i)
+            garbled[data + 10 + i] = char(0xA5);
+        QCOMPARE(extractError(garbled).second, qint64(VLArchiveErrorInflate));
+        QVERIFY(log.lines.contains(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR)));
+
+        // A record whose parent folder has no record.
+        VLEncryptedArchiveItemPtr orphan = VLEncryptedArchiveItem::itemFromPathError(source);
+        orphan->setPath(QStringLiteral("/missing/file"));
+        VLEncryptedArchive archive;
+        archive.addToDirectory(orphan);
+        archive.setPassword(QStringLiteral("pw"));
+        const QString container = next();
+        archive.save(container);
+        QCOMPARE(extractError(readFile(container)).first, qint64(VLArchiveErrorExtractItem));
+        QVERIFY(log.lines.contains(
+            QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for /missing/file")));
     }
 
     void savingErrors()

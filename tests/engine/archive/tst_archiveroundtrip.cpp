@@ -39,12 +39,13 @@ void setModificationTime(const QString &path, qint64 seconds, bool link = false)
     QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, link ? AT_SYMLINK_NOFOLLOW : 0), 0);
 }
 
+// Containers keep dates to the nearest millisecond.
 qint64 modificationMs(const QString &path)
 {
     struct stat info = {};
     if (lstat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
-    return qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return qint64(info.st_mtim.tv_sec) * 1000 + (info.st_mtim.tv_nsec + 500000) / 1000000;
 }
 
 unsigned permissionsOf(const QString &path)
@@ -456,12 +457,120 @@ private slots:
         VLEncryptedArchive reader;
         openWith(reader, delegate, dir.filePath(QStringLiteral("tree.vault")), QStringLiteral("p"));
         QTemporaryDir out;
+        delegate.progress.clear();
         reader.extractAllItems(out.path());
         QCOMPARE(delegate.errors.size(), 0);
         QCOMPARE(readFile(out.filePath(QStringLiteral("A/B/c.txt"))), QByteArray("c"));
+        QStringList finished;
+        for (const QVariantMap &info : delegate.progress) {
+            const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+            // A one-byte file's only piece already reports 100 before its end.
+            if (item && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0
+                && (finished.isEmpty() || finished.last() != item->path()))
+                finished << item->path();
+        }
+        QCOMPARE(finished, QStringList({QStringLiteral("/A"), QStringLiteral("/A/B"), QStringLiteral("/A/B/c.txt")}));
         // Folder dates are applied after their contents, innermost first.
         QCOMPARE(modificationMs(out.filePath(QStringLiteral("A/B"))), qint64(1200000000) * 1000 + 250);
         QCOMPARE(modificationMs(out.filePath(QStringLiteral("A"))), qint64(1100000000) * 1000 + 250);
+    }
+
+    // Every progress callback of a small container, value by value: the start and end of each
+    // item, one report per 16 KiB piece (the last, 100-byte piece stays under the throttle), and
+    // the totals over all items.
+    void progressSequenceIsExact()
+    {
+        QTemporaryDir dir;
+        const qint64 size = 5 * 16384 + 100;
+        writeFile(dir.filePath(QStringLiteral("src/a")), sampleNoise(size));
+        writeFile(dir.filePath(QStringLiteral("src/b")), {});
+        VLEncryptedArchive archive;
+        archive.setCompressFiles(false);
+        RecordingDelegate saving;
+        archive.setDelegate(&saving);
+        archive.setPassword(QStringLiteral("pw"));
+        archive.addItemFromRoot(dir.filePath(QStringLiteral("src/a")));
+        archive.addItemFromRoot(dir.filePath(QStringLiteral("src/b")));
+        const QString container = dir.filePath(QStringLiteral("p.vault"));
+        archive.save(container);
+        QCOMPARE(saving.lastError(), 0);
+
+        using namespace VLEncryptedArchiveConstants;
+        auto describe = [](const QList<QVariantMap> &list) {
+            QStringList out;
+            for (const QVariantMap &info : list) {
+                const auto item = info.value(keyItem).value<VLEncryptedArchiveItemPtr>();
+                out << QStringLiteral("%1 %2 %3")
+                           .arg(item ? item->path() : QStringLiteral("-"),
+                                info.contains(keyProgress) ? QString::number(info.value(keyProgress).toDouble(), 'f', 3)
+                                                           : QStringLiteral("-"),
+                                QString::number(info.value(keyTotalProgress).toDouble(), 'f', 3));
+            }
+            return out;
+        };
+        QStringList expected{QStringLiteral("/a 0.000 0.000")};
+        for (qint64 done : {16384, 32768, 49152, 65536, 81920}) {
+            const QString percent = QString::number(double(done) * 100.0 / double(size), 'f', 3);
+            expected << QStringLiteral("/a %1 %1").arg(percent);
+        }
+        expected << QStringLiteral("/a 100.000 100.000") << QStringLiteral("/b 0.000 100.000")
+                 << QStringLiteral("/b 100.000 100.000");
+        QCOMPARE(describe(saving.progress), expected);
+
+        VLEncryptedArchive reader;
+        RecordingDelegate reading;
+        openWith(reader, reading, container, QStringLiteral("pw"));
+        QCOMPARE(reading.lastError(), 0);
+        // Opening reports the share of the directory read before each record, then 100, never an item's progress.
+        QCOMPARE(reading.progress.size(), 3);
+        QCOMPARE(reading.progress.at(0).value(keyTotalProgress).toDouble(), 0.0);
+        QVERIFY(reading.progress.at(1).value(keyTotalProgress).toDouble() > 0.0);
+        QVERIFY(reading.progress.at(1).value(keyTotalProgress).toDouble() < 100.0);
+        QCOMPARE(reading.progress.at(2).value(keyTotalProgress).toDouble(), 100.0);
+        for (const QVariantMap &info : reading.progress) {
+            QVERIFY(!info.contains(keyProgress));
+            QVERIFY(!info.contains(keyItem));
+            QCOMPARE(info.value(keyOperation).toString(), operationOpening);
+        }
+        reading.progress.clear();
+        QTemporaryDir out;
+        reader.extractAllItems(out.path());
+        QCOMPARE(reading.lastError(), 0);
+        expected = QStringList{QStringLiteral("- 0.000 0.000")};
+        for (qint64 done : {16384, 32768, 49152, 65536, 81920}) {
+            const QString percent = QString::number(double(done) * 100.0 / double(size), 'f', 3);
+            expected << QStringLiteral("/a %1 %1").arg(percent);
+        }
+        expected << QStringLiteral("/a 100.000 100.000") << QStringLiteral("/b 100.000 100.000")
+                 << QStringLiteral("- 100.000 100.000");
+        QCOMPARE(describe(reading.progress), expected);
+    }
+
+    // Saving reports once per hundredth of a file, extraction once per two-hundredth.
+    void progressThrottling()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("src/big")), sampleNoise(4 << 20));
+        VLEncryptedArchive archive;
+        archive.setCompressFiles(false);
+        RecordingDelegate saving;
+        archive.setDelegate(&saving);
+        archive.setPassword(QStringLiteral("pw"));
+        archive.addItemFromRoot(dir.filePath(QStringLiteral("src/big")));
+        archive.save(dir.filePath(QStringLiteral("t.vault")));
+        QCOMPARE(saving.lastError(), 0);
+        // 256 pieces of 16 KiB; 1% is 41943 bytes, reached every third piece: 85 reports, plus start and end.
+        QCOMPARE(saving.progress.size(), 87);
+
+        VLEncryptedArchive reader;
+        RecordingDelegate reading;
+        openWith(reader, reading, dir.filePath(QStringLiteral("t.vault")), QStringLiteral("pw"));
+        reading.progress.clear();
+        QTemporaryDir out;
+        reader.extractAllItems(out.path());
+        QCOMPARE(reading.lastError(), 0);
+        // 0.5% is 20971 bytes, reached every second piece: 128 reports, plus the item's end and the two of the operation.
+        QCOMPARE(reading.progress.size(), 131);
     }
 
     void emptyContainerOpensAndExtractsNothing()

@@ -6,6 +6,7 @@
 #include <QTimeZone>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,28 @@ private slots:
         const auto read = platform::attributesOfItemAtPath(path);
         QVERIFY(read);
         QCOMPARE(read->posixPermissions, permissions);
+        QCOMPARE(read->modificationDate->toMSecsSinceEpoch(), msecs);
+    }
+
+    void datesAreRoundedToTheNearestMillisecond_data()
+    {
+        QTest::addColumn<long>("nanoseconds");
+        QTest::addColumn<qint64>("msecs");
+        QTest::newRow("down") << 123499999L << Q_INT64_C(1600000000123);
+        QTest::newRow("up") << 123500000L << Q_INT64_C(1600000000124);
+        QTest::newRow("into the next second") << 999600000L << Q_INT64_C(1600000001000);
+    }
+
+    void datesAreRoundedToTheNearestMillisecond()
+    {
+        QFETCH(long, nanoseconds);
+        QFETCH(qint64, msecs);
+        const QString path = makeFile(QStringLiteral("fine-%1").arg(nanoseconds));
+        QVERIFY(!path.isEmpty());
+        struct timespec times[2] = {{1600000000, nanoseconds}, {1600000000, nanoseconds}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
+        const auto read = platform::attributesOfItemAtPath(path);
+        QVERIFY(read && read->modificationDate);
         QCOMPARE(read->modificationDate->toMSecsSinceEpoch(), msecs);
     }
 
