@@ -44,6 +44,13 @@ void VLArchiveJob<Delegate>::setDelegate(Delegate *delegate)
 }
 
 template<typename Delegate>
+QUrl VLArchiveJob<Delegate>::destinationURL() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_destinationURL;
+}
+
+template<typename Delegate>
 void VLArchiveJob<Delegate>::sendFailure(const VLError &error)
 {
     send([this, &error](Delegate *d) { reportFailure(d, error); });
@@ -137,7 +144,7 @@ void VLArchiveJob<Delegate>::encryptedArchiveFinishedOperation(VLEncryptedArchiv
     if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != m_operation)
         return;
     stopChronometer();
-    const QUrl result = resultURL();
+    const QUrl result = destinationURL();
     send([this, &result](Delegate *d) { reportFinished(d, result); });
 }
 

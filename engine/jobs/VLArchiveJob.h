@@ -42,6 +42,8 @@ public:
     void setDelegate(Delegate *delegate);
     VLEncryptedArchive *archive() const { return m_archive.get(); }
     VLChronometer *chronometer() const { return m_chronometer.get(); }
+    // The job's result, which the finished call hands over.
+    QUrl destinationURL() const;
 
     // The container's callbacks.
     Callbacks answeredCallbacks() const override;
@@ -81,11 +83,10 @@ protected:
     virtual void reportFailure(Delegate *delegate, const VLError &error) = 0;
     virtual void reportProgress(Delegate *delegate, float progress) = 0;
     virtual void reportEstimation(Delegate *delegate, const QString &estimation) = 0;
-    // What the finished call hands over.
-    virtual QUrl resultURL() const = 0;
 
     // Also guards the job's own results.
     mutable std::mutex m_stateMutex;
+    QUrl m_destinationURL;
 
 private:
     void workerStopped();

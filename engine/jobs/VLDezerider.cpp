@@ -58,12 +58,6 @@ QString VLDezerider::hint() const
     return m_hint;
 }
 
-QUrl VLDezerider::destinationURL() const
-{
-    std::lock_guard lock(m_stateMutex);
-    return m_destinationURL;
-}
-
 void VLDezerider::decryptWithPassword(const QString &password)
 {
     const QString folder = beginInFreshWorkFolder(VLError(QString::fromLatin1(platform::bundle::identifier), 0));

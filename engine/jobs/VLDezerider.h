@@ -44,7 +44,6 @@ public:
     QString rootName() const;
     QString hint() const;
     QUrl archiveURL() const { return m_archiveURL; }
-    QUrl destinationURL() const;
 
     // The container's callbacks beyond those of every job.
     Callbacks answeredCallbacks() const override;
@@ -60,11 +59,9 @@ private:
     void reportFailure(VLDezeriderDelegate *delegate, const VLError &error) override;
     void reportProgress(VLDezeriderDelegate *delegate, float progress) override;
     void reportEstimation(VLDezeriderDelegate *delegate, const QString &estimation) override;
-    QUrl resultURL() const override { return destinationURL(); }
 
     const QUrl m_archiveURL;
     bool m_specialScenario = false;
     QString m_rootName;
     QString m_hint;
-    QUrl m_destinationURL;
 };

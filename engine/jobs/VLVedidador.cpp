@@ -66,12 +66,6 @@ QString VLVedidador::outputNameForSourceURLs(const QList<QUrl> &sourceURLs)
     return VLPathComponents::deletingPathExtension(name) + QStringLiteral(".vault");
 }
 
-QUrl VLVedidador::destinationURL() const
-{
-    std::lock_guard lock(m_stateMutex);
-    return m_destinationURL;
-}
-
 void VLVedidador::encryptWithPasswordHint(const QString &password, const QString &hint)
 {
     const QString folder = beginInFreshWorkFolder(VLError(bundleDomain(), 101));

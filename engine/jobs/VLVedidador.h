@@ -42,7 +42,6 @@ public:
     void encryptWithPasswordHint(const QString &password, const QString &hint);
 
     const QList<QUrl> &sourceURLs() const { return m_sourceURLs; }
-    QUrl destinationURL() const;
 
     // The name of the container for these sources: the single source's name with "vault" for
     // its extension, or "Encrypted Archive.vault".
@@ -58,8 +57,6 @@ private:
     void reportFailure(VLVedidadorDelegate *delegate, const VLError &error) override;
     void reportProgress(VLVedidadorDelegate *delegate, float progress) override;
     void reportEstimation(VLVedidadorDelegate *delegate, const QString &estimation) override;
-    QUrl resultURL() const override { return destinationURL(); }
 
     const QList<QUrl> m_sourceURLs;
-    QUrl m_destinationURL;
 };
