@@ -564,14 +564,19 @@ QString KXAdditions::com_nimbrel_vaultine_homeDir()
     return home;
 }
 
-bool KXAdditions::vl_checkSourceReadabilityFailedFile(const QUrl &source, QString *failedFile)
+bool KXAdditions::vl_checkSourceReadabilityFailedFile(
+    const QUrl &source, QString *failedFile, const std::function<bool()> &shouldStop)
 {
     const QString path = cleanedPath(source.toLocalFile());
     QString failed;
     if (path.isEmpty() || platform::fileKindAtPath(path) == FileKind::Missing) {
         failed = path;
     } else {
-        com_nimbrel_vaultine_FTSWalkAtPathHandler(path, [&failed](const QString &entry, bool, qint64, bool &stop) {
+        com_nimbrel_vaultine_FTSWalkAtPathHandler(path, [&](const QString &entry, bool, qint64, bool &stop) {
+            if (shouldStop && shouldStop()) {
+                stop = true;
+                return;
+            }
             const FileKind kind = platform::fileKindAtPath(entry);
             if (kind == FileKind::SymbolicLink)
                 return;

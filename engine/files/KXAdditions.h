@@ -82,7 +82,10 @@ public:
 
     // True when every entry of the tree can be read (folders also searched); otherwise false
     // with the first one that cannot. Links are stored as links, so only their own entry counts.
-    static bool vl_checkSourceReadabilityFailedFile(const QUrl &source, QString *failedFile);
+    // shouldStop, asked before each entry, ends the walk early so that a large tree does not
+    // hold up a caller that has given up; a check stopped that way counts as passed.
+    static bool vl_checkSourceReadabilityFailedFile(
+        const QUrl &source, QString *failedFile, const std::function<bool()> &shouldStop = {});
 
     // The name rule of mode 2: "report.vault" -> "report 2.vault", "Photos" -> "Photos 2".
     static QString freeNameCandidate(const QString &path, quint64 n);

@@ -6,8 +6,6 @@
 #include "engine/files/VLPathComponents.h"
 #include "engine/metadata/VLPNGRepresentation.h"
 #include "platform/core/BundleInfo.h"
-#include "platform/dispatch/Dispatch.h"
-#include "platform/files/FileOperations.h"
 
 #include <QDir>
 #include <QSet>
@@ -48,21 +46,15 @@ std::shared_ptr<VLVedidador> VLVedidador::vedidadorWithSourceURLs(const QList<QU
 }
 
 VLVedidador::VLVedidador(QList<QUrl> sourceURLs)
-    : m_sourceURLs(std::move(sourceURLs))
-    , m_archive(VLEncryptedArchive::newArchive())
-    , m_chronometer(std::make_unique<VLChronometer>())
+    : VLArchiveJob(keys::operationSaving)
+    , m_sourceURLs(std::move(sourceURLs))
 {
-    m_archive->setDelegate(this);
-    m_chronometer->setDelegate(this);
+    archive()->setDelegate(this);
 }
 
 VLVedidador::~VLVedidador()
 {
-    if (m_archive->delegate() == this)
-        m_archive->setDelegate(nullptr);
-    m_archive->closeArchive();
-    if (m_chronometer->delegate() == this)
-        m_chronometer->setDelegate(nullptr);
+    detach();
 }
 
 QString VLVedidador::outputNameForSourceURLs(const QList<QUrl> &sourceURLs)
@@ -74,89 +66,19 @@ QString VLVedidador::outputNameForSourceURLs(const QList<QUrl> &sourceURLs)
     return VLPathComponents::deletingPathExtension(name) + QStringLiteral(".vault");
 }
 
-template<typename Call>
-void VLVedidador::send(Call call)
-{
-    std::lock_guard lock(m_delegateMutex);
-    if (m_delegate && !isCancelled())
-        call(m_delegate);
-}
-
-VLVedidadorDelegate *VLVedidador::delegate() const
-{
-    std::lock_guard lock(m_delegateMutex);
-    return m_delegate;
-}
-
-void VLVedidador::setDelegate(VLVedidadorDelegate *delegate)
-{
-    std::lock_guard lock(m_delegateMutex);
-    m_delegate = delegate;
-}
-
-QUrl VLVedidador::destinationURL() const
-{
-    std::lock_guard lock(m_stateMutex);
-    return m_destinationURL;
-}
-
 void VLVedidador::encryptWithPasswordHint(const QString &password, const QString &hint)
 {
-    if (std::exchange(m_started, true))
+    const QString folder = beginInFreshWorkFolder(VLError(bundleDomain(), 101));
+    if (folder.isEmpty())
         return;
-    const QString folder = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
-    if (folder.isEmpty()) {
-        send([this](VLVedidadorDelegate *d) { d->vedidadorDidFailedWithError(this, VLError(bundleDomain(), 101)); });
-        return;
-    }
     const QString rootPath = KXAdditions::com_nimbrel_vaultine_rootPathForURLs(m_sourceURLs);
     {
         std::lock_guard lock(m_stateMutex);
         m_destinationURL = QUrl::fromLocalFile(folder + u'/' + outputNameForSourceURLs(m_sourceURLs));
-        m_running = true;
     }
-    platform::dispatchAsync(
-        platform::QueuePriority::Background, [self = shared_from_this(), password, hint, rootPath]() mutable {
-            self->work(std::move(password), hint, rootPath);
-            self->workerStopped();
-        });
-}
-
-void VLVedidador::cancel()
-{
-    {
-        // Under the delegate lock, so that no callback is in progress once this returns.
-        std::lock_guard lock(m_delegateMutex);
-        m_isCancelled.store(true);
-    }
-    stopChronometer();
-}
-
-bool VLVedidador::waitUntilStopped(std::chrono::milliseconds bound)
-{
-    std::unique_lock lock(m_stateMutex);
-    return m_stopped.wait_for(lock, bound, [this] { return !m_running; });
-}
-
-bool VLVedidador::isRunning() const
-{
-    std::lock_guard lock(m_stateMutex);
-    return m_running;
-}
-
-void VLVedidador::workerStopped()
-{
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_running = false;
-    }
-    m_stopped.notify_all();
-}
-
-void VLVedidador::stopChronometer()
-{
-    if (m_chronometer->isMeasuring())
-        m_chronometer->stop();
+    runInBackground(shared_from_this(), [this, password, hint, rootPath]() mutable {
+        work(std::move(password), hint, rootPath);
+    });
 }
 
 void VLVedidador::work(QString password, const QString &hint, const QString &rootPath)
@@ -168,8 +90,9 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
             return;
         const QString source = QDir::cleanPath(url.toLocalFile());
 
+        // Stopped at a cancel: a large tree must not hold the job up once it has been cancelled.
         QString unreadable;
-        if (!checkSourceReadability(url, &unreadable)) {
+        if (!KXAdditions::vl_checkSourceReadabilityFailedFile(url, &unreadable, [this] { return isCancelled(); })) {
             auto item = std::make_shared<VLEncryptedArchiveItem>();
             item->setPath(unreadable);
             error = VLError(bundleDomain(), 1003, {{keys::keyItem, QVariant::fromValue(item)}});
@@ -188,7 +111,7 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
                 if (intermediates.contains(running))
                     continue;
                 intermediates.insert(running);
-                if (!m_archive->addItemFromRoot(running, rootPath))
+                if (!archive()->addItemFromRoot(running, rootPath))
                     error = VLError(bundleDomain(), 101);
             }
             if (error)
@@ -201,7 +124,7 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
                     stop = true;
                     return;
                 }
-                if (!m_archive->addItemFromRoot(path, rootPath)) {
+                if (!archive()->addItemFromRoot(path, rootPath)) {
                     error = VLError(bundleDomain(), 101);
                     stop = true;
                 }
@@ -216,47 +139,17 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
         }
     }
     if (error) {
-        send([this, &error](VLVedidadorDelegate *d) { d->vedidadorDidFailedWithError(this, error); });
+        sendFailure(error);
         return;
     }
     if (isCancelled())
         return;
 
-    m_archive->setPassword(password);
-    m_archive->setPasswordHint(hint);
+    archive()->setPassword(password);
+    archive()->setPasswordHint(hint);
     if (m_sourceURLs.size() == 1)
-        m_archive->setPreview(previewForSource(m_sourceURLs.first()));
-    m_archive->save(destinationURL().toLocalFile());
-}
-
-bool VLVedidador::checkSourceReadability(const QUrl &source, QString *failedFile) const
-{
-    // The file manager's check, which also stops at a cancel: a large tree must not hold the
-    // job up once it has been cancelled (a cancelled check counts as passed; nothing follows it).
-    using platform::FileKind;
-    const QString path = QDir::cleanPath(source.toLocalFile());
-    QString failed;
-    if (path.isEmpty() || platform::fileKindAtPath(path) == FileKind::Missing) {
-        failed = path;
-    } else {
-        KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
-            path, [this, &failed](const QString &entry, bool, qint64, bool &stop) {
-                if (isCancelled()) {
-                    stop = true;
-                    return;
-                }
-                const FileKind kind = platform::fileKindAtPath(entry);
-                if (kind == FileKind::SymbolicLink)
-                    return;
-                if (!platform::isReadableItemAtPath(entry, kind == FileKind::Folder)) {
-                    failed = entry;
-                    stop = true;
-                }
-            });
-    }
-    if (failedFile)
-        *failedFile = failed;
-    return failed.isEmpty() && !path.isEmpty();
+        archive()->setPreview(previewForSource(m_sourceURLs.first()));
+    archive()->save(destinationURL().toLocalFile());
 }
 
 std::optional<QByteArray> VLVedidador::previewForSource(const QUrl &source) const
@@ -274,64 +167,27 @@ std::optional<QByteArray> VLVedidador::previewForSource(const QUrl &source) cons
     return png;
 }
 
-VLEncryptedArchiveDelegate::Callbacks VLVedidador::answeredCallbacks() const
+void VLVedidador::reportStarted(VLVedidadorDelegate *delegate)
 {
-    return Callback::StartedOperation | Callback::FinishedOperation | Callback::OperationProgress
-        | Callback::OperationError;
+    delegate->vedidadorDidStartedWithURLs(this, m_sourceURLs);
 }
 
-void VLVedidador::encryptedArchiveStartedOperation(VLEncryptedArchive *archive, const QVariantMap &info)
+void VLVedidador::reportFinished(VLVedidadorDelegate *delegate, const QUrl &url)
 {
-    if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != keys::operationSaving)
-        return;
-    m_chronometer->start();
-    send([this](VLVedidadorDelegate *d) { d->vedidadorDidStartedWithURLs(this, m_sourceURLs); });
+    delegate->vedidadorDidFinishedWithResultURL(this, url);
 }
 
-void VLVedidador::encryptedArchiveFinishedOperation(VLEncryptedArchive *archive, const QVariantMap &info)
+void VLVedidador::reportFailure(VLVedidadorDelegate *delegate, const VLError &error)
 {
-    if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != keys::operationSaving)
-        return;
-    stopChronometer();
-    const QUrl result = destinationURL();
-    send([this, &result](VLVedidadorDelegate *d) { d->vedidadorDidFinishedWithResultURL(this, result); });
+    delegate->vedidadorDidFailedWithError(this, error);
 }
 
-void VLVedidador::encryptedArchiveOperationProgress(VLEncryptedArchive *archive, const QVariantMap &info, bool &cancel)
+void VLVedidador::reportProgress(VLVedidadorDelegate *delegate, float progress)
 {
-    if (archive != m_archive.get())
-        return;
-    cancel = isCancelled();
-    if (cancel)
-        return;
-    const double total = info.value(keys::keyTotalProgress).toDouble();
-    m_chronometer->updateProgress(total);
-    send([this, total](VLVedidadorDelegate *d) { d->vedidadorDidUpdateProgress(this, float(total)); });
+    delegate->vedidadorDidUpdateProgress(this, progress);
 }
 
-void VLVedidador::encryptedArchiveOperationError(VLEncryptedArchive *archive, const QVariantMap &info)
+void VLVedidador::reportEstimation(VLVedidadorDelegate *delegate, const QString &estimation)
 {
-    if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != keys::operationSaving)
-        return;
-    stopChronometer();
-    if (isCancelled())
-        return;
-    const VLError cause = info.value(keys::keyError).value<VLError>();
-    QVariantMap userInfo = cause.userInfo();
-    if (info.contains(keys::keyItem))
-        userInfo.insert(keys::keyItem, info.value(keys::keyItem));
-    const VLError error(cause.domain(), cause.code(), userInfo);
-    send([this, &error](VLVedidadorDelegate *d) { d->vedidadorDidFailedWithError(this, error); });
-}
-
-void VLVedidador::chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double)
-{
-    if (chronometer != m_chronometer.get())
-        return;
-    const QString text = chronometer->remainingTimeString();
-    send([this, &text, chronometer](VLVedidadorDelegate *d) {
-        // A tick that raced the end of the job stays silent.
-        if (chronometer->isMeasuring())
-            d->vedidadorDidUpdateEstimationTime(this, text);
-    });
+    delegate->vedidadorDidUpdateEstimationTime(this, estimation);
 }
