@@ -12,7 +12,7 @@
 #include <mutex>
 
 // QIcon's theme loader belongs to the GUI thread, but type icons are needed on work threads,
-// so the lookup of the icon theme specification is done here on plain files.
+// so the freedesktop icon-theme lookup is done here on plain files.
 
 namespace platform {
 
