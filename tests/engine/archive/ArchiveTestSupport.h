@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/archive/VLArchiveBytes.h"
 #include "engine/archive/VLEncryptedArchive.h"
 #include "platform/core/Log.h"
 
@@ -98,6 +99,28 @@ public:
     }
     QStringList lines;
 };
+
+// Little-endian field values, as the container stores them.
+inline QByteArray u16(quint16 v)
+{
+    QByteArray out;
+    VLArchiveBytes::putU16(out, v);
+    return out;
+}
+
+inline QByteArray u32(quint32 v)
+{
+    QByteArray out;
+    VLArchiveBytes::putU32(out, v);
+    return out;
+}
+
+inline QByteArray u64(quint64 v)
+{
+    QByteArray out;
+    VLArchiveBytes::putU64(out, v);
+    return out;
+}
 
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {

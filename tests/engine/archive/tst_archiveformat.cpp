@@ -16,27 +16,6 @@ QByteArray field(const char (&name)[5])
     return out;
 }
 
-QByteArray u16(quint16 v)
-{
-    QByteArray out;
-    putU16(out, v);
-    return out;
-}
-
-QByteArray u32(quint32 v)
-{
-    QByteArray out;
-    putU32(out, v);
-    return out;
-}
-
-QByteArray u64(quint64 v)
-{
-    QByteArray out;
-    putU64(out, v);
-    return out;
-}
-
 // The locator of a container file, cut from its end.
 QByteArray locatorOf(const QByteArray &container)
 {

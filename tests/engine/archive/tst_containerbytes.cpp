@@ -162,28 +162,6 @@ QByteArray commonPart(const QByteArray &content)
     return at < 0 ? QByteArray() : content.left(at + 6 + getU16(content.constData() + at + 4));
 }
 
-
-QByteArray u16(quint16 v)
-{
-    QByteArray out;
-    putU16(out, v);
-    return out;
-}
-
-QByteArray u32(quint32 v)
-{
-    QByteArray out;
-    putU32(out, v);
-    return out;
-}
-
-QByteArray u64(quint64 v)
-{
-    QByteArray out;
-    putU64(out, v);
-    return out;
-}
-
 QByteArray text16(const char *name, const QByteArray &utf8)
 {
     return QByteArray(name) + u16(quint16(utf8.size())) + utf8;
