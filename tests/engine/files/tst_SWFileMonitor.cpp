@@ -8,35 +8,38 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include <unistd.h>
 
 namespace {
 
-// Collects what an observer block is told, from whichever thread it runs on.
+// Collects what an observer block is told, from whichever thread it runs on. The blocks share
+// the recorder's state, so one delivered after a test's recorder is gone writes nowhere harmful.
 class Recorder
 {
 public:
-    SWFileMonitorBlock block()
-    {
-        return [this](unsigned long flags, const QString &path) {
-            std::lock_guard lock(m_mutex);
-            m_events.append({flags, path});
-            m_onMainThread = m_onMainThread || QThread::currentThread() == QCoreApplication::instance()->thread();
-        };
-    }
-
     struct Event
     {
         unsigned long flags;
         QString path;
     };
 
+    SWFileMonitorBlock block()
+    {
+        return [state = m_state](unsigned long flags, const QString &path) {
+            std::lock_guard lock(state->mutex);
+            state->events.append({flags, path});
+            state->onMainThread =
+                state->onMainThread || QThread::currentThread() == QCoreApplication::instance()->thread();
+        };
+    }
+
     QList<Event> events() const
     {
-        std::lock_guard lock(m_mutex);
-        return m_events;
+        std::lock_guard lock(m_state->mutex);
+        return m_state->events;
     }
 
     // The path given with the first event that carries the bit, or null.
@@ -54,21 +57,25 @@ public:
 
     void clear()
     {
-        std::lock_guard lock(m_mutex);
-        m_events.clear();
+        std::lock_guard lock(m_state->mutex);
+        m_state->events.clear();
     }
 
     // Whether any block ran on the main thread; they belong on work threads.
     bool ranOnMainThread() const
     {
-        std::lock_guard lock(m_mutex);
-        return m_onMainThread;
+        std::lock_guard lock(m_state->mutex);
+        return m_state->onMainThread;
     }
 
 private:
-    mutable std::mutex m_mutex;
-    QList<Event> m_events;
-    bool m_onMainThread = false;
+    struct State
+    {
+        std::mutex mutex;
+        QList<Event> events;
+        bool onMainThread = false;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 bool writeFile(const QString &path, const QByteArray &content, QIODevice::OpenMode mode = QIODevice::WriteOnly)
