@@ -24,6 +24,7 @@ VLRevealButton::VLRevealButton(QWidget *parent)
     label.setPixelSize(9);
     setFont(label);
     setIsOn(false);
+    updateContentsScale(); // again, now that the title is never drawn by the view
 }
 
 void VLRevealButton::setIsOn(bool on)

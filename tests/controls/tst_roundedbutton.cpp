@@ -315,6 +315,7 @@ private slots:
         reveal->setIsOn(false);
         QCOMPARE(reveal->title(), u"Show"_s);
         QVERIFY(!reveal->shouldDrawManually());
+        QCOMPARE(reveal->textLayer()->opacity(), 1.0); // the text layer shows the title at every scale
         QCOMPARE(reveal->viewLayer()->borderWidth(), 1.0);
 
         QTest::mousePress(reveal, Qt::LeftButton, {}, {10, 10});
