@@ -62,7 +62,6 @@ QImage inverted(const QImage &mask)
 VLControl::VLControl(QWidget *parent)
     : QWidget(parent)
 {
-    setAttribute(Qt::WA_Hover, false);
     updateFocusPolicy();
     connect(QGuiApplication::styleHints(), &QStyleHints::tabFocusBehaviorChanged, this,
             &VLControl::updateFocusPolicy);

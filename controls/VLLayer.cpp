@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 int &actionsDisabledDepth()
@@ -184,7 +186,7 @@ void VLLayer::setOpacityWithoutAction(double opacity)
 void VLLayer::setOpacity(double opacity)
 {
     static const VLAnimatablePropertyPtr presented =
-        VLAnimatableProperty::propertyWithName(QStringLiteral("layer.presentationOpacity"), [](VLAnimatableProperty &p) {
+        VLAnimatableProperty::propertyWithName(u"layer.presentationOpacity"_s, [](VLAnimatableProperty &p) {
             p.setReadBlock([](QObject *object) {
                 auto *layer = qobject_cast<VLLayer *>(object);
                 return layer ? VLAnimationValues{layer->m_presentationOpacity} : VLAnimationValues();
@@ -299,7 +301,8 @@ void VLLayer::renderContents(QPainter &painter) const
         const double inset = m_borderWidth * 0.5;
         painter.setPen(QPen(m_borderColor, m_borderWidth));
         painter.setBrush(Qt::NoBrush);
-        painter.drawPath(roundedShape(rect.adjusted(inset, inset, -inset, -inset), std::max(0.0, m_cornerRadius - inset)));
+        const QRectF edge = rect.adjusted(inset, inset, -inset, -inset);
+        painter.drawPath(roundedShape(edge, std::max(0.0, m_cornerRadius - inset)));
     }
 }
 
@@ -426,7 +429,7 @@ void VLShapeLayer::setPresentationPoints(const QList<double> &values)
 void VLShapeLayer::setPath(const VLPath &path)
 {
     static const VLAnimatablePropertyPtr presented =
-        VLAnimatableProperty::propertyWithName(QStringLiteral("layer.presentationPath"), [](VLAnimatableProperty &p) {
+        VLAnimatableProperty::propertyWithName(u"layer.presentationPath"_s, [](VLAnimatableProperty &p) {
             p.setReadBlock([](QObject *object) {
                 VLAnimationValues values;
                 if (auto *layer = qobject_cast<VLShapeLayer *>(object)) {

@@ -138,7 +138,9 @@ private slots:
         clock.advance(0.2);
         const QImage plus = renderButton(&button);
 
-        auto inked = [](const QImage &image, QPoint p) { return darkPixels(image, QRect(p - QPoint(1, 1), QSize(3, 3))) > 0; };
+        auto inked = [](const QImage &image, QPoint p) {
+            return darkPixels(image, QRect(p - QPoint(1, 1), QSize(3, 3))) > 0;
+        };
         // The stem is in both.
         QVERIFY(inked(arrow, QPoint(31, 30)) && inked(plus, QPoint(31, 30)));
         // The plus's bar runs across the middle; the arrow has none there.

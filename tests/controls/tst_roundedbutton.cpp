@@ -96,6 +96,33 @@ private slots:
         QVERIFY(!h.button->isTracking());
     }
 
+    void interruptedPressSendsNothing_data()
+    {
+        QTest::addColumn<bool>("hide");
+        QTest::newRow("disabled while pressed") << false;
+        QTest::newRow("hidden while pressed") << true;
+    }
+    void interruptedPressSendsNothing()
+    {
+        QFETCH(bool, hide);
+        Harness<VLRoundedButton> h;
+        QVERIFY(h.show());
+        QTest::mousePress(h.button, Qt::LeftButton, {}, {10, 10});
+        QCOMPARE(h.button->shadeLayer()->opacity(), 0.1);
+        if (hide)
+            h.button->hide();
+        else
+            h.button->setEnabled(false);
+        QVERIFY(!h.button->isTracking());
+        QCOMPARE(h.button->shadeLayer()->opacity(), 0.0);
+        if (hide)
+            h.button->show();
+        else
+            h.button->setEnabled(true);
+        QTest::mouseRelease(h.button, Qt::LeftButton, {}, {10, 10});
+        QCOMPARE(h.receiver.count, 0);
+    }
+
     void shadeFollowsThePointerAndFades()
     {
         VLManualClock clock;
