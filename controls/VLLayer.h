@@ -15,6 +15,7 @@
 
 class QPainter;
 class QWidget;
+class VLAnimatableProperty;
 class VLBasicAnimation;
 class VLLayer;
 
@@ -130,7 +131,7 @@ protected:
     // The layer's own drawing, between its background and its sublayers, in its bounds.
     virtual void drawInContext(QPainter &painter) const;
     // Runs the action for key on this layer; false when there is none.
-    bool runActionForKey(const QString &key, const std::shared_ptr<const class VLAnimatableProperty> &property,
+    bool runActionForKey(const QString &key, const std::shared_ptr<const VLAnimatableProperty> &property,
                          const QVariant &toValue);
 
 private:

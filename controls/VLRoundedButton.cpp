@@ -43,7 +43,10 @@ VLRoundedButton::VLRoundedButton(QWidget *parent)
     commonInit();
 }
 
-VLRoundedButton::~VLRoundedButton() = default;
+VLRoundedButton::~VLRoundedButton()
+{
+    m_viewLayer->setDelegate(nullptr); // the layers outlive this part of the button
+}
 
 void VLRoundedButton::commonInit()
 {
