@@ -35,7 +35,8 @@ public:
         int cell = 0;
     };
 
-    explicit VLParticleEmitter(quint32 seed = 0x5a3c00);
+    // The seed of the particles' random spread.
+    explicit VLParticleEmitter(quint32 seed);
 
     std::vector<VLParticleEmitterCell> &cells() { return m_cells; }
     const std::vector<VLParticleEmitterCell> &cells() const { return m_cells; }

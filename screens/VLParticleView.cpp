@@ -27,7 +27,8 @@ QImage loadImage(const QString &name, const QSize &size)
 constexpr int kImageScale = 2;
 } // namespace
 
-VLParticleView::VLParticleView(QWidget *parent) : QWidget(parent)
+VLParticleView::VLParticleView(QWidget *parent)
+    : QWidget(parent), m_emitter(QRandomGenerator::global()->generate())
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_emitter.setOpacity(0.5);
