@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPointer>
 
 namespace {
 
@@ -45,12 +46,12 @@ protected:
 
 void VLTextFieldAdditions::install()
 {
-    static PropertyWatcher *watcher = [] {
-        auto *created = new PropertyWatcher(qApp);
-        qApp->installEventFilter(created);
-        return created;
-    }();
-    Q_UNUSED(watcher)
+    // One watcher per application object; it goes with the application.
+    static QPointer<PropertyWatcher> watcher;
+    if (watcher || !qApp)
+        return;
+    watcher = new PropertyWatcher(qApp);
+    qApp->installEventFilter(watcher);
 }
 
 bool VLTextFieldAdditions::isTextField(const QWidget *widget)

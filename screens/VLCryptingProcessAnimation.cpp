@@ -3,7 +3,7 @@
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLParticleView.h"
 
-#include "platform/view/ViewFrame.h"
+#include "app/navigation/VLViewHierarchy.h"
 
 #include <QWidget>
 
@@ -39,7 +39,7 @@ VLCryptingProcessAnimation::VLCryptingProcessAnimation(VLEncryptProgressImageVie
     : m_progressImageView(progressImageView), m_particleView(particleView), m_signalRect(signalRect)
 {
     if (progressImageView)
-        m_progressInterval = vlFrame(progressImageView).height();
+        m_progressInterval = vlViewFrame(progressImageView).height();
 }
 
 bool VLCryptingProcessAnimation::start(QObject *target, double time)
@@ -68,8 +68,8 @@ bool VLCryptingProcessAnimation::tickWithTarget(QObject *object)
     const double windowHeight = target->window()->height();
     const auto up = [windowHeight](double y) { return windowHeight - y; };
 
-    const QRectF frame = vlFrame(target);
-    const QRectF iconFrame = vlFrame(icon);
+    const QRectF frame = vlViewFrame(target);
+    const QRectF iconFrame = vlViewFrame(icon);
     const QRectF bar = frameInWindow(target, frame);
     const QRectF iconRect = frameInWindow(icon, iconFrame);
 
@@ -97,7 +97,8 @@ bool VLCryptingProcessAnimation::tickWithTarget(QObject *object)
     }
 
     const QRectF moved = frame.translated(0, m_up ? -step : step);
-    vlSetFrame(target, moved);
+    // Through the view tree, so the bar keeps its place by its mask when the window resizes.
+    vlSetViewFrame(target, moved);
 
     // The part of the icon below the bar's middle shows the bottom image.
     const QRectF barNow = frameInWindow(target, moved);

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QRectF>
+#include <QString>
 
 #include <memory>
 
@@ -31,6 +32,9 @@ public:
 class VLCryptingProcessAnimation final : public VLAnimation
 {
 public:
+    // The key under which the progress screens add it to the bar.
+    static inline const QString slidingAnimationKey = QStringLiteral("slidingAnimation");
+
     static std::shared_ptr<VLCryptingProcessAnimation>
     animationWithProgressImageViewParticleView(VLEncryptProgressImageView *progressImageView,
                                                VLParticleView *particleView);

@@ -18,7 +18,7 @@
 
 namespace {
 constexpr double kFrame = 1.0 / 60.0;
-const QString kSlidingKey = QStringLiteral("slidingAnimation");
+const QString kSlidingKey = VLCryptingProcessAnimation::slidingAnimationKey;
 
 QImage solidImage(const QSize &size, const QColor &color)
 {
