@@ -28,7 +28,9 @@ VLCryptingProcessAnimation::animationWithProgressImageViewParticleView(VLEncrypt
     return animationWithProgressImageViewParticleViewSignalRect(progressImageView, particleView, QRectF());
 }
 
-std::shared_ptr<VLCryptingProcessAnimation> VLCryptingProcessAnimation::animationWithProgressImageViewParticleViewSignalRect(
+using VLCryptingProcessAnimationPtr = std::shared_ptr<VLCryptingProcessAnimation>;
+
+VLCryptingProcessAnimationPtr VLCryptingProcessAnimation::animationWithProgressImageViewParticleViewSignalRect(
     VLEncryptProgressImageView *progressImageView, VLParticleView *particleView, const QRectF &signalRect)
 {
     return std::make_shared<VLCryptingProcessAnimation>(progressImageView, particleView, signalRect);
@@ -73,6 +75,11 @@ bool VLCryptingProcessAnimation::tickWithTarget(QObject *object)
     const QRectF bar = frameInWindow(target, frame);
     const QRectF iconRect = frameInWindow(icon, iconFrame);
 
+    // An icon not yet laid out when the animation was made: every shown fraction would be
+    // infinite and the bar would wait for ever, so the interval is taken once the icon has a height.
+    if (m_progressInterval <= 0.0)
+        m_progressInterval = iconFrame.height();
+
     const double my = up(bar.top() + bar.height() * 0.5); // the bar's middle
     const double iy = up(iconRect.bottom());              // the icon's lower edge
 
@@ -82,6 +89,9 @@ bool VLCryptingProcessAnimation::tickWithTarget(QObject *object)
         step = std::sqrt(iy - my);
         m_allowance = m_realProgress;
     } else if (m_realProgress == 1.0 || my > iy + m_progressInterval) {
+        step = 1.0;
+    } else if (m_progressInterval <= 0.0) {
+        // Nothing to measure the job against: no waiting.
         step = 1.0;
     } else {
         double shown = my - iy - 2.0;

@@ -34,7 +34,8 @@ private slots:
         QTest::newRow("0x prefix") << QStringLiteral("0x00ff00") << QStringLiteral("0 255 0 255");
         QTest::newRow("eight digits keep the low three bytes")
             << QStringLiteral("11223344") << QStringLiteral("34 51 68 255");
-        QTest::newRow("overflow reads as all ones") << QStringLiteral("123456789ab") << QStringLiteral("255 255 255 255");
+        QTest::newRow("overflow reads as all ones")
+            << QStringLiteral("123456789ab") << QStringLiteral("255 255 255 255");
     }
 
     void colorFromHex()
@@ -50,7 +51,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("white") << QColor(Qt::white) << QStringLiteral("#ffffff");
         QTest::newRow("black") << QColor(Qt::black) << QStringLiteral("#000000");
-        QTest::newRow("round trip") << VLHexColor::vl_colorFromHex(QStringLiteral("#5A3C00")) << QStringLiteral("#5a3c00");
+        QTest::newRow("round trip")
+            << VLHexColor::vl_colorFromHex(QStringLiteral("#5A3C00")) << QStringLiteral("#5a3c00");
         // Just under a half truncates to 127 (0x7f), where rounding would give 128.
         QTest::newRow("truncated, not rounded")
             << QColor(QColor::fromRgba64(0x7fff, 0x3fff, 0xffff)) << QStringLiteral("#7f3fff");

@@ -210,7 +210,8 @@ private slots:
         QCOMPARE(stage.animation->progressInterval(), 128.0);
         stage.frames(1);
         // Below the icon the bar moves by the square root of its distance from the icon's lower edge.
-        QVERIFY2(std::abs(stage.barY() - (400 - std::sqrt(433.0 - 278.0))) < 1e-6, qPrintable(QString::number(stage.barY())));
+        QVERIFY2(std::abs(stage.barY() - (400 - std::sqrt(433.0 - 278.0))) < 1e-6,
+                 qPrintable(QString::number(stage.barY())));
         stage.frames(1);
         const double distance = stage.barMiddle() - 278.0;
         const double before = stage.barY();
@@ -308,6 +309,32 @@ private slots:
         QCOMPARE(stage.icon->progress(), 0.0);
         // Ended when the bar reached the bottom of its window.
         QVERIFY(vlFrame(stage.bar).bottom() >= 500.0);
+    }
+
+    void iconLaidOutAfterTheAnimationWasMade()
+    {
+        ProgressStage stage(true);
+        stage.icon->setGeometry(136, 150, 128, 0);
+        auto late = VLCryptingProcessAnimation::animationWithProgressImageViewParticleView(stage.icon, stage.particles);
+        QCOMPARE(late->progressInterval(), 0.0);
+        stage.icon->setGeometry(136, 150, 128, 128);
+        late->setFromValue(vlFrame(stage.bar));
+        late->setByValue(260);
+        late->setUp(true);
+        bool ended = false;
+        late->setCompletionBlock([&ended](VLAnimation *, bool finished) { ended = finished; });
+        VLAnimator::addAnimationForKey(stage.bar, late, kSlidingKey); // replaces the stage's own
+        stage.frames(120);
+        QCOMPARE(late->progressInterval(), 128.0);
+        // It waits for the job inside the icon as usual, and goes on once the job is done.
+        const double waiting = stage.barY();
+        QVERIFY(stage.barMiddle() < 278.0 && stage.barMiddle() > 150.0);
+        stage.frames(60);
+        QCOMPARE(stage.barY(), waiting);
+        late->setRealProgress(1.0);
+        for (int frame = 0; frame < 2000 && !ended; ++frame)
+            stage.frames(1);
+        QVERIFY(ended);
     }
 
     void signalRectIsReportedOnce()
