@@ -19,6 +19,7 @@ class VLBasicAnimation;
 // visible and faded towards the top and bottom edges. Each column slides by four rows at its own
 // random speed; at the end of every slide the bottom row takes the top row's character, the
 // column jumps back and its other rows get new characters, so the text seems to run on for ever.
+// Takes no mouse events: it is decoration on the bar.
 class VLEncryptProgressAnimationView final : public QWidget, public VLAnimationDelegate
 {
     Q_OBJECT

@@ -9,7 +9,9 @@
 #include <QWidget>
 
 // The line of particles and the glow that ride on the progress bar. Positions are in this view's
-// coordinates; the glow and the particle line are centred horizontally in the view.
+// coordinates; the glow and the particle line are centred horizontally in the view. It lies over
+// the whole window and takes no mouse events, so presses reach what lies beneath it (and the
+// window's background moves the window as before).
 class VLParticleView final : public QWidget
 {
     Q_OBJECT
