@@ -4,6 +4,8 @@
 #include "controls/VLTextFieldAdditions.h"
 #include "controls/VLTooltipedTextField.h"
 
+#include "ui_SmallViewsForm.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -178,6 +180,22 @@ private slots:
         coloured.setPalette(palette);
         VLTextFieldAdditions::setSwp_hasDarkBackground(&coloured, true);
         QCOMPARE(coloured.palette().color(QPalette::WindowText), QColor(0x5a, 0x3c, 0x00));
+    }
+
+    void interfaceFileSetsPropertiesByName()
+    {
+        QWidget form;
+        Ui::SmallViewsForm ui;
+        ui.setupUi(&form);
+        QCOMPARE(ui.panel->solidColor(), QColor(90, 60, 0));
+        QCOMPARE(ui.panel->cornerRadius(), 6.0);
+        QVERIFY(!ui.panel->vibrant());
+        QCOMPARE(VLTextFieldAdditions::swp_fontKerning(ui.nameField), 1.5);
+        QCOMPARE(ui.nameField->font().letterSpacing(), 1.5);
+        form.show();
+        QCOMPARE(ui.nameField->toolTip(), ui.nameField->stringValue());
+        QVERIFY(VLTextFieldAdditions::swp_hasDarkBackground(ui.darkLabel));
+        QCOMPARE(VLTextFieldAdditions::backgroundStyle(ui.darkLabel), 1);
     }
 
     void coloredView_data()
