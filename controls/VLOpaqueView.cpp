@@ -1,0 +1,3 @@
+#include "controls/VLOpaqueView.h"
+
+VLOpaqueView::VLOpaqueView(QWidget *parent) : QWidget(parent) {}
