@@ -1,5 +1,6 @@
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLInstanceChannel.h"
+#include "controls/VLTextFieldAdditions.h"
 
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
@@ -60,6 +61,8 @@ int main(int argc, char *argv[])
     const bool listening = channel.listen();
 
     VLAppDelegate::setupLogSystem(QApplication::arguments());
+    // Before any interface file is loaded, so the letter spacing they set applies.
+    VLTextFieldAdditions::install();
     VLAppDelegate delegate;
     if (!listening)
         platform::log(QStringLiteral("[Launch]: could not listen for files from later launches."));
