@@ -289,7 +289,7 @@ void VLTutorialWindowController::showWindow()
 
 void VLTutorialWindowController::keyDown(QKeyEvent *event)
 {
-    if (event && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (event && event->key() == Qt::Key_Escape) {
         event->accept();
         performClose(this);
         return;

@@ -2,6 +2,7 @@
 
 #include "extension/VLExtensionContext.h"
 #include "extension/VLWorkspace.h"
+#include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
 
 #include <QMutex>
@@ -67,9 +68,9 @@ void VLSharingExtensionRequestHandler::beginRequestWithExtensionContext(VLExtens
         }
     }
 
-    const bool allArrived =
-        collection->group.waitFor(std::chrono::duration_cast<std::chrono::milliseconds>(itemsTimeout));
-    Q_UNUSED(allArrived); // what is late is simply left out
+    // What is late is left out; the user is not told, the log line is for whoever debugs it.
+    if (!collection->group.waitFor(std::chrono::duration_cast<std::chrono::milliseconds>(itemsTimeout)))
+        platform::log(QStringLiteral("[Share]: some shared items did not arrive in time and are left out."));
 
     // A copy taken under the lock: late completions keep writing to the shared list only.
     QList<QUrl> urls;
@@ -84,16 +85,20 @@ void VLSharingExtensionRequestHandler::beginRequestWithExtensionContext(VLExtens
 
     const QUrl applicationURL = m_workspace.URLForApplicationWithBundleIdentifier(applicationBundleIdentifier);
     std::optional<VLRunningApplication> application;
-    if (!applicationURL.isEmpty()) {
+    if (applicationURL.isEmpty()) {
+        platform::log(QStringLiteral("[Share]: Vaultine is not installed."));
+    } else {
+        VLError error;
         application = m_workspace.launchApplicationAtURLOptionsConfigurationError(
             applicationURL, VLWorkspaceLaunchAsync,
-            {{VLWorkspaceLaunchConfigurationEnvironment, QVariantMap{{extensionLaunchKey, QStringLiteral("YES")}}}});
+            {{VLWorkspaceLaunchConfigurationEnvironment, QVariantMap{{extensionLaunchKey, QStringLiteral("YES")}}}},
+            &error);
         // Without a process to hand the files to, an open would only wait out its timeout.
-        if (application) {
-            const bool opened = m_workspace.openURLsWithApplicationAtURLOptionsConfigurationError(
-                urls, applicationURL, VLWorkspaceLaunchAsync, {});
-            Q_UNUSED(opened);
-        }
+        if (!application)
+            platform::log(QStringLiteral("[Share]: could not start Vaultine: %1").arg(error.description()));
+        else if (!m_workspace.openURLsWithApplicationAtURLOptionsConfigurationError(urls, applicationURL,
+                                                                                    VLWorkspaceLaunchAsync, {}, &error))
+            platform::log(QStringLiteral("[Share]: Vaultine did not take the files: %1").arg(error.description()));
     }
 
     context.completeRequestReturningItemsCompletionHandler(

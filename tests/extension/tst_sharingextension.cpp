@@ -129,8 +129,11 @@ private slots:
         const QString b = folder.filePath(QStringLiteral("b c.pdf"));
         const QString c = folder.filePath(QStringLiteral("Notes.vault"));
         // The first item answers last; the files still arrive in the order they were shared.
+        // An item offered as a file URL that is not a URL is dropped.
+        auto notAURL = std::make_shared<VLItemProvider>();
+        notAURL->registerItemForTypeIdentifierLoadHandler(kUTTypeFileURL, [] { return QVariant(QStringLiteral("/x")); });
         VLExtensionContext context({
-            {{slowFileProvider(QUrl::fromLocalFile(a), 300)}},
+            {{slowFileProvider(QUrl::fromLocalFile(a), 300), notAURL}},
             {{VLItemProvider::itemProviderWithContentsOfURL(QUrl::fromLocalFile(b)),
               VLItemProvider::itemProviderWithText(QStringLiteral("a caption"))}},
             {{VLItemProvider::itemProviderWithContentsOfURL(QUrl::fromLocalFile(c))}},
