@@ -97,24 +97,30 @@ QString VLWorkspace::programOfDesktopEntry(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
-    // Only the main group counts; actions have Exec lines of their own.
+    // Only the main group counts; actions have Exec lines of their own. TryExec names the
+    // program itself where Exec may start with a wrapper such as "env".
     bool inMainGroup = false;
+    QString tryExec;
+    QString exec;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
         if (line.startsWith(u'[')) {
             inMainGroup = line == u"[Desktop Entry]";
             continue;
         }
-        if (inMainGroup && line.startsWith(u"Exec=")) {
-            const QString program = firstExecWord(line.mid(5));
-            if (program.isEmpty())
-                return {};
-            if (QFileInfo(program).isAbsolute())
-                return isExecutableFile(program) ? program : QString();
-            return QStandardPaths::findExecutable(program);
-        }
+        if (!inMainGroup)
+            continue;
+        if (line.startsWith(u"TryExec="))
+            tryExec = line.mid(8).trimmed();
+        else if (line.startsWith(u"Exec="))
+            exec = firstExecWord(line.mid(5));
     }
-    return {};
+    const QString program = tryExec.isEmpty() ? exec : tryExec;
+    if (program.isEmpty())
+        return {};
+    if (QFileInfo(program).isAbsolute())
+        return isExecutableFile(program) ? program : QString();
+    return QStandardPaths::findExecutable(program);
 }
 
 QUrl VLWorkspace::URLForApplicationWithBundleIdentifier(const QString &bundleIdentifier) const

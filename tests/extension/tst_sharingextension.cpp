@@ -222,6 +222,8 @@ private slots:
         QTest::newRow("not executable beside") << "plain" << "" << "";
         QTest::newRow("entry with a quoted path") << "" << "\"@INSTALLED@\" %F" << "installed";
         QTest::newRow("entry naming a program on PATH") << "" << "vaultine-on-path %F" << "onPath";
+        QTest::newRow("entry with a wrapper and TryExec")
+            << "" << "env QT_SCALE_FACTOR=1 vaultine-on-path %F\nTryExec=vaultine-on-path" << "onPath";
         QTest::newRow("entry naming a missing program") << "" << "/nowhere/vaultine %F" << "";
         QTest::newRow("nothing") << "" << "" << "";
     }
