@@ -122,8 +122,9 @@ class ReplacedItem final
 public:
     static std::shared_ptr<ReplacedItem> setAside(const QString &path, int *error)
     {
-        const QFileInfo info(path);
-        const QString aside = info.path() + u"/."_qs + info.fileName() + u".replaced-"_qs
+        // A name of its own, not derived from the item's, so a long name cannot grow past the
+        // file system's limit.
+        const QString aside = QFileInfo(path).path() + u"/.vaultine-replaced-"_qs
             + QUuid::createUuid().toString(QUuid::Id128).left(12);
         *error = platform::renameItem(path, aside, false);
         if (*error)

@@ -615,6 +615,18 @@ private slots:
         QCOMPARE(QDir(dir.path() + u"/out"_qs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{u"a"_qs});
         QVERIFY(!QFileInfo::exists(dir.path() + u"/in/a.txt"_qs));
+
+        // A name as long as the file system allows can still be replaced.
+        const QString longName = QString(251, u'l') + u".txt"_qs;
+        writeFile(dir.path() + u"/in/"_qs + longName, "new");
+        writeFile(dir.path() + u"/out/"_qs + longName, "old");
+        TransferRecorder longRecorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/in/"_qs + longName), QUrl::fromLocalFile(dir.path() + u"/out/"_qs + longName),
+            KXAdditions::TransferReplace, KXAdditions::TransferCopy, longRecorder.handler());
+        QVERIFY(longRecorder.waitForFinal());
+        QCOMPARE(longRecorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(readFile(dir.path() + u"/out/"_qs + longName), QByteArray("new"));
     }
 
     void replaceThatCannotRemove()
