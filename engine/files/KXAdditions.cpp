@@ -506,7 +506,8 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
             fail(VLError::posix(setAsideError));
             return;
         }
-        handler = [replaced, handler = std::move(handler)](quint64 state, bool *cancel, const QVariantMap &information) {
+        handler = [replaced, handler = std::move(handler)](quint64 state, bool *cancel,
+                                                           const QVariantMap &information) {
             if (state == TransferFailed)
                 replaced->restore();
             else if (state == TransferFinished)

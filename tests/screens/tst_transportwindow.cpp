@@ -84,8 +84,8 @@ private slots:
         QCOMPARE(controller->progressIndicator()->doubleValue(), double(moved));
         QCOMPARE(controller->progressIndicator()->value(), bar);
         QCOMPARE(controller->statusTextField()->text(),
-                 NBFileSizer::displayItemSizeFromSize(moved) + u" from "_qs + NBFileSizer::displayItemSizeFromSize(total)
-                     + u" \u2013 Estimating......"_qs);
+                 NBFileSizer::displayItemSizeFromSize(moved) + u" from "_qs
+                     + NBFileSizer::displayItemSizeFromSize(total) + u" \u2013 Estimating......"_qs);
     }
 
     void statusLine()
@@ -124,7 +124,8 @@ private slots:
         settle();
         QVERIFY(!controller->chromoneter()->remainingTimeString().isEmpty());
         QCOMPARE(controller->statusTextField()->text(),
-                 u"1.5\u00A0MB from 3\u00A0MB \u2013 "_qs + controller->chromoneter()->remainingTimeString() + u"..."_qs);
+                 u"1.5\u00A0MB from 3\u00A0MB \u2013 "_qs + controller->chromoneter()->remainingTimeString()
+                     + u"..."_qs);
     }
 
     void cancelStopsTheEstimateAndKeepsTheWindow_data()

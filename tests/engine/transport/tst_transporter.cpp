@@ -312,8 +312,9 @@ private slots:
         QTRY_VERIFY(VLAlertHandler::lastAlert().has_value());
         QVERIFY(!VLAlertHandler::lastAlert()->messageText().isEmpty());
         const std::lock_guard lock(linesMutex);
-        QVERIFY(std::any_of(lines.cbegin(), lines.cend(),
-                            [](const QString &line) { return line.startsWith(u"[Transporter]: transport error: "_qs); }));
+        QVERIFY(std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
+            return line.startsWith(u"[Transporter]: transport error: "_qs);
+        }));
     }
 
     void quickTransfersNeverShowTheSheet()
@@ -324,14 +325,16 @@ private slots:
 
         // A copy that keeps the source, over before the quarter second.
         writeFile(dir.path() + u"/work/small.vault"_qs, QByteArray(4096, 's'));
-        QDir().mkpath(dir.path() + u"/out"_qs);
+        writeFile(dir.path() + u"/out/small.vault"_qs, "taken");
         const auto copier = VLTransporter::create();
         copier->setDelegate(&delegate);
         copier->copyItemWithProgressFromURLToURLOverwrite(QUrl::fromLocalFile(dir.path() + u"/work/small.vault"_qs),
                                                           QUrl::fromLocalFile(dir.path() + u"/out/small.vault"_qs),
                                                           false);
         QTRY_COMPARE(delegate.count(), 1);
-        QCOMPARE(delegate.calls().at(0).url, QUrl::fromLocalFile(dir.path() + u"/out/small.vault"_qs));
+        // Without overwriting, a free name beside the one that is taken.
+        QCOMPARE(delegate.calls().at(0).url, QUrl::fromLocalFile(dir.path() + u"/out/small 2.vault"_qs));
+        QCOMPARE(readFile(dir.path() + u"/out/small.vault"_qs), QByteArray("taken"));
         QVERIFY(delegate.calls().at(0).onMain);
         QVERIFY(QFileInfo::exists(dir.path() + u"/work/small.vault"_qs));
 
@@ -347,6 +350,7 @@ private slots:
         QTRY_COMPARE(delegate.count(), 2);
         QCOMPARE(delegate.calls().at(1).kind, u"finished"_qs);
         QCOMPARE(delegate.calls().at(1).url, QUrl::fromLocalFile(dir.path() + u"/out/big.vault"_qs));
+        QCOMPARE(delegate.calls().at(1).tag, quint64(0));
         QVERIFY(delegate.calls().at(1).onMain);
         QVERIFY(!QFileInfo::exists(dir.path() + u"/work/big.vault"_qs));
         QCOMPARE(QFileInfo(dir.path() + u"/out/big.vault"_qs).size(), 8 * mebibyte);
@@ -534,8 +538,9 @@ private slots:
             QCOMPARE(readFile(source), QByteArray(4 * mebibyte, 'v'));
             QCOMPARE(listing(dir.path() + u"/Saved"_qs), QStringList());
             const std::lock_guard lock(linesMutex);
-            QVERIFY(std::any_of(lines.cbegin(), lines.cend(),
-                                [](const QString &line) { return line.startsWith(u"[Transporter]: move error: "_qs); }));
+            QVERIFY(std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
+                return line.startsWith(u"[Transporter]: move error: "_qs);
+            }));
         } else {
             QTRY_COMPARE(delegate.count(), 1);
             QCOMPARE(delegate.calls().first().url, destination);
