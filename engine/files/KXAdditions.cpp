@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,26 @@ namespace {
 constexpr qint64 copyChunkSize = 1024 * 1024;
 constexpr double reportLateness = 0.25;
 constexpr quint64 lastFreeNameCandidate = 10000;
+
+using CopyChunkHook = std::function<void(const QString &source, quint64 copied)>;
+
+std::mutex &copyChunkHookMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<CopyChunkHook> &copyChunkHookSlot()
+{
+    static std::shared_ptr<CopyChunkHook> hook;
+    return hook;
+}
+
+std::shared_ptr<CopyChunkHook> copyChunkHook()
+{
+    const std::lock_guard lock(copyChunkHookMutex());
+    return copyChunkHookSlot();
+}
 
 QString cleanedPath(const QString &path)
 {
@@ -93,6 +114,57 @@ QString reserve(const QString &destination, bool freeName, FileKind sourceKind, 
     }
     return {};
 }
+
+// An existing destination that a replacing transfer has moved aside, beside itself under a
+// hidden name. Exactly one of restore() and discard() takes effect; the first call settles it.
+class ReplacedItem final
+{
+public:
+    static std::shared_ptr<ReplacedItem> setAside(const QString &path, int *error)
+    {
+        // A name of its own, not derived from the item's, so a long name cannot grow past the
+        // file system's limit.
+        const QString aside = QFileInfo(path).path() + u"/.vaultine-replaced-"_qs
+            + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        *error = platform::renameItem(path, aside, false);
+        if (*error)
+            return nullptr;
+        return std::shared_ptr<ReplacedItem>(new ReplacedItem(path, aside));
+    }
+
+    ~ReplacedItem() { restore(); }
+    Q_DISABLE_COPY_MOVE(ReplacedItem)
+
+    // The transfer has removed what it wrote; the old item goes back under its name.
+    void restore()
+    {
+        if (std::exchange(m_settled, true))
+            return;
+        if (const int error = platform::renameItem(m_aside, m_path, false))
+            platform::log(u"[Transfer]: cannot put the replaced item back from "_qs + m_aside + u": "_qs
+                          + platform::errorDescription(error));
+    }
+
+    // The new item is in place.
+    void discard()
+    {
+        if (std::exchange(m_settled, true))
+            return;
+        if (const int error = platform::removeItemAtPath(m_aside))
+            platform::log(u"[Transfer]: cannot remove the replaced item "_qs + m_aside + u": "_qs
+                          + platform::errorDescription(error));
+    }
+
+private:
+    ReplacedItem(QString path, QString aside)
+        : m_path(std::move(path))
+        , m_aside(std::move(aside))
+    {}
+
+    const QString m_path;
+    const QString m_aside;
+    bool m_settled = false;
+};
 
 // One transfer of a tree into a reserved destination, entry by entry, on the calling thread.
 class TreeTransfer final
@@ -424,11 +496,25 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
         fail(VLError::posix(EINVAL));
         return;
     }
+    // A replaced item is only set aside here; it goes once the new one is complete, and comes
+    // back when the transfer fails or is cancelled.
+    std::shared_ptr<ReplacedItem> replaced;
     if (mode == TransferReplace && platform::fileKindAtPath(destinationPath) != FileKind::Missing) {
-        if (const int error = platform::removeItemAtPath(destinationPath)) {
-            fail(VLError::posix(error));
+        int setAsideError = 0;
+        replaced = ReplacedItem::setAside(destinationPath, &setAsideError);
+        if (!replaced) {
+            fail(VLError::posix(setAsideError));
             return;
         }
+        handler = [replaced, handler = std::move(handler)](quint64 state, bool *cancel,
+                                                           const QVariantMap &information) {
+            if (state == TransferFailed)
+                replaced->restore();
+            else if (state == TransferFinished)
+                replaced->discard();
+            if (handler)
+                handler(state, cancel, information);
+        };
     }
     const bool recreateLinks = type != TransferMoveWithProgress;
     int error = 0;
@@ -440,8 +526,11 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
 
     if (type >= TransferMoveWithProgress) {
         platform::dispatchAsync(platform::QueuePriority::Background,
-                                [sourcePath, reserved, type, handler = std::move(handler)] {
+                                [sourcePath, reserved, type, replaced, handler = std::move(handler)] {
                                     runProgressTransfer(sourcePath, reserved, type, reportLateness, handler);
+                                    // A cancelled transfer sends no final report.
+                                    if (replaced)
+                                        replaced->restore();
                                 });
         return;
     }
@@ -527,6 +616,8 @@ bool KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(const QStrin
         bool stop = false;
         if (progress)
             progress(read, stop);
+        if (const auto hook = copyChunkHook())
+            (*hook)(source, total);
         if (stop)
             break;
     }
@@ -589,6 +680,12 @@ bool KXAdditions::vl_checkSourceReadabilityFailedFile(
     if (failedFile)
         *failedFile = failed;
     return failed.isEmpty() && !path.isEmpty();
+}
+
+void KXAdditions::setCopyChunkHook(std::function<void(const QString &source, quint64 copied)> hook)
+{
+    const std::lock_guard lock(copyChunkHookMutex());
+    copyChunkHookSlot() = hook ? std::make_shared<CopyChunkHook>(std::move(hook)) : nullptr;
 }
 
 QString KXAdditions::freeNameCandidate(const QString &path, quint64 n)

@@ -53,7 +53,9 @@ public:
 
     // Moves or copies an item (mode and type above). The destination is always created
     // exclusively: nothing is replaced unless mode 1 asks for it, and a free name (mode 2) is
-    // taken without a race. Results come through the handler, on a thread of the background
+    // taken without a race. Mode 1 first moves an existing destination aside (a failure to do
+    // so is the transfer's failure) and removes it only once the new item is complete; a failed
+    // or cancelled transfer puts it back. Results come through the handler, on a thread of the background
     // queue (a failure before the transfer starts comes on the calling thread).
     static void vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source, const QUrl &destination, quint64 mode,
                                                           quint64 type, TransferHandler handler);
@@ -86,6 +88,10 @@ public:
     // hold up a caller that has given up; a check stopped that way counts as passed.
     static bool vl_checkSourceReadabilityFailedFile(
         const QUrl &source, QString *failedFile, const std::function<bool()> &shouldStop = {});
+
+    // Test hook: runs on the copying thread after every chunk a file copy writes (with the
+    // bytes of that file copied so far), so that tests can make a transfer last. Empty clears it.
+    static void setCopyChunkHook(std::function<void(const QString &source, quint64 copied)> hook);
 
     // The name rule of mode 2: "report.vault" -> "report 2.vault", "Photos" -> "Photos 2".
     static QString freeNameCandidate(const QString &path, quint64 n);

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <csignal>
 #include <mutex>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -538,6 +539,94 @@ private slots:
         QCOMPARE(unknown.states(), QList<quint64>{KXAdditions::TransferFinished});
         QVERIFY(QFileInfo::exists(destination.toLocalFile()));
         QVERIFY(!QFileInfo::exists(dir.path() + u"/x"_qs));
+    }
+
+    void replaceThatFailsOrIsCancelledKeepsTheOldItem_data()
+    {
+        QTest::addColumn<quint64>("type");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("copy with progress, cancelled") << quint64(4) << true;
+        QTest::newRow("move across volumes, cancelled") << quint64(3) << true;
+        QTest::newRow("copy with progress, full target") << quint64(4) << false;
+        QTest::newRow("plain copy, full target") << quint64(1) << false;
+    }
+
+    void replaceThatFailsOrIsCancelledKeepsTheOldItem()
+    {
+        QFETCH(quint64, type);
+        QFETCH(bool, cancel);
+        QTemporaryDir dir;
+        const QString source = dir.path() + u"/in/big.bin"_qs;
+        writeFile(source, QByteArray(8 * 1024 * 1024, 'n'));
+        writeFile(dir.path() + u"/out/big.bin"_qs, "old");
+        writeFile(dir.path() + u"/out/tree/inner.txt"_qs, "old tree");
+
+        // Slow enough that progress reports (after their 0.25 s delay) arrive mid-copy.
+        KXAdditions::setCopyChunkHook([](const QString &, quint64) { std::this_thread::sleep_for(60ms); });
+        const auto clearHook = qScopeGuard([] { KXAdditions::setCopyChunkHook({}); });
+        rlimit previous {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &previous) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (!cancel) {
+            rlimit limited = previous;
+            limited.rlim_cur = 1024 * 1024;
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        }
+        const auto restoreLimit = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, oldHandler);
+        });
+
+        for (const QString &name : {u"big.bin"_qs, u"tree"_qs}) {
+            const auto before = describe(dir.path() + u"/out"_qs);
+            TransferRecorder recorder;
+            KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+                QUrl::fromLocalFile(source), QUrl::fromLocalFile(dir.path() + u"/out/"_qs + name),
+                KXAdditions::TransferReplace, type, recorder.handler([cancel](const Report &) { return cancel; }));
+            recorder.waitForQueue();
+            const QList<quint64> states = recorder.states();
+            QVERIFY(!states.contains(KXAdditions::TransferFinished));
+            QCOMPARE(states.contains(KXAdditions::TransferFailed), !cancel);
+            if (cancel)
+                QVERIFY(states.contains(KXAdditions::TransferProgress));
+            // The old item is back under its name, and nothing else is left in the folder.
+            QCOMPARE(describe(dir.path() + u"/out"_qs), before);
+            QCOMPARE(QDir(dir.path() + u"/out"_qs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList({u"big.bin"_qs, u"tree"_qs}));
+            QCOMPARE(QFileInfo(source).size(), qint64(8 * 1024 * 1024));
+        }
+    }
+
+    void replaceRemovesTheOldItemOnlyWhenDone()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.path() + u"/in/a.txt"_qs, "new");
+        writeFile(dir.path() + u"/out/a/inner.txt"_qs, "old");
+        TransferRecorder recorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/in/a.txt"_qs), QUrl::fromLocalFile(dir.path() + u"/out/a"_qs),
+            KXAdditions::TransferReplace, KXAdditions::TransferMoveAcrossVolumes,
+            recorder.handler());
+        QVERIFY(recorder.waitForFinal());
+        QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(recorder.last().information.value(KXAdditions::destinationURLKey).toUrl(),
+                 QUrl::fromLocalFile(dir.path() + u"/out/a"_qs));
+        QCOMPARE(readFile(dir.path() + u"/out/a"_qs), QByteArray("new"));
+        QCOMPARE(QDir(dir.path() + u"/out"_qs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"a"_qs});
+        QVERIFY(!QFileInfo::exists(dir.path() + u"/in/a.txt"_qs));
+
+        // A name as long as the file system allows can still be replaced.
+        const QString longName = QString(251, u'l') + u".txt"_qs;
+        writeFile(dir.path() + u"/in/"_qs + longName, "new");
+        writeFile(dir.path() + u"/out/"_qs + longName, "old");
+        TransferRecorder longRecorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/in/"_qs + longName), QUrl::fromLocalFile(dir.path() + u"/out/"_qs + longName),
+            KXAdditions::TransferReplace, KXAdditions::TransferCopy, longRecorder.handler());
+        QVERIFY(longRecorder.waitForFinal());
+        QCOMPARE(longRecorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(readFile(dir.path() + u"/out/"_qs + longName), QByteArray("new"));
     }
 
     void replaceThatCannotRemove()

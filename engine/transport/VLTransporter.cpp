@@ -1,0 +1,241 @@
+#include "engine/transport/VLTransporter.h"
+
+#include "app/shell/VLAlertHandler.h"
+#include "app/shell/VLErrorsHandler.h"
+#include "app/shell/VLSheetRegistry.h"
+#include "engine/files/KXAdditions.h"
+#include "engine/files/NBFileSizer.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/Dispatch.h"
+#include "screens/VLTransportWindowController.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+namespace {
+
+VLError errorOf(const QVariantMap &information)
+{
+    return information.value(KXAdditions::errorKey).value<VLError>();
+}
+
+// The item itself when it exists, else the nearest folder above it that does.
+QString nearestExistingPath(const QString &path)
+{
+    QString candidate = QDir::cleanPath(path);
+    while (!candidate.isEmpty() && !QFileInfo::exists(candidate)) {
+        const QString parent = QFileInfo(candidate).path();
+        if (parent == candidate)
+            break;
+        candidate = parent;
+    }
+    return candidate;
+}
+
+} // namespace
+
+// One transfer with progress; its handler runs on the transfer's background thread, the window
+// lives on the main thread.
+struct VLTransporter::Transport
+{
+    std::shared_ptr<VLTransporter> transporter;
+    QUrl source;
+    QUrl destination;
+    bool usesWindow = false;
+    // Background thread only.
+    QUrl landedURL;
+    // Main thread only.
+    std::unique_ptr<VLTransportWindowController> windowController;
+
+    void beginSheet(quint64 totalSize)
+    {
+        windowController = std::make_unique<VLTransportWindowController>();
+        windowController->setSourceURL(source);
+        windowController->setDestinationURL(destination);
+        windowController->setTotalSize(totalSize);
+        QDialog *sheet = windowController->window();
+        VLSheetRegistry::instance().beginSheet(transporter->hostWindow(), sheet, {});
+        sheet->activateWindow();
+    }
+
+    void endSheetAndClose()
+    {
+        if (!windowController)
+            return;
+        if (windowController->isWindowLoaded())
+            windowController->window()->done(QDialog::Accepted);
+        windowController->close();
+        windowController.reset();
+    }
+
+    void handle(quint64 state, bool *cancel, const QVariantMap &information)
+    {
+        bool windowCancelled = false;
+        switch (state) {
+        case KXAdditions::TransferStarted:
+            landedURL = information.value(KXAdditions::destinationURLKey).toUrl();
+            if (usesWindow) {
+                // Sized here, off the main thread: a large tree takes a while to add up.
+                const quint64 totalSize = NBFileSizer::itemSizeAtURL(source);
+                platform::dispatchSyncToMain([&] {
+                    beginSheet(totalSize);
+                    windowCancelled = windowController->isCancelled();
+                });
+            }
+            break;
+        case KXAdditions::TransferProgress:
+            if (usesWindow) {
+                const quint64 moved = information.value(KXAdditions::bytesMovedKey).toULongLong();
+                platform::dispatchSyncToMain([&] {
+                    if (!windowController)
+                        return;
+                    windowController->setMovedSize(moved);
+                    windowCancelled = windowController->isCancelled();
+                });
+            }
+            break;
+        case KXAdditions::TransferFailed: {
+            const VLError error = errorOf(information);
+            platform::log(u"[Transporter]: move error: "_qs + error.description());
+            // Nothing of it must outlive this report: the transfer lets go of the handler after it.
+            platform::dispatchToMain([self = transporter, windowController = windowController.release(), error] {
+                std::unique_ptr<VLTransportWindowController> owned(windowController);
+                if (owned) {
+                    if (owned->isWindowLoaded())
+                        owned->window()->done(QDialog::Accepted);
+                    owned->close();
+                }
+                owned.reset();
+                VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
+            });
+            return;
+        }
+        case KXAdditions::TransferFinished: {
+            if (landedURL.isEmpty())
+                landedURL = information.value(KXAdditions::destinationURLKey).toUrl();
+            platform::dispatchSyncToMain([&] {
+                endSheetAndClose();
+                if (VLTransporterDelegate *delegate = transporter->delegate())
+                    delegate->transporterDidFinishTransportationWithURL(transporter.get(), landedURL);
+            });
+            return;
+        }
+        default:
+            break;
+        }
+
+        if (windowCancelled || transporter->isCancelled()) {
+            if (usesWindow)
+                platform::dispatchSyncToMain([&] { endSheetAndClose(); });
+            if (cancel)
+                *cancel = true;
+        }
+    }
+};
+
+std::shared_ptr<VLTransporter> VLTransporter::create()
+{
+    return std::make_shared<VLTransporter>(Private{});
+}
+
+VLTransporter::VLTransporter(Private)
+{
+}
+
+VLTransporter::~VLTransporter() = default;
+
+QWidget *VLTransporter::hostWindow() const
+{
+    return m_window ? m_window.data() : VLAlertHandler::mainWindow();
+}
+
+void VLTransporter::moveItemFromURLToURLOverwrite(const QUrl &source, const QUrl &destination, bool overwrite)
+{
+    transferItemFromURLToURLOverwriteCopy(source, destination, overwrite, false);
+}
+
+void VLTransporter::copyItemFromURLToURLOverwrite(const QUrl &source, const QUrl &destination, bool overwrite)
+{
+    transferItemFromURLToURLOverwriteCopy(source, destination, overwrite, true);
+}
+
+void VLTransporter::copyItemWithProgressFromURLToURLOverwrite(const QUrl &source, const QUrl &destination,
+                                                              bool overwrite)
+{
+    transportItemFromURLToURLOverwriteLeaveOriginal(source, destination, overwrite, true);
+}
+
+void VLTransporter::transportItemFromURLToURLOverwrite(const QUrl &source, const QUrl &destination, bool overwrite)
+{
+    transportItemFromURLToURLOverwriteLeaveOriginal(source, destination, overwrite, false);
+}
+
+bool VLTransporter::isDestinationOnAnotherVolume(const QUrl &source, const QUrl &destination)
+{
+    // What matters is whether a rename can carry the item: the work folders may lie on another
+    // volume than "/" here, so the destination is compared with the source's volume.
+    const QString destinationPath = destination.toLocalFile();
+    const QStorageInfo destinationVolume(nearestExistingPath(destinationPath));
+    const QStorageInfo sourceVolume(nearestExistingPath(source.toLocalFile()));
+    if (!destinationVolume.isValid() || !sourceVolume.isValid()) {
+        for (const QString &mounts : {u"/Volumes/"_qs, u"/media/"_qs, u"/run/media/"_qs, u"/mnt/"_qs}) {
+            if (destinationPath.startsWith(mounts))
+                return true;
+        }
+        return false;
+    }
+    return destinationVolume.rootPath() != sourceVolume.rootPath()
+        || destinationVolume.device() != sourceVolume.device();
+}
+
+void VLTransporter::transportItemFromURLToURLOverwriteLeaveOriginal(const QUrl &source, const QUrl &destination,
+                                                                    bool overwrite, bool leaveOriginal)
+{
+    const bool anotherVolume = isDestinationOnAnotherVolume(source, destination);
+    const quint64 mode = overwrite ? KXAdditions::TransferReplace : KXAdditions::TransferFreeName;
+    const quint64 type = leaveOriginal ? KXAdditions::TransferCopyWithProgress
+        : anotherVolume               ? KXAdditions::TransferMoveAcrossVolumes
+                                      : KXAdditions::TransferMove;
+
+    auto transport = std::make_shared<Transport>();
+    transport->transporter = shared_from_this();
+    transport->source = source;
+    transport->destination = destination;
+    transport->usesWindow = leaveOriginal || anotherVolume;
+    KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+        source, destination, mode, type,
+        [transport](quint64 state, bool *cancel, const QVariantMap &information) {
+            transport->handle(state, cancel, information);
+        });
+}
+
+void VLTransporter::cancel()
+{
+    m_cancelled = true;
+}
+
+void VLTransporter::transferItemFromURLToURLOverwriteCopy(const QUrl &source, const QUrl &destination, bool overwrite,
+                                                          bool copy)
+{
+    const quint64 mode = overwrite ? KXAdditions::TransferReplace : KXAdditions::TransferFreeName;
+    const quint64 type = copy ? KXAdditions::TransferCopy : KXAdditions::TransferMove;
+    KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+        source, destination, mode, type,
+        [self = shared_from_this(), source](quint64 state, bool *, const QVariantMap &information) {
+            if (state == KXAdditions::TransferFailed) {
+                const VLError error = errorOf(information);
+                // The host window is read on the main thread, where it lives.
+                platform::dispatchToMain([self, error] {
+                    VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
+                });
+                platform::log(u"[Transporter]: transport error: "_qs + error.description());
+                if (VLTransporterDelegate *delegate = self->delegate())
+                    delegate->transporterDidFailedTransportationWithURL(self.get(), source);
+            } else if (state == KXAdditions::TransferFinished) {
+                if (VLTransporterDelegate *delegate = self->delegate())
+                    delegate->transporterDidFinishTransportationWithURL(
+                        self.get(), information.value(KXAdditions::destinationURLKey).toUrl());
+            }
+        });
+}
