@@ -102,7 +102,9 @@ void VLDropDestinationView::dragEnterEvent(QDragEnterEvent *event)
         return;
     }
     const VLDraggingInfo info = VLDraggingInfo::fromEvent(*event);
-    answer(event, draggingEntered(info), info);
+    // Qt enters a view again on every move while the view refuses the drag; for the delegate
+    // that is one drag moving on.
+    answer(event, m_dragInProgress ? draggingUpdated(info) : draggingEntered(info), info);
 }
 
 void VLDropDestinationView::dragMoveEvent(QDragMoveEvent *event)
@@ -192,6 +194,10 @@ bool VLDropDestinationView::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop:
             // The window has already chosen the target of these, so clicks can pass again.
             setTakesDrags(false);
+            // Qt tells a view that refused a drag neither that it left nor that it was dropped;
+            // for this view the drag is over all the same.
+            if (m_dragInProgress && m_lastOperation == VLDragOperationNone)
+                draggingExited(nullptr);
             break;
         default:
             break;
