@@ -1,7 +1,11 @@
 #include "platform/view/VLDraggingSession.h"
 
+#include "platform/view/VLDraggingDestination.h"
+
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDrag>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
@@ -9,10 +13,53 @@
 
 #include <cmath>
 
+namespace {
+
+// Qt lets any widget of the application take a drop. A source that offers nothing within the
+// application is refused everywhere, not only by the destinations that ask it (those, the
+// VLDraggingDestination views, apply the source's offer themselves).
+class InApplicationDropGuard final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+            return false;
+        if (!watched->isWidgetType() || dynamic_cast<VLDraggingDestination *>(watched))
+            return false;
+        auto *drop = static_cast<QDropEvent *>(event);
+        auto *pasteboard = qobject_cast<const VLDraggingPasteboard *>(drop->mimeData());
+        VLDraggingSource *source = pasteboard ? pasteboard->draggingSource() : nullptr;
+        if (!source
+            || source->draggingSessionSourceOperationMaskForDraggingContext(
+                   nullptr, VLDraggingContext::WithinApplication)
+                != VLDragOperationNone)
+            return false;
+        drop->ignore();
+        return true;
+    }
+};
+
+void installInApplicationDropGuard()
+{
+    static QPointer<InApplicationDropGuard> guard;
+    if (guard || !QCoreApplication::instance())
+        return;
+    guard = new InApplicationDropGuard(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(guard);
+}
+
+} // namespace
+
 VLDraggingPasteboard::VLDraggingPasteboard(VLDraggingSource *source)
     : m_source(source)
     , m_sourceObject(dynamic_cast<QObject *>(source))
 {
+    installInApplicationDropGuard();
 }
 
 VLDraggingSource *VLDraggingPasteboard::draggingSource() const

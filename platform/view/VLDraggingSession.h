@@ -67,9 +67,9 @@ public:
     }
 };
 
-// The data of a drag begun here. It remembers its source, so that a destination of this
-// application can ask the source what it allows within the application even where the platform
-// does not name the source of a drag.
+// The data of a drag begun here. It remembers its source, so that this application's widgets
+// can ask the source what it allows within the application even where the platform does not name
+// the source of a drag: where it allows nothing, no widget of the application takes the drop.
 class VLDraggingPasteboard final : public QMimeData
 {
     Q_OBJECT

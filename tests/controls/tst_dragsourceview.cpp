@@ -1,5 +1,8 @@
 #include "controls/VLDragSourceView.h"
 
+#include "app/navigation/VLKeyViewLoop.h"
+#include "app/navigation/VLViewController.h"
+
 #include <QApplication>
 #include <QDrag>
 #include <QFile>
@@ -43,6 +46,19 @@ protected:
         ++releases;
         event->accept();
     }
+};
+
+// A screen whose view is already there.
+class Screen final : public VLViewController
+{
+public:
+    explicit Screen(QWidget *content) : m_content(content) {}
+
+protected:
+    void loadView() override { setView(m_content); }
+
+private:
+    QWidget *m_content;
 };
 
 struct FinishedDrag
@@ -311,6 +327,24 @@ private slots:
         QCOMPARE(finished.hotSpot, QPoint(100, 60));
         // No release reached the window beneath: the drag took the gesture.
         QCOMPARE(m_window->releases, 0);
+    }
+
+    // After the drag the window's first key view has the focus again.
+    void focusReturnsToTheKeyViewLoop()
+    {
+        auto *content = new QWidget(m_window.get());
+        content->setGeometry(0, 250, 400, 50);
+        auto *field = new QLineEdit(content);
+        field->setGeometry(220, 10, 150, 24);
+        content->show();
+        Screen screen(content);
+        vlSetRootViewController(m_window.get(), &screen);
+
+        drag(QPoint(100, 40), QPoint(100, 140));
+        QCOMPARE(m_recorder->finished.size(), 1);
+        QVERIFY(!m_recorder->finished.first().editorHadFocus);
+        QCOMPARE(QApplication::focusWidget(), field);
+        vlSetRootViewController(m_window.get(), nullptr);
     }
 
     void imageComponents()

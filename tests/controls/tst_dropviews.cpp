@@ -8,6 +8,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -309,6 +310,31 @@ private slots:
         QDragEnterEvent again(QPoint(30, 30), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
         QVERIFY(sendToWindow(again));
         QCOMPARE(m_recorder->calls.last(), QStringLiteral("entered"));
+    }
+
+    // Nor does any other widget of the application take it.
+    void ownDragIsRefusedEverywhere()
+    {
+        auto *field = new QLineEdit(m_window.get());
+        field->setGeometry(150, 240, 200, 24);
+        field->show();
+        field->raise();
+        VLDragSourceView source;
+        VLDraggingPasteboard own(&source);
+        own.setUrls({m_files.first()});
+        own.setText(m_files.first().toLocalFile());
+        QMimeData foreign;
+        foreign.setText(m_files.first().toLocalFile());
+
+        QDragEnterEvent fromElsewhere(QPoint(10, 10), Qt::CopyAction, &foreign, Qt::LeftButton, Qt::NoModifier);
+        QVERIFY(QCoreApplication::sendEvent(field, &fromElsewhere) && fromElsewhere.isAccepted());
+        QDragEnterEvent fromHere(QPoint(10, 10), Qt::CopyAction, &own, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &fromHere);
+        QVERIFY(!fromHere.isAccepted());
+        QDropEvent dropHere(QPointF(10, 10), Qt::CopyAction, &own, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &dropHere);
+        QVERIFY(!dropHere.isAccepted());
+        QVERIFY(field->text().isEmpty());
     }
 
     void clicksPassThrough()
