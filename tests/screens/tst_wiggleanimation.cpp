@@ -82,8 +82,9 @@ private slots:
                                                                                       offset, 3);
         QCOMPARE(VLAnimator::animationKeys(m_icon).size(), 15);
 
-        const QStringList names{QStringLiteral("frame1Animation"), QStringLiteral("rotation1Animation"), QStringLiteral("rotation2Animation"),
-                                QStringLiteral("rotation3Animation"), QStringLiteral("frame2Animation")};
+        const QStringList names{QStringLiteral("frame1Animation"), QStringLiteral("rotation1Animation"),
+                                QStringLiteral("rotation2Animation"), QStringLiteral("rotation3Animation"),
+                                QStringLiteral("frame2Animation")};
         const QList<QVariant> toValues{QVariant(m_frame.adjusted(-10, -10, 10, 10)), QVariant(10.0),
                                        QVariant(-10.0), QVariant(0.0), QVariant(m_frame)};
         for (int i = 0; i < 3; ++i) {
