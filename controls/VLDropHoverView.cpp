@@ -7,6 +7,7 @@
 
 VLDropHoverView::VLDropHoverView(QWidget *parent) : QWidget(parent)
 {
+    watchAncestors();
     // The area only follows the mouse while the application is active; coming back to it,
     // the mouse may have moved in or out meanwhile.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -57,6 +58,44 @@ void VLDropHoverView::report(bool inside)
         target->hoverViewMouseInside(this, inside);
     if (self)
         m_mouseInside = inside;
+}
+
+void VLDropHoverView::watchAncestors()
+{
+    for (const QPointer<QWidget> &ancestor : std::as_const(m_ancestors)) {
+        if (ancestor)
+            ancestor->removeEventFilter(this);
+    }
+    m_ancestors.clear();
+    for (QWidget *w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+        w->installEventFilter(this);
+        m_ancestors.append(w);
+    }
+}
+
+bool VLDropHoverView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ParentChange)
+        watchAncestors();
+    return QWidget::event(event);
+}
+
+bool VLDropHoverView::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ParentChange:
+        // The chain above changed.
+        QMetaObject::invokeMethod(this, &VLDropHoverView::watchAncestors, Qt::QueuedConnection);
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        if (isVisible())
+            updateTrackingAreas();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void VLDropHoverView::enterEvent(QEnterEvent *event)

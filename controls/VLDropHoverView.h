@@ -3,6 +3,8 @@
 #include "controls/VLDropHoverViewDelegate.h"
 #include "platform/core/VLWeakDelegate.h"
 
+#include <QList>
+#include <QPointer>
 #include <QRectF>
 #include <QWidget>
 
@@ -20,7 +22,7 @@ struct VLTrackingArea
 };
 
 // Tells its delegate when the mouse enters or leaves it (each change once), also when a layout
-// change brings the view under a mouse that does not move.
+// change (of the view or of a view it lies in) brings it under a mouse that does not move.
 class VLDropHoverView final : public QWidget
 {
     Q_OBJECT
@@ -47,6 +49,8 @@ public:
     bool acceptsFirstMouse() const { return true; }
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -55,9 +59,12 @@ protected:
 
 private:
     void report(bool inside);
+    // Follows the views it lies in, whose moves and resizes move it in the window too.
+    void watchAncestors();
     static bool applicationIsActive();
 
     VLWeakDelegate<VLDropHoverViewDelegate> m_delegate;
     bool m_mouseInside = false;
     std::optional<VLTrackingArea> m_trackingArea;
+    QList<QPointer<QWidget>> m_ancestors;
 };

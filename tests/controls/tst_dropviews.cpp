@@ -150,6 +150,10 @@ private slots:
 
     void cleanup()
     {
+        // Qt remembers the last widget that took a drag until that drag leaves or drops. The
+        // drags here are made up and may end anyhow, so end them before their widgets go.
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(m_destination, &leave);
         m_window.reset();
         m_recorder.reset();
         m_hoverRecorder.reset();
@@ -376,6 +380,26 @@ private slots:
         m_hover->move(60, 50); // still under the mouse: nothing new to say
         QCOMPARE(m_hoverRecorder->reports, QList<bool>{true});
         m_hover->move(0, 0); // the mouse now lies just past its right edge
+        QCOMPARE(m_hoverRecorder->reports, (QList<bool>{true, false}));
+    }
+
+    // The drop bar's panel moves the hover view with it.
+    void movingContainerBringsTheViewUnderAStillMouse()
+    {
+        auto *panel = new QWidget(m_window.get());
+        panel->setGeometry(0, 200, 400, 100);
+        panel->show();
+        m_hover->setParent(panel);
+        m_hover->setGeometry(10, 10, 100, 50);
+        m_hover->show();
+        QCoreApplication::processEvents(); // the new chain of views is followed
+        QCursor::setPos(m_window->mapToGlobal(QPoint(50, 100)));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_hoverRecorder->reports, QList<bool>{});
+
+        panel->move(0, 70); // the hover view now lies at 80..130 in the window
+        QCOMPARE(m_hoverRecorder->reports, QList<bool>{true});
+        panel->move(0, 150);
         QCOMPARE(m_hoverRecorder->reports, (QList<bool>{true, false}));
     }
 
