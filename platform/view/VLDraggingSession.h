@@ -84,8 +84,9 @@ private:
     QPointer<QObject> m_sourceObject;
 };
 
-// One drag out of a view, run by Qt's drag and drop. Qt's drag is synchronous: begin() returns
-// once the drag has ended and the source has been told. Items and settings are given before.
+// One drag out of a view, run by Qt's drag and drop. Qt's drag is synchronous (the desktop's drag
+// runs a loop of its own): begin() returns once the drag has ended and the source has been told.
+// Items and settings are given before.
 class VLDraggingSession final
 {
 public:
@@ -103,11 +104,12 @@ public:
     const QMimeData *draggingPasteboard() const;
 
     // Runs the drag with the operations the source offers outside the application, then calls
-    // the source's end. Drops inside the application ask the source again (VLDraggingInfo).
+    // the source's end. Widgets of this application ask the source through the drag's data
+    // (VLDraggingPasteboard) what it allows within the application.
     void begin();
 
     // The composed drag image of every item's components, and where the start position lies in
-    // it. Public so that what a drag shows can be checked without running one.
+    // it.
     QImage dragImage(QPointF *hotSpot = nullptr) const;
 
 private:
