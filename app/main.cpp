@@ -1,9 +1,11 @@
 #include "app/shell/VLAppDelegate.h"
+#include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLInstanceChannel.h"
 #include "controls/VLTextFieldAdditions.h"
 
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
+#include "screens/VLRootScreen.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -63,6 +65,7 @@ int main(int argc, char *argv[])
     VLAppDelegate::setupLogSystem(QApplication::arguments());
     // Before any interface file is loaded, so the letter spacing they set applies.
     VLTextFieldAdditions::install();
+    VLContentWindowController::setRootViewControllerFactory(VLRootScreen::make);
     VLAppDelegate delegate;
     if (!listening)
         platform::log(QStringLiteral("[Launch]: could not listen for files from later launches."));

@@ -41,6 +41,7 @@ struct VLTransporter::Transport
 {
     std::shared_ptr<VLTransporter> transporter;
     QUrl source;
+    bool cancelReported = false;
     QUrl destination;
     bool usesWindow = false;
     // Background thread only.
@@ -109,6 +110,7 @@ struct VLTransporter::Transport
                 owned.reset();
                 VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
             });
+            reportFailure();
             return;
         }
         case KXAdditions::TransferFinished: {
@@ -130,7 +132,17 @@ struct VLTransporter::Transport
                 platform::dispatchSyncToMain([&] { endSheetAndClose(); });
             if (cancel)
                 *cancel = true;
+            // A transfer the user cancelled left the item where it was; its owner must know that
+            // as it knows of a failure (once: the transfer stops at this report).
+            if (!transporter->isCancelled() && !std::exchange(cancelReported, true))
+                reportFailure();
         }
+    }
+
+    void reportFailure()
+    {
+        if (VLTransporterDelegate *delegate = transporter->delegate())
+            delegate->transporterDidFailedTransportationWithURL(transporter.get(), source);
     }
 };
 
