@@ -21,7 +21,11 @@
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLLayoutConstraint.h"
 #include "screens/VLPreviewWindow.h"
+#include "screens/KXSharingServicePickerMenu.h"
+#include "screens/VLSaveToFileSharingService.h"
 #include "screens/VLShareButton.h"
+#include "platform/core/AppKitVersion.h"
+#include "platform/desktop/Beep.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
 
@@ -41,6 +45,7 @@
 #include <thread>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -113,6 +118,32 @@ private:
     void escape() { QTest::keyClick(m_screen->encryptedView(), Qt::Key_Escape); }
 
     bool isOnTop() const { return navigation()->topViewController() == m_screen; }
+
+    // A stand-in xdg-email first on PATH that records its arguments; answers the record's path.
+    QString installEmailStandIn()
+    {
+        const QString bin = m_dir.filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        const QString record = m_dir.filePath(QStringLiteral("xdg-email-%1.args").arg(++m_emailRuns));
+        QFile script(bin + QStringLiteral("/xdg-email"));
+        if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        script.write("#!/bin/sh\nprintf '%s\\0' \"$@\" > \"" + QFile::encodeName(record) + ".part\"\nmv \""
+                     + QFile::encodeName(record) + ".part\" \"" + QFile::encodeName(record) + "\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+        return record;
+    }
+    int m_emailRuns = 0;
+
+    struct BeepCount
+    {
+        BeepCount() { platform::setBeepHandler([this] { ++count; }); }
+        ~BeepCount() { platform::setBeepHandler({}); }
+        Q_DISABLE_COPY_MOVE(BeepCount)
+        int count = 0;
+    };
 
 private slots:
     void initTestCase()
@@ -430,6 +461,97 @@ private slots:
         QTest::qWait(100);
         QVERIFY(!m_screen->hasSavedFiles());
         QVERIFY(QFileInfo::exists(m_container.toLocalFile()));
+    }
+
+    // The menu lists what this desktop offers: e-mail where xdg-email is installed, saving to a
+    // file, and "More..." on current systems.
+    void shareMenuEntries_data()
+    {
+        QTest::addColumn<bool>("emailInstalled");
+        QTest::addColumn<double>("appKit");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("e-mail") << true << platform::appKitVersionModern
+                                << QStringList{u"Email"_qs, u"Save to File…"_qs, u"More..."_qs};
+        QTest::newRow("no mail program") << false << platform::appKitVersionModern
+                                         << QStringList{u"Save to File…"_qs, u"More..."_qs};
+        QTest::newRow("older system") << true << platform::appKitVersionLegacy
+                                      << QStringList{u"Email"_qs, u"Save to File…"_qs};
+    }
+
+    void shareMenuEntries()
+    {
+        QFETCH(bool, emailInstalled);
+        QFETCH(double, appKit);
+        QFETCH(QStringList, titles);
+        const QByteArray path = qgetenv("PATH");
+        const QString record = installEmailStandIn();
+        if (!emailInstalled)
+            qputenv("PATH", QFile::encodeName(m_dir.filePath(QStringLiteral("empty-bin"))));
+        platform::setAppKitVersionNumberForTesting(appKit);
+        press(m_screen->shareButton());
+        QTRY_VERIFY(m_screen->shareMenu() && m_screen->shareMenu()->isVisible());
+        QStringList shown;
+        for (QAction *item : m_screen->shareMenu()->actions()) {
+            shown << item->text();
+            QVERIFY(KXSharingServicePickerMenu::serviceOfMenuItem(item));
+        }
+        m_screen->shareMenu()->close();
+        platform::setAppKitVersionNumberForTesting(platform::appKitVersionModern);
+        qputenv("PATH", path);
+        QCOMPARE(shown, titles);
+    }
+
+    // E-mail opens a message with the invitation and the container attached.
+    void shareByEmail()
+    {
+        const QByteArray path = qgetenv("PATH");
+        const QString record = installEmailStandIn();
+        m_screen->shareFile(m_screen->shareButton());
+        QAction *email = nullptr;
+        for (QAction *item : m_screen->shareMenu()->actions()) {
+            if (item->text() == u"Email")
+                email = item;
+        }
+        QVERIFY(email);
+        email->trigger();
+        qputenv("PATH", path);
+        QTRY_VERIFY(QFileInfo::exists(record));
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList arguments = QString::fromUtf8(file.readAll()).split(u'\0', Qt::SkipEmptyParts);
+        QCOMPARE(arguments, (QStringList{u"--body"_qs, VLEncryptedViewController::sharingSnippetText(),
+                                         u"--attach"_qs, m_container.toLocalFile()}));
+        QVERIFY(VLEncryptedViewController::sharingSnippetText().startsWith(
+            QStringLiteral("I\u2019ve shared a file with you via Vaultine. It\u2019s been securely encrypted")));
+        QTRY_VERIFY(events().contains(QStringLiteral("Share File/Email")));
+        QVERIFY(!m_screen->hasSavedFiles());
+    }
+
+    // Saving to a file copies the container through the save panel and counts as saved.
+    void shareBySavingToFile()
+    {
+        m_screen->shareFile(m_screen->shareButton());
+        QAction *save = m_screen->shareMenu()->actions().value(m_screen->shareMenu()->actions().size() - 2);
+        QVERIFY(qobject_cast<VLSaveToFileSharingService *>(KXSharingServicePickerMenu::serviceOfMenuItem(save)));
+        VLSavePanel::setNextFileName(m_elsewhere + QStringLiteral("/Shared"));
+        save->trigger();
+        QTRY_VERIFY(m_screen->hasSavedFiles());
+        QVERIFY(QFileInfo::exists(m_elsewhere + QStringLiteral("/Shared.vault")));
+        QVERIFY(QFileInfo::exists(m_container.toLocalFile()));
+        QTRY_VERIFY(events().contains(QStringLiteral("Share File/Save to File…")));
+    }
+
+    void shareButtonKeys()
+    {
+        BeepCount beeps;
+        VLShareButton *button = m_screen->shareButton();
+        button->insertText(QStringLiteral("a"));
+        QCOMPARE(beeps.count, 1);
+        QVERIFY(!m_screen->shareMenu());
+        button->insertText(QStringLiteral(" "));
+        QTRY_VERIFY(m_screen->shareMenu() && m_screen->shareMenu()->isVisible());
+        QCOMPARE(beeps.count, 1);
+        m_screen->shareMenu()->close();
     }
 
     void keys()
