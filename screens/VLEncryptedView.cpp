@@ -24,9 +24,10 @@ QFont dejaVu(int pixelSize, bool bold = false)
 
 } // namespace
 
-VLEncryptedView::VLEncryptedView(QWidget *nameField, QWidget *parent)
+VLEncryptedView::VLEncryptedView(QWidget *nameField, QWidget *nameEditor, QWidget *parent)
     : QWidget(parent),
-      m_nameField(nameField)
+      m_nameField(nameField),
+      m_nameEditor(nameEditor)
 {
     setObjectName(QStringLiteral("encryptedView"));
     // Keys that no control takes end here (Escape, Return, Space).
@@ -49,6 +50,7 @@ VLEncryptedView::VLEncryptedView(QWidget *nameField, QWidget *parent)
     m_nameField->setParent(m_dragSourceView);
     m_nameField->setObjectName(QStringLiteral("fileNameField"));
     m_nameField->setFont(dejaVu(15, true));
+    m_nameEditor->setParent(m_dragSourceView);
     m_sizeField = new QLabel(m_dragSourceView);
     m_sizeField->setObjectName(QStringLiteral("sizeField"));
     m_sizeField->setAlignment(Qt::AlignCenter);
@@ -95,6 +97,7 @@ void VLEncryptedView::layoutSubviews()
         vlSetViewFrame(m_iconView, iconFrameForTop(m_topSpaceConstraint->constant()));
     const double iconBottom = m_topSpaceConstraint->constant() - 60.0 + iconSide;
     vlSetViewFrame(m_nameField, QRectF(40, iconBottom + 14, w - 80, 26));
+    vlSetViewFrame(m_nameEditor, QRectF(40, iconBottom + 14, w - 80, 26));
     vlSetViewFrame(m_sizeField, QRectF(80, iconBottom + 42, w - 160, 18));
     const double buttonWidth = 150;
     vlSetViewFrame(m_shareButton, QRectF(w / 2 - buttonWidth - 6, 396, buttonWidth, 32));

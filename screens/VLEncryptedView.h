@@ -27,7 +27,8 @@ public:
     static constexpr double arrivingIconTop = 150.0;
     static constexpr double iconSide = 128.0;
 
-    explicit VLEncryptedView(QWidget *nameField, QWidget *parent = nullptr);
+    // The name field and the editor it renames in, which lies in the same place.
+    VLEncryptedView(QWidget *nameField, QWidget *nameEditor, QWidget *parent = nullptr);
 
     void setKeyClient(platform::VLKeyBindingClient *client) { m_keyClient = client; }
 
@@ -56,6 +57,7 @@ private:
     VLDragSourceView *m_dragSourceView = nullptr;
     VLEncryptProgressImageView *m_iconView = nullptr;
     QPointer<QWidget> m_nameField;
+    QPointer<QWidget> m_nameEditor;
     QLabel *m_sizeField = nullptr;
     VLShareButton *m_shareButton = nullptr;
     VLRoundedButton *m_saveAsButton = nullptr;

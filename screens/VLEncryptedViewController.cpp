@@ -8,6 +8,8 @@
 #include "app/shell/VLTerminatorProxy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
+#include "controls/VLRenamingTextField.h"
+#include "controls/VLTextField.h"
 #include "controls/VLStartOverButton.h"
 #include "engine/files/VLFileNamer.h"
 #include "platform/animation/VLAnimatableProperty.h"
@@ -76,7 +78,7 @@ QList<QWidget *> VLEncryptedViewController::nonanimatableViews() const
     return {m_view->iconView(), m_fileNameField.data(), titleView()};
 }
 
-QWidget *VLEncryptedViewController::fileNameField() const
+VLRenamingTextField *VLEncryptedViewController::fileNameField() const
 {
     return m_fileNameField;
 }
@@ -123,11 +125,15 @@ QString VLEncryptedViewController::containerFileName() const
 
 void VLEncryptedViewController::loadView()
 {
-    auto *nameField = new QLabel;
+    auto *nameField = new VLRenamingTextField;
     nameField->setAlignment(Qt::AlignCenter);
     nameField->setTextFormat(Qt::PlainText);
     m_fileNameField = nameField;
-    m_view = new VLEncryptedView(nameField);
+    auto *nameEditor = new VLTextField;
+    nameEditor->setObjectName(QStringLiteral("fileNameEditor"));
+    m_view = new VLEncryptedView(nameField, nameEditor);
+    nameField->setManagedTextField(nameEditor);
+    nameField->setDelegate(this);
     m_view->setKeyClient(this);
     m_view->saveAsButton()->setTarget(this);
     m_view->saveAsButton()->setAction(QStringLiteral("saveAs"));
@@ -139,8 +145,9 @@ void VLEncryptedViewController::loadView()
 
 void VLEncryptedViewController::viewDidLoad()
 {
-    if (auto *label = qobject_cast<QLabel *>(m_fileNameField.data()))
-        label->setText(VLFileNamer::titleForURLs({m_encryptedFileURL}));
+    m_fileNameField->setStringValue(VLFileNamer::titleForURLs({m_encryptedFileURL}));
+    if (VLTextField *editor = m_fileNameField->managedTextField())
+        editor->setText(m_fileNameField->stringValue());
     sizeField()->setText(VLFileNamer::sizeForURLs({m_encryptedFileURL}));
     shareButton()->setTarget(this);
     shareButton()->setSingleClickSelector(QStringLiteral("shareFile"));
@@ -369,9 +376,8 @@ void VLEncryptedViewController::stopTransfers()
     m_transporters.clear();
 }
 
-void VLEncryptedViewController::renamingTextFieldDidRename(QObject *field, const QString &name)
+void VLEncryptedViewController::renamingTextFieldDidRename(VLRenamingTextField *field, const QString &name)
 {
-    Q_UNUSED(field)
     const QFileInfo current(m_encryptedFileURL.toLocalFile());
     if (name == current.completeBaseName())
         return;
@@ -381,8 +387,9 @@ void VLEncryptedViewController::renamingTextFieldDidRename(QObject *field, const
     if (error != 0) {
         VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(renameError(error, QFileInfo(destination).fileName()),
                                                                    window(), {});
-        if (auto *label = qobject_cast<QLabel *>(m_fileNameField.data()))
-            label->setText(current.fileName());
+        // The field keeps showing the name the container still has.
+        if (field)
+            field->setStringValue(current.completeBaseName());
         return;
     }
     m_encryptedFileURL = QUrl::fromLocalFile(destination);

@@ -3,6 +3,7 @@
 #include "app/navigation/VLTitledViewController.h"
 #include "app/shell/VLTerminator.h"
 #include "controls/VLDragSourceViewDelegate.h"
+#include "controls/VLRenamingTextFieldDelegate.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLSharingService.h"
 #include "screens/VLTransporter.h"
@@ -23,6 +24,7 @@ class VLDragSourceView;
 class VLEncryptedView;
 class VLEncryptProgressImageView;
 class VLLayoutConstraint;
+class VLRenamingTextField;
 class VLShareButton;
 class VLTerminatorProxy;
 
@@ -39,6 +41,7 @@ class VLEncryptedViewController final : public VLTitledViewController,
                                         public VLDragSourceViewDelegate,
                                         public VLTransporterDelegate,
                                         public VLSharingServiceDelegate,
+                                        public VLRenamingTextFieldDelegate,
                                         public platform::VLKeyBindingClient
 {
     Q_OBJECT
@@ -61,7 +64,7 @@ public:
 
     // The views, once loaded.
     VLEncryptedView *encryptedView() const { return m_view; }
-    QWidget *fileNameField() const;
+    VLRenamingTextField *fileNameField() const;
     QLabel *sizeField() const;
     VLShareButton *shareButton() const;
     VLEncryptProgressImageView *iconView() const;
@@ -98,7 +101,7 @@ public:
     void savedWithURL(const QUrl &url);
 
     // Rename in place with the name the rename field accepted (without the extension).
-    void renamingTextFieldDidRename(QObject *field, const QString &name);
+    void renamingTextFieldDidRename(VLRenamingTextField *field, const QString &name) override;
 
     // VLTerminator: asks before a quit while the container is unsaved.
     bool shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy) override;
@@ -149,7 +152,7 @@ private:
     bool m_transfersStopped = false;
 
     QPointer<VLEncryptedView> m_view;
-    QPointer<QWidget> m_fileNameField;
+    QPointer<VLRenamingTextField> m_fileNameField;
     QPointer<QMenu> m_shareMenu;
     QPointer<VLTerminatorProxy> m_askingProxy;
     SWAnalyticsTracker *m_tracker = nullptr;

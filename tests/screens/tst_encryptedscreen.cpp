@@ -7,7 +7,9 @@
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/VLABTester.h"
 #include "controls/VLDragSourceView.h"
+#include "controls/VLRenamingTextField.h"
 #include "controls/VLRoundedButton.h"
+#include "controls/VLTextField.h"
 #include "controls/VLStartOverButton.h"
 #include "engine/files/KXAdditions.h"
 #include "engine/files/VLFileNamer.h"
@@ -219,9 +221,7 @@ private slots:
 
     void showsTheContainerAndArrives()
     {
-        auto *name = qobject_cast<QLabel *>(m_screen->fileNameField());
-        QVERIFY(name);
-        QCOMPARE(name->text(), VLFileNamer::titleForURLs({m_container}));
+        QCOMPARE(m_screen->fileNameField()->stringValue(), QStringLiteral("Report"));
         QCOMPARE(m_screen->sizeField()->text(), VLFileNamer::sizeForURLs({m_container}));
         QCOMPARE(m_screen->dragSourceView()->draggingURL(), m_container);
         QCOMPARE(m_screen->dragSourceView()->dragOperation(), VLDragOperationCopy);
@@ -272,7 +272,16 @@ private slots:
         QFETCH(bool, moves);
         QFETCH(bool, alert);
         writeFile(m_work + QStringLiteral("/Other.vault"), "another container");
-        m_screen->renamingTextFieldDidRename(m_screen->fileNameField(), name);
+        // Through the field: select it, Return to edit, type, Return to commit.
+        VLRenamingTextField *field = m_screen->fileNameField();
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Return);
+        VLTextField *editor = field->managedTextField();
+        QVERIFY(editor->isVisible());
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, name);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(field->stringValue(), moves || !alert ? name : QStringLiteral("Report"));
         const QString renamed = m_work + u'/' + name + QStringLiteral(".vault");
         if (moves) {
             QCOMPARE(m_screen->encryptedFileURL(), QUrl::fromLocalFile(renamed));
@@ -296,6 +305,7 @@ private slots:
     void saveAsCopiesAndProposesTheSourcesTitle()
     {
         m_screen->renamingTextFieldDidRename(m_screen->fileNameField(), QStringLiteral("Renamed"));
+        QCOMPARE(m_screen->encryptedFileURL(), QUrl::fromLocalFile(m_work + QStringLiteral("/Renamed.vault")));
         const QString destination = m_elsewhere + QStringLiteral("/Copy");
         VLSavePanel::setNextFileName(destination);
         press(m_screen->encryptedView()->saveAsButton());
