@@ -1,82 +1,95 @@
 #include "app/shell/VLSavePanel.h"
 
 #include "app/shell/VLAlertHandler.h"
+#include "app/shell/VLSheetRegistry.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QPointer>
+#include <QQueue>
 #include <QTimer>
-
-#include <optional>
 
 namespace {
 
-std::optional<QString> &nextFileName()
+struct PanelState
 {
-    static std::optional<QString> name;
-    return name;
+    QQueue<QString> nextFileNames;
+    std::optional<QString> lastProposedName;
+};
+
+PanelState &state()
+{
+    static PanelState s;
+    return s;
 }
 
-VLSavePanel::Options &lastPanelOptions()
+QUrl withExtension(const QString &path, const QString &allowedFileType)
 {
-    static VLSavePanel::Options options;
-    return options;
-}
-
-QUrl withExtension(const QString &path, const QString &extension)
-{
-    if (path.isEmpty())
-        return {};
-    if (extension.isEmpty() || QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) == 0)
-        return QUrl::fromLocalFile(path);
-    return QUrl::fromLocalFile(path + u'.' + extension);
+    // An item without an extension (a folder, say) is saved under the name as typed.
+    const QString suffix = u'.' + allowedFileType;
+    return QUrl::fromLocalFile(allowedFileType.isEmpty() || path.endsWith(suffix) ? path : path + suffix);
 }
 
 } // namespace
 
-void VLSavePanel::beginSheetModalForWindow(QWidget *window, const Options &options, Completion completion)
+QString VLSavePanel::proposedName(const QString &name, const QString &allowedFileType)
 {
-    lastPanelOptions() = options;
-    if (nextFileName()) {
-        const QUrl answer = withExtension(*std::exchange(nextFileName(), std::nullopt), options.allowedExtension);
-        QTimer::singleShot(0, QCoreApplication::instance(), [completion, answer] {
-            if (completion)
-                completion(answer);
+    const QString suffix = u'.' + allowedFileType;
+    return allowedFileType.isEmpty() || name.endsWith(suffix) ? name : name + suffix;
+}
+
+void VLSavePanel::beginSheetModalForWindow(QWidget *window, const QString &nameFieldStringValue,
+                                           const QString &allowedFileType, CompletionHandler completion)
+{
+    PanelState &s = state();
+    const QString proposed = proposedName(nameFieldStringValue, allowedFileType);
+    s.lastProposedName = proposed;
+    if (!s.nextFileNames.isEmpty()) {
+        const QString path = s.nextFileNames.dequeue();
+        QTimer::singleShot(0, [completion = std::move(completion), path, allowedFileType] {
+            if (!completion)
+                return;
+            if (path.isEmpty())
+                completion(cancelButton, {});
+            else
+                completion(okButton, withExtension(path, allowedFileType));
         });
         return;
     }
-    QWidget *host = window ? window : VLAlertHandler::mainWindow();
-    auto *panel = new QFileDialog(host);
-    panel->setAttribute(Qt::WA_DeleteOnClose);
+
+    if (!window)
+        window = VLAlertHandler::mainWindow();
+    auto *panel = new QFileDialog(window ? window->window() : nullptr);
     panel->setOption(QFileDialog::DontUseNativeDialog);
     panel->setAcceptMode(QFileDialog::AcceptSave);
     panel->setFileMode(QFileDialog::AnyFile);
-    panel->setWindowModality(host ? Qt::WindowModal : Qt::ApplicationModal);
-    if (!options.canCreateDirectories)
-        panel->setOption(QFileDialog::ReadOnly);
-    if (!options.allowedExtension.isEmpty()) {
-        panel->setNameFilter(QStringLiteral("*.") + options.allowedExtension);
-        panel->setDefaultSuffix(options.allowedExtension);
-    }
-    panel->selectFile(options.nameFieldStringValue);
-    QObject::connect(panel, &QFileDialog::finished, panel, [panel, completion, options](int result) {
-        const QStringList files = panel->selectedFiles();
-        const QUrl url = result == QDialog::Accepted && !files.isEmpty()
-                             ? withExtension(files.first(), options.allowedExtension)
-                             : QUrl();
-        if (completion)
-            completion(url);
-    });
-    panel->open();
+    panel->setDefaultSuffix(allowedFileType);
+    if (!allowedFileType.isEmpty())
+        panel->setNameFilter(QStringLiteral("*.") + allowedFileType);
+    panel->selectFile(proposed);
+    VLSheetRegistry::instance().beginSheet(window, panel,
+                                           [completion = std::move(completion), allowedFileType](QDialog *sheet,
+                                                                                                int result) {
+                                               auto *dialog = static_cast<QFileDialog *>(sheet);
+                                               const QStringList files = dialog->selectedFiles();
+                                               if (!completion)
+                                                   return;
+                                               if (result != QDialog::Accepted || files.isEmpty())
+                                                   completion(cancelButton, {});
+                                               else
+                                                   completion(okButton, withExtension(files.first(), allowedFileType));
+                                           });
 }
 
 void VLSavePanel::setNextFileName(const QString &path)
 {
-    nextFileName() = path;
+    state().nextFileNames.enqueue(path);
 }
 
-VLSavePanel::Options VLSavePanel::lastOptions()
+std::optional<QString> VLSavePanel::lastProposedName()
 {
-    return lastPanelOptions();
+    return state().lastProposedName;
+}
+
+void VLSavePanel::clearLastProposedName()
+{
+    state().lastProposedName.reset();
 }

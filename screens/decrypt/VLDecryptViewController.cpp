@@ -20,7 +20,6 @@
 #include "screens/decrypt/VLDecryptingViewController.h"
 
 #include <QLabel>
-#include <QLineEdit>
 
 namespace {
 
@@ -65,12 +64,12 @@ void VLDecryptViewController::loadView()
     vlSetViewFrame(m_sizeLabel, QRectF(20, 238, 420, 18));
     vlSetAutoresizingMask(m_sizeLabel, VLViewWidthSizable);
 
-    m_passwordTextField = new QLineEdit(view);
+    m_passwordTextField = new VLTextField(view);
     m_passwordTextField->setObjectName(QStringLiteral("passwordTextField"));
-    m_passwordTextField->setEchoMode(QLineEdit::Password);
-    m_passwordTextField->setPlaceholderText(tr("Password"));
+    m_passwordTextField->setSecure(true);
+    m_passwordTextField->setPlaceholder(tr("Password"));
     vlSetViewFrame(m_passwordTextField, QRectF(80, 290, 300, 30));
-    connect(m_passwordTextField, &QLineEdit::textChanged, this, &VLDecryptViewController::textDidChange);
+    m_passwordTextField->setDelegate(this);
 
     m_passwordHintTextField = VLFlowScreen::makeLabel(view, QStringLiteral("passwordHintTextField"), 12);
     m_passwordHintTextField->setWordWrap(true);
@@ -129,9 +128,17 @@ void VLDecryptViewController::cancelOperation()
         navigation->popViewControllerAnimated(true);
 }
 
-void VLDecryptViewController::textDidChange(const QString &text)
+void VLDecryptViewController::textFieldTextDidChange(VLTextField *textField, const QString &text)
 {
+    Q_UNUSED(textField)
     m_decryptButton->setEnabledAnimated(!text.isEmpty(), true);
+}
+
+void VLDecryptViewController::textFieldDidWillReturn(VLTextField *textField)
+{
+    Q_UNUSED(textField)
+    // Also while the Decrypt button is disabled: an empty password is checked like any other.
+    encrypt();
 }
 
 void VLDecryptViewController::encrypt()

@@ -3,11 +3,12 @@
 #include "app/navigation/VLTitledViewController.h"
 #include "app/transitions/VLDropAnimationDestination.h"
 #include "controls/VLRoundedButton.h"
+#include "controls/VLTextField.h"
+#include "controls/VLTextFieldDelegate.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QList>
 #include <QPointer>
 #include <QUrl>
@@ -21,6 +22,7 @@ class VLArchiveOpener;
 // wrong one shakes the window, a right one starts the decryption.
 class VLDecryptViewController final : public VLTitledViewController,
                                       public VLDropAnimationDestination,
+                                      public VLTextFieldDelegate,
                                       public platform::VLKeyBindingClient
 {
     Q_OBJECT
@@ -47,9 +49,11 @@ public:
     void cancelOperation();
     // The Decrypt button and Return: checks the password.
     void encrypt();
-    void textDidChange(const QString &text);
 
-    QLineEdit *passwordTextField() const { return m_passwordTextField; }
+    void textFieldTextDidChange(VLTextField *textField, const QString &text) override;
+    void textFieldDidWillReturn(VLTextField *textField) override;
+
+    VLTextField *passwordTextField() const { return m_passwordTextField; }
     QLabel *passwordHintTextField() const { return m_passwordHintTextField; }
     QLabel *titleLabel() const { return m_titleLabel; }
     QLabel *sizeLabel() const { return m_sizeLabel; }
@@ -72,7 +76,7 @@ private:
     QPointer<VLEncryptProgressImageView> m_fileImageView;
     QPointer<QLabel> m_titleLabel;
     QPointer<QLabel> m_sizeLabel;
-    QPointer<QLineEdit> m_passwordTextField;
+    QPointer<VLTextField> m_passwordTextField;
     QPointer<QLabel> m_passwordHintTextField;
     QPointer<VLRoundedButton> m_decryptButton;
     QPointer<VLRoundedButton> m_startOverButton;

@@ -13,9 +13,11 @@
 #include "engine/files/VLFileNamer.h"
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
+#include "platform/desktop/Sound.h"
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLPreviewWindow.h"
 #include "screens/VLWiggleAnimation.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 
@@ -29,15 +31,6 @@ const QString kSaveAsAction = QStringLiteral("Decrypt Save As...");
 // Where the item rests once it has slid up, and where it starts.
 constexpr double kRestingTop = 106.0;
 constexpr double kStartingTop = 150.0;
-
-VLSavePanel::Options savePanelOptions(const QUrl &item, const QString &name)
-{
-    VLSavePanel::Options options;
-    options.nameFieldStringValue = name;
-    options.allowedExtension = QFileInfo(item.toLocalFile()).suffix();
-    options.canCreateDirectories = true;
-    return options;
-}
 
 } // namespace
 
@@ -107,6 +100,12 @@ void VLDecryptedViewController::loadView()
     vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, 32));
     connect(m_startOverButton, &VLControl::actionSent, this, &VLDecryptedViewController::cancelOperation);
 
+    m_quickLookButton = new VLRoundedButton(view);
+    m_quickLookButton->setObjectName(QStringLiteral("quickLookButton"));
+    m_quickLookButton->setTitle(tr("Preview"));
+    vlSetViewFrame(m_quickLookButton, QRectF(190, 356, 80, 28));
+    connect(m_quickLookButton, &VLControl::actionSent, this, &VLDecryptedViewController::toggleQuickLookAction);
+
     setInitialFirstResponder(m_saveButton);
     setView(view);
 }
@@ -136,12 +135,14 @@ void VLDecryptedViewController::viewDidAppear(bool animated)
 void VLDecryptedViewController::viewWillDisappear(bool animated)
 {
     Q_UNUSED(animated)
+    VLPreviewWindow::closeSharedPreviewWindow();
 }
 
 void VLDecryptedViewController::animatedDragZone()
 {
     if (!m_dragSourceView)
         return;
+    platform::playSoundNamed(QStringLiteral("FinalSound"), 0.6);
     // The item slides up to its resting place, then wiggles now and then to invite a drag.
     const QRectF current = vlViewFrame(m_dragSourceView);
     const QRectF resting = current.translated(0, kRestingTop - current.y());
@@ -163,11 +164,11 @@ QList<QWidget *> VLDecryptedViewController::nonanimatableViews() const
 
 void VLDecryptedViewController::saveAs()
 {
-    const QString name = QFileInfo(m_decryptedItemURL.toLocalFile()).completeBaseName();
+    const QFileInfo item(m_decryptedItemURL.toLocalFile());
     QPointer<VLDecryptedViewController> self(this);
     VLSavePanel::beginSheetModalForWindow(
-        view()->window(), savePanelOptions(m_decryptedItemURL, name), [self](const QUrl &url) {
-            if (!self || url.isEmpty())
+        view()->window(), item.completeBaseName(), item.suffix(), [self](int result, const QUrl &url) {
+            if (!self || result != VLSavePanel::okButton || url.isEmpty())
                 return;
             self->m_radar->setPause(true);
             VLFlowScreen::tracker().trackEvent(kWorkflow, kSaveAsAction, QStringLiteral("Button Click"));
@@ -179,9 +180,9 @@ void VLDecryptedViewController::saveBeforeLeaving(quint64 tag)
 {
     QPointer<VLDecryptedViewController> self(this);
     VLSavePanel::beginSheetModalForWindow(
-        view()->window(), savePanelOptions(m_decryptedItemURL, VLFileNamer::titleForURLs({m_decryptedItemURL})),
-        [self, tag](const QUrl &url) {
-            if (!self || url.isEmpty())
+        view()->window(), VLFileNamer::titleForURLs({m_decryptedItemURL}),
+        QFileInfo(m_decryptedItemURL.toLocalFile()).suffix(), [self, tag](int result, const QUrl &url) {
+            if (!self || result != VLSavePanel::okButton || url.isEmpty())
                 return;
             self->m_radar->setPause(true);
             self->transport(url, tag);
@@ -226,6 +227,13 @@ void VLDecryptedViewController::cancelOperation()
 
 void VLDecryptedViewController::toggleQuickLookAction()
 {
+    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("QuickLook Preview"), QStringLiteral("Decryption"));
+    toggleQuickLook();
+}
+
+void VLDecryptedViewController::toggleQuickLook()
+{
+    VLPreviewWindow::toggleSharedPreviewWindowForURL(m_decryptedItemURL, view()->window());
 }
 
 void VLDecryptedViewController::savedWithURL(const QUrl &url)
@@ -276,6 +284,9 @@ void VLDecryptedViewController::dragSourceViewPerformActionWithURL(VLDragSourceV
 {
     Q_UNUSED(view)
     Q_UNUSED(url)
+    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("QuickLook Preview"),
+                                       QStringLiteral("Decryption – Double Click"));
+    toggleQuickLook();
 }
 
 void VLDecryptedViewController::transporterDidFinishTransportationWithURL(VLTransporter *transporter,

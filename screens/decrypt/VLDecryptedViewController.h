@@ -6,7 +6,7 @@
 #include "controls/VLDragSourceView.h"
 #include "controls/VLDragSourceViewDelegate.h"
 #include "controls/VLRoundedButton.h"
-#include "engine/transport/VLTransporter.h"
+#include "screens/VLTransporter.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/decrypt/VLRadar.h"
@@ -52,7 +52,9 @@ public:
 
     void saveAs();
     void cancelOperation();
+    // Space and the Preview button, with the event; the preview window itself.
     void toggleQuickLookAction();
+    void toggleQuickLook();
     void savedWithURL(const QUrl &url);
     void completeWithURL(const QUrl &url, bool success);
 
@@ -61,6 +63,7 @@ public:
     QWidget *iconView() const override;
     VLDragSourceView *dragSourceView() const { return m_dragSourceView; }
     VLRoundedButton *saveButton() const { return m_saveButton; }
+    VLRoundedButton *quickLookButton() const { return m_quickLookButton; }
     QLabel *fileNameField() const { return m_fileNameField; }
     QLabel *sizeField() const { return m_sizeField; }
 

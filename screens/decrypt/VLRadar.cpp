@@ -1,6 +1,6 @@
 #include "screens/decrypt/VLRadar.h"
 
-#include "engine/transport/VLTransporter.h"
+#include "screens/VLTransporter.h"
 
 #include <QDir>
 #include <QFileInfo>

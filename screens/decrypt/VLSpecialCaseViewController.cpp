@@ -11,6 +11,7 @@
 #include "platform/desktop/FileManager.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLPreviewWindow.h"
 
 #include <QLabel>
 
@@ -104,6 +105,7 @@ void VLSpecialCaseViewController::viewDidAppear(bool animated)
 void VLSpecialCaseViewController::viewWillDisappear(bool animated)
 {
     Q_UNUSED(animated)
+    VLPreviewWindow::closeSharedPreviewWindow();
 }
 
 void VLSpecialCaseViewController::slideIconView()
@@ -131,6 +133,7 @@ void VLSpecialCaseViewController::cancelOperation()
 
 void VLSpecialCaseViewController::toggleQuickLook()
 {
+    VLPreviewWindow::toggleSharedPreviewWindowForURL(m_decryptedItemURL, view()->window());
 }
 
 VLDragSourceViewDelegate::Callbacks VLSpecialCaseViewController::answeredDragSourceViewCallbacks() const

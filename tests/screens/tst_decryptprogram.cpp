@@ -10,13 +10,24 @@
 #include "tests/screens/FlowTestSupport.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 // The decrypt flow as a user meets it: the program's main window, real key presses and clicks,
 // the real job and the real animation clock.
+namespace {
+
+// Types the text and Return as key presses into the window, which hands them to its focus.
+void typeIntoWindow(QWidget *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window->windowHandle(), c.toLatin1());
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+}
+
+} // namespace
+
 class TestDecryptProgram : public QObject
 {
     Q_OBJECT
@@ -59,8 +70,7 @@ private slots:
         QObject::connect(&sampler, &QTimer::timeout, &sampler,
                          [&] { leftmost = std::min(leftmost, vlFrame(window).x() - home.x()); });
         sampler.start(5);
-        QTest::keyClicks(QApplication::focusWidget(), u"open sesam"_s);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        typeIntoWindow(window, u"open sesam"_s);
         QVERIFY(VLAnimator::animationForKey(window, VLDecryptViewController::postShakeAnimationKey));
         QTRY_VERIFY(!VLAnimator::animationForKey(window, VLDecryptViewController::postShakeAnimationKey));
         sampler.stop();
@@ -70,8 +80,7 @@ private slots:
         QVERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
 
         // The right one: the text is selected, so typing replaces it.
-        QTest::keyClicks(QApplication::focusWidget(), u"open sesame"_s);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        typeIntoWindow(window, u"open sesame"_s);
         VLDecryptedViewController *result = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((result = qobject_cast<VLDecryptedViewController *>(
                                       controller.navigationController()->topViewController().get())),

@@ -19,7 +19,6 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -98,8 +97,9 @@ class TestDecryptScreens : public QObject
     {
         screen->passwordTextField()->setFocus();
         screen->passwordTextField()->selectAll();
-        QTest::keyClick(screen->passwordTextField(), Qt::Key_Backspace);
-        QTest::keyClicks(screen->passwordTextField(), password);
+        QTest::keyClick(window.window()->windowHandle(), Qt::Key_Backspace);
+        for (const QChar c : password)
+            QTest::keyClick(window.window()->windowHandle(), c.toLatin1());
         QTest::keyClick(window.window()->windowHandle(), Qt::Key_Return);
     }
 
@@ -181,11 +181,12 @@ private slots:
         QCOMPARE(screen->titleLabel()->text(), hinted ? u"hinted"_s : u"plain"_s);
         QVERIFY(!screen->sizeLabel()->text().isEmpty());
         QVERIFY(!screen->decryptButton()->isEnabled());
-        QVERIFY(screen->passwordTextField()->echoMode() == QLineEdit::Password);
+        QVERIFY(screen->passwordTextField()->isSecure());
 
-        QTest::keyClicks(screen->passwordTextField(), u"r"_s);
+        screen->passwordTextField()->setFocus();
+        QTest::keyClick(window.window()->windowHandle(), 'r');
         QVERIFY(screen->decryptButton()->isEnabled());
-        QTest::keyClick(screen->passwordTextField(), Qt::Key_Backspace);
+        QTest::keyClick(window.window()->windowHandle(), Qt::Key_Backspace);
         QVERIFY(!screen->decryptButton()->isEnabled());
 
         typePassword(window, screen, u"right"_s);
@@ -210,7 +211,7 @@ private slots:
         QVERIFY(VLAnimator::animationForKey(mainWindow, VLDecryptViewController::postShakeAnimationKey));
         // Selected for typing again, kept in the field.
         QCOMPARE(screen->passwordTextField()->text(), u"wrong"_s);
-        QCOMPARE(screen->passwordTextField()->selectedText(), u"wrong"_s);
+        QCOMPARE(screen->passwordTextField()->renderer().selectedString(), u"wrong"_s);
         QVERIFY(screen->passwordTextField()->hasFocus());
 
         QList<double> xs;
@@ -229,7 +230,7 @@ private slots:
         typePassword(window, screen, u"wronger"_s);
         const auto running = VLAnimator::animationForKey(mainWindow, VLDecryptViewController::postShakeAnimationKey);
         window.clock().advance(0.05);
-        screen->passwordTextField()->clear();
+        screen->passwordTextField()->setText(QString());
         QTest::keyClick(window.window()->windowHandle(), Qt::Key_Return);
         QCOMPARE(VLAnimator::animationForKey(mainWindow, VLDecryptViewController::postShakeAnimationKey), running);
         window.settle(1.0);
@@ -447,8 +448,8 @@ private slots:
         const QString destination = target.filePath(u"Restored"_s);
         VLSavePanel::setNextFileName(destination);
         QTest::mouseClick(result->saveButton(), Qt::LeftButton);
-        QCOMPARE(VLSavePanel::lastOptions().nameFieldStringValue, u"Holiday"_s);
-        QCOMPARE(VLSavePanel::lastOptions().allowedExtension, QString());
+        // A folder has no extension: its name alone, and no restriction on the type.
+        QCOMPARE(VLSavePanel::lastProposedName(), u"Holiday"_s);
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptCompletedViewController>() != nullptr; }));
         auto *completed = window.topAs<VLDecryptCompletedViewController>();
         QCOMPARE(completed->url(), QUrl::fromLocalFile(destination));
@@ -464,12 +465,11 @@ private slots:
         runDecryption(window, m_singleFile, u"right"_s);
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptedViewController>() != nullptr; }));
         auto *result = window.topAs<VLDecryptedViewController>();
-        QCOMPARE(VLSavePanel::lastOptions().allowedExtension, QString());
         // A folder that cannot exist: its parent is a file.
         VLAlertHandler::setNextAnswer(1);
         VLSavePanel::setNextFileName(m_dir.filePath(u"a.txt/inside/a.txt"_s));
         result->saveAs();
-        QCOMPARE(VLSavePanel::lastOptions().allowedExtension, u"txt"_s);
+        QCOMPARE(VLSavePanel::lastProposedName(), u"a.txt"_s);
         QTRY_VERIFY(VLAlertHandler::lastAlert().has_value());
         QTRY_VERIFY(!result->radar()->pause());
         QVERIFY(result->isUnsaved());
@@ -545,7 +545,8 @@ private slots:
         QTemporaryDir target;
         const QString saved = target.filePath(u"kept.txt"_s);
         VLAlertHandler::setNextAnswer(answer);
-        VLSavePanel::setNextFileName(saved);
+        if (answer == 1)
+            VLSavePanel::setNextFileName(saved);
         QTest::keyClick(window.window()->windowHandle(), Qt::Key_Escape);
         QVERIFY(settleUntil(window, [&] { return window.navigation()->viewControllers().size() == screensLeft; },
                             3000));
@@ -555,9 +556,6 @@ private slots:
         QCOMPARE(QFileInfo::exists(item), answer != 1);
         if (!event.isEmpty())
             QTRY_VERIFY(analytics.hits().contains(event));
-        VLSavePanel::setNextFileName({});
-        if (answer == -1) // the unused panel answer
-            VLSavePanel::beginSheetModalForWindow(nullptr, {}, {});
     }
 
     void quitAsksAboutTheUnsavedItem_data()
