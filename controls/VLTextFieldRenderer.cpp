@@ -490,9 +490,11 @@ VLTextRange VLTextFieldRenderer::wordRangeAtIndex(qsizetype index) const
     const qsizetype at = clampToValidRange(index);
     if (at < 0)
         return {0, 0};
-    // Words of what is shown: a secure field's bullets make one run, so a double click selects
-    // all of it and gives away nothing of the password's words.
-    const QString text = drawingAttributedString().string;
+    // A secure field is one run: a double click selects all of it and gives away nothing of the
+    // password's words.
+    if (m_secure)
+        return {0, m_store.string.size()};
+    const QString &text = m_store.string;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
     qsizetype start = 0;
     for (qsizetype next = finder.toNextBoundary(); next >= 0; next = finder.toNextBoundary()) {

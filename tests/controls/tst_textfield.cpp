@@ -299,6 +299,21 @@ private slots:
         QCOMPARE(h.other->inputMethodQuery(Qt::ImSurroundingText).toString(), u"plain"_s);
     }
 
+    void secureFieldHidesItsWords()
+    {
+        Harness h;
+        QVERIFY(h.show());
+        h.field->setSecure(true);
+        h.edit(u"two words"_s, 9, 9);
+        QTest::keyClick(h.field, Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(h.selection(), (VLTextRange{0, 0}));
+        QTest::keyClick(h.field, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(h.selection(), (VLTextRange{9, 0}));
+        PlatformMouse mouse(h.field);
+        mouse.clicks(pointAtIndex(h.field, 1), 2);
+        QCOMPARE(h.selection(), (VLTextRange{0, 9}));
+    }
+
     void secureSelectionIsNeverPickedUp()
     {
         Harness h;
@@ -427,6 +442,13 @@ private slots:
         QApplication::sendEvent(h.field, &cancel);
         QCOMPARE(h.field->text(), u"a\u304Bb"_s);
         QVERIFY(!h.field->renderer().hasMarkedText());
+
+        // A replacement range outside the text is cut to it.
+        QInputMethodEvent stray;
+        stray.setCommitString(u"z"_s, -100, 200);
+        QApplication::sendEvent(h.field, &stray);
+        QCOMPARE(h.field->text(), u"z"_s);
+        QCOMPARE(h.selection(), (VLTextRange{1, 0}));
     }
 
     void maximumLength()
