@@ -525,6 +525,13 @@ private slots:
         QVERIFY(h.other->capsLockLayer()->isHidden());
     }
 
+    void keyboardStateIsReadWithoutTheOverride()
+    {
+        // Off at start-up on the test platforms (and on a fresh X server, asked through XKB).
+        platform::setCapsLockOverride(std::nullopt);
+        QCOMPARE(platform::isCapsLockOn(), false);
+    }
+
     void delegateAndKeyViews()
     {
         Harness h;
@@ -558,6 +565,8 @@ private slots:
         QCOMPARE(h.field->placeholderLayer()->foregroundColor(), QColor(0, 0, 0, 77));
         h.field->setText(u"abc"_s);
         QVERIFY(h.field->placeholderLayer()->isHidden());
+        // A short text stands in the middle of the field.
+        QVERIFY(qAbs(h.field->textRect().center().x() - h.field->width() / 2.0) <= 1.0);
         h.field->setFocus();
         QCOMPARE(h.selection(), (VLTextRange{0, 3}));
         QVERIFY(h.field->caretLayer()->isHidden()); // a selection, no caret
