@@ -556,6 +556,31 @@ private slots:
         QCOMPARE(h.receiver.commands, QStringList{u"cancelOperation:"_s});
     }
 
+    void windowInTheBackgroundOnlyHidesTheCaret()
+    {
+        Harness h;
+        QVERIFY(h.show());
+        h.edit(u"abc"_s, 1, 1);
+        QVERIFY(!h.field->caretLayer()->isHidden());
+
+        QWidget other;
+        other.resize(100, 100);
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(!h.field->isFirstResponder());
+        QVERIFY(h.field->caretLayer()->isHidden());
+
+        h.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&h.window));
+        QVERIFY(h.field->isFirstResponder());
+        QVERIFY(!h.field->caretLayer()->isHidden());
+        // Still the same editing: the caret stays where it was (leaving the field would have put
+        // it after the text and ended editing).
+        QCOMPARE(h.selection(), (VLTextRange{1, 0}));
+        QVERIFY(h.recorder.calls.isEmpty());
+    }
+
     void focusSelectsEverythingAndPlaceholderShowsWhileEmpty()
     {
         Harness h;
