@@ -8,6 +8,7 @@
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/settings/Defaults.h"
 
 #include <QAction>
 #include <QDir>
@@ -55,6 +56,12 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QApplication::setQuitOnLastWindowClosed(false);
+        // A user who accepted the policy, decided on analytics and skipped the newsletter: the
+        // launch goes straight to the main window, and quitting asks nothing.
+        platform::Defaults &defaults = platform::Defaults::standard();
+        defaults.setValue(QStringLiteral("NBPrivacyPolicyAccepted"), true);
+        defaults.setValue(QStringLiteral("VLTrackApp"), false);
+        defaults.setValue(QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true);
     }
 
     void init()

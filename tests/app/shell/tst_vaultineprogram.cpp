@@ -200,6 +200,57 @@ private slots:
                  QFileDevice::Permissions());
     }
 
+    void theLaunchShowsWindowsByTheUsersDecisions_data()
+    {
+        QTest::addColumn<QVariantMap>("defaults");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("windows");
+        QTest::addColumn<bool>("debugMenu");
+        const QString accepted = QStringLiteral("NBPrivacyPolicyAccepted");
+        const QString skipped = QStringLiteral("kVLEmailSubscriberHasSkippedSubscription");
+        const QString subscribed = QStringLiteral("kVLEmailSubscriberHasSubscribed");
+        QTest::newRow("consent missing") << QVariantMap{} << QStringList{} << QStringList{QStringLiteral("consent window")}
+                                         << false;
+        QTest::newRow("tutorial pending") << QVariantMap{{accepted, true}} << QStringList{}
+                                          << QStringList{QStringLiteral("tutorial")} << false;
+        QTest::newRow("tutorial pending, files queued")
+            << QVariantMap{{accepted, true}} << QStringList{QStringLiteral("a.txt")}
+            << QStringList{QStringLiteral("main window"), QStringLiteral("tutorial")} << false;
+        QTest::newRow("newsletter skipped") << QVariantMap{{accepted, true}, {skipped, true}} << QStringList{}
+                                            << QStringList{QStringLiteral("main window")} << false;
+        QTest::newRow("subscribed, debug menu")
+            << QVariantMap{{accepted, true}, {subscribed, true}, {QStringLiteral("ShowDebugMenu"), true}}
+            << QStringList{} << QStringList{QStringLiteral("main window")} << true;
+    }
+
+    void theLaunchShowsWindowsByTheUsersDecisions()
+    {
+        QFETCH(QVariantMap, defaults);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, windows);
+        QFETCH(bool, debugMenu);
+        QTemporaryDir root;
+        Program program(root);
+        program.setDefaults(defaults);
+        QProcess *process = program.start(arguments);
+        QVERIFY(process->waitForStarted());
+        const bool waitsForConsent = windows == QStringList{QStringLiteral("consent window")};
+        const QString last = waitsForConsent ? QStringLiteral("[Launch]: showing the consent window")
+                                             : QStringLiteral("[Launch]: finished launching");
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(last), 30000);
+        if (waitsForConsent)
+            QTest::qWait(300); // nothing else may follow while the consent window waits
+
+        static const QRegularExpression shown(QStringLiteral("\\[Launch\\]: showing the (.*)$"),
+                                              QRegularExpression::MultilineOption);
+        QStringList order;
+        for (auto it = shown.globalMatch(program.log()); it.hasNext();)
+            order << it.next().captured(1);
+        QCOMPARE(order, windows);
+        QCOMPARE(program.log().contains(QStringLiteral("[Launch]: added the Debug menu")), debugMenu);
+        QCOMPARE(process->state(), QProcess::Running);
+    }
+
     void secondLaunchHandsItsPathsOver()
     {
         QTemporaryDir root;
