@@ -9,6 +9,7 @@
 #include "platform/core/Log.h"
 #include "platform/view/VLNibName.h"
 
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -42,6 +43,48 @@ QString readResource(const QString &path)
     }
     return QString::fromUtf8(file.readAll());
 }
+
+// Refuses dropped files in a widget and in every widget that later appears inside it: the web
+// view draws its page in an inner widget of its own (replaced when the page's process restarts),
+// which would otherwise take a dropped file and open it in place of the tutorial.
+class DropRefuser final : public QObject
+{
+public:
+    explicit DropRefuser(QWidget *root)
+        : QObject(root)
+    {
+        refuse(root);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        Q_UNUSED(watched)
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        case QEvent::ChildAdded:
+        case QEvent::ChildPolished:
+            // Again once polished: a new widget may switch drops on in its constructor.
+            if (auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child()))
+                refuse(child);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void refuse(QWidget *widget)
+    {
+        widget->setAcceptDrops(false);
+        widget->installEventFilter(this);
+        for (QWidget *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            refuse(child);
+    }
+};
 
 VLAnimatablePropertyPtr windowAlphaProperty()
 {
@@ -212,7 +255,7 @@ void VLTutorialWindowController::windowDidLoad()
         return;
     // The page is a fixed set of slides: no menu, no drops, no scrolling, no selection.
     view->setContextMenuPolicy(Qt::NoContextMenu);
-    view->setAcceptDrops(false);
+    new DropRefuser(view);
     QWebEnginePage *page = view->page();
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
