@@ -7,6 +7,7 @@
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
 #include "platform/core/Log.h"
+#include "platform/core/SystemInfo.h"
 #include "platform/view/VLNibName.h"
 
 #include <QChildEvent>
@@ -110,6 +111,11 @@ void registerInterfaceFiles(const platform::InterfaceFileSetup &setup)
 void VLTutorialWindowController::prepareWebEngine()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine refuses to start its sandbox for the superuser (as in many containers) and
+    // would end the application with the tutorial. The page is our own resource: there it runs
+    // without the sandbox rather than not at all.
+    if (platform::runsAsSuperuser() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
 QUrl VLTutorialWindowController::tutorialPageURL()

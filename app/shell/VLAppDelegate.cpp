@@ -9,6 +9,7 @@
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/SWAnalyticsWindowController.h"
 #include "companion/SWLinkBuilder.h"
+#include "companion/VLAboutWindowController.h"
 #include "companion/VLEmailSubscriber.h"
 #include "companion/VLRatingPrompter.h"
 #include "controls/VLAnalyticsApprovalPanel.h"
@@ -341,6 +342,8 @@ void VLAppDelegate::buildMenus()
     };
 
     QMenu *appMenu = addMenu(tr("&Vaultine"), QStringLiteral("applicationMenu"));
+    addItem(appMenu, tr("About Vaultine"), QStringLiteral("aboutAction"), [this](QAction *) { showAboutWindow(); })
+        ->setMenuRole(QAction::AboutRole);
     QAction *preferences =
         addItem(appMenu, tr("Preferences…"), QStringLiteral("preferencesAction"), [this](QAction *) { showPreferences(); });
     preferences->setMenuRole(QAction::PreferencesRole);
@@ -504,6 +507,23 @@ void VLAppDelegate::showPreferences()
     }
     m_preferencesController->showWindow();
     tracker().trackView(QStringLiteral("Preferences"));
+}
+
+void VLAppDelegate::showAboutWindow()
+{
+    if (!m_aboutWindowController) {
+        VLAboutWindowController::Configuration configuration;
+        configuration.tracker = m_configuration.tracker;
+        m_aboutWindowController = std::make_unique<VLAboutWindowController>(configuration);
+    }
+    QWidget *window = m_aboutWindowController->window();
+    if (!window->isVisible()) {
+        centerWindow(window);
+        m_aboutWindowController->showWindow();
+    }
+    window->raise();
+    window->activateWindow();
+    tracker().trackView(QStringLiteral("About"));
 }
 
 void VLAppDelegate::toggleAnalytics(QObject *sender)

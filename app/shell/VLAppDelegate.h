@@ -17,6 +17,7 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 class NBGDPRWindowController;
+class VLAboutWindowController;
 class SWAnalyticsTracker;
 class VLContentWindowController;
 class VLPreferencesWindowController;
@@ -90,6 +91,7 @@ public:
     VLContentWindowController *dropWindowController() const { return m_dropWindowController.get(); }
     VLTutorialWindowController *tutorialController() const { return m_tutorialController.get(); }
     VLPreferencesWindowController *preferencesController() const { return m_preferencesController.get(); }
+    VLAboutWindowController *aboutWindowController() const { return m_aboutWindowController.get(); }
     NBGDPRWindowController *gdprWindowController() const { return m_gdprWindowController.get(); }
     VLIssuesReporter *issuesReporter() const { return m_issuesReporter.get(); }
     VLAnalyticsApprovalPanel *analyticsSheet() const { return m_analyticsSheet; }
@@ -101,6 +103,7 @@ public:
 
     // The menu actions.
     void showPreferences();
+    void showAboutWindow();
     void showTutorialFromMenu();
     // A button switches tracking to its state; anything else (a menu item) inverts it.
     void toggleAnalytics(QObject *sender);
@@ -137,6 +140,7 @@ private:
     std::unique_ptr<VLContentWindowController> m_dropWindowController;
     std::unique_ptr<VLTutorialWindowController> m_tutorialController;
     std::unique_ptr<VLPreferencesWindowController> m_preferencesController;
+    std::unique_ptr<VLAboutWindowController> m_aboutWindowController;
     QPointer<VLAnalyticsApprovalPanel> m_analyticsSheet;
     QList<QMenu *> m_menus;
     QStringList m_queuedFiles;

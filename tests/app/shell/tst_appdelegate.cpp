@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "MainLoop.h"
 #include "TestEnvironment.h"
 
 #include "app/shell/VLAlertHandler.h"
@@ -10,6 +11,7 @@
 #include "companion/NBGDPRWindowController.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/SWAnalyticsWindowController.h"
+#include "companion/VLAboutWindowController.h"
 #include "companion/VLABTester.h"
 #include "companion/VLEmailSubscriber.h"
 #include "companion/VLRatingPrompter.h"
@@ -60,16 +62,6 @@ QString describeHit(const LocalHttpServer::Request &request)
     if (query.hasQueryItem(QStringLiteral("el")))
         text += u'/' + value("el");
     return text;
-}
-
-// Runs the main loop until it ends or the deadline passes (then -1).
-int runMainLoop(int deadlineMs)
-{
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, qApp, [] { QCoreApplication::exit(-1); });
-    deadline.start(deadlineMs);
-    return QCoreApplication::exec();
 }
 
 // Records, in order, which of the delegate's windows were shown.
@@ -450,6 +442,23 @@ private slots:
         menuItem(QStringLiteral("analyticsAction"))->trigger();
         QVERIFY(!m_tracker->isEnabled());
         QVERIFY(!box->isChecked());
+    }
+
+    void theAboutItemShowsTheAboutWindow()
+    {
+        makeDelegate({{QStringLiteral("NBPrivacyPolicyAccepted"), true},
+                      {QStringLiteral("VLTrackApp"), true},
+                      {QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true}});
+        m_delegate->applicationDidFinishLaunching();
+        QAction *about = menuItem(QStringLiteral("aboutAction"));
+        QCOMPARE(about->menuRole(), QAction::AboutRole);
+        about->trigger();
+        QVERIFY(m_delegate->aboutWindowController()->window()->isVisible());
+        QTRY_VERIFY(hits().contains(u"appview About"_s));
+        // A second time, the same window comes forward.
+        VLAboutWindowController *controller = m_delegate->aboutWindowController();
+        about->trigger();
+        QCOMPARE(m_delegate->aboutWindowController(), controller);
     }
 
     void theRatingPromptAsksOnTheMainWindow()

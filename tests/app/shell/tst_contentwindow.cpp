@@ -1,3 +1,5 @@
+#include "MainLoop.h"
+
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLStartViewController.h"
@@ -34,16 +36,6 @@ public:
     }
     int asked = 0;
 };
-
-// Runs the application's main loop until it ends or the deadline passes; -1 for the deadline.
-int runMainLoop(int deadlineMs)
-{
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, qApp, [] { QCoreApplication::exit(-1); });
-    deadline.start(deadlineMs);
-    return QCoreApplication::exec();
-}
 
 } // namespace
 
