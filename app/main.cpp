@@ -1,5 +1,6 @@
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLInstanceChannel.h"
+#include "companion/VLTutorialWindowController.h"
 #include "controls/VLTextFieldAdditions.h"
 
 #include "platform/core/Library.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -47,6 +49,7 @@ LaunchRequest parseArguments(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    VLTutorialWindowController::prepareWebEngine();
     QApplication app(argc, argv);
     platform::setApplicationIdentity();
     QApplication::setDesktopFileName(QStringLiteral("com.nimbrel.Vaultine"));
@@ -71,7 +74,8 @@ int main(int argc, char *argv[])
                      &VLAppDelegate::handOverFromAnotherLaunch);
     if (!request.paths.isEmpty())
         delegate.deliverFiles(request.kind, request.paths);
-    delegate.applicationDidFinishLaunching();
+    // The launch runs inside the main loop, so that a Quit in the consent window ends it.
+    QTimer::singleShot(0, &delegate, &VLAppDelegate::applicationDidFinishLaunching);
 
     return QApplication::exec();
 }

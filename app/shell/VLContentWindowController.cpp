@@ -214,7 +214,8 @@ bool VLContentWindowController::canProcessNewFiles() const
 
 void VLContentWindowController::promptAppStoreReview()
 {
-    // The rating prompt is not part of this build; this is where it is asked to show.
+    if (m_appStoreReviewPrompt)
+        m_appStoreReviewPrompt();
 }
 
 bool VLContentWindowController::isAppStoreReviewPending() const

@@ -13,6 +13,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -257,6 +260,43 @@ private slots:
         for (const LocalHttpServer::Request &request : m_server.requests())
             sawView |= request.query.contains("t=appview") && request.query.contains("cd=Intro%20Tutorial");
         QVERIFY(sawView);
+    }
+
+    void thePageRefusesDroppedFilesInEveryWidget()
+    {
+        VLTutorialWindowController controller(configuration());
+        showAndLoad(controller);
+        // The web view draws the page in an inner widget of its own.
+        QWidget *inner = controller.webView()->focusProxy();
+        QVERIFY(inner);
+        QVERIFY(inner != controller.webView());
+        QVERIFY(controller.webView()->isAncestorOf(inner));
+
+        const QString path = m_dir.filePath(QStringLiteral("dropped.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a tutorial");
+        file.close();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        for (QWidget *target : QList<QWidget *>{inner, controller.webView()}) {
+            QVERIFY(!target->acceptDrops());
+            const QPoint point = target->rect().center();
+            QDragEnterEvent enter(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QVERIFY(!enter.isAccepted());
+            QDragMoveEvent move(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &move);
+            QVERIFY(!move.isAccepted());
+            QDropEvent drop(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &drop);
+            QVERIFY(!drop.isAccepted());
+        }
+        // The tutorial stays on its page.
+        QTest::qWait(300);
+        QCOMPARE(controller.webView()->url(), VLTutorialWindowController::tutorialPageURL());
+        QCOMPARE(visibleSlide(controller), QStringLiteral("slide-1"));
     }
 
     void thePageReportsItsSlides()
