@@ -1,11 +1,11 @@
 #include "controls/VLControl.h"
 
+#include "app/navigation/VLResponderChain.h"
 #include "controls/VLLayer.h"
 #include "platform/desktop/Beep.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleHints>
@@ -22,14 +22,7 @@ bool fullKeyboardAccess()
 // Calls name(QObject *sender) or name() on receiver; false when it has neither.
 bool invokeAction(QObject *receiver, const QByteArray &name, QObject *sender)
 {
-    const QMetaObject *meta = receiver->metaObject();
-    int index = meta->indexOfMethod(QByteArray(name + "(QObject*)").constData());
-    if (index >= 0)
-        return meta->method(index).invoke(receiver, Qt::DirectConnection, Q_ARG(QObject *, sender));
-    index = meta->indexOfMethod(QByteArray(name + "()").constData());
-    if (index >= 0)
-        return meta->method(index).invoke(receiver, Qt::DirectConnection);
-    return false;
+    return vlPerformSelector(receiver, QString::fromLatin1(name), sender);
 }
 
 // The mask grown by radius device pixels in every direction.

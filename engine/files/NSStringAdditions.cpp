@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStringList>
+#include <QTextBoundaryFinder>
 #include <QUrl>
 
 namespace NSStringAdditions {
@@ -275,6 +276,52 @@ QString stringByRemovingSemicolonSeparatedString(const QString &self, const QStr
             kept << trimmed;
     }
     return kept.join(u':');
+}
+
+namespace {
+
+struct WordRange
+{
+    qsizetype location;
+    qsizetype length;
+};
+
+QList<WordRange> words(const QString &text)
+{
+    QList<WordRange> result;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    qsizetype start = -1;
+    for (qsizetype at = finder.position(); at >= 0; at = finder.toNextBoundary()) {
+        const QTextBoundaryFinder::BoundaryReasons reasons = finder.boundaryReasons();
+        if ((reasons & QTextBoundaryFinder::EndOfItem) && start >= 0) {
+            result.append({start, at - start});
+            start = -1;
+        }
+        if (reasons & QTextBoundaryFinder::StartOfItem)
+            start = at;
+    }
+    return result;
+}
+
+} // namespace
+
+qsizetype wb_endOfWordGivenCursor(const QString &self, qsizetype cursor)
+{
+    for (const WordRange &word : words(self)) {
+        if (word.location + word.length > cursor)
+            return word.location + word.length;
+    }
+    return self.size();
+}
+
+qsizetype wb_beginningOfWordGivenCursor(const QString &self, qsizetype cursor)
+{
+    const QList<WordRange> found = words(self);
+    for (auto it = found.crbegin(); it != found.crend(); ++it) {
+        if (it->location < cursor)
+            return it->location;
+    }
+    return 0;
 }
 
 } // namespace NSStringAdditions

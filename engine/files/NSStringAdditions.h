@@ -50,6 +50,12 @@ QString substringWithRangeProtected(const QString &self, qsizetype location, qsi
 bool isMatchedByRegex(const QString &self, const QString &pattern);
 QString stringByRemovingSemicolonSeparatedString(const QString &self, const QString &item);
 
+// Word boundaries for moving by words: the end of the first word that ends after the cursor (the
+// length when none does), and the start of the last word that starts before it (0 when none
+// does). Spaces and punctuation are not words.
+qsizetype wb_endOfWordGivenCursor(const QString &self, qsizetype cursor);
+qsizetype wb_beginningOfWordGivenCursor(const QString &self, qsizetype cursor);
+
 } // namespace NSStringAdditions
 
 // MD5 of the UTF-8 bytes as 32 lower-case hexadecimal digits.

@@ -9,6 +9,7 @@
 #include <QStyleHints>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 // The receiving end of a control's action: counts the calls and remembers the sender. A widget,
 // so that it can also be the ancestor that a control without a target sends to.
@@ -91,3 +92,49 @@ inline int darkPixels(const QImage &image, const QRect &rect)
     }
     return count;
 }
+
+// Real platform mouse events on a widget, with chosen timestamps, so that presses make double
+// clicks and separate series never do.
+struct PlatformMouse {
+    explicit PlatformMouse(QWidget *widget)
+        : widget(widget)
+    {
+    }
+    QWidget *widget;
+    ulong time = 100000;
+
+    void send(QPoint at, QEvent::Type type, Qt::MouseButtons buttons, Qt::MouseButton button, ulong when,
+              Qt::KeyboardModifiers modifiers = {})
+    {
+        QWindow *window = widget->window()->windowHandle();
+        const QPoint global = widget->mapToGlobal(at);
+        qt_handleMouseEvent(window, window->mapFromGlobal(global), global, buttons, button, type, modifiers, int(when));
+        QCoreApplication::processEvents();
+    }
+    void press(QPoint at, ulong when, Qt::KeyboardModifiers modifiers = {})
+    {
+        send(at, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, when, modifiers);
+    }
+    void move(QPoint at, ulong when) { send(at, QEvent::MouseMove, Qt::LeftButton, Qt::NoButton, when); }
+    void release(QPoint at, ulong when, Qt::KeyboardModifiers modifiers = {})
+    {
+        send(at, QEvent::MouseButtonRelease, Qt::NoButton, Qt::LeftButton, when, modifiers);
+    }
+    // count clicks in one series, well apart from the clicks before.
+    void clicks(QPoint at, int count, Qt::KeyboardModifiers modifiers = {})
+    {
+        time += 5000;
+        for (int i = 0; i < count; ++i) {
+            press(at, time + ulong(i) * 80, modifiers);
+            release(at, time + ulong(i) * 80 + 30, modifiers);
+        }
+        time += ulong(count) * 80;
+    }
+    void drag(QPoint from, QPoint to)
+    {
+        time += 5000;
+        press(from, time);
+        move(to, time + 20);
+        release(to, time + 40);
+    }
+};

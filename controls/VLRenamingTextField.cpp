@@ -1,0 +1,203 @@
+#include "controls/VLRenamingTextField.h"
+
+#include "app/navigation/VLKeyViewLoop.h"
+#include "app/navigation/VLResponderChain.h"
+#include "app/shell/VLErrorsHandler.h"
+#include "controls/VLTextField.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+const QString kCocoaErrorDomain = QStringLiteral("NSCocoaErrorDomain");
+constexpr qint64 kInvalidFileNameError = 514;
+
+} // namespace
+
+VLRenamingTextField::VLRenamingTextField(QWidget *parent)
+    : QLabel(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+VLRenamingTextField::~VLRenamingTextField()
+{
+    if (m_managedTextField && m_managedTextField->delegate() == this)
+        m_managedTextField->setDelegate(nullptr);
+}
+
+void VLRenamingTextField::setManagedTextField(VLTextField *field)
+{
+    if (m_managedTextField && m_managedTextField->delegate() == this)
+        m_managedTextField->setDelegate(nullptr);
+    m_managedTextField = field;
+    if (!field)
+        return;
+    field->setText(text());
+    field->setDelegate(this);
+    vlSetNextResponder(field, this);
+    if (!isHidden())
+        field->hide();
+}
+
+VLError VLRenamingTextField::errorForName(const QString &name)
+{
+    // A slash would move the file into another folder, and a NUL would cut the name short: both
+    // are refused like a colon.
+    if (name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('/')) || name.contains(QChar(0))) {
+        return VLError(kCocoaErrorDomain, kInvalidFileNameError,
+                       {{VLErrorsHandler::localizedDescriptionKey, tr("The name “%1” can't be used.").arg(name)},
+                        {VLErrorsHandler::localizedRecoverySuggestionKey,
+                         tr("Try using a name with fewer characters, or with no punctuation marks.")}});
+    }
+    // This also keeps "." and "..", which name folders, from being taken.
+    if (name.startsWith(QLatin1Char('.'))) {
+        return VLError(kCocoaErrorDomain, kInvalidFileNameError,
+                       {{VLErrorsHandler::localizedDescriptionKey,
+                         tr("You can’t use a name that begins with a dot “.”, because these names are reserved for "
+                            "the system. Please choose another name.")}});
+    }
+    return {};
+}
+
+void VLRenamingTextField::beginEditing()
+{
+    if (!isFirstResponder() || !m_managedTextField)
+        return;
+    m_previousStringValue = text();
+    m_managedTextField->setText(m_previousStringValue);
+    // The field takes the focus before the label hides, so the focus never wanders elsewhere.
+    m_managedTextField->show();
+    m_managedTextField->setFocus(Qt::OtherFocusReason);
+    hide();
+}
+
+void VLRenamingTextField::endEditingFiringDelegate(bool fire)
+{
+    if (isFirstResponder())
+        return;
+    show();
+    setFocus(Qt::OtherFocusReason);
+    if (m_managedTextField)
+        m_managedTextField->hide();
+    if (fire) {
+        if (VLRenamingTextFieldDelegate *receiver = delegate())
+            receiver->renamingTextFieldDidRename(this, text());
+    }
+}
+
+void VLRenamingTextField::textFieldDidEndEditing(VLTextField *textField)
+{
+    Q_UNUSED(textField)
+    // The field's late report after Esc or a commit finds the label selected again.
+    if (isFirstResponder() || !m_managedTextField)
+        return;
+    const QString old = text();
+    const QString name = m_managedTextField->text();
+    const VLError error = errorForName(name);
+    if (error) {
+        QPointer<VLRenamingTextField> self(this);
+        VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, window(), [self, old](int) {
+            if (self)
+                self->setText(old);
+        });
+    }
+    if (!name.isEmpty())
+        setText(name);
+    if (!error && !name.isEmpty())
+        endEditingFiringDelegate(true);
+}
+
+void VLRenamingTextField::cancelOperation(QObject *sender)
+{
+    if (isFirstResponder()) {
+        // Selected only: the screen's own Esc.
+        if (!vlTryToPerform(this, QStringLiteral("cancelOperation:"), sender))
+            m_keyPassedOn = true;
+        return;
+    }
+    endEditingFiringDelegate(false);
+}
+
+void VLRenamingTextField::insertText(const QString &text)
+{
+    Q_UNUSED(text)
+    m_keyPassedOn = true;
+}
+
+void VLRenamingTextField::doCommandBySelector(const QString &selector)
+{
+    if (selector == QStringLiteral("insertNewline:")) {
+        beginEditing();
+    } else if (selector == QStringLiteral("cancelOperation:")) {
+        cancelOperation(this);
+    } else if (selector == QStringLiteral("insertTab:") || selector == QStringLiteral("insertBacktab:")) {
+        const bool forward = selector == QStringLiteral("insertTab:");
+        if (!vlSelectNextKeyView(window(), forward))
+            focusNextPrevChild(forward);
+    } else {
+        m_keyPassedOn = true;
+    }
+}
+
+void VLRenamingTextField::keyPressEvent(QKeyEvent *event)
+{
+    m_keyPassedOn = false;
+    if (!platform::interpretKeyEvents(*event, *this) || m_keyPassedOn) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void VLRenamingTextField::mousePressEvent(QMouseEvent *event)
+{
+    m_pressClickCount = m_clickCounter.countForPress(*event);
+    if (!isFirstResponder())
+        setFocus(Qt::MouseFocusReason);
+    event->accept();
+}
+
+void VLRenamingTextField::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_pressClickCount == 2) {
+        event->accept();
+        beginEditing();
+        return;
+    }
+    QLabel::mouseReleaseEvent(event);
+}
+
+void VLRenamingTextField::wheelEvent(QWheelEvent *event)
+{
+    event->accept();
+}
+
+void VLRenamingTextField::focusInEvent(QFocusEvent *event)
+{
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void VLRenamingTextField::focusOutEvent(QFocusEvent *event)
+{
+    QLabel::focusOutEvent(event);
+    update();
+}
+
+void VLRenamingTextField::paintEvent(QPaintEvent *event)
+{
+    if (isFirstResponder()) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor plate = isActiveWindow() ? palette().color(QPalette::Active, QPalette::Highlight)
+                                              : QColor(Qt::darkGray);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 4.0, 4.0);
+        painter.fillPath(path, plate);
+    }
+    QLabel::paintEvent(event);
+}
