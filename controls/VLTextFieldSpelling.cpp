@@ -226,6 +226,12 @@ void VLTextField::applySpellCheckAnswer(qint64 sequenceNumber, const QList<TextC
     // Right after an apostrophe the word may go on ("don'" of "don't"): nothing is shown yet.
     const bool afterApostrophe = caret && selection.location > 0 && selection.location <= original.size()
                                  && original.at(selection.location - 1) == u'\'';
+    const auto addMark = [this](VLTextRange range) {
+        VLAttributedText marked = m_renderer->attributedString();
+        marked.formats = withoutMisspellingMarks(marked.formats, range);
+        marked.formats.append(misspellingMark(range));
+        m_renderer->setAttributedString(marked);
+    };
     VLTextRange newSelection = selection;
     qsizetype shift = 0; // what corrections so far added to the text before the next result
     bool changed = false;
@@ -239,11 +245,8 @@ void VLTextField::applySpellCheckAnswer(qint64 sequenceNumber, const QList<TextC
         const bool fits = checkedWord && currentWord && *checkedWord == *currentWord;
         switch (result.resultType) {
         case TextCheckingType::Spelling:
-            if (fits) {
-                store = m_renderer->attributedString();
-                store.formats.append(misspellingMark(range));
-                m_renderer->setAttributedString(store);
-            }
+            if (fits)
+                addMark(range);
             break;
         case TextCheckingType::Correction:
         case TextCheckingType::Replacement: {
@@ -251,9 +254,15 @@ void VLTextField::applySpellCheckAnswer(qint64 sequenceNumber, const QList<TextC
                 platform::log(QStringLiteral("Autocorrection result that's out of range: %1").arg(describe(result)));
                 break;
             }
-            // A composition in progress keeps its place; nothing is replaced under it.
-            if (m_renderer->hasMarkedText())
+            // Corrections follow typing: with a selection (the whole text, selected as the field
+            // gained focus, as when a file name is to be renamed) words are only marked, so a text
+            // the user has not typed in is never changed behind their back. A composition in
+            // progress keeps its place; nothing is replaced under it.
+            if (!caret || m_renderer->hasMarkedText()) {
+                if (!caret)
+                    addMark(range);
                 break;
+            }
             const VLTextFieldAutoCorrectedPair pair(result, *currentWord);
             if (m_autoCorrectedResults.contains(pair))
                 break;

@@ -216,6 +216,23 @@ private slots:
         QCOMPARE(h.caret(), newCaret);
     }
 
+    // A text the user has not typed in, all selected as the field gains focus (as a file name
+    // to rename is), is marked but not corrected.
+    void selectedTextIsOnlyMarked()
+    {
+        Harness h;
+        QVERIFY(h.show());
+        h.field->setText(u"teh alot cat"_s);
+        h.field->selectAll();
+        QVERIFY(h.settle());
+        QCOMPARE(h.text(), u"teh alot cat"_s);
+        QCOMPARE(h.marks(), (QStringList{u"0+3"_s, u"4+4"_s}));
+
+        QTest::keyClick(h.field, Qt::Key_End);
+        QVERIFY(h.settle());
+        QCOMPARE(h.text(), u"the a lot cat"_s);
+    }
+
     void changeBackIsKept()
     {
         Harness h;
