@@ -219,6 +219,11 @@ void VLTextFieldRenderer::replaceInStore(VLTextRange range, const QString &text)
     m_store.string.replace(range.location, range.length, text);
 }
 
+void VLTextFieldRenderer::replaceCharactersInRange(VLTextRange range, const QString &text)
+{
+    replaceInStore(clampedRange(range), text);
+}
+
 void VLTextFieldRenderer::setCaret(qsizetype index)
 {
     m_selectionStart = index;
