@@ -5,22 +5,19 @@
 #include "companion/NBGDPRTintedButton.h"
 #include "companion/NBGDPRView.h"
 #include "companion/NBGDPRWindow.h"
+#include "companion/VLApplicationIcon.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/view/VLNibName.h"
+#include "platform/view/ViewFrame.h"
 
 #include "ui_NBGDPRWindowController.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
-#include <QScreen>
 
 namespace {
-
-const QString applicationIconResource = QStringLiteral(":/icons/com.nimbrel.Vaultine.svg");
 
 void registerInterface()
 {
@@ -32,15 +29,6 @@ void registerInterface()
         return true;
     }();
     Q_UNUSED(registered)
-}
-
-QPixmap applicationIcon(const QSize &size, double scale)
-{
-    QImageReader reader(applicationIconResource);
-    reader.setScaledSize(size * scale);
-    QPixmap icon = QPixmap::fromImage(reader.read());
-    icon.setDevicePixelRatio(scale);
-    return icon;
 }
 
 } // namespace
@@ -73,13 +61,8 @@ QWidget *NBGDPRWindowController::window()
 void NBGDPRWindowController::showWindow()
 {
     QWidget *shown = window();
-    if (!shown->isVisible()) {
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame = shown->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            shown->move(frame.topLeft());
-        }
-    }
+    if (!shown->isVisible())
+        vlCenterWindow(shown);
     shown->show();
     shown->raise();
     shown->activateWindow();
@@ -118,7 +101,7 @@ void NBGDPRWindowController::windowDidLoad()
 {
     if (m_iconView) {
         const QSize size = m_iconView->maximumSize().boundedTo(QSize(256, 256));
-        m_iconView->setPixmap(applicationIcon(size, m_window->devicePixelRatioF()));
+        m_iconView->setPixmap(VLApplicationIcon::pixmap(size, m_window->devicePixelRatioF()));
     }
     if (m_titleField)
         m_titleField->setText(QString::fromLatin1(platform::bundle::name));

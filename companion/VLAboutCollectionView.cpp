@@ -60,18 +60,6 @@ QMarginsF VLAboutCollectionViewDataSource::collectionViewLayoutInsetForSectionAt
     return {};
 }
 
-QList<VLIndexPath> VLAboutCollectionViewLayout::indexPathsForItemsInRect(VLAboutCollectionView *collectionView,
-                                                                        const QRectF &rect)
-{
-    QSizeF documentSize;
-    QList<VLIndexPath> paths;
-    for (const VLAboutCollectionViewLayoutItem &item : layoutItems(collectionView, documentSize)) {
-        if (item.kind.isEmpty() && item.frame.intersects(rect))
-            paths << item.indexPath;
-    }
-    return paths;
-}
-
 QList<VLAboutCollectionViewLayoutItem> VLAboutCollectionViewListLayout::layoutItems(
     VLAboutCollectionView *collectionView, QSizeF &documentSize)
 {

@@ -77,8 +77,6 @@ public:
     // Every view's frame, and the document's size.
     virtual QList<VLAboutCollectionViewLayoutItem> layoutItems(VLAboutCollectionView *collectionView,
                                                                QSizeF &documentSize) = 0;
-    // The cells whose frames the rectangle touches.
-    QList<VLIndexPath> indexPathsForItemsInRect(VLAboutCollectionView *collectionView, const QRectF &rect);
 
 protected:
     VLAboutCollectionViewLayout() = default;

@@ -35,8 +35,31 @@ QSizeF textSize(const QFont &font, const QString &text)
 
 } // namespace
 
+VLAboutCreditTitleView::VLAboutCreditTitleView(QColor color, double kerning, QWidget *parent)
+    : QWidget(parent),
+      m_color(std::move(color)),
+      m_kerning(kerning)
+{
+}
+
+void VLAboutCreditTitleView::setTitle(const QString &title)
+{
+    m_title = title;
+    update();
+}
+
+void VLAboutCreditTitleView::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    QPainter painter(this);
+    const QFont font = textFont(13, m_kerning);
+    painter.setFont(font);
+    painter.setPen(m_color);
+    painter.drawText(titleFrame(textSize(font, m_title)), Qt::AlignLeft | Qt::AlignVCenter, m_title);
+}
+
 VLAboutCollectionViewCreditCell::VLAboutCollectionViewCreditCell(QWidget *parent)
-    : QWidget(parent)
+    : VLAboutCreditTitleView(Qt::white, 0.3, parent)
 {
 }
 
@@ -45,26 +68,13 @@ QString VLAboutCollectionViewCreditCell::reuseIdentifier()
     return QStringLiteral("VLAboutCollectionViewCreditFooterReuseIdentifier");
 }
 
-void VLAboutCollectionViewCreditCell::setTitle(const QString &title)
+QRectF VLAboutCollectionViewCreditCell::titleFrame(const QSizeF &size) const
 {
-    m_title = title;
-    update();
-}
-
-void VLAboutCollectionViewCreditCell::paintEvent(QPaintEvent *event)
-{
-    Q_UNUSED(event)
-    QPainter painter(this);
-    const QFont font = textFont(13, 0.3);
-    const QSizeF size = textSize(font, m_title);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRectF(0.0, (height() - size.height()) * 0.5, size.width() + 1.0, size.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, m_title);
+    return {0.0, (height() - size.height()) * 0.5, size.width() + 1.0, size.height()};
 }
 
 VLAboutCollectionViewCreditHeader::VLAboutCollectionViewCreditHeader(QWidget *parent)
-    : QWidget(parent)
+    : VLAboutCreditTitleView(whiteWithAlpha(0.3), 0.4, parent)
 {
 }
 
@@ -73,23 +83,10 @@ QString VLAboutCollectionViewCreditHeader::reuseIdentifier()
     return QStringLiteral("VLAboutCollectionViewHeaderReuseIdentifier");
 }
 
-void VLAboutCollectionViewCreditHeader::setTitle(const QString &title)
+QRectF VLAboutCollectionViewCreditHeader::titleFrame(const QSizeF &size) const
 {
-    m_title = title;
-    update();
-}
-
-void VLAboutCollectionViewCreditHeader::paintEvent(QPaintEvent *event)
-{
-    Q_UNUSED(event)
-    QPainter painter(this);
-    const QFont font = textFont(13, 0.4);
-    const QSizeF size = textSize(font, m_title);
-    painter.setFont(font);
-    painter.setPen(whiteWithAlpha(0.3));
-    // At the bottom of the header, just above the section's first name.
-    const QRectF frame = VLRectFromBottomLeft(QRectF(QPointF(0, 0), size).toAlignedRect(), height());
-    painter.drawText(frame, Qt::AlignLeft | Qt::AlignVCenter, m_title);
+    // Just above the section's first name.
+    return VLRectFromBottomLeft(QRectF(QPointF(0, 0), size).toAlignedRect(), height());
 }
 
 VLAboutCollectionViewCreditFooter::VLAboutCollectionViewCreditFooter(QWidget *parent)

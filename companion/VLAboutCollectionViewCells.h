@@ -9,44 +9,50 @@
 // The views of the About window's credits list and products strip. Texts are drawn with the
 // window's text font (DejaVu Sans) at the given pixel sizes.
 
-// One name of the credits.
-class VLAboutCollectionViewCreditCell final : public QWidget
+// A line of the credits: a title drawn at its own size in one colour and letter spacing.
+class VLAboutCreditTitleView : public QWidget
+{
+    Q_OBJECT
+public:
+    QString title() const { return m_title; }
+    void setTitle(const QString &title);
+    void prepareForReuse() { setTitle(QString()); }
+    bool allowsVibrancy() const { return true; }
+
+protected:
+    VLAboutCreditTitleView(QColor color, double kerning, QWidget *parent);
+    // Where the title goes, given its size.
+    virtual QRectF titleFrame(const QSizeF &size) const = 0;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_title;
+    QColor m_color;
+    double m_kerning;
+};
+
+// One name of the credits, vertically centred at the left edge.
+class VLAboutCollectionViewCreditCell final : public VLAboutCreditTitleView
 {
     Q_OBJECT
 public:
     explicit VLAboutCollectionViewCreditCell(QWidget *parent = nullptr);
     static QString reuseIdentifier();
 
-    QString title() const { return m_title; }
-    void setTitle(const QString &title);
-    void prepareForReuse() { setTitle(QString()); }
-    bool allowsVibrancy() const { return true; }
-
 protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QString m_title;
+    QRectF titleFrame(const QSizeF &size) const override;
 };
 
-// A section's title above its names.
-class VLAboutCollectionViewCreditHeader final : public QWidget
+// A section's title above its names, at the header's bottom-left corner.
+class VLAboutCollectionViewCreditHeader final : public VLAboutCreditTitleView
 {
     Q_OBJECT
 public:
     explicit VLAboutCollectionViewCreditHeader(QWidget *parent = nullptr);
     static QString reuseIdentifier();
 
-    QString title() const { return m_title; }
-    void setTitle(const QString &title);
-    void prepareForReuse() { setTitle(QString()); }
-    bool allowsVibrancy() const { return true; }
-
 protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QString m_title;
+    QRectF titleFrame(const QSizeF &size) const override;
 };
 
 // The end of the credits: a small flag and the country of origin, which links to the maker's

@@ -2,6 +2,7 @@
 
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/SWLinkBuilder.h"
+#include "companion/VLApplicationIcon.h"
 #include "companion/VLAboutCollectionViewCells.h"
 #include "companion/VLMoreProductsButton.h"
 #include "controls/VLLinkButton.h"
@@ -14,16 +15,14 @@
 #include "platform/localization/Localization.h"
 #include "platform/text/Markdown.h"
 #include "platform/view/VLNibName.h"
+#include "platform/view/ViewFrame.h"
 
 #include "ui_VLAboutWindowController.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -31,7 +30,6 @@
 namespace {
 
 const QString category = QStringLiteral("About");
-const QString applicationIconResource = QStringLiteral(":/icons/com.nimbrel.Vaultine.svg");
 constexpr double windowWidth = 470.0;
 constexpr QSize popoverSize(380, 320);
 
@@ -110,13 +108,8 @@ void VLAboutWindowController::showWindow()
 {
     const bool firstShow = !isWindowLoaded();
     QWidget *shown = window();
-    if (firstShow) {
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame = shown->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            shown->move(frame.topLeft());
-        }
-    }
+    if (firstShow)
+        vlCenterWindow(shown);
     shown->show();
     shown->raise();
     shown->activateWindow();
@@ -147,14 +140,8 @@ void VLAboutWindowController::loadWindow()
     m_moreButton = m_window->findChild<VLMoreProductsButton *>(QStringLiteral("moreButton"));
     m_creditsCollectionView = m_window->findChild<VLAboutCollectionView *>(QStringLiteral("creditsCollectionView"));
     m_productsCollectionView = m_window->findChild<VLAboutCollectionView *>(QStringLiteral("productsCollectionView"));
-    if (auto *icon = m_window->findChild<QLabel *>(QStringLiteral("iconView"))) {
-        QImageReader reader(applicationIconResource);
-        const double scale = m_window->devicePixelRatioF();
-        reader.setScaledSize(icon->size() * scale);
-        QPixmap pixmap = QPixmap::fromImage(reader.read());
-        pixmap.setDevicePixelRatio(scale);
-        icon->setPixmap(pixmap);
-    }
+    if (auto *icon = m_window->findChild<QLabel *>(QStringLiteral("iconView")))
+        icon->setPixmap(VLApplicationIcon::pixmap(icon->size(), m_window->devicePixelRatioF()));
     if (auto *title = m_window->findChild<QLabel *>(QStringLiteral("titleField")))
         title->setText(QString::fromLatin1(platform::bundle::name));
 

@@ -9,13 +9,12 @@
 #include "platform/core/Log.h"
 #include "platform/core/SystemInfo.h"
 #include "platform/view/VLNibName.h"
+#include "platform/view/ViewFrame.h"
 
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -297,11 +296,7 @@ void VLTutorialWindowController::webViewDidFinishLoad(bool ok)
     if (!ok)
         platform::log(QStringLiteral("[Tutorial]: the tutorial page did not load."));
     // Shown either way, so that it can still be closed.
-    if (QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = m_window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        m_window->move(frame.topLeft());
-    }
+    vlCenterWindow(m_window.get());
     animateWindowAlpha(1.0, {});
 }
 

@@ -4,6 +4,7 @@
 #include "companion/NBGDPRView.h"
 #include "companion/NBGDPRWindowController.h"
 #include "tests/companion/OpenedLinks.h"
+#include "tests/companion/PixelCounts.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -20,21 +21,6 @@ namespace {
 const QUrl policyLink(QStringLiteral("https://tds.example.com/index.php?action=privacypolicy"));
 const QUrl termsLink(QStringLiteral("https://tds.example.com/index.php?action=termsofuse"));
 const char quitScenarioOption[] = "--quit-scenario";
-
-// How many pixels of the image have about this colour.
-int pixelsOfColor(const QImage &image, const QColor &color, int tolerance = 12)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) <= tolerance && std::abs(pixel.green() - color.green()) <= tolerance
-                && std::abs(pixel.blue() - color.blue()) <= tolerance && pixel.alpha() > 200)
-                ++count;
-        }
-    }
-    return count;
-}
 
 QImage grabWindow(QWidget *window)
 {
@@ -104,8 +90,8 @@ private slots:
         // The application icon: its dark tile and its blue padlock.
         const QRect iconFrame(controller.iconView()->mapTo(window, QPoint(0, 0)), controller.iconView()->size());
         const QImage icon = image.copy(iconFrame);
-        QVERIFY(pixelsOfColor(icon, QColor(0x23, 0x23, 0x24)) > 1000);
-        QVERIFY(pixelsOfColor(icon, QColor(0x3a, 0xa0, 0xff)) > 500);
+        QVERIFY(pixelsOfColor(icon, QColor(0x23, 0x23, 0x24), 12, 200) > 1000);
+        QVERIFY(pixelsOfColor(icon, QColor(0x3a, 0xa0, 0xff), 12, 200) > 500);
     }
 
     void messagesAreCentredWithSpacedLines()
@@ -207,15 +193,15 @@ private slots:
         const QRect frame(button->mapTo(controller.window(), QPoint(0, 0)), button->size());
         const QImage resting = grabWindow(controller.window()).copy(frame);
         // Tinted text on the white background, no pill.
-        QVERIFY(pixelsOfColor(resting, tint, 40) > 20);
+        QVERIFY(pixelsOfColor(resting, tint, 40, 200) > 20);
         QCOMPARE(resting.pixelColor(3, resting.height() / 2), QColor(Qt::white));
 
         QTest::mouseMove(button, button->rect().center());
         QTRY_VERIFY(button->isMouseInside());
         const QImage hovered = grabWindow(controller.window()).copy(frame);
         QCOMPARE(hovered.pixelColor(frame.width() / 2, 2).rgb() & 0xffffff, tint.rgb() & 0xffffff);
-        QVERIFY(pixelsOfColor(hovered, tint, 8) > frame.width() * frame.height() / 2);
-        QVERIFY(pixelsOfColor(hovered, Qt::white, 40) > 20);
+        QVERIFY(pixelsOfColor(hovered, tint, 8, 200) > frame.width() * frame.height() / 2);
+        QVERIFY(pixelsOfColor(hovered, Qt::white, 40, 200) > 20);
 
         QTest::mouseMove(controller.window(), QPoint(2, 2));
         QTRY_VERIFY(!button->isMouseInside());
@@ -260,7 +246,7 @@ private slots:
         QCOMPARE(button.currentTitleColor(), titles.value(expected));
         const QImage image = button.grab().toImage();
         QCOMPARE(image.pixelColor(12, 16), bezels.value(expected));
-        QVERIFY(pixelsOfColor(image, titles.value(expected), 30) > 10);
+        QVERIFY(pixelsOfColor(image, titles.value(expected), 30, 200) > 10);
         // The rounded corners leave the very corner unfilled.
         QVERIFY(image.pixelColor(0, 0) != bezels.value(expected));
     }

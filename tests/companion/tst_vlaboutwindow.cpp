@@ -12,7 +12,9 @@
 #include "platform/settings/Defaults.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/OpenedLinks.h"
+#include "tests/companion/PixelCounts.h"
 #include "tests/companion/TestEnvironment.h"
+#include "tests/companion/TestTracker.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -25,32 +27,6 @@
 #include <QTextBrowser>
 
 namespace {
-
-// How many pixels of the image have about this colour.
-int pixelsOfColor(const QImage &image, const QColor &color, int tolerance = 12)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) <= tolerance && std::abs(pixel.green() - color.green()) <= tolerance
-                && std::abs(pixel.blue() - color.blue()) <= tolerance)
-                ++count;
-        }
-    }
-    return count;
-}
-
-// The brightest grey level in the image.
-int brightest(const QImage &image)
-{
-    int level = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            level = std::max(level, qGray(image.pixel(x, y)));
-    }
-    return level;
-}
 
 QRect frameIn(const QWidget *widget, const QWidget *window)
 {
@@ -70,16 +46,14 @@ class TestVLAboutWindow : public QObject
 
     QTemporaryDir m_dir;
     LocalHttpServer m_server;
-    std::unique_ptr<platform::Defaults> m_trackerDefaults;
-    std::unique_ptr<VLABTester> m_tester;
-    std::unique_ptr<SWAnalyticsTracker> m_tracker;
+    std::unique_ptr<TestTracker> m_tracker;
     std::unique_ptr<QSignalSpy> m_events;
     std::unique_ptr<VLManualClock> m_clock;
 
     VLAboutWindowController::Configuration configuration()
     {
         VLAboutWindowController::Configuration configuration;
-        configuration.tracker = m_tracker.get();
+        configuration.tracker = m_tracker->tracker.get();
         configuration.environment = testEnvironment();
         return configuration;
     }
@@ -126,14 +100,8 @@ private slots:
     void initTestCase()
     {
         platform::setApplicationIdentity();
-        m_trackerDefaults = std::make_unique<platform::Defaults>(m_dir.filePath(QStringLiteral("tracker.ini")));
-        m_tester = std::make_unique<VLABTester>(*m_trackerDefaults);
-        SWAnalyticsTracker::Configuration trackerConfiguration;
-        trackerConfiguration.collectEndpoint = m_server.url(QStringLiteral("/collect"));
-        trackerConfiguration.defaults = m_trackerDefaults.get();
-        trackerConfiguration.abTester = m_tester.get();
-        trackerConfiguration.environment = testEnvironment();
-        m_tracker = std::make_unique<SWAnalyticsTracker>(trackerConfiguration);
+        m_tracker = std::make_unique<TestTracker>(m_dir.filePath(QStringLiteral("tracker.ini")),
+                                                  m_server.url(QStringLiteral("/collect")));
     }
 
     void init()
@@ -265,13 +233,13 @@ private slots:
         const QColor ground = image.pixelColor(2, 2);
         VLAboutCollectionView *list = controller.creditsCollectionView();
         auto *header = list->supplementaryViewForKindInSection(VLAboutCollectionViewListLayoutHeaderKind, 0);
-        const int headerLevel = brightest(image.copy(frameIn(header, window)));
+        const int headerLevel = brightestGray(image.copy(frameIn(header, window)));
         QVERIFY2(headerLevel > qGray(ground.rgb()) + 40 && headerLevel < 200, qPrintable(QString::number(headerLevel)));
-        QVERIFY(brightest(image.copy(frameIn(list->cellForItemAtIndexPath({0, 0}), window))) > 230);
+        QVERIFY(brightestGray(image.copy(frameIn(list->cellForItemAtIndexPath({0, 0}), window))) > 230);
         // An empty row would stay dark: each name is drawn.
         for (QWidget *cell : list->visibleCells()) {
             if (frameIn(cell, window).bottom() < window->height())
-                QVERIFY(brightest(image.copy(frameIn(cell, window))) > 230);
+                QVERIFY(brightestGray(image.copy(frameIn(cell, window))) > 230);
         }
 
         // The products strip lies below the window's bottom until it is revealed.
@@ -293,7 +261,7 @@ private slots:
             const QRect icon = cell->iconRect().translated(cell->mapTo(window, QPoint(0, 0)));
             QCOMPARE(icon.size(), QSize(56, 56));
             QVERIFY(pixelsOfColor(expanded.copy(icon), iconColors.at(item)) > 1000);
-            QVERIFY(brightest(expanded.copy(cell->titleRect().translated(cell->mapTo(window, QPoint(0, 0))))) > 230);
+            QVERIFY(brightestGray(expanded.copy(cell->titleRect().translated(cell->mapTo(window, QPoint(0, 0))))) > 230);
         }
         // The country of origin closes the credits: its flag's two stripes.
         list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
@@ -329,7 +297,7 @@ private slots:
         // Headings in the style sheet's blue, text in white, on the dark panel.
         const QImage image = popover->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QVERIFY(pixelsOfColor(image, QColor(0x3a, 0xa0, 0xff), 30) > 50);
-        QVERIFY(brightest(image) > 240);
+        QVERIFY(brightestGray(image) > 240);
         QVERIFY(qGray(image.pixel(2, image.height() - 3)) < 60);
         QVERIFY(qGray(image.pixel(image.width() - 1, image.height() - 1)) < 60);
     }

@@ -10,6 +10,7 @@
 #include "platform/settings/Defaults.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
+#include "tests/companion/TestTracker.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,9 +81,7 @@ class TestVLTutorialWindow : public QObject
     LocalHttpServer m_server;
     int m_signUpStatus = 200;
     bool m_refusing = false; // the server refuses connections
-    std::unique_ptr<platform::Defaults> m_trackerDefaults;
-    std::unique_ptr<VLABTester> m_tester;
-    std::unique_ptr<SWAnalyticsTracker> m_tracker;
+    std::unique_ptr<TestTracker> m_tracker;
     std::unique_ptr<QSignalSpy> m_events;
     std::unique_ptr<VLManualClock> m_clock;
 
@@ -91,7 +90,7 @@ class TestVLTutorialWindow : public QObject
         VLTutorialWindowController::Configuration configuration;
         configuration.signUpBackend = m_server.url(QStringLiteral("/backend"));
         configuration.environment = testEnvironment();
-        configuration.tracker = m_tracker.get();
+        configuration.tracker = m_tracker->tracker.get();
         return configuration;
     }
 
@@ -194,15 +193,9 @@ private slots:
                 return LocalHttpServer::Reply::answer(m_signUpStatus);
             return LocalHttpServer::Reply::answer(200);
         });
-        m_trackerDefaults = std::make_unique<platform::Defaults>(m_dir.filePath(QStringLiteral("tracker.ini")));
-        m_tester = std::make_unique<VLABTester>(*m_trackerDefaults);
-        SWAnalyticsTracker::Configuration trackerConfiguration;
-        trackerConfiguration.collectEndpoint = m_server.url(QStringLiteral("/collect"));
-        trackerConfiguration.defaults = m_trackerDefaults.get();
-        trackerConfiguration.abTester = m_tester.get();
-        trackerConfiguration.environment = testEnvironment();
-        m_tracker = std::make_unique<SWAnalyticsTracker>(trackerConfiguration);
-        m_tracker->setEnabled(true);
+        m_tracker = std::make_unique<TestTracker>(m_dir.filePath(QStringLiteral("tracker.ini")),
+                                                  m_server.url(QStringLiteral("/collect")));
+        m_tracker->tracker->setEnabled(true);
     }
 
     void init()
