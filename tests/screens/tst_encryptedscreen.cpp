@@ -27,9 +27,9 @@
 #include "screens/VLSaveToFileSharingService.h"
 #include "screens/VLShareButton.h"
 #include "platform/core/AppKitVersion.h"
-#include "platform/desktop/Beep.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
+#include "tests/controls/ControlTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,14 +138,6 @@ private:
         return record;
     }
     int m_emailRuns = 0;
-
-    struct BeepCount
-    {
-        BeepCount() { platform::setBeepHandler([this] { ++count; }); }
-        ~BeepCount() { platform::setBeepHandler({}); }
-        Q_DISABLE_COPY_MOVE(BeepCount)
-        int count = 0;
-    };
 
 private slots:
     void initTestCase()
@@ -553,7 +545,7 @@ private slots:
 
     void shareButtonKeys()
     {
-        BeepCount beeps;
+        BeepCounter beeps;
         VLShareButton *button = m_screen->shareButton();
         button->insertText(QStringLiteral("a"));
         QCOMPARE(beeps.count, 1);
