@@ -3,6 +3,7 @@
 #include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLLegacyWindow.h"
 #include "app/shell/VLPreferencesWindowController.h"
+#include "app/shell/VLServiceProvider.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
 #include "companion/NBGDPRWindowController.h"
@@ -33,6 +34,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -81,7 +83,8 @@ VLAppDelegate::VLAppDelegate(QObject *parent)
 }
 
 VLAppDelegate::VLAppDelegate(Configuration configuration, QObject *parent)
-    : QObject(parent), m_configuration(std::move(configuration))
+    : QObject(parent), m_configuration(std::move(configuration)),
+      m_servicesProvider(std::make_unique<VLServiceProvider>())
 {
     if (!m_configuration.tutorial.tracker)
         m_configuration.tutorial.tracker = m_configuration.tracker;
@@ -212,7 +215,7 @@ void VLAppDelegate::applicationDidFinishLaunching()
     // Work folders left by an earlier run that ended abruptly still hold plaintext.
     VLTempCleaner::sharedInstance().clean();
     // The Services hand-over arrives through the single-instance channel as its own kind of
-    // message (handOverFromAnotherLaunch), so there is nothing to register here.
+    // message (handOverFromAnotherLaunch), which deliverFiles gives to the Services provider.
 
     m_dropWindowController = std::make_unique<VLContentWindowController>();
     m_dropWindowController->setAppStoreReviewPrompt([this] { ratingPrompter().promptIfAllCriteriaMet(); });
@@ -421,10 +424,19 @@ void VLAppDelegate::handleFinderServiceFiles(const QStringList &paths)
 
 void VLAppDelegate::deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths)
 {
-    if (kind == VLInstanceChannel::Kind::ServiceFiles)
-        handleFinderServiceFiles(paths);
-    else
+    if (kind == VLInstanceChannel::Kind::ServiceFiles) {
+        QMimeData pasteboard;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        pasteboard.setUrls(urls);
+        QString error;
+        m_servicesProvider->encryptFilesUserDataError(pasteboard, QString(), &error);
+        if (!error.isEmpty())
+            platform::log(QStringLiteral("[Launch]: ") + error);
+    } else {
         applicationOpenFiles(paths);
+    }
 }
 
 void VLAppDelegate::handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths)

@@ -22,6 +22,7 @@ class SWAnalyticsTracker;
 class VLContentWindowController;
 class VLPreferencesWindowController;
 class VLRatingPrompter;
+class VLServiceProvider;
 
 // The application's delegate: runs the launch sequence (the privacy consent first), opens the
 // log, owns the main window controller and the secondary windows for the whole run, takes files
@@ -80,7 +81,8 @@ public:
     // Files from the Services hand-over: the same, without the analytics event.
     void handleFinderServiceFiles(const QStringList &paths);
 
-    // Files handed over by a launch: open-documents or Services files by their kind.
+    // Files handed over by a launch: open-documents files, or Services files, which go through
+    // the services provider.
     void deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths);
     // A later launch's message: its files, if any, and the main window brought forward.
     void handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths);
@@ -143,6 +145,7 @@ private:
     std::unique_ptr<VLAboutWindowController> m_aboutWindowController;
     QPointer<VLAnalyticsApprovalPanel> m_analyticsSheet;
     QList<QMenu *> m_menus;
+    std::unique_ptr<VLServiceProvider> m_servicesProvider;
     QStringList m_queuedFiles;
     bool m_launching = false;
     bool m_launched = false;
