@@ -85,6 +85,13 @@ void VLEncryptProgressImageView::paintEvent(QPaintEvent *event)
     Q_UNUSED(event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (m_frameCenterRotation != 0.0) {
+        // Counter-clockwise in the layouts' y-up terms is clockwise-negative here.
+        const QPointF centre = QRectF(rect()).center();
+        painter.translate(centre);
+        painter.rotate(-m_frameCenterRotation);
+        painter.translate(-centre);
+    }
     const auto drawPart = [&](const QImage &image, const QRectF &part) {
         if (image.isNull() || part.height() <= 0.0)
             return;
@@ -95,6 +102,14 @@ void VLEncryptProgressImageView::paintEvent(QPaintEvent *event)
     };
     drawPart(m_bottomImage, bottomImageContainerFrame());
     drawPart(m_topImage, topImageContainerFrame());
+}
+
+void VLEncryptProgressImageView::setFrameCenterRotation(double degrees)
+{
+    if (m_frameCenterRotation == degrees)
+        return;
+    m_frameCenterRotation = degrees;
+    update();
 }
 
 void VLEncryptProgressImageView::resizeEvent(QResizeEvent *event)

@@ -16,6 +16,9 @@ class VLEncryptProgressImageView final : public QWidget
     Q_PROPERTY(double progress READ progress WRITE setProgress)
     // The boundary as drawn; it trails progress while an animated change runs.
     Q_PROPERTY(double displayedProgress READ displayedProgress WRITE setDisplayedProgress)
+    // Degrees the icon is turned about the view's centre, counter-clockwise as the layouts count
+    // (the result screens' wiggle turns it).
+    Q_PROPERTY(double frameCenterRotation READ frameCenterRotation WRITE setFrameCenterRotation)
 
 public:
     explicit VLEncryptProgressImageView(QWidget *parent = nullptr);
@@ -30,6 +33,9 @@ public:
     void setProgressAnimated(double progress, bool animated) { setProgressAnimatedDuration(progress, animated, 0.2); }
     // Animated changes move the boundary linearly over duration seconds.
     void setProgressAnimatedDuration(double progress, bool animated, double duration);
+
+    double frameCenterRotation() const { return m_frameCenterRotation; }
+    void setFrameCenterRotation(double degrees);
 
     double displayedProgress() const { return m_displayedProgress; }
     void setDisplayedProgress(double progress);
@@ -51,4 +57,5 @@ private:
     QImage m_bottomImage;
     double m_progress = 0.0;
     double m_displayedProgress = 0.0;
+    double m_frameCenterRotation = 0.0;
 };

@@ -2,6 +2,7 @@
 
 #include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLLegacyWindow.h"
+#include "app/shell/VLServiceProvider.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
 
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -50,7 +52,8 @@ QString describeArguments(const QStringList &arguments)
 } // namespace
 
 VLAppDelegate::VLAppDelegate(QObject *parent)
-    : QObject(parent)
+    : QObject(parent),
+      m_servicesProvider(std::make_unique<VLServiceProvider>())
 {
     sharedDelegate() = this;
 }
@@ -181,10 +184,19 @@ void VLAppDelegate::handleFinderServiceFiles(const QStringList &paths)
 
 void VLAppDelegate::deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths)
 {
-    if (kind == VLInstanceChannel::Kind::ServiceFiles)
-        handleFinderServiceFiles(paths);
-    else
+    if (kind == VLInstanceChannel::Kind::ServiceFiles) {
+        QMimeData pasteboard;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        pasteboard.setUrls(urls);
+        QString error;
+        m_servicesProvider->encryptFilesUserDataError(pasteboard, QString(), &error);
+        if (!error.isEmpty())
+            platform::log(QStringLiteral("[Launch]: ") + error);
+    } else {
         applicationOpenFiles(paths);
+    }
 }
 
 void VLAppDelegate::handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths)

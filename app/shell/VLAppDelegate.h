@@ -11,6 +11,7 @@
 
 class QMenuBar;
 class VLContentWindowController;
+class VLServiceProvider;
 
 // The application's delegate: opens the log, installs the quit hook, owns the main window
 // controller for the whole run and takes files from outside (the command line, a second launch,
@@ -43,7 +44,8 @@ public:
     // Files from the Services hand-over: the same, without the analytics event.
     void handleFinderServiceFiles(const QStringList &paths);
 
-    // Files handed over by a launch: open-documents or Services files by their kind.
+    // Files handed over by a launch: open-documents files, or Services files, which go through
+    // the services provider.
     void deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths);
     // A later launch's message: its files, if any, and the main window brought forward.
     void handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths);
@@ -62,6 +64,7 @@ private:
     void buildMenus();
 
     std::unique_ptr<VLContentWindowController> m_dropWindowController;
+    std::unique_ptr<VLServiceProvider> m_servicesProvider;
     QStringList m_queuedFiles;
     bool m_launched = false;
 };

@@ -3,7 +3,7 @@
 #include "controls/VLProgressIndicator.h"
 #include "engine/files/KXAdditions.h"
 #include "engine/files/NBFileSizer.h"
-#include "engine/transport/VLTransporter.h"
+#include "screens/VLTransporter.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
 

@@ -1,4 +1,4 @@
-#include "engine/transport/VLTransporter.h"
+#include "screens/VLTransporter.h"
 
 #include "app/shell/VLAlertHandler.h"
 #include "app/shell/VLErrorsHandler.h"
@@ -40,6 +40,8 @@ QString nearestExistingPath(const QString &path)
 struct VLTransporter::Transport
 {
     std::shared_ptr<VLTransporter> transporter;
+    // Held while the transfer keeps this handler.
+    std::shared_ptr<void> running;
     QUrl source;
     QUrl destination;
     bool usesWindow = false;
@@ -78,7 +80,7 @@ struct VLTransporter::Transport
             if (usesWindow) {
                 // Sized here, off the main thread: a large tree takes a while to add up.
                 const quint64 totalSize = NBFileSizer::itemSizeAtURL(source);
-                platform::dispatchSyncToMain([&] {
+                transporter->runOnMain([&] {
                     beginSheet(totalSize);
                     windowCancelled = windowController->isCancelled();
                 });
@@ -87,7 +89,7 @@ struct VLTransporter::Transport
         case KXAdditions::TransferProgress:
             if (usesWindow) {
                 const quint64 moved = information.value(KXAdditions::bytesMovedKey).toULongLong();
-                platform::dispatchSyncToMain([&] {
+                transporter->runOnMain([&] {
                     if (!windowController)
                         return;
                     windowController->setMovedSize(moved);
@@ -107,17 +109,20 @@ struct VLTransporter::Transport
                     owned->close();
                 }
                 owned.reset();
-                VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
+                // An owner that cancelled has moved on; the failure is in the log.
+                if (!self->isCancelled())
+                    VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
             });
             return;
         }
         case KXAdditions::TransferFinished: {
             if (landedURL.isEmpty())
                 landedURL = information.value(KXAdditions::destinationURLKey).toUrl();
-            platform::dispatchSyncToMain([&] {
+            transporter->runOnMain([&] {
                 endSheetAndClose();
-                if (VLTransporterDelegate *delegate = transporter->delegate())
+                transporter->sendToDelegate([&](VLTransporterDelegate *delegate) {
                     delegate->transporterDidFinishTransportationWithURL(transporter.get(), landedURL);
+                });
             });
             return;
         }
@@ -127,7 +132,7 @@ struct VLTransporter::Transport
 
         if (windowCancelled || transporter->isCancelled()) {
             if (usesWindow)
-                platform::dispatchSyncToMain([&] { endSheetAndClose(); });
+                transporter->runOnMain([&] { endSheetAndClose(); });
             if (cancel)
                 *cancel = true;
         }
@@ -200,6 +205,7 @@ void VLTransporter::transportItemFromURLToURLOverwriteLeaveOriginal(const QUrl &
 
     auto transport = std::make_shared<Transport>();
     transport->transporter = shared_from_this();
+    transport->running = runningToken();
     transport->source = source;
     transport->destination = destination;
     transport->usesWindow = leaveOriginal || anotherVolume;
@@ -215,6 +221,102 @@ void VLTransporter::cancel()
     m_cancelled = true;
 }
 
+void VLTransporter::setDelegate(VLTransporterDelegate *delegate)
+{
+    const std::lock_guard lock(m_delegateMutex);
+    m_delegate = delegate;
+}
+
+void VLTransporter::sendToDelegate(const std::function<void(VLTransporterDelegate *)> &call)
+{
+    const std::lock_guard lock(m_delegateMutex);
+    if (VLTransporterDelegate *delegate = m_delegate.load(); delegate && !isCancelled())
+        call(delegate);
+}
+
+void VLTransporter::transferBegan()
+{
+    const std::lock_guard lock(m_mutex);
+    ++m_running;
+}
+
+void VLTransporter::transferEnded()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_running;
+    }
+    m_changed.notify_all();
+}
+
+std::shared_ptr<void> VLTransporter::runningToken()
+{
+    transferBegan();
+    // The token holds the transporter, so it is there to be told.
+    return std::shared_ptr<void>(nullptr, [self = shared_from_this()](void *) { self->transferEnded(); });
+}
+
+bool VLTransporter::isRunning() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_running > 0;
+}
+
+void VLTransporter::runOnMain(const std::function<void()> &work)
+{
+    if (platform::isMainThread()) {
+        work();
+        return;
+    }
+    auto item = std::make_shared<MainWork>();
+    item->work = work;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_mainWork.push_back(item);
+    }
+    m_changed.notify_all();
+    platform::dispatchToMain([self = shared_from_this()] { self->drainMainWork(); });
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&item] { return item->done; });
+}
+
+void VLTransporter::drainMainWork()
+{
+    for (;;) {
+        std::shared_ptr<MainWork> item;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_mainWork.empty())
+                return;
+            item = m_mainWork.front();
+            m_mainWork.pop_front();
+        }
+        item->work();
+        {
+            const std::lock_guard lock(m_mutex);
+            item->done = true;
+        }
+        m_changed.notify_all();
+    }
+}
+
+bool VLTransporter::waitUntilStopped(std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    std::unique_lock lock(m_mutex);
+    while (m_running > 0) {
+        if (!m_mainWork.empty()) {
+            lock.unlock();
+            drainMainWork();
+            lock.lock();
+            continue;
+        }
+        if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout && m_mainWork.empty())
+            return m_running == 0;
+    }
+    return true;
+}
+
 void VLTransporter::transferItemFromURLToURLOverwriteCopy(const QUrl &source, const QUrl &destination, bool overwrite,
                                                           bool copy)
 {
@@ -222,20 +324,24 @@ void VLTransporter::transferItemFromURLToURLOverwriteCopy(const QUrl &source, co
     const quint64 type = copy ? KXAdditions::TransferCopy : KXAdditions::TransferMove;
     KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
         source, destination, mode, type,
-        [self = shared_from_this(), source](quint64 state, bool *, const QVariantMap &information) {
+        [self = shared_from_this(), running = runningToken(), source](quint64 state, bool *,
+                                                                      const QVariantMap &information) {
             if (state == KXAdditions::TransferFailed) {
                 const VLError error = errorOf(information);
                 // The host window is read on the main thread, where it lives.
                 platform::dispatchToMain([self, error] {
-                    VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
+                    if (!self->isCancelled())
+                        VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
                 });
                 platform::log(u"[Transporter]: transport error: "_qs + error.description());
-                if (VLTransporterDelegate *delegate = self->delegate())
+                self->sendToDelegate([&](VLTransporterDelegate *delegate) {
                     delegate->transporterDidFailedTransportationWithURL(self.get(), source);
+                });
             } else if (state == KXAdditions::TransferFinished) {
-                if (VLTransporterDelegate *delegate = self->delegate())
+                self->sendToDelegate([&](VLTransporterDelegate *delegate) {
                     delegate->transporterDidFinishTransportationWithURL(
                         self.get(), information.value(KXAdditions::destinationURLKey).toUrl());
+                });
             }
         });
 }

@@ -1,0 +1,94 @@
+#include "app/shell/VLSavePanel.h"
+
+#include "app/shell/VLAlertHandler.h"
+#include "app/shell/VLSheetRegistry.h"
+
+#include <QFileDialog>
+#include <QQueue>
+#include <QTimer>
+
+namespace {
+
+struct PanelState
+{
+    QQueue<QString> nextFileNames;
+    std::optional<QString> lastProposedName;
+};
+
+PanelState &state()
+{
+    static PanelState s;
+    return s;
+}
+
+QUrl withExtension(const QString &path, const QString &allowedFileType)
+{
+    const QString suffix = u'.' + allowedFileType;
+    return QUrl::fromLocalFile(path.endsWith(suffix) ? path : path + suffix);
+}
+
+} // namespace
+
+QString VLSavePanel::proposedName(const QString &name, const QString &allowedFileType)
+{
+    const QString suffix = u'.' + allowedFileType;
+    return allowedFileType.isEmpty() || name.endsWith(suffix) ? name : name + suffix;
+}
+
+void VLSavePanel::beginSheetModalForWindow(QWidget *window, const QString &nameFieldStringValue,
+                                           const QString &allowedFileType, CompletionHandler completion)
+{
+    PanelState &s = state();
+    const QString proposed = proposedName(nameFieldStringValue, allowedFileType);
+    s.lastProposedName = proposed;
+    if (!s.nextFileNames.isEmpty()) {
+        const QString path = s.nextFileNames.dequeue();
+        QTimer::singleShot(0, [completion = std::move(completion), path, allowedFileType] {
+            if (!completion)
+                return;
+            if (path.isEmpty())
+                completion(cancelButton, {});
+            else
+                completion(okButton, withExtension(path, allowedFileType));
+        });
+        return;
+    }
+
+    if (!window)
+        window = VLAlertHandler::mainWindow();
+    auto *panel = new QFileDialog(window ? window->window() : nullptr);
+    panel->setOption(QFileDialog::DontUseNativeDialog);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setFileMode(QFileDialog::AnyFile);
+    panel->setDefaultSuffix(allowedFileType);
+    if (!allowedFileType.isEmpty())
+        panel->setNameFilter(QStringLiteral("*.") + allowedFileType);
+    panel->selectFile(proposed);
+    VLSheetRegistry::instance().beginSheet(window, panel,
+                                           [completion = std::move(completion), allowedFileType](QDialog *sheet,
+                                                                                                int result) {
+                                               auto *dialog = static_cast<QFileDialog *>(sheet);
+                                               const QStringList files = dialog->selectedFiles();
+                                               if (!completion)
+                                                   return;
+                                               if (result != QDialog::Accepted || files.isEmpty())
+                                                   completion(cancelButton, {});
+                                               else
+                                                   completion(okButton, withExtension(files.first(), allowedFileType));
+                                           });
+}
+
+void VLSavePanel::setNextFileName(const QString &path)
+{
+    state().nextFileNames.enqueue(path);
+}
+
+std::optional<QString> VLSavePanel::lastProposedName()
+{
+    return state().lastProposedName;
+}
+
+void VLSavePanel::clearLastProposedName()
+{
+    state().lastProposedName.reset();
+}
