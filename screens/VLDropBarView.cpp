@@ -20,7 +20,6 @@ VLDropBarView::VLDropBarView(platform::VLKeyBindingClient *client, QWidget *pare
     m_background->setSolidColor(VLScreenStyle::panelColor());
     m_hover->setObjectName(QStringLiteral("dropHoverView"));
     m_button->setObjectName(QStringLiteral("dropFilesButton"));
-    m_button->setToolTip(tr("Add files or folders"));
     m_destination->setObjectName(QStringLiteral("dropDestination"));
     // The button lies inside the hover area, so that the mouse over it is over the area too;
     // the drop target lies above everything.

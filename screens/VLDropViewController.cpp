@@ -69,7 +69,7 @@ void VLDropViewController::loadView()
     vlSetViewFrame(title, QRectF(20, 136, size.width() - 40, 36));
     auto *subtitle = VLScreenStyle::makeLabel(view, QStringLiteral("subtitleLabel"), 13, QFont::Normal,
                                               VLScreenStyle::secondaryTextColor());
-    subtitle->setText(tr("Files and folders are encrypted into one container; a .vault file is opened."));
+    subtitle->setText(tr("Files and folders become one encrypted container.\nA .vault file is opened."));
     subtitle->setWordWrap(true);
     vlSetViewFrame(subtitle, QRectF(40, 180, size.width() - 80, 40));
     for (QWidget *label : {static_cast<QWidget *>(title), static_cast<QWidget *>(subtitle)})

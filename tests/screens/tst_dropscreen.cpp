@@ -108,6 +108,13 @@ class TestDropScreen : public QObject
     QTemporaryDir m_dir;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    QStringList pathsOf(const QStringList &names) const
+    {
+        QStringList paths;
+        for (const QString &name : names)
+            paths << path(name);
+        return paths;
+    }
 
 private slots:
     void initTestCase()
@@ -154,9 +161,7 @@ private slots:
         QFETCH(QStringList, names);
         QFETCH(bool, decrypt);
         DropStage stage;
-        QStringList paths;
-        for (const QString &name : names)
-            paths << path(name);
+        const QStringList paths = pathsOf(names);
         if (decrypt)
             VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
 
@@ -259,9 +264,7 @@ private slots:
         QFETCH(QString, label);
         QFETCH(bool, decrypt);
         DropStage stage;
-        QStringList paths;
-        for (const QString &name : names)
-            paths << path(name);
+        const QStringList paths = pathsOf(names);
         if (decrypt)
             VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
 

@@ -71,6 +71,21 @@ private:
     QString m_hint;
 };
 
+// The program as it launches: its delegate, the main window and the window's stack of screens.
+struct Program
+{
+    Program()
+    {
+        delegate.applicationDidFinishLaunching();
+        window = delegate.dropWindowController()->window();
+        navigation = delegate.dropWindowController()->navigationController();
+    }
+
+    VLAppDelegate delegate;
+    VLWindow *window = nullptr;
+    VLNavigationController *navigation = nullptr;
+};
+
 } // namespace
 
 // The encrypt flow as a user meets it: the program's main window, files arriving through the
@@ -115,12 +130,11 @@ private slots:
 
     void aFolderBecomesAContainerThatRestoresToTheSameTree()
     {
-        VLAppDelegate delegate;
-        delegate.applicationDidFinishLaunching();
-        VLContentWindowController *controller = delegate.dropWindowController();
-        VLWindow *window = controller->window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        VLNavigationController *navigation = controller->navigationController();
+        Program program;
+        QVERIFY(QTest::qWaitForWindowExposed(program.window));
+        VLAppDelegate &delegate = program.delegate;
+        VLWindow *window = program.window;
+        VLNavigationController *navigation = program.navigation;
 
         delegate.applicationOpenFiles({sourceFolder()});
         QTRY_VERIFY(qobject_cast<VLEncryptViewController *>(navigation->topViewController().get()));
@@ -151,12 +165,11 @@ private slots:
 
     void stoppingARunningJobLeavesNoWorkFolder()
     {
-        VLAppDelegate delegate;
-        delegate.applicationDidFinishLaunching();
-        VLContentWindowController *controller = delegate.dropWindowController();
-        VLWindow *window = controller->window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        VLNavigationController *navigation = controller->navigationController();
+        Program program;
+        QVERIFY(QTest::qWaitForWindowExposed(program.window));
+        VLAppDelegate &delegate = program.delegate;
+        VLWindow *window = program.window;
+        VLNavigationController *navigation = program.navigation;
 
         delegate.handleFinderServiceFiles({m_dir.filePath(u"Archive"_s)});
         QTRY_VERIFY(qobject_cast<VLEncryptViewController *>(navigation->topViewController().get()));
