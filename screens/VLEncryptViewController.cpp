@@ -12,6 +12,7 @@
 #include "engine/files/VLFileNamer.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLEncryptingViewController.h"
+#include "screens/VLPreviewWindow.h"
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
 #include "screens/VLSpinner.h"
@@ -19,6 +20,7 @@
 #include "platform/dispatch/Dispatch.h"
 
 #include <QLabel>
+#include <QMouseEvent>
 
 namespace {
 
@@ -77,6 +79,9 @@ void VLEncryptViewController::loadView()
     m_fileImageView = header.fileImageView;
     m_titleLabel = header.titleLabel;
     m_sizeLabel = header.sizeLabel;
+    m_fileImageView->setCursor(Qt::PointingHandCursor);
+    m_fileImageView->setToolTip(tr("Preview"));
+    m_fileImageView->installEventFilter(this);
 
     auto *caption = VLScreenStyle::makeLabel(view, QStringLiteral("passwordCaption"), 13, QFont::Normal,
                                              VLScreenStyle::textColor());
@@ -178,6 +183,31 @@ void VLEncryptViewController::viewDidAppear(bool animated)
 {
     VLTitledViewController::viewDidAppear(animated);
     SWAnalyticsTracker::defaultTracker().trackView(QStringLiteral("Encryption Password Entry"));
+}
+
+void VLEncryptViewController::viewWillDisappear(bool animated)
+{
+    VLTitledViewController::viewWillDisappear(animated);
+    VLPreviewWindow::closeSharedPreviewWindow();
+}
+
+bool VLEncryptViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_fileImageView && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
+        && m_fileImageView->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint())) {
+        toggleQuickLook();
+        return true;
+    }
+    return VLTitledViewController::eventFilter(watched, event);
+}
+
+void VLEncryptViewController::toggleQuickLook()
+{
+    SWAnalyticsTracker::defaultTracker().trackEvent(QStringLiteral("Workflow"), QStringLiteral("QuickLook Preview"),
+                                                    QStringLiteral("Encryption"));
+    if (!m_files.isEmpty())
+        VLPreviewWindow::toggleSharedPreviewWindowForURL(m_files.first(), view()->window());
 }
 
 void VLEncryptViewController::updateButtons(bool animated)

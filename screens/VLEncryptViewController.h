@@ -51,6 +51,8 @@ public:
     Q_INVOKABLE void revealPassword();
     // Start Over and Escape: back to the drop screen.
     Q_INVOKABLE void cancelOperation();
+    // A click on the icon: shows the preview of the (first) item, or closes it.
+    Q_INVOKABLE void toggleQuickLook();
 
     // VLTextFieldDelegate.
     void textFieldTextDidChange(VLTextField *textField, const QString &text) override;
@@ -64,6 +66,8 @@ protected:
     void loadView() override;
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateButtons(bool animated);

@@ -15,6 +15,7 @@
 #include "screens/VLEncryptedView.h"
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLEncryptingViewController.h"
+#include "screens/VLPreviewWindow.h"
 
 #include "platform/animation/VLAnimationClock.h"
 #include "platform/animation/VLAnimator.h"
@@ -205,6 +206,28 @@ private slots:
         QVERIFY(reveal->isOn());
         QTest::mouseClick(reveal, Qt::LeftButton, {}, reveal->rect().center());
         QVERIFY(screen->passwordField()->isSecure());
+    }
+
+    void aClickOnTheIconPreviewsTheItem()
+    {
+        FlowStage stage;
+        auto *screen = stage.push(VLViewController::create<VLEncryptViewController>(m_note));
+        QWidget *icon = screen->fileImageView();
+        QTest::mouseClick(icon, Qt::LeftButton, {}, icon->rect().center());
+        QVERIFY(VLPreviewWindow::sharedPreviewWindowExists());
+        VLPreviewWindow *preview = VLPreviewWindow::sharedPreviewWindow();
+        QVERIFY(preview->isVisible());
+        QCOMPARE(preview->previewItemURL(), m_note.first());
+        QTest::mouseClick(icon, Qt::LeftButton, {}, icon->rect().center());
+        QVERIFY(!preview->isVisible());
+        QTest::mouseClick(icon, Qt::LeftButton, {}, icon->rect().center());
+        QVERIFY(preview->isVisible());
+        // Leaving the screen closes it.
+        screen->cancelOperation();
+        stage.settle();
+        QVERIFY(!preview->isVisible());
+        QTRY_VERIFY(stage.analytics.events().count(
+                        eventHit(u"Workflow"_s, u"QuickLook Preview"_s, u"Encryption"_s)) == 3);
     }
 
     void encryptHandsEverythingOn()
