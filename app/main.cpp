@@ -1,7 +1,9 @@
 #include "app/shell/VLAppDelegate.h"
+#include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLInstanceChannel.h"
 #include "companion/VLTutorialWindowController.h"
 #include "controls/VLTextFieldAdditions.h"
+#include "screens/VLDropViewController.h"
 
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
@@ -66,6 +68,9 @@ int main(int argc, char *argv[])
     VLAppDelegate::setupLogSystem(QApplication::arguments());
     // Before any interface file is loaded, so the letter spacing they set applies.
     VLTextFieldAdditions::install();
+    // The drop screen is the root of the main window, where files from every source arrive.
+    VLContentWindowController::setRootViewControllerFactory(
+        [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
     VLAppDelegate delegate;
     if (!listening)
         platform::log(QStringLiteral("[Launch]: could not listen for files from later launches."));

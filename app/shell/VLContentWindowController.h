@@ -27,7 +27,7 @@ public:
     ~VLContentWindowController() override;
 
     // The screen at the bottom of the stack. The program sets the drop screen here; without one
-    // a plain titled screen that takes files stands in.
+    // an empty screen stands in (it takes no files).
     using RootViewControllerFactory = std::function<VLViewControllerPtr()>;
     static void setRootViewControllerFactory(RootViewControllerFactory factory);
 

@@ -2,7 +2,6 @@
 
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLContentWindowController.h"
-#include "app/shell/VLStartViewController.h"
 #include "app/shell/VLTerminator.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
