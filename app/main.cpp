@@ -1,14 +1,16 @@
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLInstanceChannel.h"
+#include "companion/VLTutorialWindowController.h"
 #include "controls/VLTextFieldAdditions.h"
+#include "screens/VLDropViewController.h"
 
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
-#include "screens/VLRootScreen.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -49,6 +51,7 @@ LaunchRequest parseArguments(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    VLTutorialWindowController::prepareWebEngine();
     QApplication app(argc, argv);
     platform::setApplicationIdentity();
     QApplication::setDesktopFileName(QStringLiteral("com.nimbrel.Vaultine"));
@@ -65,7 +68,9 @@ int main(int argc, char *argv[])
     VLAppDelegate::setupLogSystem(QApplication::arguments());
     // Before any interface file is loaded, so the letter spacing they set applies.
     VLTextFieldAdditions::install();
-    VLContentWindowController::setRootViewControllerFactory(VLRootScreen::make);
+    // The drop screen is the root of the main window, where files from every source arrive.
+    VLContentWindowController::setRootViewControllerFactory(
+        [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
     VLAppDelegate delegate;
     if (!listening)
         platform::log(QStringLiteral("[Launch]: could not listen for files from later launches."));
@@ -74,7 +79,8 @@ int main(int argc, char *argv[])
                      &VLAppDelegate::handOverFromAnotherLaunch);
     if (!request.paths.isEmpty())
         delegate.deliverFiles(request.kind, request.paths);
-    delegate.applicationDidFinishLaunching();
+    // The launch runs inside the main loop, so that a Quit in the consent window ends it.
+    QTimer::singleShot(0, &delegate, &VLAppDelegate::applicationDidFinishLaunching);
 
     return QApplication::exec();
 }

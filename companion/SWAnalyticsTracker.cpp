@@ -8,6 +8,7 @@
 #include "platform/view/DisplayMetrics.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QWidget>
 
 namespace {
@@ -33,8 +34,23 @@ SWAnalyticsEvents &SWAnalyticsEvents::center()
     return events;
 }
 
+namespace {
+QPointer<SWAnalyticsTracker> &replacedDefaultTracker()
+{
+    static QPointer<SWAnalyticsTracker> tracker;
+    return tracker;
+}
+} // namespace
+
+void SWAnalyticsTracker::setDefaultTracker(SWAnalyticsTracker *tracker)
+{
+    replacedDefaultTracker() = tracker;
+}
+
 SWAnalyticsTracker &SWAnalyticsTracker::defaultTracker()
 {
+    if (SWAnalyticsTracker *replaced = replacedDefaultTracker())
+        return *replaced;
     // Owned by the application object, so its worker thread stops before the application goes.
     static SWAnalyticsTracker *tracker = new SWAnalyticsTracker(Configuration{}, QCoreApplication::instance());
     return *tracker;

@@ -85,6 +85,9 @@ public:
     };
 
     static SWAnalyticsTracker &defaultTracker();
+    // Puts another tracker in the default one's place (a test's, talking to a local server);
+    // null brings the standard one back. The caller keeps ownership.
+    static void setDefaultTracker(SWAnalyticsTracker *tracker);
     explicit SWAnalyticsTracker(Configuration configuration, QObject *parent = nullptr);
     ~SWAnalyticsTracker() override;
 

@@ -6,7 +6,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QWindow>
 
 namespace {
 
@@ -90,32 +89,19 @@ void VLTutorialWindow::keyPressEvent(QKeyEvent *event)
 
 void VLTutorialWindow::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!m_mover.mousePress(this, event))
         QMainWindow::mousePressEvent(event);
-        return;
-    }
-    event->accept();
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    m_dragging = true;
-    m_dragOrigin = pos();
-    m_pressPosition = event->globalPosition().toPoint();
 }
 
 void VLTutorialWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton)) {
+    if (!m_mover.mouseMove(this, event))
         QMainWindow::mouseMoveEvent(event);
-        return;
-    }
-    move(m_dragOrigin + (event->globalPosition().toPoint() - m_pressPosition));
-    event->accept();
 }
 
 void VLTutorialWindow::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_dragging = false;
+    m_mover.mouseRelease(event);
     QMainWindow::mouseReleaseEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/shell/VLLegacyWindow.h"
+#include "platform/view/VLWindowMover.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -41,9 +42,7 @@ protected:
 private:
     QPointer<VLTutorialWindowController> m_nextResponder;
     QAction *m_closeAction = nullptr;
-    bool m_dragging = false;
-    QPoint m_dragOrigin;
-    QPoint m_pressPosition;
+    VLWindowMover m_mover;
 };
 
 // The tutorial's window on older systems: the legacy window's own chrome, with the same

@@ -7,13 +7,14 @@
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
 #include "platform/core/Log.h"
+#include "platform/core/SystemInfo.h"
 #include "platform/view/VLNibName.h"
+#include "platform/view/ViewFrame.h"
 
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -43,6 +44,48 @@ QString readResource(const QString &path)
     return QString::fromUtf8(file.readAll());
 }
 
+// Refuses dropped files in a widget and in every widget that later appears inside it: the web
+// view draws its page in an inner widget of its own (replaced when the page's process restarts),
+// which would otherwise take a dropped file and open it in place of the tutorial.
+class DropRefuser final : public QObject
+{
+public:
+    explicit DropRefuser(QWidget *root)
+        : QObject(root)
+    {
+        refuse(root);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        Q_UNUSED(watched)
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        case QEvent::ChildAdded:
+        case QEvent::ChildPolished:
+            // Again once polished: a new widget may switch drops on in its constructor.
+            if (auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child()))
+                refuse(child);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void refuse(QWidget *widget)
+    {
+        widget->setAcceptDrops(false);
+        widget->installEventFilter(this);
+        for (QWidget *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            refuse(child);
+    }
+};
+
 VLAnimatablePropertyPtr windowAlphaProperty()
 {
     static const VLAnimatablePropertyPtr property =
@@ -67,6 +110,11 @@ void registerInterfaceFiles(const platform::InterfaceFileSetup &setup)
 void VLTutorialWindowController::prepareWebEngine()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine refuses to start its sandbox for the superuser (as in many containers) and
+    // would end the application with the tutorial. The page is our own resource: there it runs
+    // without the sandbox rather than not at all.
+    if (platform::runsAsSuperuser() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
 QUrl VLTutorialWindowController::tutorialPageURL()
@@ -212,7 +260,7 @@ void VLTutorialWindowController::windowDidLoad()
         return;
     // The page is a fixed set of slides: no menu, no drops, no scrolling, no selection.
     view->setContextMenuPolicy(Qt::NoContextMenu);
-    view->setAcceptDrops(false);
+    new DropRefuser(view);
     QWebEnginePage *page = view->page();
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
@@ -248,11 +296,7 @@ void VLTutorialWindowController::webViewDidFinishLoad(bool ok)
     if (!ok)
         platform::log(QStringLiteral("[Tutorial]: the tutorial page did not load."));
     // Shown either way, so that it can still be closed.
-    if (QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = m_window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        m_window->move(frame.topLeft());
-    }
+    vlCenterWindow(m_window.get());
     animateWindowAlpha(1.0, {});
 }
 

@@ -367,14 +367,8 @@ void VLTextField::layoutPass()
             return;
     }
     m_previousString = current;
-    if (!isSecure() && m_spellCheckEnabled)
-        checkSpelling();
+    checkSpelling();
     update();
-}
-
-void VLTextField::checkSpelling()
-{
-    // Spell checking of plain fields comes with the spelling service; nothing to check yet.
 }
 
 void VLTextField::textDidEndEditing()
@@ -613,8 +607,10 @@ void VLTextField::wheelEvent(QWheelEvent *event)
 void VLTextField::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason && m_focusInWindow) {
-        // The window came back to the front with the field still focused in it.
+    if ((event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        && m_focusInWindow) {
+        // The window came back to the front, or a popup such as the context menu closed, with
+        // the field still focused in it.
         m_isFirstResponder = true;
         layoutPass();
         return;

@@ -2,12 +2,15 @@
 
 #include "controls/VLDelegatePointer.h"
 #include "controls/VLGeometry.h"
+#include "controls/VLTextFieldAutoCorrectedPair.h"
 #include "controls/VLTextFieldDelegate.h"
 #include "controls/VLTextFieldRenderer.h"
 #include "platform/view/VLClickCounter.h"
 #include "platform/view/VLKeyBindings.h"
 
 #include <QColor>
+#include <QHash>
+#include <QMenu>
 #include <QPointer>
 #include <QWidget>
 
@@ -128,6 +131,26 @@ public:
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // Spelling. A field checks its text after every layout pass, marks misspelled words, applies
+    // automatic corrections except to the word being typed and offers guesses in its context
+    // menu. A field that has ever been secure never checks: its text may be a password shown in
+    // the open.
+    bool hasHeldSecureText() const { return m_heldSecureText; }
+    // The context menu for a point of the field, as a right click there shows it.
+    std::unique_ptr<QMenu> menuForEvent(QPointF position);
+    // The menu a right click opened, while it is open.
+    QMenu *contextMenu() const { return m_contextMenu; }
+    // The menu's actions: a guess, or the text a correction replaced, takes the place of the word
+    // the menu was opened on.
+    void replaceMisspelledWord(const QString &guess);
+    void replaceAutoCorrectedWord(const QString &sourceString);
+    bool validateMenuItem(const QAction *item) const;
+    // The results of the last check applied, and the number of the latest check asked for.
+    const QList<platform::TextCheckingResult> &spellCheckResults() const { return m_spellCheckResults; }
+    qint64 spellCheckToken() const { return m_spellCheckToken; }
+    // A check was asked for and its answer has not come back yet.
+    bool isSpellCheckPending() const { return m_answeredSpellCheckToken != m_spellCheckToken; }
+
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -142,6 +165,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
     virtual void becomeFirstResponder();
     virtual void resignFirstResponder();
@@ -152,6 +176,10 @@ private:
     void updateContentsScale();
     void layoutPass();
     void checkSpelling();
+    void applySpellCheckAnswer(qint64 sequenceNumber, const QList<platform::TextCheckingResult> &results,
+                               const QString &checkedText);
+    void standardMenuWithMenu(QMenu &menu);
+    void replaceSelectedCheckingResult(const QString &replacement);
     QPointF textLayerPoint(QPointF widgetPoint) const;
     QRectF widgetRectFromTextLayer(const QRectF &rect) const;
 
@@ -182,4 +210,18 @@ private:
     bool m_focusedByPress = false;
     bool m_focusInWindow = false;
     platform::VLClickCounter m_clickCounter;
+
+    // Spelling state.
+    bool m_heldSecureText = false;
+    qint64 m_spellCheckToken = 0;
+    qint64 m_answeredSpellCheckToken = 0;
+    QList<platform::TextCheckingResult> m_spellCheckResults;
+    // The text and selection the last applied results were found in and applied to.
+    QString m_spellCheckedText;
+    VLTextRange m_spellCheckedSelection;
+    // The word a context menu was opened on: where it stands now and what stands there.
+    std::optional<platform::TextCheckingResult> m_selectedTextCheckingResult;
+    QString m_selectedCheckedText;
+    QHash<VLTextFieldAutoCorrectedPair, QString> m_autoCorrectedResults;
+    QPointer<QMenu> m_contextMenu;
 };

@@ -113,6 +113,8 @@ public:
     void insertText(const QString &text);
     void insertTextReplacementRange(const QString &text, VLTextRange replacementRange);
     void deleteCharactersInRange(VLTextRange range);
+    // Replaces a range of the store and nothing else: no selection change, no layout pass.
+    void replaceCharactersInRange(VLTextRange range, const QString &text);
     // Composition: the text replaces the target range and becomes the marked text; the selected
     // range is relative to it. formats are the input method's, relative to the text.
     void setMarkedTextSelectedRangeReplacementRange(const QString &text, VLTextRange selectedRange,

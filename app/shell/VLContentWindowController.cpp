@@ -11,7 +11,6 @@
 #include "app/shell/VLModernWindow.h"
 #include "app/shell/VLOverlayContentView.h"
 #include "app/shell/VLSheetRegistry.h"
-#include "app/shell/VLStartViewController.h"
 #include "app/shell/VLTerminator.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/transitions/VLContentFadeTransition.h"
@@ -149,7 +148,7 @@ void VLContentWindowController::windowDidLoad()
     vlSetAutoresizingMask(navigationView, VLViewWidthSizable | VLViewHeightSizable);
     vlSetViewFrame(navigationView, vlViewBounds(m_contentContainerView));
     const VLViewControllerPtr root =
-        rootFactory() ? rootFactory()() : VLViewControllerPtr(VLViewController::create<VLStartViewController>());
+        rootFactory() ? rootFactory()() : VLViewController::create<VLViewController>();
     m_navigationController->setViewControllers({root});
     // Placing the navigation view shows the root screen.
     vlAddSubview(m_contentContainerView, navigationView);
@@ -214,7 +213,8 @@ bool VLContentWindowController::canProcessNewFiles() const
 
 void VLContentWindowController::promptAppStoreReview()
 {
-    // The rating prompt is not part of this build; this is where it is asked to show.
+    if (m_appStoreReviewPrompt)
+        m_appStoreReviewPrompt();
 }
 
 bool VLContentWindowController::isAppStoreReviewPending() const

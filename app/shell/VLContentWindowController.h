@@ -27,7 +27,7 @@ public:
     ~VLContentWindowController() override;
 
     // The screen at the bottom of the stack. The program sets the drop screen here; without one
-    // a plain titled screen that takes files stands in.
+    // an empty screen stands in (it takes no files).
     using RootViewControllerFactory = std::function<VLViewControllerPtr()>;
     static void setRootViewControllerFactory(RootViewControllerFactory factory);
 
@@ -52,6 +52,8 @@ public:
     // Asks the rating prompt to show if its criteria are met; requested 0.4 s after the window
     // shows, and cancelled by files that arrive first.
     void promptAppStoreReview();
+    // What promptAppStoreReview() asks (the application delegate gives the rating prompt).
+    void setAppStoreReviewPrompt(std::function<void()> prompt) { m_appStoreReviewPrompt = std::move(prompt); }
     bool isAppStoreReviewPending() const;
 
     // A group of a content transition and an overlay transition for this change of screen.
@@ -76,4 +78,5 @@ private:
     QPointer<QWidget> m_overlayContainerView;
     QPointer<QWidget> m_overlayRootView;
     QTimer *m_reviewTimer = nullptr;
+    std::function<void()> m_appStoreReviewPrompt;
 };

@@ -62,4 +62,9 @@ QString userName()
     return qEnvironmentVariable("USER");
 }
 
+bool runsAsSuperuser()
+{
+    return ::geteuid() == 0;
+}
+
 } // namespace platform

@@ -26,4 +26,7 @@ void setPreferredLanguagesOverride(std::optional<QStringList> languages);
 // The login name of the user running the application.
 QString userName();
 
+// Whether the process runs with the superuser's rights (as in many containers).
+bool runsAsSuperuser();
+
 } // namespace platform

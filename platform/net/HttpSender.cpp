@@ -103,7 +103,8 @@ private:
         for (const auto &[name, value] : m_current.request.headers)
             request.setRawHeader(name, value);
         m_timedOut = false;
-        m_reply = m_manager->get(request);
+        m_reply = m_current.request.body.isNull() ? m_manager->get(request)
+                                                  : m_manager->post(request, m_current.request.body);
         m_timer.start(m_current.request.timeout);
         connect(m_reply, &QNetworkReply::finished, this, &Worker::finished);
     }

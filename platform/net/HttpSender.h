@@ -25,6 +25,8 @@ struct HttpRequest
 
     QUrl url;
     QList<std::pair<QByteArray, QByteArray>> headers;
+    // A request with a body is sent as a POST of that body; without one, as a GET.
+    QByteArray body;
     // Aborts a request that has not finished within this time.
     std::chrono::milliseconds timeout{60000};
 };
@@ -44,7 +46,7 @@ struct HttpResponse
     bool succeeded() const { return answered() && statusCode >= 200 && statusCode < 300; }
 };
 
-// Sends GET requests from its own worker thread, one at a time, first in first out; the
+// Sends GET and POST requests from its own worker thread, one at a time, first in first out; the
 // QNetworkAccessManager lives on that thread. Asynchronous answers are delivered on the thread of
 // a context object; a synchronous send blocks its caller on a semaphore, never in an event loop.
 class HttpSender final : public QObject

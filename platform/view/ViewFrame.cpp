@@ -1,5 +1,7 @@
 #include "platform/view/ViewFrame.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QVariant>
 #include <QWidget>
 
@@ -39,4 +41,16 @@ void vlSetFrame(QWidget *view, const QRectF &frame)
     const QRect rounded = vlRoundedFrame(frame);
     if (view->geometry() != rounded)
         view->setGeometry(rounded);
+}
+
+void vlCenterWindow(QWidget *window)
+{
+    if (!window)
+        return;
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
 }

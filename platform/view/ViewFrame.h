@@ -14,3 +14,7 @@ void vlSetFrame(QWidget *view, const QRectF &frame);
 // Left and right edges (and top and bottom) are rounded on their own, so a whole-pixel width stays
 // the same width wherever the frame moves.
 QRect vlRoundedFrame(const QRectF &frame);
+
+// Puts a window, frame included, in the middle of its screen's free area (the primary screen's
+// when it has none yet).
+void vlCenterWindow(QWidget *window);

@@ -83,5 +83,13 @@
         <source>PB</source>
         <translation>PB</translation>
     </message>
+    <message>
+        <source>Version %@</source>
+        <translation>Version %@</translation>
+    </message>
+    <message>
+        <source>Made in Poland</source>
+        <translation>Made in Poland</translation>
+    </message>
 </context>
 </TS>

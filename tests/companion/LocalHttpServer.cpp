@@ -78,8 +78,13 @@ private:
         buffer += socket->readAll();
         qsizetype end;
         while ((end = buffer.indexOf("\r\n\r\n")) >= 0) {
-            const Request request = parse(buffer.left(end + 2));
-            buffer.remove(0, end + 4);
+            Request request = parse(buffer.left(end + 2));
+            // A request with a body (a POST) is complete once its announced length has arrived.
+            const qsizetype length = request.header("content-length").toLongLong();
+            if (buffer.size() < end + 4 + length)
+                return;
+            request.body = buffer.mid(end + 4, length);
+            buffer.remove(0, end + 4 + length);
             m_owner->beginRequest();
             const Reply reply = m_owner->replyFor(request);
             QPointer<QTcpSocket> guarded(socket);

@@ -15,7 +15,7 @@ class QThread;
 
 // A small HTTP/1.1 server on 127.0.0.1 for tests. It runs on its own thread, so it keeps
 // answering while the test's main thread blocks in a synchronous send. Every request is recorded
-// raw; each answer can be delayed, dropped (connection closed without an answer), and the server
+// raw, with its body; each answer can be delayed, dropped (connection closed without an answer), and the server
 // can stop listening so that connections are refused.
 class LocalHttpServer final : public QObject
 {
@@ -31,6 +31,7 @@ public:
         QByteArray path;
         QByteArray query;  // without the "?"
         QMap<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;                      // what followed the header block (Content-Length)
         QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
     };
 

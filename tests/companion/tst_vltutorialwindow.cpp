@@ -10,9 +10,13 @@
 #include "platform/settings/Defaults.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
+#include "tests/companion/TestTracker.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,9 +81,7 @@ class TestVLTutorialWindow : public QObject
     LocalHttpServer m_server;
     int m_signUpStatus = 200;
     bool m_refusing = false; // the server refuses connections
-    std::unique_ptr<platform::Defaults> m_trackerDefaults;
-    std::unique_ptr<VLABTester> m_tester;
-    std::unique_ptr<SWAnalyticsTracker> m_tracker;
+    std::unique_ptr<TestTracker> m_tracker;
     std::unique_ptr<QSignalSpy> m_events;
     std::unique_ptr<VLManualClock> m_clock;
 
@@ -88,7 +90,7 @@ class TestVLTutorialWindow : public QObject
         VLTutorialWindowController::Configuration configuration;
         configuration.signUpBackend = m_server.url(QStringLiteral("/backend"));
         configuration.environment = testEnvironment();
-        configuration.tracker = m_tracker.get();
+        configuration.tracker = m_tracker->tracker.get();
         return configuration;
     }
 
@@ -191,15 +193,9 @@ private slots:
                 return LocalHttpServer::Reply::answer(m_signUpStatus);
             return LocalHttpServer::Reply::answer(200);
         });
-        m_trackerDefaults = std::make_unique<platform::Defaults>(m_dir.filePath(QStringLiteral("tracker.ini")));
-        m_tester = std::make_unique<VLABTester>(*m_trackerDefaults);
-        SWAnalyticsTracker::Configuration trackerConfiguration;
-        trackerConfiguration.collectEndpoint = m_server.url(QStringLiteral("/collect"));
-        trackerConfiguration.defaults = m_trackerDefaults.get();
-        trackerConfiguration.abTester = m_tester.get();
-        trackerConfiguration.environment = testEnvironment();
-        m_tracker = std::make_unique<SWAnalyticsTracker>(trackerConfiguration);
-        m_tracker->setEnabled(true);
+        m_tracker = std::make_unique<TestTracker>(m_dir.filePath(QStringLiteral("tracker.ini")),
+                                                  m_server.url(QStringLiteral("/collect")));
+        m_tracker->tracker->setEnabled(true);
     }
 
     void init()
@@ -257,6 +253,43 @@ private slots:
         for (const LocalHttpServer::Request &request : m_server.requests())
             sawView |= request.query.contains("t=appview") && request.query.contains("cd=Intro%20Tutorial");
         QVERIFY(sawView);
+    }
+
+    void thePageRefusesDroppedFilesInEveryWidget()
+    {
+        VLTutorialWindowController controller(configuration());
+        showAndLoad(controller);
+        // The web view draws the page in an inner widget of its own.
+        QWidget *inner = controller.webView()->focusProxy();
+        QVERIFY(inner);
+        QVERIFY(inner != controller.webView());
+        QVERIFY(controller.webView()->isAncestorOf(inner));
+
+        const QString path = m_dir.filePath(QStringLiteral("dropped.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a tutorial");
+        file.close();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        for (QWidget *target : QList<QWidget *>{inner, controller.webView()}) {
+            QVERIFY(!target->acceptDrops());
+            const QPoint point = target->rect().center();
+            QDragEnterEvent enter(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QVERIFY(!enter.isAccepted());
+            QDragMoveEvent move(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &move);
+            QVERIFY(!move.isAccepted());
+            QDropEvent drop(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &drop);
+            QVERIFY(!drop.isAccepted());
+        }
+        // The tutorial stays on its page.
+        QTest::qWait(300);
+        QCOMPARE(controller.webView()->url(), VLTutorialWindowController::tutorialPageURL());
+        QCOMPARE(visibleSlide(controller), QStringLiteral("slide-1"));
     }
 
     void thePageReportsItsSlides()

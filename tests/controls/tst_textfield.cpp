@@ -299,6 +299,21 @@ private slots:
         QCOMPARE(h.other->inputMethodQuery(Qt::ImSurroundingText).toString(), u"plain"_s);
     }
 
+    void secureFieldHidesItsWords()
+    {
+        Harness h;
+        QVERIFY(h.show());
+        h.field->setSecure(true);
+        h.edit(u"two words"_s, 9, 9);
+        QTest::keyClick(h.field, Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(h.selection(), (VLTextRange{0, 0}));
+        QTest::keyClick(h.field, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(h.selection(), (VLTextRange{9, 0}));
+        PlatformMouse mouse(h.field);
+        mouse.clicks(pointAtIndex(h.field, 1), 2);
+        QCOMPARE(h.selection(), (VLTextRange{0, 9}));
+    }
+
     void secureSelectionIsNeverPickedUp()
     {
         Harness h;
@@ -427,6 +442,13 @@ private slots:
         QApplication::sendEvent(h.field, &cancel);
         QCOMPARE(h.field->text(), u"a\u304Bb"_s);
         QVERIFY(!h.field->renderer().hasMarkedText());
+
+        // A replacement range outside the text is cut to it.
+        QInputMethodEvent stray;
+        stray.setCommitString(u"z"_s, -100, 200);
+        QApplication::sendEvent(h.field, &stray);
+        QCOMPARE(h.field->text(), u"z"_s);
+        QCOMPARE(h.selection(), (VLTextRange{1, 0}));
     }
 
     void maximumLength()
@@ -503,6 +525,13 @@ private slots:
         QVERIFY(h.other->capsLockLayer()->isHidden());
     }
 
+    void keyboardStateIsReadWithoutTheOverride()
+    {
+        // Off at start-up on the test platforms (and on a fresh X server, asked through XKB).
+        platform::setCapsLockOverride(std::nullopt);
+        QCOMPARE(platform::isCapsLockOn(), false);
+    }
+
     void delegateAndKeyViews()
     {
         Harness h;
@@ -527,6 +556,31 @@ private slots:
         QCOMPARE(h.receiver.commands, QStringList{u"cancelOperation:"_s});
     }
 
+    void windowInTheBackgroundOnlyHidesTheCaret()
+    {
+        Harness h;
+        QVERIFY(h.show());
+        h.edit(u"abc"_s, 1, 1);
+        QVERIFY(!h.field->caretLayer()->isHidden());
+
+        QWidget other;
+        other.resize(100, 100);
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(!h.field->isFirstResponder());
+        QVERIFY(h.field->caretLayer()->isHidden());
+
+        h.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&h.window));
+        QVERIFY(h.field->isFirstResponder());
+        QVERIFY(!h.field->caretLayer()->isHidden());
+        // Still the same editing: the caret stays where it was (leaving the field would have put
+        // it after the text and ended editing).
+        QCOMPARE(h.selection(), (VLTextRange{1, 0}));
+        QVERIFY(h.recorder.calls.isEmpty());
+    }
+
     void focusSelectsEverythingAndPlaceholderShowsWhileEmpty()
     {
         Harness h;
@@ -536,6 +590,8 @@ private slots:
         QCOMPARE(h.field->placeholderLayer()->foregroundColor(), QColor(0, 0, 0, 77));
         h.field->setText(u"abc"_s);
         QVERIFY(h.field->placeholderLayer()->isHidden());
+        // A short text stands in the middle of the field.
+        QVERIFY(qAbs(h.field->textRect().center().x() - h.field->width() / 2.0) <= 1.0);
         h.field->setFocus();
         QCOMPARE(h.selection(), (VLTextRange{0, 3}));
         QVERIFY(h.field->caretLayer()->isHidden()); // a selection, no caret

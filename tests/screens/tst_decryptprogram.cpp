@@ -3,7 +3,7 @@
 #include "engine/files/VLTempCleaner.h"
 #include "platform/core/Library.h"
 #include "platform/view/ViewFrame.h"
-#include "screens/VLRootScreen.h"
+#include "screens/VLDropViewController.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 #include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
@@ -50,7 +50,8 @@ private slots:
         QVERIFY(container.isValid());
         VLTempCleaner::sharedInstance().sync_clean();
 
-        VLContentWindowController::setRootViewControllerFactory(VLRootScreen::make);
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
         VLContentWindowController controller;
         controller.showWindow();
         QWidget *window = controller.window();

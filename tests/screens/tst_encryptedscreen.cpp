@@ -27,9 +27,9 @@
 #include "screens/VLSaveToFileSharingService.h"
 #include "screens/VLShareButton.h"
 #include "platform/core/AppKitVersion.h"
-#include "platform/desktop/Beep.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
+#include "tests/controls/ControlTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,14 +138,6 @@ private:
         return record;
     }
     int m_emailRuns = 0;
-
-    struct BeepCount
-    {
-        BeepCount() { platform::setBeepHandler([this] { ++count; }); }
-        ~BeepCount() { platform::setBeepHandler({}); }
-        Q_DISABLE_COPY_MOVE(BeepCount)
-        int count = 0;
-    };
 
 private slots:
     void initTestCase()
@@ -358,9 +350,12 @@ private slots:
         QVERIFY(VLAlertHandler::lastAlert().has_value());
         QCOMPARE(VLAlertHandler::lastAlert()->messageText(), QStringLiteral("Are you sure you want to start over?"));
         QTest::qWait(50);
-        if (moved)
+        if (moved) {
             QTRY_VERIFY(QFileInfo::exists(m_elsewhere + u'/' + saveTo));
-        QTest::qWait(50);
+            // The move's report reaches the screen, which starts over again, now saved.
+            QTRY_VERIFY(m_screen->hasSavedFiles());
+        }
+        QTest::qWait(20);
         advance(2.0);
         QCOMPARE(!isOnTop(), leaves);
         QCOMPARE(QFileInfo::exists(m_container.toLocalFile()), !moved);
@@ -464,9 +459,9 @@ private slots:
         VLAlertHandler::setNextAnswer(0);
         escape();
         QTRY_VERIFY(!isOnTop() || navigation()->viewControllers().size() == 1);
-        // The wait is over before the screen leaves: nothing runs, nothing of the copy is left.
-        QVERIFY(backgroundQueueIdle());
+        // The wait is over before the screen leaves: nothing of the copy is left.
         QVERIFY(!QFileInfo::exists(destination));
+        QTRY_VERIFY(backgroundQueueIdle());
         QVERIFY(!m_screen->hasSavedFiles());
         QTest::qWait(100);
         QVERIFY(!m_screen->hasSavedFiles());
@@ -553,7 +548,7 @@ private slots:
 
     void shareButtonKeys()
     {
-        BeepCount beeps;
+        BeepCounter beeps;
         VLShareButton *button = m_screen->shareButton();
         button->insertText(QStringLiteral("a"));
         QCOMPARE(beeps.count, 1);

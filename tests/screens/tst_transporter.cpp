@@ -484,6 +484,65 @@ private slots:
         QVERIFY(!VLAlertHandler::lastAlert());
     }
 
+    // An owner that is about to empty the work folder cancels and waits on the main thread, which
+    // the transfer's progress window also needs: the wait does that work itself, ends once the
+    // transfer has stopped, and no callback follows.
+    void cancelAndWaitOnTheMainThread_data()
+    {
+        QTest::addColumn<bool>("withProgress");
+        QTest::newRow("copy with progress") << true;
+        QTest::newRow("plain copy") << false;
+    }
+
+    void cancelAndWaitOnTheMainThread()
+    {
+        QFETCH(bool, withProgress);
+        QTemporaryDir dir;
+        const QString source = dir.path() + u"/work/big.vault"_qs;
+        writeFile(source, QByteArray(12 * mebibyte, 'x'));
+        const QString destination = dir.path() + u"/out/big.vault"_qs;
+        QDir().mkpath(dir.path() + u"/out"_qs);
+
+        std::atomic<int> chunks{0};
+        KXAdditions::setCopyChunkHook([&chunks](const QString &, quint64) {
+            ++chunks;
+            std::this_thread::sleep_for(40ms);
+        });
+        const auto hookGuard = qScopeGuard([] { KXAdditions::setCopyChunkHook({}); });
+        SheetWatch sheets;
+        RecordingDelegate delegate;
+        const auto transporter = VLTransporter::create();
+        transporter->setDelegate(&delegate);
+        if (withProgress) {
+            transporter->copyItemWithProgressFromURLToURLOverwrite(QUrl::fromLocalFile(source),
+                                                                   QUrl::fromLocalFile(destination), true);
+            QTRY_COMPARE(sheets.shown.size(), 1);
+        } else {
+            transporter->copyItemFromURLToURLOverwrite(QUrl::fromLocalFile(source), QUrl::fromLocalFile(destination),
+                                                       true);
+        }
+        QTRY_VERIFY(chunks.load() >= 2);
+        QVERIFY(transporter->isRunning());
+
+        transporter->setDelegate(nullptr);
+        transporter->cancel();
+        // No event loop runs here: the wait alone must see the transfer to its end.
+        QVERIFY(transporter->waitUntilStopped(20s));
+        QVERIFY(!transporter->isRunning());
+        if (withProgress) {
+            QVERIFY(!QFileInfo::exists(destination));
+            QPointer<QDialog> sheet = sheets.shown.first().sheet;
+            QVERIFY(sheet.isNull() || !sheet->isVisible());
+        }
+        QTRY_VERIFY(backgroundQueueIdle());
+        QCoreApplication::processEvents();
+        QCOMPARE(delegate.count(), 0);
+        QVERIFY(!VLAlertHandler::lastAlert());
+        QCOMPARE(readFile(source), QByteArray(12 * mebibyte, 'x'));
+        // A transporter that ran nothing has nothing to wait for.
+        QVERIFY(VLTransporter::create()->waitUntilStopped(0ms));
+    }
+
     void acrossVolumes_data()
     {
         QTest::addColumn<bool>("fails");

@@ -1,6 +1,7 @@
+#include "MainLoop.h"
+
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLContentWindowController.h"
-#include "app/shell/VLStartViewController.h"
 #include "app/shell/VLTerminator.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
@@ -8,6 +9,7 @@
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/settings/Defaults.h"
 
 #include <QAction>
 #include <QDir>
@@ -34,16 +36,6 @@ public:
     int asked = 0;
 };
 
-// Runs the application's main loop until it ends or the deadline passes; -1 for the deadline.
-int runMainLoop(int deadlineMs)
-{
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, qApp, [] { QCoreApplication::exit(-1); });
-    deadline.start(deadlineMs);
-    return QCoreApplication::exec();
-}
-
 } // namespace
 
 class TestContentWindow : public QObject
@@ -55,6 +47,12 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QApplication::setQuitOnLastWindowClosed(false);
+        // A user who accepted the policy, decided on analytics and skipped the newsletter: the
+        // launch goes straight to the main window, and quitting asks nothing.
+        platform::Defaults &defaults = platform::Defaults::standard();
+        defaults.setValue(QStringLiteral("NBPrivacyPolicyAccepted"), true);
+        defaults.setValue(QStringLiteral("VLTrackApp"), false);
+        defaults.setValue(QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true);
     }
 
     void init()

@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +32,19 @@ public:
         QFile::setPermissions(m_root + QStringLiteral("/runtime"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QDir(m_root).mkpath(QStringLiteral("work"));
+        // A user who has accepted the privacy policy and skipped the newsletter: the program
+        // starts straight into its main window.
+        setDefaults({{QStringLiteral("NBPrivacyPolicyAccepted"), true},
+                     {QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true}});
+    }
+
+    // Replaces the user defaults the next start reads.
+    void setDefaults(const QVariantMap &values) const
+    {
+        QSettings settings(m_root + QStringLiteral("/config/nimbrel/Vaultine.conf"), QSettings::IniFormat);
+        settings.clear();
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
     }
 
     QProcess *start(const QStringList &arguments)
@@ -42,6 +56,8 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root + QStringLiteral("/runtime"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The tutorial's web engine, headless and possibly as root: no sandbox and no GPU.
+        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox --disable-gpu"));
         if (m_adjustEnvironment)
             m_adjustEnvironment(env);
         process->setProcessEnvironment(env);
@@ -184,6 +200,57 @@ private slots:
                  QFileDevice::Permissions());
     }
 
+    void theLaunchShowsWindowsByTheUsersDecisions_data()
+    {
+        QTest::addColumn<QVariantMap>("defaults");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("windows");
+        QTest::addColumn<bool>("debugMenu");
+        const QString accepted = QStringLiteral("NBPrivacyPolicyAccepted");
+        const QString skipped = QStringLiteral("kVLEmailSubscriberHasSkippedSubscription");
+        const QString subscribed = QStringLiteral("kVLEmailSubscriberHasSubscribed");
+        QTest::newRow("consent missing") << QVariantMap{} << QStringList{} << QStringList{QStringLiteral("consent window")}
+                                         << false;
+        QTest::newRow("tutorial pending") << QVariantMap{{accepted, true}} << QStringList{}
+                                          << QStringList{QStringLiteral("tutorial")} << false;
+        QTest::newRow("tutorial pending, files queued")
+            << QVariantMap{{accepted, true}} << QStringList{QStringLiteral("a.txt")}
+            << QStringList{QStringLiteral("main window"), QStringLiteral("tutorial")} << false;
+        QTest::newRow("newsletter skipped") << QVariantMap{{accepted, true}, {skipped, true}} << QStringList{}
+                                            << QStringList{QStringLiteral("main window")} << false;
+        QTest::newRow("subscribed, debug menu")
+            << QVariantMap{{accepted, true}, {subscribed, true}, {QStringLiteral("ShowDebugMenu"), true}}
+            << QStringList{} << QStringList{QStringLiteral("main window")} << true;
+    }
+
+    void theLaunchShowsWindowsByTheUsersDecisions()
+    {
+        QFETCH(QVariantMap, defaults);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, windows);
+        QFETCH(bool, debugMenu);
+        QTemporaryDir root;
+        Program program(root);
+        program.setDefaults(defaults);
+        QProcess *process = program.start(arguments);
+        QVERIFY(process->waitForStarted());
+        const bool waitsForConsent = windows == QStringList{QStringLiteral("consent window")};
+        const QString last = waitsForConsent ? QStringLiteral("[Launch]: showing the consent window")
+                                             : QStringLiteral("[Launch]: finished launching");
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(last), 30000);
+        if (waitsForConsent)
+            QTest::qWait(300); // nothing else may follow while the consent window waits
+
+        static const QRegularExpression shown(QStringLiteral("\\[Launch\\]: showing the (.*)$"),
+                                              QRegularExpression::MultilineOption);
+        QStringList order;
+        for (auto it = shown.globalMatch(program.log()); it.hasNext();)
+            order << it.next().captured(1);
+        QCOMPARE(order, windows);
+        QCOMPARE(program.log().contains(QStringLiteral("[Launch]: added the Debug menu")), debugMenu);
+        QCOMPARE(process->state(), QProcess::Running);
+    }
+
     void secondLaunchHandsItsPathsOver()
     {
         QTemporaryDir root;
@@ -231,7 +298,10 @@ private slots:
         Program program(root);
         QProcess *first = program.start({});
         QVERIFY(first->waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.socketPath()), 10000);
+        // The channel listens before the start lines are written: wait for both, so the
+        // second start line below can only come from the next instance.
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(program.log(), QStringLiteral("started with arguments")), 1, 10000);
+        QVERIFY(QFileInfo::exists(program.socketPath()));
         first->kill(); // leaves its socket behind
         QVERIFY(first->waitForFinished(5000));
         QVERIFY(QFileInfo::exists(program.socketPath()));

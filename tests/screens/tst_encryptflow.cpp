@@ -1,0 +1,200 @@
+#include "ScreenTestSupport.h"
+
+#include "app/navigation/VLNavigationController.h"
+#include "app/shell/VLAppDelegate.h"
+#include "app/shell/VLTerminatorProxy.h"
+#include "app/shell/VLWindow.h"
+#include "controls/VLTextField.h"
+#include "engine/jobs/VLDezerider.h"
+#include "screens/VLDropViewController.h"
+#include "screens/VLEncryptViewController.h"
+#include "screens/VLEncryptedView.h"
+#include "screens/VLEncryptedViewController.h"
+#include "screens/VLEncryptingViewController.h"
+
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+#include <atomic>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A folder as a sorted list of relative paths with their contents (folders marked "/").
+QMap<QString, QByteArray> treeOf(const QString &root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            tree.insert(relative + u'/', {});
+        } else {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                tree.insert(relative, file.readAll());
+        }
+    }
+    return tree;
+}
+
+// Restores a container with the engine's decryption job, waiting for its end.
+class Restorer final : public VLDezeriderDelegate
+{
+public:
+    QUrl restore(const QUrl &container, const QString &password)
+    {
+        auto job = VLDezerider::dezeriderWithArchiveURL(container);
+        job->setDelegate(this);
+        job->decryptWithPassword(password);
+        if (!QTest::qWaitFor([this] { return m_ended.load(); }, 30000))
+            return {};
+        job->setDelegate(nullptr);
+        m_hint = job->hint();
+        return m_result;
+    }
+    QString hint() const { return m_hint; }
+
+    void dezeriderDidFinishedWithResultURL(VLDezerider *, const QUrl &url) override
+    {
+        m_result = url;
+        m_ended = true;
+    }
+    void dezeriderDidFailedWithError(VLDezerider *, const VLError &) override { m_ended = true; }
+
+private:
+    std::atomic<bool> m_ended = false;
+    QUrl m_result;
+    QString m_hint;
+};
+
+// The program as it launches: its delegate, the main window and the window's stack of screens.
+struct Program
+{
+    Program()
+    {
+        // A user who has accepted the privacy policy and passed the tutorial: the launch goes
+        // straight to the main window.
+        platform::Defaults &defaults = platform::Defaults::standard();
+        defaults.setValue(QStringLiteral("NBPrivacyPolicyAccepted"), true);
+        defaults.setValue(QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true);
+        delegate.applicationDidFinishLaunching();
+        window = delegate.dropWindowController()->window();
+        navigation = delegate.dropWindowController()->navigationController();
+    }
+
+    VLAppDelegate delegate;
+    VLWindow *window = nullptr;
+    VLNavigationController *navigation = nullptr;
+};
+
+} // namespace
+
+// The encrypt flow as a user meets it: the program's main window, files arriving through the
+// program's entry, typed keys, and the real job on the real clock.
+class TestEncryptFlow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<AnalyticsCollector> m_analytics;
+
+    QString sourceFolder() const { return m_dir.filePath(u"Holiday"_s); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QApplication::setQuitOnLastWindowClosed(false);
+        QVERIFY(m_dir.isValid());
+        QVERIFY(writeFile(sourceFolder() + u"/notes.txt"_s, "Day one: rain.\n"));
+        QVERIFY(writeFile(sourceFolder() + u"/photos/beach.raw"_s, QByteArray(300000, 'b')));
+        QVERIFY(writeFile(sourceFolder() + u"/photos/empty.txt"_s, QByteArray()));
+        QVERIFY(QDir(sourceFolder()).mkpath(u"plans/later"_s));
+        QByteArray block(1 << 20, '\0');
+        for (int i = 0; i < 64; ++i) {
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
+            QVERIFY(writeFile(m_dir.filePath(u"Archive/part-%1.bin"_s.arg(i)), block));
+        }
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
+    }
+
+    void init() { m_analytics = std::make_unique<AnalyticsCollector>(); }
+
+    void cleanup()
+    {
+        m_analytics.reset();
+        VLTempCleaner::sharedInstance().sync_clean();
+    }
+
+    void cleanupTestCase() { VLContentWindowController::setRootViewControllerFactory({}); }
+
+    void aFolderBecomesAContainerThatRestoresToTheSameTree()
+    {
+        Program program;
+        QVERIFY(QTest::qWaitForWindowExposed(program.window));
+        VLAppDelegate &delegate = program.delegate;
+        VLWindow *window = program.window;
+        VLNavigationController *navigation = program.navigation;
+
+        delegate.applicationOpenFiles({sourceFolder()});
+        QTRY_VERIFY(qobject_cast<VLEncryptViewController *>(navigation->topViewController().get()));
+        auto *password = qobject_cast<VLEncryptViewController *>(navigation->topViewController().get());
+        QTRY_COMPARE(window->focusWidget(), password->passwordField());
+        QTest::keyClicks(window->focusWidget(), u"correct horse"_s);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(window->focusWidget(), password->passwordHintField());
+        QTest::keyClicks(window->focusWidget(), u"the stable"_s);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+
+        QTRY_VERIFY(qobject_cast<VLEncryptingViewController *>(navigation->topViewController().get()));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<VLEncryptedViewController *>(navigation->topViewController().get()),
+                                 30000);
+        auto *result = qobject_cast<VLEncryptedViewController *>(navigation->topViewController().get());
+        const QUrl container = result->encryptedFileURL();
+        QCOMPARE(QFileInfo(container.toLocalFile()).fileName(), u"Holiday.vault"_s);
+
+        Restorer restorer;
+        const QUrl restored = restorer.restore(container, u"correct horse"_s);
+        QVERIFY(restored.isValid());
+        QCOMPARE(restorer.hint(), u"the stable"_s);
+        QCOMPARE(QFileInfo(restored.toLocalFile()).fileName(), u"Holiday"_s);
+        QCOMPARE(treeOf(restored.toLocalFile()), treeOf(sourceFolder()));
+        QTRY_VERIFY(m_analytics->events().contains(
+            eventHit(u"Workflow"_s, u"Encryption Successful"_s, u"Hint Included"_s)));
+    }
+
+    void stoppingARunningJobLeavesNoWorkFolder()
+    {
+        Program program;
+        QVERIFY(QTest::qWaitForWindowExposed(program.window));
+        VLAppDelegate &delegate = program.delegate;
+        VLWindow *window = program.window;
+        VLNavigationController *navigation = program.navigation;
+
+        delegate.handleFinderServiceFiles({m_dir.filePath(u"Archive"_s)});
+        QTRY_VERIFY(qobject_cast<VLEncryptViewController *>(navigation->topViewController().get()));
+        auto *password = qobject_cast<VLEncryptViewController *>(navigation->topViewController().get());
+        QTRY_COMPARE(window->focusWidget(), password->passwordField());
+        QTest::keyClicks(window->focusWidget(), u"pw"_s);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(qobject_cast<VLEncryptingViewController *>(navigation->topViewController().get()));
+        auto *progress = qobject_cast<VLEncryptingViewController *>(navigation->topViewController().get());
+        QTRY_VERIFY(progress->vedidador()->isRunning() || !workFolders().isEmpty());
+
+        QTRY_VERIFY(window->focusWidget());
+        QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
+        QVERIFY(!progress->vedidador()->isRunning());
+        QTRY_COMPARE(navigation->topViewController().get(), password);
+        QTRY_VERIFY(workFolders().isEmpty());
+        QVERIFY(!m_analytics->events().contains(
+            eventHit(u"Workflow"_s, u"Encryption Successful"_s, u"Hint Not Included"_s)));
+    }
+};
+
+QTEST_MAIN(TestEncryptFlow)
+#include "tst_encryptflow.moc"
