@@ -101,6 +101,27 @@ bool PosixFile::readFully(void *buffer, std::size_t size)
     return true;
 }
 
+bool PosixFile::readFullyAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const
+{
+    auto *bytes = static_cast<char *>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(m_fd, bytes + done, size - done, off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *error = errno;
+            return false;
+        }
+        if (n == 0) {
+            *error = 0;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
 bool PosixFile::writeAll(const void *data, std::size_t size)
 {
     const auto *bytes = static_cast<const char *>(data);

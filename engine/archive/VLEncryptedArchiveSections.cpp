@@ -1,0 +1,257 @@
+// Item sections made on the workers: a whole section in memory, or a large file's section
+// streamed in order with its blocks compressed on the workers.
+#include "engine/archive/VLDeflate.h"
+#include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLProgressSchedule.h"
+#include "engine/archive/VLSectionCipher.h"
+
+#include "platform/core/Log.h"
+#include "platform/dispatch/WorkerPool.h"
+
+#include <deque>
+
+using namespace VLEncryptedArchiveConstants;
+
+namespace {
+
+constexpr std::size_t blockInput = 128 * 1024; // a large file's compression block
+constexpr std::size_t plainPiece = 256 * 1024; // a large uncompressed file's read
+
+// The level zlib takes; larger stored levels are refused as before.
+std::optional<int> deflateLevel(quint64 level)
+{
+    return level <= 9 ? std::optional<int>(int(level)) : std::nullopt;
+}
+
+} // namespace
+
+int VLEncryptedArchive::effectiveWorkerCount() const
+{
+    const int count = workerCount();
+    return count > 0 ? count : platform::WorkerPool::defaultThreadCount();
+}
+
+VLSectionKeys VLEncryptedArchive::sectionKeys(bool withHmac) const
+{
+    VLSectionKeys keys;
+    keys.masterKey = m_masterKey.size() ? &m_masterKey : nullptr;
+    keys.keySize = keySizeInBytes();
+    keys.encipher = encryptFiles();
+    keys.hmac = withHmac;
+    return keys;
+}
+
+void VLEncryptedArchive::finishJob(bool &ready)
+{
+    {
+        std::lock_guard lock(m_jobMutex);
+        ready = true;
+    }
+    m_jobDone.notify_all();
+}
+
+void VLEncryptedArchive::waitForJob(const bool &ready)
+{
+    std::unique_lock lock(m_jobMutex);
+    m_jobDone.wait(lock, [&ready] { return ready; });
+}
+
+void VLEncryptedArchive::makeSection(SectionJob &job)
+{
+    const VLEncryptedArchiveItemPtr &record = job.record;
+    auto fail = [&job](int code, const VLError &lowError = {}) {
+        job.error = code;
+        job.lowError = lowError;
+        job.bytes.clear();
+    };
+    if (m_workersStop)
+        return fail(VLArchiveErrorStopped);
+    const Switches s = switches();
+    VLSectionEncoder encoder;
+    if (!encoder.begin(sectionKeys(s.filesHmac)))
+        return fail(VLArchiveErrorSectionCipher);
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return fail(VLArchiveErrorLocalHeader);
+    if (!encoder.write(header->constData(), std::size_t(header->size())))
+        return fail(VLArchiveErrorSectionCipher);
+
+    if (record->fileType() == platform::FileType::Regular) {
+        const bool compressed = record->compressed();
+        const std::optional<int> level = deflateLevel(compressionLevel());
+        if (compressed && !level) {
+            platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
+            return fail(VLArchiveErrorCompression);
+        }
+        platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
+        if (!source.isOpen())
+            return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
+        // Reused by the thread's next items; an item here is never larger than the window allows.
+        thread_local std::vector<std::uint8_t> data;
+        thread_local std::vector<std::uint8_t> deflated;
+        data.resize(std::size_t(record->attributes().size.value_or(0)));
+        const std::int64_t got = source.read(data.data(), data.size());
+        if (got < 0)
+            return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
+        // A file that got shorter since it was added is stored as it is now.
+        const std::size_t size = std::size_t(got);
+        job.dataSize = size;
+        if (compressed && size > 0) {
+            if (!VLDeflate::compressWhole(data.data(), size, *level, deflated))
+                return fail(VLArchiveErrorCompression);
+            if (!encoder.write(deflated.data(), deflated.size()))
+                return fail(VLArchiveErrorSectionCipher);
+            job.compressedSize = deflated.size();
+        } else if (!encoder.write(data.data(), size)) {
+            return fail(VLArchiveErrorSectionCipher);
+        }
+    }
+    if (!encoder.finish(&job.hmac))
+        return fail(VLArchiveErrorSectionCipher);
+    job.bytes = std::move(encoder.output());
+}
+
+VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const VLEncryptedArchiveItemPtr &record,
+                                                                           platform::WorkerPool &pool,
+                                                                           bool answersProgress, bool &stop)
+{
+    const Switches s = switches();
+    auto fail = [&](int code, const VLError &lowError = {}) {
+        reportSaveErrorForItemLowError(code, record, lowError);
+        return SectionResult::Failed;
+    };
+    VLSectionEncoder encoder;
+    auto flush = [&] {
+        writeRaw(encoder.output().data(), encoder.output().size());
+        encoder.output().clear();
+    };
+    if (!encoder.begin(sectionKeys(s.filesHmac)))
+        return fail(VLArchiveErrorSectionCipher);
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return fail(VLArchiveErrorLocalHeader);
+    if (!encoder.write(header->constData(), std::size_t(header->size())))
+        return fail(VLArchiveErrorSectionCipher);
+    flush();
+
+    const bool compressed = record->compressed();
+    const std::optional<int> level = deflateLevel(compressionLevel());
+    if (compressed && !level) {
+        platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
+        return fail(VLArchiveErrorCompression);
+    }
+    platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
+    if (!source.isOpen())
+        return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
+    const quint64 expected = record->attributes().size.value_or(0);
+    quint64 done = 0;    // bytes read
+    quint64 written = 0; // bytes whose output went to the file
+    VLProgressSchedule schedule(expected, expected / 100);
+    auto report = [&](quint64) {
+        if (!answersProgress)
+            return true;
+        return schedule.advance(written, [&](quint64 at) {
+            reportSaveProgressForItemTotalProgressCancel(double(at) * 100.0 / double(expected), record,
+                                                         m_processed + at, &stop);
+            return !stop;
+        });
+    };
+
+    if (!compressed) {
+        std::vector<std::uint8_t> piece(plainPiece);
+        while (done < expected) {
+            const std::int64_t got =
+                source.read(piece.data(), std::size_t(std::min<quint64>(piece.size(), expected - done)));
+            if (got < 0)
+                return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
+            if (got == 0)
+                break;
+            if (!encoder.write(piece.data(), std::size_t(got)))
+                return fail(VLArchiveErrorSectionCipher);
+            flush();
+            done += quint64(got);
+            written = done;
+            if (!report(quint64(got)))
+                return fail(VLArchiveErrorStopped);
+        }
+    } else {
+        // The blocks go to the workers in order and come back in order; a bounded number is in
+        // flight, so memory does not grow with the file.
+        struct Block
+        {
+            std::vector<std::uint8_t> dictionary;
+            std::vector<std::uint8_t> input;
+            std::vector<std::uint8_t> output;
+            std::uint32_t adler = 1;
+            bool last = false;
+            bool ok = false;
+            bool ready = false;
+        };
+        std::deque<std::shared_ptr<Block>> pending;
+        const std::size_t inFlight = std::size_t(2 * pool.size() + 2);
+        std::vector<std::uint8_t> stream;
+        VLDeflate::appendStreamHeader(stream, *level);
+        if (!encoder.write(stream.data(), stream.size()))
+            return fail(VLArchiveErrorSectionCipher);
+        quint64 produced = stream.size();
+        std::uint32_t adler = VLDeflate::adler32(nullptr, 0);
+        std::vector<std::uint8_t> tail; // the last 32 KiB read: the next block's dictionary
+        bool submittedLast = false;
+        const int blockLevel = *level;
+        while (!submittedLast || !pending.empty()) {
+            while (!submittedLast && pending.size() < inFlight) {
+                auto block = std::make_shared<Block>();
+                block->input.resize(std::size_t(std::min<quint64>(blockInput, expected - done)));
+                const std::int64_t got = block->input.empty() ? 0 : source.read(block->input.data(), block->input.size());
+                if (got < 0)
+                    return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
+                // A file that got shorter since it was added still ends its stream here.
+                block->input.resize(std::size_t(got));
+                done += quint64(got);
+                block->last = got == 0 || done == expected;
+                block->dictionary = tail;
+                tail.insert(tail.end(), block->input.begin(), block->input.end());
+                if (tail.size() > VLDeflate::dictionarySize)
+                    tail.erase(tail.begin(), tail.end() - std::ptrdiff_t(VLDeflate::dictionarySize));
+                submittedLast = block->last;
+                pending.push_back(block);
+                pool.post([this, block, blockLevel] {
+                    if (!m_workersStop) {
+                        block->ok = VLDeflate::compressBlock(block->dictionary.data(), block->dictionary.size(),
+                                                             block->input.data(), block->input.size(), block->last,
+                                                             blockLevel, block->output);
+                        block->adler = VLDeflate::adler32(block->input.data(), block->input.size());
+                    }
+                    finishJob(block->ready);
+                });
+            }
+            const std::shared_ptr<Block> block = pending.front();
+            pending.pop_front();
+            waitForJob(block->ready);
+            if (!block->ok)
+                return fail(VLArchiveErrorCompression);
+            if (!encoder.write(block->output.data(), block->output.size()))
+                return fail(VLArchiveErrorSectionCipher);
+            flush();
+            produced += block->output.size();
+            adler = VLDeflate::adler32Combine(adler, block->adler, block->input.size());
+            written += block->input.size();
+            if (!report(block->input.size()))
+                return fail(VLArchiveErrorStopped);
+        }
+        stream.clear();
+        VLDeflate::appendStreamTrailer(stream, adler);
+        if (!encoder.write(stream.data(), stream.size()))
+            return fail(VLArchiveErrorSectionCipher);
+        produced += stream.size();
+        record->setCompressedSize(produced);
+    }
+    source.close();
+    QByteArray hmac;
+    if (!encoder.finish(&hmac))
+        return fail(VLArchiveErrorSectionCipher);
+    flush();
+    if (s.encryptFiles && s.filesHmac)
+        record->setHmac(hmac);
+    return SectionResult::Done;
+}
