@@ -1,13 +1,9 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
-#include "engine/archive/VLDecipheringPrefetcher.h"
-
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
 
 #include <QFileInfo>
-
-#include <zlib.h>
 
 using namespace VLEncryptedArchiveConstants;
 
@@ -33,10 +29,7 @@ VLEncryptedArchive::VLEncryptedArchive() = default;
 
 VLEncryptedArchive::~VLEncryptedArchive()
 {
-    // The read-ahead thread uses the file, cipher and HMAC members: stop it before they go.
     releaseInputStream();
-    if (m_deflateRunning)
-        deflateEnd(m_deflate.get());
     std::lock_guard lock(m_mutex);
     platform::crypto::wipe(m_password);
 }

@@ -27,9 +27,7 @@
 namespace platform::crypto {
 class AesCbcCipher;
 }
-class VLDecipheringPrefetcher;
 struct VLSectionKeys;
-struct z_stream_s;
 namespace platform {
 class WorkerPool;
 }
@@ -161,8 +159,6 @@ private:
                       double totalProgress, bool *cancel);
     bool delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const;
     void releaseInputStream();
-    void startPrefetch(quint64 dataBytes);
-    void stopPrefetch();
     void releaseOutputStream();
 
     // Writing
@@ -257,12 +253,9 @@ private:
     std::vector<std::uint8_t> m_inBuffer;
     std::uint8_t m_inCache[16] = {};
     std::size_t m_inCached = 0;
-    std::unique_ptr<VLDecipheringPrefetcher> m_prefetcher;
     platform::crypto::HmacSha256 m_hmac;
     bool m_calculatingHmac = false;
     QByteArray m_lastHmac;
-    std::unique_ptr<z_stream_s> m_deflate;
-    bool m_deflateRunning = false;
 
     // The workers' hand-over: a job's `ready` flag is set under m_jobMutex, m_jobDone wakes the
     // operation's thread. m_workersStop makes workers give up the jobs still queued or running.

@@ -1,8 +1,6 @@
 // Keys, key blocks and the running section streams of the container.
 #include "engine/archive/VLEncryptedArchive.h"
 
-#include "engine/archive/VLDecipheringPrefetcher.h"
-
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
 #include "platform/crypto/CryptoFunctions.h"
@@ -244,13 +242,6 @@ bool VLEncryptedArchive::inputDataOfSize(void *buffer, std::size_t size)
     if (!m_inCipher) {
         if (!m_in.readFully(out, size))
             return false;
-    } else if (m_prefetcher && m_prefetcher->isActive()) {
-        // The prefetcher has fed the HMAC with everything it hands out (and the cache at its start).
-        const std::size_t fromCache = std::min(m_inCached, size);
-        std::memcpy(out, m_inCache, fromCache);
-        std::memmove(m_inCache, m_inCache + fromCache, m_inCached - fromCache);
-        m_inCached -= fromCache;
-        return m_prefetcher->read(out + fromCache, size - fromCache);
     } else {
         std::size_t need = size;
         std::uint8_t *at = out;
@@ -305,32 +296,8 @@ bool VLEncryptedArchive::endInputDecryption()
     return true;
 }
 
-void VLEncryptedArchive::startPrefetch(quint64 dataBytes)
-{
-    // A section holds no more than the file does; a damaged record's size must not make the
-    // rounding below wrap around.
-    dataBytes = std::min(dataBytes, m_archiveSize);
-    // Worth a thread hand-over only for data of some length.
-    if (!m_inCipher || dataBytes <= m_inCached || dataBytes < 4 * bufferSize)
-        return;
-    if (!m_prefetcher)
-        m_prefetcher = std::make_unique<VLDecipheringPrefetcher>();
-    if (m_calculatingHmac)
-        m_hmac.update(m_inCache, m_inCached);
-    const quint64 rest = dataBytes - m_inCached;
-    m_prefetcher->start(&m_in, m_inCipher.get(), m_calculatingHmac ? &m_hmac : nullptr, (rest + blockSize - 1) / blockSize * blockSize,
-                        rest);
-}
-
-void VLEncryptedArchive::stopPrefetch()
-{
-    if (m_prefetcher && m_prefetcher->isActive())
-        m_inCached = m_prefetcher->stop(m_inCache, sizeof m_inCache);
-}
-
 void VLEncryptedArchive::releaseInputStream()
 {
-    stopPrefetch();
     m_inCipher.reset();
     m_inBuffer.clear();
     m_inBuffer.shrink_to_fit();

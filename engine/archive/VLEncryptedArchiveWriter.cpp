@@ -7,7 +7,6 @@
 #include "platform/crypto/CryptoFunctions.h"
 #include "platform/dispatch/WorkerPool.h"
 
-#include <zlib.h>
 
 #include <cerrno>
 #include <climits>
@@ -47,10 +46,6 @@ void VLEncryptedArchive::cleanupOutput()
         m_out.close();
         platform::removeFileAtPath(m_outPath);
         m_outPath.clear();
-    }
-    if (m_deflateRunning) {
-        deflateEnd(m_deflate.get());
-        m_deflateRunning = false;
     }
     releaseOutputStream();
     m_calculatingHmac = false;
