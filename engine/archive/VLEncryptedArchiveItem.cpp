@@ -29,6 +29,9 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
     // Extended attributes and the access-control buffer are read when the item's section is
     // written, so that a large tree's records stay small.
     item->m_attributes = *attributes;
+    // Names and counts are not stored in the container.
+    item->m_attributes.ownerAccountName.reset();
+    item->m_attributes.groupOwnerAccountName.reset();
     item->m_size = attributes->size.value_or(0);
     return item;
 }
