@@ -187,16 +187,20 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
                 return fail(VLArchiveErrorStopped);
         }
     } else {
-        // The blocks go to the workers in order and come back in order; a bounded number is in
-        // flight, so memory does not grow with the file.
+        // Workers read and compress the blocks, each with the 32 KiB before it as its dictionary,
+        // and they come back in order; a bounded number is in flight, so memory does not grow
+        // with the file. This thread only enciphers, authenticates and writes.
         struct Block
         {
-            std::vector<std::uint8_t> dictionary;
-            std::vector<std::uint8_t> input;
+            quint64 offset = 0;
+            std::size_t size = 0; // what the block should hold; less when the file got shorter
+            std::vector<std::uint8_t> input; // the dictionary, then the block
+            std::size_t dictionary = 0;
             std::vector<std::uint8_t> output;
             std::uint32_t adler = 1;
             bool last = false;
             bool ok = false;
+            int readError = 0;
             bool ready = false;
         };
         std::deque<std::shared_ptr<Block>> pending;
@@ -207,48 +211,60 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
             return fail(VLArchiveErrorSectionCipher);
         quint64 produced = stream.size();
         std::uint32_t adler = VLDeflate::adler32(nullptr, 0);
-        std::vector<std::uint8_t> tail; // the last 32 KiB read: the next block's dictionary
-        bool submittedLast = false;
         const int blockLevel = *level;
-        while (!submittedLast || !pending.empty()) {
-            while (!submittedLast && pending.size() < inFlight) {
+        const platform::PosixFile *file = &source;
+        bool ended = false;
+        while (!ended) {
+            while (done < expected && pending.size() < inFlight) {
                 auto block = std::make_shared<Block>();
-                block->input.resize(std::size_t(std::min<quint64>(blockInput, expected - done)));
-                const std::int64_t got = block->input.empty() ? 0 : source.read(block->input.data(), block->input.size());
-                if (got < 0)
-                    return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
-                // A file that got shorter since it was added still ends its stream here.
-                block->input.resize(std::size_t(got));
-                done += quint64(got);
-                block->last = got == 0 || done == expected;
-                block->dictionary = tail;
-                tail.insert(tail.end(), block->input.begin(), block->input.end());
-                if (tail.size() > VLDeflate::dictionarySize)
-                    tail.erase(tail.begin(), tail.end() - std::ptrdiff_t(VLDeflate::dictionarySize));
-                submittedLast = block->last;
+                block->offset = done;
+                block->size = std::size_t(std::min<quint64>(blockInput, expected - done));
+                block->dictionary = std::size_t(std::min<quint64>(VLDeflate::dictionarySize, done));
+                done += block->size;
+                block->last = done == expected;
                 pending.push_back(block);
-                pool.post([this, block, blockLevel] {
+                pool.post([this, block, blockLevel, file] {
                     if (!m_workersStop) {
-                        block->ok = VLDeflate::compressBlock(block->dictionary.data(), block->dictionary.size(),
-                                                             block->input.data(), block->input.size(), block->last,
-                                                             blockLevel, block->output);
-                        block->adler = VLDeflate::adler32(block->input.data(), block->input.size());
+                        const std::size_t want = block->dictionary + block->size;
+                        block->input.resize(want);
+                        const std::int64_t got =
+                            file->readAt(block->offset - block->dictionary, block->input.data(), want, &block->readError);
+                        if (got >= 0) {
+                            // A file that got shorter since it was added ends its stream here.
+                            if (std::size_t(got) < want) {
+                                block->last = true;
+                                block->size = std::size_t(got) > block->dictionary ? std::size_t(got) - block->dictionary : 0;
+                                block->dictionary = std::min(block->dictionary, std::size_t(got));
+                            }
+                            const std::uint8_t *data = block->input.data() + block->dictionary;
+                            block->ok = VLDeflate::compressBlock(block->input.data(), block->dictionary, data,
+                                                                 block->size, block->last, blockLevel, block->output);
+                            block->adler = VLDeflate::adler32(data, block->size);
+                        }
+                        std::vector<std::uint8_t>().swap(block->input);
                     }
                     finishJob(block->ready);
                 });
             }
+            if (pending.empty()) {
+                // Nothing was in flight: the file had no bytes left where it should have.
+                break;
+            }
             const std::shared_ptr<Block> block = pending.front();
             pending.pop_front();
             waitForJob(block->ready);
+            if (block->readError)
+                return fail(VLArchiveErrorReadSource, VLError::posix(block->readError));
             if (!block->ok)
                 return fail(VLArchiveErrorCompression);
             if (!encoder.write(block->output.data(), block->output.size()))
                 return fail(VLArchiveErrorSectionCipher);
             flush();
             produced += block->output.size();
-            adler = VLDeflate::adler32Combine(adler, block->adler, block->input.size());
-            written += block->input.size();
-            if (!report(block->input.size()))
+            adler = VLDeflate::adler32Combine(adler, block->adler, block->size);
+            written += block->size;
+            ended = block->last;
+            if (!report(block->size))
                 return fail(VLArchiveErrorStopped);
         }
         stream.clear();

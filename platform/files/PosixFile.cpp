@@ -101,7 +101,7 @@ bool PosixFile::readFully(void *buffer, std::size_t size)
     return true;
 }
 
-bool PosixFile::readFullyAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const
+std::int64_t PosixFile::readAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const
 {
     auto *bytes = static_cast<char *>(buffer);
     std::size_t done = 0;
@@ -111,13 +111,23 @@ bool PosixFile::readFullyAt(std::uint64_t offset, void *buffer, std::size_t size
             if (errno == EINTR)
                 continue;
             *error = errno;
-            return false;
+            return -1;
         }
-        if (n == 0) {
-            *error = 0;
-            return false;
-        }
+        if (n == 0)
+            break;
         done += std::size_t(n);
+    }
+    return std::int64_t(done);
+}
+
+bool PosixFile::readFullyAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const
+{
+    const std::int64_t n = readAt(offset, buffer, size, error);
+    if (n < 0)
+        return false;
+    if (std::size_t(n) != size) {
+        *error = 0;
+        return false;
     }
     return true;
 }
