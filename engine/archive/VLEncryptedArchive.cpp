@@ -1,5 +1,7 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
+#include "engine/archive/VLSectionCipher.h"
+
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
 

@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,8 @@ namespace platform::crypto {
 class AesCbcCipher;
 }
 struct VLSectionKeys;
+class VLSectionEncoder;
+class VLSectionDecoder;
 namespace platform {
 class WorkerPool;
 }
@@ -185,6 +188,8 @@ private:
                                        bool answersProgress, bool &stop);
     void finishJob(bool &ready);
     void waitForJob(const bool &ready);
+    // False when the timeout passed first.
+    bool waitForJob(const bool &ready, std::chrono::milliseconds timeout);
     int effectiveWorkerCount() const;
     bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
     void writeRaw(const void *data, std::size_t size);
@@ -247,19 +252,15 @@ private:
 
     platform::crypto::SecureBytes m_masterKey;
     QByteArray m_masterSalt;
-    std::unique_ptr<platform::crypto::AesCbcCipher> m_outCipher;
-    std::vector<std::uint8_t> m_outBuffer;
-    std::unique_ptr<platform::crypto::AesCbcCipher> m_inCipher;
-    std::vector<std::uint8_t> m_inBuffer;
-    std::uint8_t m_inCache[16] = {};
-    std::size_t m_inCached = 0;
+    std::unique_ptr<VLSectionEncoder> m_outSection; // the directory section being written
+    std::unique_ptr<VLSectionDecoder> m_inSection; // the directory section being read
     platform::crypto::HmacSha256 m_hmac;
-    bool m_calculatingHmac = false;
     QByteArray m_lastHmac;
 
     // The workers' hand-over: a job's `ready` flag is set under m_jobMutex, m_jobDone wakes the
     // operation's thread. m_workersStop makes workers give up the jobs still queued or running.
     std::mutex m_jobMutex;
     std::condition_variable m_jobDone;
+    const bool *m_awaited = nullptr; // the job the operation's thread waits for
     std::atomic<bool> m_workersStop = false;
 };

@@ -191,6 +191,8 @@ void VLEncryptedArchive::openArchive(const QString &path)
         reportOpenErrorLowError(VLArchiveErrorDecipher);
         return;
     }
+    if (m_inSection)
+        m_inSection->expect(directorySize);
 
     const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
     quint64 remaining = directorySize;
@@ -607,7 +609,7 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
     const QList<VLEncryptedArchiveItemPtr> order = restoringOrder(records);
     const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
     const int workers = effectiveWorkerCount();
-    const std::size_t windowItems = std::size_t(16 * workers);
+    const std::size_t windowItems = std::size_t(64 * workers);
     m_workersStop = false;
     QList<VLEncryptedArchiveItemPtr> folders;
     platform::WorkerPool pool(workers);
@@ -658,16 +660,10 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
                 });
             };
             const bool regular = answersProgress && record->fileType() == platform::FileType::Regular;
-            std::unique_lock lock(m_jobMutex);
-            while (!m_jobDone.wait_for(lock, std::chrono::milliseconds(100), [&job] { return job->ready; })) {
-                if (!regular)
-                    continue;
-                lock.unlock();
-                if (!catchUp(job->written.load()))
+            while (!waitForJob(job->ready, std::chrono::milliseconds(100))) {
+                if (regular && !catchUp(job->written.load()))
                     return fail(VLArchiveErrorStopped, record);
-                lock.lock();
             }
-            lock.unlock();
             if (regular && !job->error && !catchUp(job->written.load()))
                 return fail(VLArchiveErrorStopped, record);
         }

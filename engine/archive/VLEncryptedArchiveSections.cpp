@@ -44,17 +44,31 @@ VLSectionKeys VLEncryptedArchive::sectionKeys(bool withHmac) const
 
 void VLEncryptedArchive::finishJob(bool &ready)
 {
+    // Only the job the operation's thread waits for wakes it: it takes every job ready by then
+    // in one go, so a busy machine does not pay a wake-up for each small item.
+    bool awaited = false;
     {
         std::lock_guard lock(m_jobMutex);
         ready = true;
+        awaited = m_awaited == &ready;
     }
-    m_jobDone.notify_all();
+    if (awaited)
+        m_jobDone.notify_all();
+}
+
+bool VLEncryptedArchive::waitForJob(const bool &ready, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_jobMutex);
+    m_awaited = &ready;
+    const bool done = m_jobDone.wait_for(lock, timeout, [&ready] { return ready; });
+    m_awaited = nullptr;
+    return done;
 }
 
 void VLEncryptedArchive::waitForJob(const bool &ready)
 {
-    std::unique_lock lock(m_jobMutex);
-    m_jobDone.wait(lock, [&ready] { return ready; });
+    while (!waitForJob(ready, std::chrono::hours(1))) {
+    }
 }
 
 void VLEncryptedArchive::makeSection(SectionJob &job)
@@ -204,6 +218,17 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
             bool ready = false;
         };
         std::deque<std::shared_ptr<Block>> pending;
+        // Leaving early, the blocks still in flight read the source: they end before it closes.
+        struct Drain
+        {
+            VLEncryptedArchive *archive;
+            std::deque<std::shared_ptr<Block>> &pending;
+            ~Drain()
+            {
+                for (const std::shared_ptr<Block> &block : pending)
+                    archive->waitForJob(block->ready);
+            }
+        } drain{this, pending};
         const std::size_t inFlight = std::size_t(2 * pool.size() + 2);
         std::vector<std::uint8_t> stream;
         VLDeflate::appendStreamHeader(stream, *level);

@@ -22,7 +22,7 @@ constexpr quint64 checkConstant = 0x3145565245534552ULL; // "RESERVE1" read as a
 // streamed in blocks.
 constexpr quint64 wholeSectionLimit = 1024 * 1024;
 // The most bytes of made sections that wait for their turn.
-constexpr std::size_t windowBudget = 4 * 1024 * 1024;
+constexpr std::size_t windowBudget = 6 * 1024 * 1024;
 
 } // namespace
 
@@ -48,7 +48,6 @@ void VLEncryptedArchive::cleanupOutput()
         m_outPath.clear();
     }
     releaseOutputStream();
-    m_calculatingHmac = false;
 }
 
 bool VLEncryptedArchive::writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac)
@@ -137,7 +136,7 @@ void VLEncryptedArchive::save(const QString &path)
     // bounds how many items, and how many of their bytes, wait made but unwritten; a large file
     // is made when its turn comes, with its blocks compressed on the same workers.
     const int workers = effectiveWorkerCount();
-    const std::size_t windowItems = std::size_t(4 * workers);
+    const std::size_t windowItems = std::size_t(64 * workers);
     m_workersStop = false;
     platform::WorkerPool pool(workers);
     std::deque<std::shared_ptr<SectionJob>> window;
