@@ -187,6 +187,8 @@ bool VLSectionDecoder::refill(std::size_t need)
 
 bool VLSectionDecoder::read(void *buffer, std::size_t size)
 {
+    if (size == 0)
+        return true;
     if (m_buffer.size() - m_at < size && !refill(size))
         return false;
     std::memcpy(buffer, m_buffer.data() + m_at, size);
