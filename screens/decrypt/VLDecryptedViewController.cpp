@@ -13,6 +13,7 @@
 #include "engine/files/VLFileNamer.h"
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
+#include "platform/core/Log.h"
 #include "platform/desktop/Sound.h"
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLEncryptProgressImageView.h"
@@ -25,6 +26,9 @@
 #include <QLabel>
 
 namespace {
+
+// How long leaving the screen waits for a save under way to stop.
+constexpr std::chrono::milliseconds transferStopBound{10000};
 
 const QString kWorkflow = QStringLiteral("Workflow");
 const QString kSaveAsAction = QStringLiteral("Decrypt Save As...");
@@ -51,10 +55,18 @@ VLDecryptedViewController::~VLDecryptedViewController()
     // No report reaches the screen once it goes: the radar's delegate is cleared under its lock,
     // and a transfer still running is stopped (it removes what it wrote).
     m_radar->setDelegate(nullptr);
-    if (m_transporter) {
-        m_transporter->setDelegate(nullptr);
-        m_transporter->cancel();
-    }
+    stopTransfer();
+}
+
+void VLDecryptedViewController::stopTransfer()
+{
+    if (!m_transporter)
+        return;
+    m_transporter->setDelegate(nullptr);
+    m_transporter->cancel();
+    if (!m_transporter->waitUntilStopped(transferStopBound))
+        platform::log(QStringLiteral("[Decrypt]: a transfer did not stop in time."));
+    m_transporter.reset();
 }
 
 bool VLDecryptedViewController::isUnsaved() const
@@ -344,8 +356,11 @@ bool VLDecryptedViewController::shouldDelayTerminationForTerminator(VLTerminator
     VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
         view()->window(), VLErrorsHandler::unsavedItemAlertBeforeQuitting(itemName),
         [self, guardedProxy](int answer) {
-            if (answer == 0 && guardedProxy)
+            if (answer == 0 && guardedProxy) {
+                if (self)
+                    self->stopTransfer();
                 guardedProxy->continueTermination();
+            }
             else if (answer == 1 && self)
                 self->saveBeforeLeaving(VLTransporter::quitTag);
         });

@@ -89,6 +89,9 @@ private:
     void animatedDragZone();
     // The save panel of the leaving paths: its transfer carries the tag.
     void saveBeforeLeaving(quint64 tag);
+    // Cancels a save still under way and waits (bounded) until it has stopped writing, so the
+    // work folder can be emptied behind it.
+    void stopTransfer();
     void transport(const QUrl &destination, quint64 tag);
     void handleTransferFinished(quint64 tag, const QUrl &url);
 
