@@ -26,6 +26,11 @@ if(VAULTINE_SANITIZE)
     target_link_options(vaultine_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(VAULTINE_TSAN)
+    target_compile_options(vaultine_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(vaultine_flags INTERFACE -fsanitize=thread)
+endif()
+
 if(VAULTINE_FUZZ)
     # Every library the fuzz target reaches is instrumented for coverage; the target itself links libFuzzer.
     target_compile_options(vaultine_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)

@@ -1,13 +1,19 @@
-# vaultine_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [GUI])
+# vaultine_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [GUI] [SESSION_BUS])
 # Adds one Qt Test executable and registers it with ctest. GUI tests run on the offscreen platform.
 # Every test gets its own XDG folders below the build tree so that no test touches the real home.
+# SESSION_BUS runs the test on a private D-Bus session bus of its own (dbus-run-session).
 function(vaultine_add_test)
-    cmake_parse_arguments(ARG "GUI" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;SESSION_BUS" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
     target_link_libraries(${ARG_NAME} PRIVATE vaultine_flags Qt6::Test ${ARG_LIBS})
     target_compile_definitions(${ARG_NAME} PRIVATE
         VAULTINE_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
-    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    if(ARG_SESSION_BUS)
+        find_program(VAULTINE_DBUS_RUN_SESSION dbus-run-session REQUIRED)
+        add_test(NAME ${ARG_NAME} COMMAND "${VAULTINE_DBUS_RUN_SESSION}" -- $<TARGET_FILE:${ARG_NAME}>)
+    else()
+        add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    endif()
     set(home "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.home")
     set(env
         "XDG_DATA_HOME=${home}/data"

@@ -295,6 +295,10 @@ void VLTutorialWindowController::webViewDidFinishLoad(bool ok)
 {
     if (!ok)
         platform::log(QStringLiteral("[Tutorial]: the tutorial page did not load."));
+    // An ending already under way (the tutorial left before its page was ready) keeps its fade
+    // out: fading in now would cancel it, and the main window would never show.
+    if (m_ending)
+        return;
     // Shown either way, so that it can still be closed.
     vlCenterWindow(m_window.get());
     animateWindowAlpha(1.0, {});

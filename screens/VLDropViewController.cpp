@@ -10,6 +10,7 @@
 #include "controls/VLDropHoverView.h"
 #include "screens/VLDropBarView.h"
 #include "screens/VLEncryptViewController.h"
+#include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/VLFilesOpenPanel.h"
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
@@ -290,11 +291,9 @@ void VLDropViewController::proceedWithFiles(const QList<QUrl> &urls)
 // The decrypt flow's first screen takes the container here.
 void VLDropViewController::proceedWithContainer(const QUrl &url)
 {
-    const VLAlert alert = VLAlert::withMessageText(
-        tr("Opening containers is not available yet"), tr("OK"), QString(), QString(),
-        tr("This version of Vaultine makes containers but cannot open them yet. “%1” is left as it is.")
-            .arg(QFileInfo(url.toLocalFile()).fileName()));
-    VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(view()->window(), alert, {});
+    if (VLNavigationController *navigation = navigationController())
+        navigation->pushViewControllerAnimated(VLViewController::create<VLDecryptViewController>(QList<QUrl>{url}),
+                                               true);
 }
 
 // Keys

@@ -43,6 +43,7 @@ struct VLTransporter::Transport
     // Held while the transfer keeps this handler.
     std::shared_ptr<void> running;
     QUrl source;
+    bool cancelReported = false;
     QUrl destination;
     bool usesWindow = false;
     // Background thread only.
@@ -113,6 +114,7 @@ struct VLTransporter::Transport
                 if (!self->isCancelled())
                     VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, self->hostWindow(), {});
             });
+            reportFailure();
             return;
         }
         case KXAdditions::TransferFinished: {
@@ -135,7 +137,17 @@ struct VLTransporter::Transport
                 transporter->runOnMain([&] { endSheetAndClose(); });
             if (cancel)
                 *cancel = true;
+            // A transfer the user cancelled left the item where it was; its owner must know that
+            // as it knows of a failure (once: the transfer stops at this report).
+            if (!transporter->isCancelled() && !std::exchange(cancelReported, true))
+                reportFailure();
         }
+    }
+
+    void reportFailure()
+    {
+        if (VLTransporterDelegate *delegate = transporter->delegate())
+            delegate->transporterDidFailedTransportationWithURL(transporter.get(), source);
     }
 };
 

@@ -27,8 +27,9 @@ public:
         Q_UNUSED(transporter)
         Q_UNUSED(url)
     }
-    // A plain move or copy failed (after its alert was queued); the URL is the source's. On the
-    // background thread.
+    // A transfer failed (after its alert was queued) or the user cancelled it in the progress
+    // window; the URL is the source's. On the background thread. A transfer cancelled through
+    // cancel() reports nothing.
     virtual void transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url)
     {
         Q_UNUSED(transporter)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the engine's tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs them,
-# then fuzzes the container reader for a minute (clang's libFuzzer).
+# runs the container's tests once more under ThreadSanitizer (its workers), then fuzzes the container
+# reader for a minute (clang's libFuzzer).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -9,6 +10,12 @@ asan="$root/build-asan"
 "$root/scripts/configure.sh" "$asan" -DVAULTINE_ENGINE_ONLY=ON -DVAULTINE_SANITIZE=ON -DVAULTINE_WERROR=ON
 cmake --build "$asan"
 (cd "$asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$jobs" -L engine)
+
+tsan="$root/build-tsan"
+"$root/scripts/configure.sh" "$tsan" -DVAULTINE_ENGINE_ONLY=ON -DVAULTINE_TSAN=ON -DVAULTINE_WERROR=ON
+cmake --build "$tsan"
+(cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan.supp" \
+    ctest --output-on-failure -j "$jobs" -L engine -R 'tst_archive|tst_containerbytes')
 
 fuzz="$root/build-fuzz"
 if [ -f "$root/tests/fuzz/fuzz_container.cpp" ]; then

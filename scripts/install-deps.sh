@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config clang-14 libclang-rt-14-dev libfuzzer-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-svg-dev qt6-multimedia-dev qt6-webengine-dev qt6-webchannel-dev libqt6opengl6-dev
-    libssl-dev zlib1g-dev libpng-dev libplist-dev libacl1-dev libhunspell-dev hunspell-en-us
+    libssl-dev zlib1g-dev libdeflate-dev libpng-dev libplist-dev libacl1-dev libhunspell-dev hunspell-en-us
     libmd4c-html0-dev libmd4c-dev
     fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
     xvfb xauth dbus dbus-x11 attr acl

@@ -23,8 +23,9 @@ PanelState &state()
 
 QUrl withExtension(const QString &path, const QString &allowedFileType)
 {
+    // An item without an extension (a folder, say) is saved under the name as typed.
     const QString suffix = u'.' + allowedFileType;
-    return QUrl::fromLocalFile(path.endsWith(suffix) ? path : path + suffix);
+    return QUrl::fromLocalFile(allowedFileType.isEmpty() || path.endsWith(suffix) ? path : path + suffix);
 }
 
 } // namespace

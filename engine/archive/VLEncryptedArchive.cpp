@@ -1,13 +1,11 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
-#include "engine/archive/VLDecipheringPrefetcher.h"
+#include "engine/archive/VLSectionCipher.h"
 
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
 
 #include <QFileInfo>
-
-#include <zlib.h>
 
 using namespace VLEncryptedArchiveConstants;
 
@@ -33,10 +31,7 @@ VLEncryptedArchive::VLEncryptedArchive() = default;
 
 VLEncryptedArchive::~VLEncryptedArchive()
 {
-    // The read-ahead thread uses the file, cipher and HMAC members: stop it before they go.
     releaseInputStream();
-    if (m_deflateRunning)
-        deflateEnd(m_deflate.get());
     std::lock_guard lock(m_mutex);
     platform::crypto::wipe(m_password);
 }
@@ -177,6 +172,7 @@ VL_PROPERTY(bool, compressFiles, setCompressFiles, m_compressFiles)
 VL_PROPERTY(quint64, compressionLevel, setCompressionLevel, m_compressionLevel)
 VL_PROPERTY(quint64, AESKeyBits, setAESKeyBits, m_aesKeyBits)
 VL_PROPERTY(VLEncryptedArchiveDelegate *, delegate, setDelegate, m_delegate)
+VL_PROPERTY(int, workerCount, setWorkerCount, m_workerCount)
 VL_PROPERTY_REF(QString, passwordHint, setPasswordHint, m_passwordHint)
 VL_PROPERTY_REF(std::optional<QString>, comment, setComment, m_comment)
 VL_PROPERTY_REF(std::optional<QByteArray>, preview, setPreview, m_preview)

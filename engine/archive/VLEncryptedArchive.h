@@ -7,7 +7,6 @@
 #include "platform/core/VLError.h"
 #include "platform/crypto/HmacSha256.h"
 #include "platform/crypto/SecureBytes.h"
-#include "platform/files/BackgroundFileWriter.h"
 #include "platform/files/ConfinedFolder.h"
 #include "platform/files/PosixFile.h"
 
@@ -18,6 +17,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,12 +28,18 @@
 namespace platform::crypto {
 class AesCbcCipher;
 }
-class VLDecipheringPrefetcher;
-struct z_stream_s;
+struct VLSectionKeys;
+class VLSectionEncoder;
+class VLSectionDecoder;
+namespace platform {
+class WorkerPool;
+}
 
 // One container file being written (save) or read (openArchive, extractAllItems, closeArchive).
 // An object serves one purpose; operations run synchronously on the caller's thread and report
 // only through the delegate, on that thread. Properties may be read from any thread.
+// Saving and extracting spread the items over a pool of workers (one per core unless set) and
+// take their results in the directory's order.
 class VLEncryptedArchive final
 {
 public:
@@ -93,6 +101,9 @@ public:
     bool includeApplications() const;
     quint64 AESKeyBits() const;
     void setAESKeyBits(quint64 bits);
+    // Workers of save and extractAllItems; 0 (the default) for one per processor core.
+    int workerCount() const;
+    void setWorkerCount(int count);
     // Held as a plain observer: the owner clears it before the delegate goes away.
     VLEncryptedArchiveDelegate *delegate() const;
     void setDelegate(VLEncryptedArchiveDelegate *delegate);
@@ -118,8 +129,6 @@ public:
     [[nodiscard]] bool saveLocalHeader(const VLEncryptedArchiveItemPtr &record);
     [[nodiscard]] bool saveCentralHeader(const VLEncryptedArchiveItemPtr &record);
 
-    [[nodiscard]] bool internalExtractItemToPathError(const VLEncryptedArchiveItemPtr &record, const QString &path,
-                                                      VLError *error);
     void internalSetDirectoryAttributes(const VLEncryptedArchiveItemPtr &record);
 
     void reportOpenErrorLowError(int code, const VLError &lowError = {});
@@ -153,24 +162,54 @@ private:
                       double totalProgress, bool *cancel);
     bool delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const;
     void releaseInputStream();
-    void startPrefetch(quint64 dataBytes);
-    void stopPrefetch();
     void releaseOutputStream();
 
     // Writing
+    // One item's section, made whole by a worker while it waits for its place in the file, or
+    // (a large file) made at its turn by the saving thread with blocks compressed by the workers.
+    struct SectionJob
+    {
+        VLEncryptedArchiveItemPtr record;
+        bool streamed = false;
+        std::size_t cost = 0; // bytes it may hold in the window
+        std::vector<std::uint8_t> bytes;
+        QByteArray hmac;
+        quint64 compressedSize = 0;
+        quint64 dataSize = 0; // bytes of the file it holds
+        int error = 0;
+        VLError lowError;
+        bool ready = false; // guarded by m_jobMutex
+    };
     enum class SectionResult { Done, Stopped, Failed };
-    SectionResult writeItemSection(const VLEncryptedArchiveItemPtr &record, bool answersProgress, bool &stop);
+    VLSectionKeys sectionKeys(bool withHmac) const;
+    std::optional<QByteArray> localHeader(const VLEncryptedArchiveItemPtr &record) const;
+    void makeSection(SectionJob &job);
+    SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
+                                       bool answersProgress, bool &stop);
+    void finishJob(bool &ready);
+    void waitForJob(const bool &ready);
+    // False when the timeout passed first.
+    bool waitForJob(const bool &ready, std::chrono::milliseconds timeout);
+    int effectiveWorkerCount() const;
     bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
     void writeRaw(const void *data, std::size_t size);
 
     // Reading
     bool checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator);
-    bool extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath, const QString &path,
-                         VLError *error);
-    void finishWrites();
-    void noteWriteFailure(const VLEncryptedArchiveItemPtr &record);
-    VLEncryptedArchiveItemPtr takeWriteFailure();
-    bool copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer, VLError *error);
+    // One item restored by a worker: its section deciphered and authenticated, the file written
+    // and given its metadata. The extracting thread takes the results in order.
+    struct ExtractJob
+    {
+        VLEncryptedArchiveItemPtr record;
+        QString path;
+        VLError error;
+        bool hmacMismatch = false;
+        std::atomic<quint64> written = 0;
+        bool ready = false; // guarded by m_jobMutex
+    };
+    void restoreItem(ExtractJob &job);
+    VLError restoreFileData(ExtractJob &job, class VLSectionDecoder &decoder, const QString &relativePath);
+    QList<VLEncryptedArchiveItemPtr> restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const;
     QString relativeDestination(const QString &path) const;
     void applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path);
 
@@ -192,9 +231,9 @@ private:
     std::optional<QByteArray> m_preview;
     bool m_includeApplications = false;
     quint64 m_aesKeyBits = 128;
+    int m_workerCount = 0;
     VLEncryptedArchiveDelegate *m_delegate = nullptr;
     bool m_opened = false;
-    VLEncryptedArchiveItemPtr m_writeFailure; // a restored file whose bytes did not all reach the disk
 
     // State of the running operation (its thread only).
     platform::PosixFile m_out;
@@ -209,21 +248,19 @@ private:
     bool m_extractCancel = false;
     bool m_passwordCheckFailed = false;
     platform::ConfinedFolder m_destination;
-    std::unique_ptr<platform::BackgroundFileWriter> m_fileWriter;
     QString m_destinationPath;
 
     platform::crypto::SecureBytes m_masterKey;
     QByteArray m_masterSalt;
-    std::unique_ptr<platform::crypto::AesCbcCipher> m_outCipher;
-    std::vector<std::uint8_t> m_outBuffer;
-    std::unique_ptr<platform::crypto::AesCbcCipher> m_inCipher;
-    std::vector<std::uint8_t> m_inBuffer;
-    std::uint8_t m_inCache[16] = {};
-    std::size_t m_inCached = 0;
-    std::unique_ptr<VLDecipheringPrefetcher> m_prefetcher;
+    std::unique_ptr<VLSectionEncoder> m_outSection; // the directory section being written
+    std::unique_ptr<VLSectionDecoder> m_inSection; // the directory section being read
     platform::crypto::HmacSha256 m_hmac;
-    bool m_calculatingHmac = false;
     QByteArray m_lastHmac;
-    std::unique_ptr<z_stream_s> m_deflate;
-    bool m_deflateRunning = false;
+
+    // The workers' hand-over: a job's `ready` flag is set under m_jobMutex, m_jobDone wakes the
+    // operation's thread. m_workersStop makes workers give up the jobs still queued or running.
+    std::mutex m_jobMutex;
+    std::condition_variable m_jobDone;
+    const bool *m_awaited = nullptr; // the job the operation's thread waits for
+    std::atomic<bool> m_workersStop = false;
 };

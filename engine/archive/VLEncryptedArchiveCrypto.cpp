@@ -1,7 +1,7 @@
 // Keys, key blocks and the running section streams of the container.
 #include "engine/archive/VLEncryptedArchive.h"
 
-#include "engine/archive/VLDecipheringPrefetcher.h"
+#include "engine/archive/VLSectionCipher.h"
 
 #include "platform/core/Log.h"
 #include "platform/crypto/AesCbcCipher.h"
@@ -19,11 +19,6 @@ namespace {
 
 constexpr unsigned pbkdfRounds = 4096;
 constexpr std::size_t blockSize = AesCbcCipher::blockSize;
-
-std::size_t keySlotSize(std::size_t keySize)
-{
-    return keySize == 24 ? 32 : keySize;
-}
 
 } // namespace
 
@@ -95,38 +90,15 @@ QByteArray VLEncryptedArchive::createHmacKey()
 
 bool VLEncryptedArchive::beginOutputEncryption(bool withHmac)
 {
-    const std::size_t keySize = keySizeInBytes();
-    const std::size_t slotSize = keySlotSize(keySize);
-    const std::size_t hmacSize = withHmac ? 16 : 0;
-    SecureBytes block(hmacSize + blockSize + slotSize);
-    if (!platform::crypto::randomBytes(block.data(), block.size()))
-        return false;
-    const std::uint8_t *iv = block.data() + hmacSize;
-    const SecureBytes streamKey(iv + blockSize, keySize);
-    m_calculatingHmac = withHmac;
-    if (withHmac) {
-        if (m_hmac.init(block.data(), hmacSize) != CryptoStatus::Success)
-            return false;
-        m_hmac.update(iv, blockSize + slotSize);
-    }
-    QByteArray sealed = block.toByteArray();
-    const QByteArray ivCopy(reinterpret_cast<const char *>(iv), qsizetype(blockSize));
-    if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, false)) {
-        platform::crypto::wipe(sealed); // still the plain keys
-        m_calculatingHmac = false;
+    VLSectionKeys keys = sectionKeys(withHmac);
+    keys.encipher = true; // also the directory section of a container whose files are not enciphered
+    m_outSection = std::make_unique<VLSectionEncoder>();
+    if (!m_outSection->begin(keys)) {
+        m_outSection.reset();
         return false;
     }
-    writeRaw(sealed.constData(), std::size_t(sealed.size()));
-
-    CryptoStatus status = CryptoStatus::Success;
-    m_outCipher = AesCbcCipher::create(AesCbcCipher::Direction::Encrypt, AesCbcCipher::Padding::Pkcs7,
-                                       streamKey.data(), streamKey.size(),
-                                       reinterpret_cast<const std::uint8_t *>(ivCopy.constData()), &status);
-    if (!m_outCipher) {
-        m_calculatingHmac = false;
-        return false;
-    }
-    m_outBuffer.assign(bufferSize, 0);
+    writeRaw(m_outSection->output().data(), m_outSection->output().size());
+    m_outSection->output().clear();
     return true;
 }
 
@@ -147,92 +119,45 @@ void VLEncryptedArchive::outputDataOfSize(const void *data, std::size_t size)
 {
     if (!m_out.isOpen())
         return;
-    if (!m_outCipher) {
+    if (!m_outSection) {
         writeRaw(data, size);
         return;
     }
-    if (m_outBuffer.size() < size + blockSize)
-        m_outBuffer.resize(size + blockSize);
-    std::size_t produced = 0;
-    const CryptoStatus status = m_outCipher->update(static_cast<const std::uint8_t *>(data), size, m_outBuffer.data(),
-                                                    m_outBuffer.size(), &produced);
-    if (status != CryptoStatus::Success) {
-        platform::log(QStringLiteral("Warning! CCZeriderUpdate in outputData: failed: %1").arg(statusCode(status)));
-        return;
-    }
-    if (m_calculatingHmac)
-        m_hmac.update(data, size);
-    writeRaw(m_outBuffer.data(), produced);
+    if (m_outSection->write(data, size))
+        writeRaw(m_outSection->output().data(), m_outSection->output().size());
+    m_outSection->output().clear();
 }
 
 bool VLEncryptedArchive::endOutputEncryption(bool)
 {
-    if (!m_outCipher)
+    if (!m_outSection)
         return true;
-    if (m_outBuffer.size() < 2 * blockSize)
-        m_outBuffer.resize(2 * blockSize);
-    std::size_t produced = 0;
-    const CryptoStatus status = m_outCipher->finish(m_outBuffer.data(), m_outBuffer.size(), &produced);
-    if (status != CryptoStatus::Success) {
-        platform::log(QStringLiteral("Warning! CCZeriderFinal failed. Error %1.").arg(statusCode(status)));
-        releaseOutputStream();
-        return false;
-    }
-    if (m_calculatingHmac) {
-        m_lastHmac = m_hmac.finish();
-        m_calculatingHmac = false;
-    }
-    bool written = m_out.writeAll(m_outBuffer.data(), produced);
-    if (!written) {
-        platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(m_out.lastError()));
-        if (!m_outWriteError)
-            m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
-    } else {
-        m_outOffset += produced;
-    }
+    const std::uint64_t before = m_outOffset;
+    const bool finished = m_outSection->finish(&m_lastHmac);
+    const std::vector<std::uint8_t> &tail = m_outSection->output();
+    if (finished)
+        writeRaw(tail.data(), tail.size());
+    const bool written = finished && m_outOffset == before + tail.size();
     releaseOutputStream();
     return written;
 }
 
 void VLEncryptedArchive::releaseOutputStream()
 {
-    m_outCipher.reset();
-    m_outBuffer.clear();
-    m_outBuffer.shrink_to_fit();
+    m_outSection.reset();
 }
 
 bool VLEncryptedArchive::beginInputDecryption(bool withHmac)
 {
-    const std::size_t keySize = keySizeInBytes();
-    const std::size_t slotSize = keySlotSize(keySize);
-    const std::size_t hmacSize = withHmac ? 16 : 0;
-    m_calculatingHmac = false;
     releaseInputStream();
-    QByteArray sealed(qsizetype(hmacSize + blockSize + slotSize), Qt::Uninitialized);
-    if (!inputDataOfSize(sealed.data(), std::size_t(sealed.size())))
-        return false;
-    if (!cryptWithMasterIvDecrypt(sealed, std::nullopt, true)) {
-        platform::crypto::wipe(sealed);
-        return false;
-    }
-    SecureBytes block(sealed);
-    platform::crypto::wipe(sealed);
-    const std::uint8_t *iv = block.data() + hmacSize;
-    if (withHmac) {
-        if (m_hmac.init(block.data(), hmacSize) != CryptoStatus::Success)
-            return false;
-        m_hmac.update(iv, blockSize + slotSize);
-        m_calculatingHmac = true;
-    }
-    CryptoStatus status = CryptoStatus::Success;
-    m_inCipher = AesCbcCipher::create(AesCbcCipher::Direction::Decrypt, AesCbcCipher::Padding::None, iv + blockSize,
-                                      keySize, iv, &status);
-    if (!m_inCipher) {
-        m_calculatingHmac = false;
+    const std::optional<std::uint64_t> position = m_in.position();
+    VLSectionKeys keys = sectionKeys(withHmac);
+    keys.encipher = true; // also the directory section of a container whose files are not enciphered
+    m_inSection = std::make_unique<VLSectionDecoder>();
+    if (!position || !m_inSection->begin(m_in, *position, m_archiveSize, keys)) {
+        m_inSection.reset();
         return false;
     }
-    m_inBuffer.assign(bufferSize, 0);
-    m_inCached = 0;
     return true;
 }
 
@@ -240,101 +165,19 @@ bool VLEncryptedArchive::inputDataOfSize(void *buffer, std::size_t size)
 {
     if (!m_in.isOpen())
         return false;
-    auto *out = static_cast<std::uint8_t *>(buffer);
-    if (!m_inCipher) {
-        if (!m_in.readFully(out, size))
-            return false;
-    } else if (m_prefetcher && m_prefetcher->isActive()) {
-        // The prefetcher has fed the HMAC with everything it hands out (and the cache at its start).
-        const std::size_t fromCache = std::min(m_inCached, size);
-        std::memcpy(out, m_inCache, fromCache);
-        std::memmove(m_inCache, m_inCache + fromCache, m_inCached - fromCache);
-        m_inCached -= fromCache;
-        return m_prefetcher->read(out + fromCache, size - fromCache);
-    } else {
-        std::size_t need = size;
-        std::uint8_t *at = out;
-        const std::size_t fromCache = std::min(m_inCached, need);
-        std::memcpy(at, m_inCache, fromCache);
-        std::memmove(m_inCache, m_inCache + fromCache, m_inCached - fromCache);
-        m_inCached -= fromCache;
-        at += fromCache;
-        need -= fromCache;
-        while (need > 0) {
-            const std::size_t piece = std::min(need, bufferSize);
-            const std::size_t rounded = (piece + blockSize - 1) / blockSize * blockSize;
-            if (!m_in.readFully(m_inBuffer.data(), rounded))
-                return false;
-            std::size_t produced = 0;
-            const CryptoStatus status =
-                m_inCipher->update(m_inBuffer.data(), rounded, m_inBuffer.data(), m_inBuffer.size(), &produced);
-            if (status != CryptoStatus::Success || produced != rounded) {
-                platform::log(QStringLiteral("Warning! Decryption update failed. Error %1").arg(statusCode(status)));
-                return false;
-            }
-            std::memcpy(at, m_inBuffer.data(), piece);
-            // Only the last piece can be short of a block boundary; its surplus waits for the next call.
-            std::memcpy(m_inCache, m_inBuffer.data() + piece, rounded - piece);
-            m_inCached = rounded - piece;
-            at += piece;
-            need -= piece;
-        }
-    }
-    if (m_calculatingHmac)
-        m_hmac.update(out, size);
-    return true;
+    return m_inSection ? m_inSection->read(buffer, size) : m_in.readFully(buffer, size);
 }
 
 bool VLEncryptedArchive::endInputDecryption()
 {
-    if (!m_inCipher)
+    if (!m_inSection)
         return true;
-    std::uint8_t tail[2 * blockSize];
-    std::size_t produced = 0;
-    const CryptoStatus status = m_inCipher->finish(tail, sizeof tail, &produced);
-    if (status != CryptoStatus::Success) {
-        platform::log(QStringLiteral("Warning! Decryption CCZeriderFinal failed. Error %1.").arg(statusCode(status)));
-        releaseInputStream();
-        return false;
-    }
-    if (m_calculatingHmac) {
-        m_lastHmac = m_hmac.finish();
-        m_calculatingHmac = false;
-    }
+    const bool finished = m_inSection->finish(&m_lastHmac);
     releaseInputStream();
-    return true;
-}
-
-void VLEncryptedArchive::startPrefetch(quint64 dataBytes)
-{
-    // A section holds no more than the file does; a damaged record's size must not make the
-    // rounding below wrap around.
-    dataBytes = std::min(dataBytes, m_archiveSize);
-    // Worth a thread hand-over only for data of some length.
-    if (!m_inCipher || dataBytes <= m_inCached || dataBytes < 4 * bufferSize)
-        return;
-    if (!m_prefetcher)
-        m_prefetcher = std::make_unique<VLDecipheringPrefetcher>();
-    if (m_calculatingHmac)
-        m_hmac.update(m_inCache, m_inCached);
-    const quint64 rest = dataBytes - m_inCached;
-    m_prefetcher->start(&m_in, m_inCipher.get(), m_calculatingHmac ? &m_hmac : nullptr, (rest + blockSize - 1) / blockSize * blockSize,
-                        rest);
-}
-
-void VLEncryptedArchive::stopPrefetch()
-{
-    if (m_prefetcher && m_prefetcher->isActive())
-        m_inCached = m_prefetcher->stop(m_inCache, sizeof m_inCache);
+    return finished;
 }
 
 void VLEncryptedArchive::releaseInputStream()
 {
-    stopPrefetch();
-    m_inCipher.reset();
-    m_inBuffer.clear();
-    m_inBuffer.shrink_to_fit();
-    platform::crypto::cleanse(m_inCache, sizeof m_inCache);
-    m_inCached = 0;
-    m_calculatingHmac = false;
+    m_inSection.reset();
 }

@@ -26,11 +26,12 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
         item->m_attributes.type = platform::FileType::SymbolicLink;
         return item;
     }
+    // Extended attributes and the access-control buffer are read when the item's section is
+    // written, so that a large tree's records stay small.
     item->m_attributes = *attributes;
-    if (std::optional<VLExtendedAttributes> extended = VLFileMetaData::extendedAttributesOfFile(path))
-        item->m_extendedAttributes = *extended;
-    if (std::optional<QByteArray> security = VLFileMetaData::extendedSecurityOptionsOfFile(path))
-        item->m_extendedSecurityOptions = *security;
+    // Names and counts are not stored in the container.
+    item->m_attributes.ownerAccountName.reset();
+    item->m_attributes.groupOwnerAccountName.reset();
     item->m_size = attributes->size.value_or(0);
     return item;
 }

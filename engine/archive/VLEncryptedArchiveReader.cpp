@@ -3,13 +3,19 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
 #include "platform/core/Log.h"
+#include "engine/archive/VLDeflate.h"
+#include "engine/archive/VLProgressSchedule.h"
+#include "engine/archive/VLSectionCipher.h"
+
 #include "platform/crypto/CryptoFunctions.h"
+#include "platform/dispatch/WorkerPool.h"
 
 #include <QSet>
 
 #include <zlib.h>
 
 #include <cerrno>
+#include <deque>
 
 using namespace VLArchiveBytes;
 using namespace VLEncryptedArchiveConstants;
@@ -17,6 +23,9 @@ using namespace VLEncryptedArchiveConstants;
 namespace {
 
 constexpr quint64 checkConstant = 0x3145565245534552ULL;
+// Compressed files up to this size are inflated in one call; larger ones are streamed.
+constexpr quint64 wholeRestoreLimit = 1024 * 1024;
+constexpr std::size_t pieceSize = 64 * 1024;
 
 QString parentPath(const QString &path)
 {
@@ -182,6 +191,8 @@ void VLEncryptedArchive::openArchive(const QString &path)
         reportOpenErrorLowError(VLArchiveErrorDecipher);
         return;
     }
+    if (m_inSection)
+        m_inSection->expect(directorySize);
 
     const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
     quint64 remaining = directorySize;
@@ -309,131 +320,137 @@ void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record
 
 void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchiveItemPtr &record)
 {
-    // After the files made inside the folder so far, which the writer's thread still creates.
-    if (m_fileWriter) {
-        m_fileWriter->post([this, record] { applyAttributes(record, record->realPath()); });
-        return;
-    }
     applyAttributes(record, record->realPath());
+    record->setExtendedAttributes({});
+    record->setExtendedSecurityOptions({});
 }
 
-void VLEncryptedArchive::finishWrites()
+// Items with their parent folders first, each path once; on a case-sensitive file system "/A"
+// and "/a" are two items.
+QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const
 {
-    if (m_fileWriter)
-        m_fileWriter->drain();
-}
-
-void VLEncryptedArchive::noteWriteFailure(const VLEncryptedArchiveItemPtr &record)
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_writeFailure)
-        m_writeFailure = record;
-}
-
-VLEncryptedArchiveItemPtr VLEncryptedArchive::takeWriteFailure()
-{
-    std::lock_guard lock(m_mutex);
-    return std::exchange(m_writeFailure, nullptr);
-}
-
-bool VLEncryptedArchive::extractFileData(const VLEncryptedArchiveItemPtr &record, const QString &relativePath,
-                                         const QString &path, VLError *error)
-{
-    if (!m_fileWriter)
-        m_fileWriter = std::make_unique<platform::BackgroundFileWriter>();
-    // The file is made, written, closed and given its metadata on the writer's thread, in order,
-    // so that all of it overlaps restoring the next items. Its failures (1204) are reported at
-    // the next item.
-    m_fileWriter->begin([this, relativePath](int *createError) {
-        return m_destination.createFile(relativePath, 0600, createError);
-    });
-    const bool copied = copyFileData(record, *m_fileWriter, error);
-    if (!copied) {
-        m_fileWriter->end({});
-        return false;
-    }
-    m_fileWriter->end([this, record, path](int writeError) {
-        if (writeError) {
-            noteWriteFailure(record);
-            return;
+    QList<VLEncryptedArchiveItemPtr> order;
+    QSet<QString> planned;
+    for (const VLEncryptedArchiveItemPtr &record : records) {
+        const QString recordPath = record->path();
+        if (planned.contains(recordPath))
+            continue;
+        QList<VLEncryptedArchiveItemPtr> chain{record};
+        for (QString parent = parentPath(recordPath); parent.size() >= 2; parent = parentPath(parent)) {
+            if (planned.contains(parent))
+                break;
+            const VLEncryptedArchiveItemPtr parentRecord = recordAtPath(parent);
+            if (!parentRecord) {
+                platform::log(
+                    QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for %1").arg(recordPath));
+                break;
+            }
+            if (planned.contains(parentRecord->path()) || chain.contains(parentRecord))
+                break;
+            chain.append(parentRecord);
         }
-        applyAttributes(record, path);
-    });
-    return true;
+        for (auto it = chain.crbegin(); it != chain.crend(); ++it) {
+            order.append(*it);
+            planned.insert((*it)->path());
+        }
+    }
+    return order;
 }
 
-bool VLEncryptedArchive::copyFileData(const VLEncryptedArchiveItemPtr &record, platform::BackgroundFileWriter &writer,
-                                      VLError *error)
+VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &decoder, const QString &relativePath)
 {
+    const VLEncryptedArchiveItemPtr &record = job.record;
     const quint64 size = record->size();
     const bool compressed = record->compressed();
-    const quint64 stored = compressed ? record->compressedSize() : size;
-    const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
-
-    z_stream inflater{};
-    bool inflating = false;
-    if (compressed) {
-        const int result = inflateInit(&inflater);
-        if (result != Z_OK) {
-            platform::log(QStringLiteral("Warning! inflateInit failed. Error %1").arg(result));
-            *error = itemError(VLArchiveErrorInflate);
-            return false;
-        }
-        inflating = true;
-    }
-    struct InflateEnd
-    {
-        z_stream *stream;
-        bool *running;
-        ~InflateEnd()
-        {
-            if (*running)
-                inflateEnd(stream);
-        }
-    } inflateGuard{&inflater, &inflating};
-
-    startPrefetch(stored);
-    struct PrefetchStop
-    {
-        VLEncryptedArchive *archive;
-        ~PrefetchStop() { archive->stopPrefetch(); }
-    } prefetchGuard{this};
-
-    std::vector<std::uint8_t> piece(bufferSize);
-    std::vector<std::uint8_t> inflated(compressed ? bufferSize : 0);
-    quint64 read = 0;
-    quint64 written = 0;
-    quint64 sinceReport = 0;
-    bool ended = false;
-    // Writes what the item produced, never past its recorded size.
+    const quint64 stored = std::min(compressed ? record->compressedSize() : size, m_archiveSize);
+    int createError = 0;
+    platform::PosixFile out = m_destination.createFile(relativePath, 0600, &createError);
+    if (!out.isOpen())
+        return itemError(VLArchiveErrorCreateItem);
+    bool writeFailed = false;
     auto deliver = [&](const std::uint8_t *data, std::size_t count) {
-        if (count == 0)
-            return true;
-        if (quint64(count) > size - written) {
-            // More data than the record announces: keep what it announced and refuse the rest.
-            platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR));
-            writer.write(data, std::size_t(size - written));
-            written = size;
-            *error = itemError(VLArchiveErrorInflate);
-            return false;
-        }
-        writer.write(data, count);
-        written += count;
-        return true;
+        if (!writeFailed && count > 0 && !out.writeAll(data, count))
+            writeFailed = true;
+        job.written += count;
+    };
+    auto logShort = [&] {
+        platform::log(QStringLiteral("Warning! Processed size differs from item size for file %1.").arg(record->path()));
     };
 
-    while (read < stored) {
-        const std::size_t count = std::size_t(std::min<quint64>(bufferSize, stored - read));
-        if (!inputDataOfSize(piece.data(), count)) {
-            *error = itemError(VLArchiveErrorExtractItem);
-            return false;
+    if (compressed && size <= wholeRestoreLimit && stored <= wholeRestoreLimit) {
+        // Small enough to inflate in one call.
+        thread_local std::vector<std::uint8_t> input;
+        thread_local std::vector<std::uint8_t> output;
+        input.resize(std::size_t(stored));
+        output.resize(std::size_t(size));
+        if (!decoder.read(input.data(), input.size()))
+            return itemError(VLArchiveErrorExtractItem);
+        std::size_t produced = 0;
+        switch (stored == 0 ? VLDeflate::InflateResult::Short
+                            : VLDeflate::inflateWhole(input.data(), input.size(), output, &produced)) {
+        case VLDeflate::InflateResult::Done:
+            break;
+        case VLDeflate::InflateResult::Short:
+            if (size != 0)
+                logShort();
+            break;
+        case VLDeflate::InflateResult::TooLong:
+        case VLDeflate::InflateResult::Damaged:
+            platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR));
+            return itemError(VLArchiveErrorInflate);
         }
-        read += count;
-        const bool last = read == stored;
-        if (!compressed) {
-            if (!deliver(piece.data(), count))
+        deliver(output.data(), produced);
+    } else {
+        z_stream inflater{};
+        if (compressed) {
+            const int result = inflateInit(&inflater);
+            if (result != Z_OK) {
+                platform::log(QStringLiteral("Warning! inflateInit failed. Error %1").arg(result));
+                return itemError(VLArchiveErrorInflate);
+            }
+        }
+        struct InflateEnd
+        {
+            z_stream *stream;
+            bool running;
+            ~InflateEnd()
+            {
+                if (running)
+                    inflateEnd(stream);
+            }
+        } inflateGuard{&inflater, compressed};
+        std::vector<std::uint8_t> piece(pieceSize);
+        std::vector<std::uint8_t> inflated(compressed ? pieceSize : 0);
+        quint64 read = 0;
+        quint64 written = 0;
+        bool ended = false;
+        // Writes what the item produced, never past its recorded size.
+        auto give = [&](const std::uint8_t *data, std::size_t count) {
+            if (quint64(count) > size - written) {
+                platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(Z_DATA_ERROR));
+                deliver(data, std::size_t(size - written));
+                written = size;
                 return false;
-        } else if (!ended) {
+            }
+            deliver(data, count);
+            written += count;
+            return true;
+        };
+        while (read < stored) {
+            if (m_workersStop)
+                return itemError(VLArchiveErrorStopped);
+            const std::size_t count = std::size_t(std::min<quint64>(piece.size(), stored - read));
+            if (!decoder.read(piece.data(), count))
+                return itemError(VLArchiveErrorExtractItem);
+            read += count;
+            const bool last = read == stored;
+            if (!compressed) {
+                if (!give(piece.data(), count))
+                    return itemError(VLArchiveErrorInflate);
+                continue;
+            }
+            if (ended)
+                continue;
             inflater.next_in = piece.data();
             inflater.avail_in = uInt(count);
             for (;;) {
@@ -442,12 +459,11 @@ bool VLEncryptedArchive::copyFileData(const VLEncryptedArchiveItemPtr &record, p
                 const int result = inflate(&inflater, Z_NO_FLUSH);
                 if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
                     platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(result));
-                    *error = itemError(VLArchiveErrorInflate);
-                    return false;
+                    return itemError(VLArchiveErrorInflate);
                 }
                 const std::size_t produced = inflated.size() - inflater.avail_out;
-                if (!deliver(inflated.data(), produced))
-                    return false;
+                if (!give(inflated.data(), produced))
+                    return itemError(VLArchiveErrorInflate);
                 if (result == Z_STREAM_END) {
                     ended = true;
                     break;
@@ -455,115 +471,100 @@ bool VLEncryptedArchive::copyFileData(const VLEncryptedArchiveItemPtr &record, p
                 if (last && produced == 0) {
                     // The stream stops before its end mark.
                     platform::log(QStringLiteral("Warning! inflate failed. Error %1").arg(result));
-                    *error = itemError(VLArchiveErrorInflate);
-                    return false;
+                    return itemError(VLArchiveErrorInflate);
                 }
                 if (!last && inflater.avail_out != 0)
                     break;
             }
         }
-        sinceReport += count;
-        if (answersProgress && sinceReport >= size / 200) {
-            sinceReport = 0;
-            const double progress = size == 0 ? 100.0 : double(written) * 100.0 / double(size);
-            const double total =
-                m_operationTotal == 0 ? 100.0 : double(m_processed + written) * 100.0 / double(m_operationTotal);
-            reportExtractProgressForItemTotalProgressCancel(progress, record, total, &m_extractCancel);
-            if (m_extractCancel)
-                break;
-        }
+        if (written != size)
+            logShort();
     }
-    if (written != size)
-        platform::log(QStringLiteral("Warning! Processed size differs from item size for file %1.").arg(record->path()));
-    return true;
+    if (!out.close() || writeFailed)
+        return itemError(VLArchiveErrorCreateItem);
+    applyAttributes(record, job.path);
+    record->setExtendedAttributes({});
+    record->setExtendedSecurityOptions({});
+    return {};
 }
 
-bool VLEncryptedArchive::internalExtractItemToPathError(const VLEncryptedArchiveItemPtr &record, const QString &path,
-                                                        VLError *error)
+void VLEncryptedArchive::restoreItem(ExtractJob &job)
 {
-    *error = VLError();
+    const VLEncryptedArchiveItemPtr &record = job.record;
+    if (m_workersStop) {
+        job.error = itemError(VLArchiveErrorStopped);
+        return;
+    }
     const Switches s = switches();
-    m_lastHmac.clear();
     const quint64 position = record->localHeaderPosition();
-    if (!m_in.seek(position)) {
-        *error = itemError(VLArchiveErrorSeekItem);
-        return false;
+    const quint64 stored = std::min(record->compressed() ? record->compressedSize() : record->size(), m_archiveSize);
+    VLSectionDecoder decoder;
+    if (position > m_archiveSize) {
+        job.error = itemError(VLArchiveErrorSeekItem);
+        return;
     }
-    if (s.encryptFiles && !beginInputDecryption(s.filesHmac)) {
-        *error = itemError(VLArchiveErrorDecipher);
-        return false;
+    if (!decoder.begin(m_in, position, m_archiveSize, sectionKeys(s.filesHmac))) {
+        job.error = itemError(s.encryptFiles ? VLArchiveErrorDecipher : VLArchiveErrorSeekItem);
+        return;
     }
+    decoder.expect(8 + 4096 + stored);
     char header[8];
-    if (!inputDataOfSize(header, 8) || getU32(header) != tag("HDLC")) {
-        *error = itemError(VLArchiveErrorLocalRecord);
-        return false;
+    if (!decoder.read(header, 8) || getU32(header) != tag("HDLC")) {
+        job.error = itemError(VLArchiveErrorLocalRecord);
+        return;
     }
     const quint32 n = getU32(header + 4);
-    if (position > m_archiveSize || quint64(n) > m_archiveSize - position) {
-        *error = itemError(VLArchiveErrorLocalRecord);
-        return false;
+    if (quint64(n) > m_archiveSize - position) {
+        job.error = itemError(VLArchiveErrorLocalRecord);
+        return;
     }
+    decoder.expect(n + stored);
     QByteArray content(qsizetype(n), Qt::Uninitialized);
-    if (!inputDataOfSize(content.data(), n)) {
-        *error = itemError(VLArchiveErrorSeekItem);
-        return false;
+    if (!decoder.read(content.data(), n)) {
+        job.error = itemError(VLArchiveErrorSeekItem);
+        return;
     }
     const QString directoryPath = record->path();
     if (!loadArchiveItemFromData(record, content)) {
-        *error = itemError(VLArchiveErrorLocalRecord);
-        return false;
+        job.error = itemError(VLArchiveErrorLocalRecord);
+        return;
     }
+    content = QByteArray();
     if (!isValidItemPath(record->path())) {
         // The damaged path is not kept: reports name the item as the directory knows it.
         record->setPath(directoryPath);
-        *error = itemError(VLArchiveErrorLocalRecord);
-        return false;
+        job.error = itemError(VLArchiveErrorLocalRecord);
+        return;
     }
 
-    const QString relative = relativeDestination(path);
+    const QString relative = relativeDestination(job.path);
     const std::optional<platform::FileType> type = record->fileType();
     if (type == platform::FileType::Directory) {
-        if (const int result = m_destination.createFolder(relative)) {
-            *error = VLError::posix(result);
-            return false;
-        }
-        m_processed += record->size();
+        // Made by the extracting thread before any of its contents; its metadata comes last.
     } else if (type == platform::FileType::SymbolicLink) {
         if (const int result = m_destination.createSymbolicLink(relative, record->linkDestination().value_or(QString()))) {
-            *error = VLError::posix(result);
-            return false;
+            job.error = VLError::posix(result);
+            return;
         }
     } else if (type == platform::FileType::Regular) {
-        if (!extractFileData(record, relative, path, error))
-            return false;
-        m_processed += record->size();
+        if (const VLError error = restoreFileData(job, decoder, relative)) {
+            job.error = error;
+            return;
+        }
     } else {
-        *error = itemError(VLArchiveErrorItemType);
-        return false;
+        job.error = itemError(VLArchiveErrorItemType);
+        return;
     }
 
-    if (s.encryptFiles && !endInputDecryption()) {
-        *error = itemError(VLArchiveErrorDecipher);
-        return false;
+    QByteArray hmac;
+    if (!decoder.finish(&hmac)) {
+        job.error = itemError(VLArchiveErrorDecipher);
+        return;
     }
     if (s.filesHmac) {
         const std::optional<QByteArray> expected = record->hmac();
-        if (!expected || !platform::crypto::constantTimeEquals(m_lastHmac, *expected)) {
-            quint64 action = 1;
-            if (delegateAnswers(VLEncryptedArchiveDelegate::Callback::HMACMismatch))
-                delegate()->encryptedArchiveHMACMismatch(this, record, action);
-            if (action == 1) {
-                *error = itemError(VLArchiveErrorItemHmac);
-                return false;
-            }
-        }
+        job.hmacMismatch = !expected || !platform::crypto::constantTimeEquals(hmac, *expected);
     }
-    if (m_extractCancel)
-        return false;
-    const double total = m_operationTotal == 0 ? 100.0 : double(m_processed) * 100.0 / double(m_operationTotal);
-    reportExtractProgressForItemTotalProgressCancel(100.0, record, total, &m_extractCancel);
-    record->setRealPath(path);
-    return true;
 }
 
 void VLEncryptedArchive::extractAllItems(const QString &path)
@@ -586,7 +587,6 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
         VLEncryptedArchive *archive;
         ~Reset()
         {
-            archive->finishWrites();
             archive->m_destination = platform::ConfinedFolder();
             archive->m_destinationPath.clear();
         }
@@ -604,54 +604,97 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
         return;
     }
 
-    // Restored paths, spelled exactly: on a case-sensitive file system "/A" and "/a" are two items.
-    QSet<QString> restored;
-    for (const VLEncryptedArchiveItemPtr &record : records) {
-        const QString recordPath = record->path();
-        if (restored.contains(recordPath))
-            continue;
-        QList<VLEncryptedArchiveItemPtr> chain{record};
-        for (QString parent = parentPath(recordPath); parent.size() >= 2; parent = parentPath(parent)) {
-            if (restored.contains(parent))
-                break;
-            const VLEncryptedArchiveItemPtr parentRecord = recordAtPath(parent);
-            if (!parentRecord) {
-                platform::log(
-                    QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for %1").arg(recordPath));
-                break;
+    // Workers restore the items ahead of their turn; the window bounds how many are in flight.
+    // Folders are made here, before anything inside them is scheduled.
+    const QList<VLEncryptedArchiveItemPtr> order = restoringOrder(records);
+    const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
+    const int workers = effectiveWorkerCount();
+    const std::size_t windowItems = std::size_t(64 * workers);
+    m_workersStop = false;
+    QList<VLEncryptedArchiveItemPtr> folders;
+    platform::WorkerPool pool(workers);
+    std::deque<std::shared_ptr<ExtractJob>> window;
+    qsizetype next = 0;
+    auto schedule = [&] {
+        while (next < order.size() && window.size() < windowItems) {
+            auto job = std::make_shared<ExtractJob>();
+            job->record = order.at(next++);
+            job->path = destination + job->record->path();
+            window.push_back(job);
+            if (job->record->fileType() == platform::FileType::Directory) {
+                if (const int result = m_destination.createFolder(relativeDestination(job->path))) {
+                    job->error = VLError::posix(result);
+                    job->ready = true;
+                    continue;
+                }
             }
-            if (restored.contains(parentRecord->path()) || chain.contains(parentRecord))
-                break;
-            chain.append(parentRecord);
+            pool.post([this, job] {
+                restoreItem(*job);
+                finishJob(job->ready);
+            });
         }
-        for (auto it = chain.crbegin(); it != chain.crend(); ++it) {
-            const VLEncryptedArchiveItemPtr &item = *it;
-            VLError error;
-            if (!internalExtractItemToPathError(item, destination + item->path(), &error)) {
-                finishWrites();
-                if (m_extractCancel)
-                    reportExtractErrorForItemLowError(VLArchiveErrorStopped, item);
-                else
-                    reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, item, error);
-                return;
+    };
+    auto fail = [&](int code, const VLEncryptedArchiveItemPtr &record, const VLError &error = {}) {
+        m_workersStop = true;
+        reportExtractErrorForItemLowError(code, record, error);
+    };
+
+    while (schedule(), !window.empty()) {
+        const std::shared_ptr<ExtractJob> job = window.front();
+        const VLEncryptedArchiveItemPtr &record = job->record;
+        if (m_extractCancel)
+            return fail(VLArchiveErrorStopped, record);
+        {
+            // The item's progress is reported at the points of its bytes, as far as the worker
+            // has come, while it is restored; that is also where a cancel comes in.
+            const quint64 size = record->size();
+            VLProgressSchedule schedule(size, size / 200);
+            auto catchUp = [&](quint64 written) {
+                return schedule.advance(written, [&](quint64 at) {
+                    const double total = m_operationTotal == 0
+                        ? 100.0
+                        : double(m_processed + at) * 100.0 / double(m_operationTotal);
+                    reportExtractProgressForItemTotalProgressCancel(double(at) * 100.0 / double(size), record, total,
+                                                                    &m_extractCancel);
+                    return !m_extractCancel;
+                });
+            };
+            const bool regular = answersProgress && record->fileType() == platform::FileType::Regular;
+            while (!waitForJob(job->ready, std::chrono::milliseconds(100))) {
+                if (regular && !catchUp(job->written.load()))
+                    return fail(VLArchiveErrorStopped, record);
             }
-            if (const VLEncryptedArchiveItemPtr failed = takeWriteFailure()) {
-                finishWrites();
-                reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, failed, itemError(VLArchiveErrorCreateItem));
-                return;
-            }
-            restored.insert(item->path());
+            if (regular && !job->error && !catchUp(job->written.load()))
+                return fail(VLArchiveErrorStopped, record);
         }
-        for (const VLEncryptedArchiveItemPtr &item : chain) {
-            if (item->fileType() == platform::FileType::Directory)
-                internalSetDirectoryAttributes(item);
+        if (job->error) {
+            if (job->error.code() == VLArchiveErrorStopped && job->error.domain() == errorDomain)
+                return fail(VLArchiveErrorStopped, record);
+            return fail(VLArchiveErrorExtractItem, record, job->error);
         }
+        if (job->hmacMismatch) {
+            quint64 action = 1;
+            if (delegateAnswers(VLEncryptedArchiveDelegate::Callback::HMACMismatch))
+                delegate()->encryptedArchiveHMACMismatch(this, record, action);
+            if (action == 1)
+                return fail(VLArchiveErrorExtractItem, record, itemError(VLArchiveErrorItemHmac));
+        }
+        window.pop_front();
+        const std::optional<platform::FileType> type = record->fileType();
+        if (type == platform::FileType::Directory)
+            folders.append(record);
+        if (type == platform::FileType::Directory || type == platform::FileType::Regular)
+            m_processed += record->size();
+        record->setRealPath(job->path);
+        const double total = m_operationTotal == 0 ? 100.0 : double(m_processed) * 100.0 / double(m_operationTotal);
+        reportExtractProgressForItemTotalProgressCancel(100.0, record, total, &m_extractCancel);
     }
-    finishWrites();
-    if (const VLEncryptedArchiveItemPtr failed = takeWriteFailure()) {
-        reportExtractErrorForItemLowError(VLArchiveErrorExtractItem, failed, itemError(VLArchiveErrorCreateItem));
-        return;
-    }
+    if (m_extractCancel)
+        return fail(VLArchiveErrorStopped, nullptr);
+    // Folders get their metadata after all their contents, the innermost first, so that neither
+    // their dates nor their permissions change under what is restored inside them.
+    for (auto it = folders.crbegin(); it != folders.crend(); ++it)
+        internalSetDirectoryAttributes(*it);
     reportExtractProgressForItemTotalProgressCancel(100, nullptr, 100, nullptr);
     sendFinished(operationExtraction);
 }

@@ -96,19 +96,28 @@ QByteArray VLEncryptedArchive::writePaddingFieldForSize(quint64 size) const
     return out;
 }
 
-bool VLEncryptedArchive::saveLocalHeader(const VLEncryptedArchiveItemPtr &record)
+std::optional<QByteArray> VLEncryptedArchive::localHeader(const VLEncryptedArchiveItemPtr &record) const
 {
     std::optional<QByteArray> content = writeCommonHeaderFields(record);
     if (!content)
-        return false;
-    const VLExtendedAttributes extended = record->extendedAttributes();
+        return std::nullopt;
+    // A file's extended attributes and access-control buffer are read now, while its section is
+    // made, and not kept in the record: the directory does not need them.
+    VLExtendedAttributes extended = record->extendedAttributes();
+    QByteArray security = record->extendedSecurityOptions();
+    const QString source = record->realPath();
+    if (!source.isEmpty() && record->fileType() != platform::FileType::SymbolicLink) {
+        if (extended.isEmpty())
+            extended = VLFileMetaData::extendedAttributesOfFile(source).value_or(VLExtendedAttributes());
+        if (security.isEmpty())
+            security = VLFileMetaData::extendedSecurityOptionsOfFile(source).value_or(QByteArray());
+    }
     if (!extended.isEmpty()) {
         const QByteArray archive = platform::KeyedArchive::archivedDataWithRootObject(extended);
         putTag(*content, tag("FEXA"));
         putU32(*content, quint32(archive.size()));
         *content += archive;
     }
-    const QByteArray security = record->extendedSecurityOptions();
     if (!security.isEmpty()) {
         putTag(*content, tag("FEXS"));
         putU32(*content, quint32(security.size()));
@@ -119,12 +128,20 @@ bool VLEncryptedArchive::saveLocalHeader(const VLEncryptedArchiveItemPtr &record
     if (encryptDirectory())
         *content += writePaddingFieldForSize(quint64(content->size()) + 8);
     if (quint64(content->size()) > 0xffffffffULL)
-        return false;
+        return std::nullopt;
     QByteArray header;
     putTag(header, tag("HDLC"));
     putU32(header, quint32(content->size()));
     header += *content;
-    outputDataOfSize(header.constData(), std::size_t(header.size()));
+    return header;
+}
+
+bool VLEncryptedArchive::saveLocalHeader(const VLEncryptedArchiveItemPtr &record)
+{
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return false;
+    outputDataOfSize(header->constData(), std::size_t(header->size()));
     return true;
 }
 

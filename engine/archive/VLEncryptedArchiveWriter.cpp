@@ -1,14 +1,16 @@
 // Writing a whole container: item sections, the directory section and the locator.
 #include "engine/archive/VLArchiveBytes.h"
 #include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLProgressSchedule.h"
 
 #include "platform/core/Log.h"
 #include "platform/crypto/CryptoFunctions.h"
+#include "platform/dispatch/WorkerPool.h"
 
-#include <zlib.h>
 
 #include <cerrno>
 #include <climits>
+#include <deque>
 
 using namespace VLArchiveBytes;
 using namespace VLEncryptedArchiveConstants;
@@ -16,6 +18,11 @@ using namespace VLEncryptedArchiveConstants;
 namespace {
 
 constexpr quint64 checkConstant = 0x3145565245534552ULL; // "RESERVE1" read as a little-endian u64
+// Files up to this size are read, compressed and enciphered whole on a worker; larger ones are
+// streamed in blocks.
+constexpr quint64 wholeSectionLimit = 1024 * 1024;
+// The most bytes of made sections that wait for their turn.
+constexpr std::size_t windowBudget = 6 * 1024 * 1024;
 
 } // namespace
 
@@ -40,116 +47,7 @@ void VLEncryptedArchive::cleanupOutput()
         platform::removeFileAtPath(m_outPath);
         m_outPath.clear();
     }
-    if (m_deflateRunning) {
-        deflateEnd(m_deflate.get());
-        m_deflateRunning = false;
-    }
     releaseOutputStream();
-    m_calculatingHmac = false;
-}
-
-// One item's section: its key block, local header and data. Its bytes depend only on the item
-// and the master key, never on where the section lands in the file; the caller records the
-// position afterwards.
-VLEncryptedArchive::SectionResult VLEncryptedArchive::writeItemSection(const VLEncryptedArchiveItemPtr &record,
-                                                                       bool answersProgress, bool &stop)
-{
-    const Switches s = switches();
-    auto fail = [&](int code, const VLError &lowError = {}) {
-        reportSaveErrorForItemLowError(code, record, lowError);
-        return SectionResult::Failed;
-    };
-    if (s.encryptFiles && !beginOutputEncryption(s.filesHmac))
-        return fail(VLArchiveErrorSectionCipher);
-    if (!saveLocalHeader(record))
-        return fail(VLArchiveErrorLocalHeader);
-
-    if (record->fileType() == platform::FileType::Regular) {
-        platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
-        if (!source.isOpen())
-            return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
-        const quint64 expected = record->attributes().size.value_or(0);
-        const bool compressed = record->compressed();
-        if (compressed) {
-            if (!m_deflate)
-                m_deflate = std::make_unique<z_stream>();
-            *m_deflate = z_stream{};
-            const int level = int(std::min<quint64>(compressionLevel(), quint64(INT_MAX)));
-            const int result = deflateInit(m_deflate.get(), level);
-            if (result != Z_OK) {
-                platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(result));
-                return fail(VLArchiveErrorCompression);
-            }
-            m_deflateRunning = true;
-        }
-        std::vector<std::uint8_t> readBuffer(bufferSize);
-        std::vector<std::uint8_t> deflated(compressed ? bufferSize : 0);
-        quint64 done = 0;
-        quint64 produced = 0;
-        quint64 sinceReport = 0;
-        bool streamEnded = false;
-        auto deflatePiece = [&](const std::uint8_t *data, std::size_t size, int flush) {
-            m_deflate->next_in = const_cast<Bytef *>(data);
-            m_deflate->avail_in = uInt(size);
-            do {
-                m_deflate->next_out = deflated.data();
-                m_deflate->avail_out = uInt(deflated.size());
-                const int result = deflate(m_deflate.get(), flush);
-                if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
-                    platform::log(QStringLiteral("Warning! deflate failed. Error %1").arg(result));
-                    return false;
-                }
-                const std::size_t out = deflated.size() - m_deflate->avail_out;
-                outputDataOfSize(deflated.data(), out);
-                produced += out;
-                if (result == Z_STREAM_END)
-                    streamEnded = true;
-            } while (m_deflate->avail_out == 0);
-            return true;
-        };
-        while (done < expected) {
-            const std::size_t want = std::size_t(std::min<quint64>(bufferSize, expected - done));
-            const std::int64_t got = source.read(readBuffer.data(), want);
-            if (got < 0)
-                return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
-            if (got == 0)
-                break; // the file got shorter since it was added
-            const bool last = done + quint64(got) == expected;
-            if (compressed) {
-                if (!deflatePiece(readBuffer.data(), std::size_t(got), last ? Z_FINISH : Z_NO_FLUSH))
-                    return fail(VLArchiveErrorCompression);
-            } else {
-                outputDataOfSize(readBuffer.data(), std::size_t(got));
-                produced += quint64(got);
-            }
-            done += quint64(got);
-            sinceReport += quint64(got);
-            if (answersProgress && sinceReport >= expected / 100) {
-                sinceReport = 0;
-                reportSaveProgressForItemTotalProgressCancel(double(done) * 100.0 / double(expected), record,
-                                                             m_processed + done, &stop);
-                if (stop)
-                    return fail(VLArchiveErrorStopped);
-            }
-        }
-        // A file that shrank since it was added still gets a complete stream, so readers can end it.
-        if (compressed && done > 0 && !streamEnded && !deflatePiece(nullptr, 0, Z_FINISH))
-            return fail(VLArchiveErrorCompression);
-        source.close();
-        if (compressed) {
-            deflateEnd(m_deflate.get());
-            m_deflateRunning = false;
-            record->setCompressedSize(produced);
-        }
-    }
-
-    if (s.encryptFiles) {
-        if (!endOutputEncryption(true))
-            return fail(VLArchiveErrorSectionCipher);
-        if (s.filesHmac)
-            record->setHmac(m_lastHmac);
-    }
-    return SectionResult::Done;
 }
 
 bool VLEncryptedArchive::writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac)
@@ -234,19 +132,86 @@ void VLEncryptedArchive::save(const QString &path)
         m_operationTotal += record->size();
     m_processed = 0;
 
+    // Sections are made ahead on the workers and written in the directory's order. The window
+    // bounds how many items, and how many of their bytes, wait made but unwritten; a large file
+    // is made when its turn comes, with its blocks compressed on the same workers.
+    const int workers = effectiveWorkerCount();
+    const std::size_t windowItems = std::size_t(64 * workers);
+    m_workersStop = false;
+    platform::WorkerPool pool(workers);
+    std::deque<std::shared_ptr<SectionJob>> window;
+    std::size_t windowBytes = 0;
+    qsizetype next = 0;
+    auto stopWorkers = [this] { m_workersStop = true; };
+    auto schedule = [&] {
+        while (next < records.size() && window.size() < windowItems) {
+            auto job = std::make_shared<SectionJob>();
+            job->record = records.at(next);
+            const quint64 size = job->record->fileType() == platform::FileType::Regular ? job->record->size() : 0;
+            job->streamed = size > wholeSectionLimit;
+            job->cost = job->streamed ? 0 : std::size_t(size) + 4096;
+            if (!window.empty() && windowBytes + job->cost > windowBudget)
+                return;
+            ++next;
+            windowBytes += job->cost;
+            window.push_back(job);
+            if (!job->streamed) {
+                pool.post([this, job] {
+                    makeSection(*job);
+                    finishJob(job->ready);
+                });
+            }
+        }
+    };
+
     bool stop = false;
-    for (const VLEncryptedArchiveItemPtr &record : records) {
+    while (schedule(), !window.empty()) {
+        const std::shared_ptr<SectionJob> job = window.front();
+        const VLEncryptedArchiveItemPtr &record = job->record;
         const quint64 position = m_outOffset;
         if (!stop && answersProgress)
             reportSaveProgressForItemTotalProgressCancel(0, record, m_processed, &stop);
         if (stop) {
+            stopWorkers();
             failed(VLArchiveErrorStopped, record);
             return;
         }
-        if (writeItemSection(record, answersProgress, stop) != SectionResult::Done) {
-            cleanupOutput();
-            return;
+        if (job->streamed) {
+            if (writeStreamedSection(record, pool, answersProgress, stop) != SectionResult::Done) {
+                stopWorkers();
+                cleanupOutput();
+                return;
+            }
+        } else {
+            waitForJob(job->ready);
+            if (job->error) {
+                stopWorkers();
+                reportSaveErrorForItemLowError(job->error, record, job->lowError);
+                cleanupOutput();
+                return;
+            }
+            if (answersProgress && job->dataSize > 0) {
+                const quint64 expected = record->attributes().size.value_or(0);
+                VLProgressSchedule schedule(expected, expected / 100);
+                schedule.advance(job->dataSize, [&](quint64 at) {
+                    reportSaveProgressForItemTotalProgressCancel(double(at) * 100.0 / double(expected), record,
+                                                                 m_processed + at, &stop);
+                    return !stop;
+                });
+                if (stop) {
+                    stopWorkers();
+                    failed(VLArchiveErrorStopped, record);
+                    return;
+                }
+            }
+            writeRaw(job->bytes.data(), job->bytes.size());
+            if (record->compressed())
+                record->setCompressedSize(job->compressedSize);
+            if (s.encryptFiles && s.filesHmac)
+                record->setHmac(job->hmac);
         }
+        window.pop_front();
+        windowBytes -= job->cost;
         record->setLocalHeaderPosition(position);
         m_processed += record->size();
         reportSaveProgressForItemTotalProgressCancel(100, record, m_processed, &stop);

@@ -101,6 +101,37 @@ bool PosixFile::readFully(void *buffer, std::size_t size)
     return true;
 }
 
+std::int64_t PosixFile::readAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const
+{
+    auto *bytes = static_cast<char *>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(m_fd, bytes + done, size - done, off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *error = errno;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += std::size_t(n);
+    }
+    return std::int64_t(done);
+}
+
+bool PosixFile::readFullyAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const
+{
+    const std::int64_t n = readAt(offset, buffer, size, error);
+    if (n < 0)
+        return false;
+    if (std::size_t(n) != size) {
+        *error = 0;
+        return false;
+    }
+    return true;
+}
+
 bool PosixFile::writeAll(const void *data, std::size_t size)
 {
     const auto *bytes = static_cast<const char *>(data);

@@ -38,6 +38,12 @@ public:
     std::int64_t read(void *buffer, std::size_t size);
     // Reads exactly size bytes; false on an error or a short read (lastError 0 then).
     bool readFully(void *buffer, std::size_t size);
+    // Reads exactly size bytes at an offset without moving the position, so that several threads
+    // can read one descriptor; false with the system error (0 for a short read) in *error.
+    bool readFullyAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const;
+    // Reads up to size bytes at an offset (fewer only at the end of the file); -1 with the system
+    // error in *error.
+    std::int64_t readAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const;
     bool writeAll(const void *data, std::size_t size);
     bool seek(std::uint64_t offset);
     std::optional<std::uint64_t> position();

@@ -7,6 +7,7 @@
 #include "screens/VLDropBarView.h"
 #include "screens/VLDropViewController.h"
 #include "screens/VLEncryptViewController.h"
+#include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/VLFilesOpenPanel.h"
 
 #include "platform/animation/VLAnimationClock.h"
@@ -162,17 +163,14 @@ private slots:
         QFETCH(bool, decrypt);
         DropStage stage;
         const QStringList paths = pathsOf(names);
-        if (decrypt)
-            VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
 
         // The program's own entry for files from the command line and later launches.
         stage.controller.processAddedFiles(paths);
         stage.settle();
         if (decrypt) {
-            QCOMPARE(stage.top().get(), stage.drop);
-            QVERIFY(VLAlertHandler::lastAlert());
-            QVERIFY(VLAlertHandler::lastAlert()->messageText().contains(u"not available"_s));
-            QVERIFY(VLAlertHandler::lastAlert()->informativeText().contains(QFileInfo(paths.first()).fileName()));
+            auto *password = qobject_cast<VLDecryptViewController *>(stage.top().get());
+            QVERIFY(password);
+            QCOMPARE(password->files(), urlsOf(paths));
         } else {
             auto *encrypt = qobject_cast<VLEncryptViewController *>(stage.top().get());
             QVERIFY(encrypt);
@@ -265,13 +263,11 @@ private slots:
         QFETCH(bool, decrypt);
         DropStage stage;
         const QStringList paths = pathsOf(names);
-        if (decrypt)
-            VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
 
         QVERIFY(stage.dropFiles(urlsOf(paths), at));
         stage.settle();
         QCOMPARE(qobject_cast<VLEncryptViewController *>(stage.top().get()) != nullptr, !decrypt);
-        QCOMPARE(VLAlertHandler::lastAlert().has_value(), decrypt);
+        QCOMPARE(qobject_cast<VLDecryptViewController *>(stage.top().get()) != nullptr, decrypt);
         QTRY_COMPARE(stage.analytics.events(), (QList<SentHit>{eventHit(u"Workflow"_s, u"Add Items"_s, label)}));
         // The bar is back at rest under the next screen.
         QVERIFY(!stage.drop->dragInProgress());

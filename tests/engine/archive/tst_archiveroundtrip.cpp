@@ -110,6 +110,27 @@ private:
         setModificationTime(m_tree + u"/Nested", 1300000000);
     }
 
+    // The restored tree holds what the source tree holds: types, links, permissions, dates, bytes.
+    void compareWithSource(const QString &restored)
+    {
+        for (const QString &source : walk(m_tree)) {
+            const QString copy = restored + source.mid(m_tree.size());
+            const QFileInfo a(source), b(copy);
+            QVERIFY2(b.exists() || b.isSymLink(), qPrintable(copy));
+            QCOMPARE(b.isSymLink(), a.isSymLink());
+            if (a.isSymLink()) {
+                QCOMPARE(*platform::destinationOfSymbolicLinkAtPath(copy), *platform::destinationOfSymbolicLinkAtPath(source));
+                continue;
+            }
+            QCOMPARE(b.isDir(), a.isDir());
+            QCOMPARE(permissionsOf(copy), permissionsOf(source));
+            // Folders get their dates after everything inside them is restored.
+            QCOMPARE(modificationMs(copy), modificationMs(source));
+            if (a.isFile())
+                QCOMPARE(readFile(copy), readFile(source));
+        }
+    }
+
     QString saveTree(const QString &name, const Switches &s, RecordingDelegate &delegate,
                      const QString &password = QStringLiteral("correct horse"))
     {
@@ -177,23 +198,7 @@ private slots:
         QCOMPARE(reading.errors.size(), 0);
         QCOMPARE(reading.events.last(), QStringLiteral("finished EncryptedArchiveOperationExtraction"));
         const QString restored = out.filePath(QStringLiteral("Folder"));
-        for (const QString &source : walk(m_tree)) {
-            const QString copy = restored + source.mid(m_tree.size());
-            const QFileInfo a(source), b(copy);
-            QVERIFY2(b.exists() || b.isSymLink(), qPrintable(copy));
-            QCOMPARE(b.isSymLink(), a.isSymLink());
-            if (a.isSymLink()) {
-                QCOMPARE(*platform::destinationOfSymbolicLinkAtPath(copy), *platform::destinationOfSymbolicLinkAtPath(source));
-                continue;
-            }
-            QCOMPARE(b.isDir(), a.isDir());
-            QCOMPARE(permissionsOf(copy), permissionsOf(source));
-            // A folder's dates are applied right after its own chain, so later children move them.
-            if (a.isFile())
-                QCOMPARE(modificationMs(copy), modificationMs(source));
-            if (a.isFile())
-                QCOMPARE(readFile(copy), readFile(source));
-        }
+        compareWithSource(restored);
         if (m_xattrs) {
             QCOMPARE(xattr(restored + u"/notes.txt", "user.colour"), QByteArray("blue"));
             QCOMPARE(xattr(restored + u"/Nested", "user.kind"), QByteArray("folder"));
@@ -202,6 +207,49 @@ private slots:
         QCOMPARE(archive.recordAtPath(QStringLiteral("/Folder/notes.txt"))->realPath(), restored + u"/notes.txt");
         archive.closeArchive();
         QVERIFY(archive.fileRecords().isEmpty());
+    }
+
+    // Any number of workers, saving or extracting, gives the same tree back.
+    void workerCountsRestoreTheSameTree_data()
+    {
+        QTest::addColumn<int>("savingWorkers");
+        QTest::addColumn<int>("extractingWorkers");
+        QTest::newRow("1 and 8") << 1 << 8;
+        QTest::newRow("2 and 2") << 2 << 2;
+        QTest::newRow("8 and 1") << 8 << 1;
+    }
+
+    void workerCountsRestoreTheSameTree()
+    {
+        QFETCH(int, savingWorkers);
+        QFETCH(int, extractingWorkers);
+        VLEncryptedArchive archive;
+        RecordingDelegate saving;
+        archive.setDelegate(&saving);
+        archive.setWorkerCount(savingWorkers);
+        for (const QString &path : walk(m_tree))
+            archive.addItemFromRoot(path, m_dir.filePath(QStringLiteral("src")));
+        archive.setPassword(QStringLiteral("pw"));
+        const QString container = m_dir.filePath(QStringLiteral("workers%1.vault").arg(savingWorkers));
+        archive.save(container);
+        QCOMPARE(saving.errors.size(), 0);
+
+        VLEncryptedArchive reader;
+        RecordingDelegate reading;
+        reader.setWorkerCount(extractingWorkers);
+        openWith(reader, reading, container, QStringLiteral("pw"));
+        QTemporaryDir out;
+        reading.progress.clear();
+        reader.extractAllItems(out.path());
+        QCOMPARE(reading.errors.size(), 0);
+        compareWithSource(out.filePath(QStringLiteral("Folder")));
+        // Progress stays ordered however the workers finish.
+        double last = -1;
+        for (const QVariantMap &info : reading.progress) {
+            const double total = info.value(VLEncryptedArchiveConstants::keyTotalProgress).toDouble();
+            QVERIFY(total >= last);
+            last = total;
+        }
     }
 
     void progressIsOrderedAndBounded()

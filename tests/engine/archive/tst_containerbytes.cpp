@@ -294,6 +294,8 @@ private slots:
             {QStringLiteral("/Folder"), {{}, 1, {}}},
             {QStringLiteral("/Folder/text.txt"), {sampleText(70000), 0, {}}},
             {QStringLiteral("/Folder/noise.bin"), {sampleNoise(40000), 0, {}}},
+            // Large enough to be compressed in blocks on several workers and joined into one stream.
+            {QStringLiteral("/Folder/large.txt"), {sampleText(3 * 1024 * 1024 + 12345), 0, {}}},
             {QStringLiteral("/Folder/empty"), {{}, 0, {}}},
             {QStringLiteral("/Folder/Sub"), {{}, 1, {}}},
             {QStringLiteral("/Folder/Sub/one"), {"1", 0, {}}},
@@ -321,6 +323,7 @@ private slots:
             paths << base + entry.first;
         QCOMPARE(archive.addItemsFromRoot(paths, base).size(), qsizetype(tree.size()));
         const QString out = base + u".vault";
+        archive.setWorkerCount(4);
         archive.save(out);
         QCOMPARE(delegate.lastError(), 0);
         const QByteArray file = readFile(out);

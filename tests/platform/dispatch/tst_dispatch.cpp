@@ -1,4 +1,5 @@
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/WorkerPool.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -6,6 +7,9 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -170,6 +174,40 @@ private slots:
             group.async(platform::QueuePriority::Default, [&] { platform::dispatchOnce(flag, [&] { ++runs; }); });
         group.wait();
         QCOMPARE(runs.load(), 1);
+    }
+
+    // A pool runs its work on as many threads as it has, at once; going away, it waits for the
+    // work that runs.
+    void workerPoolRunsOnItsThreadsAndDropsQueuedWork()
+    {
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        std::atomic<int> ran = 0;
+        {
+            platform::WorkerPool pool(3);
+            QCOMPARE(pool.size(), 3);
+            platform::Semaphore started;
+            platform::Semaphore release;
+            for (int i = 0; i < 3; ++i) {
+                pool.post([&] {
+                    {
+                        std::lock_guard lock(mutex);
+                        threads.insert(std::this_thread::get_id());
+                    }
+                    started.signal();
+                    release.wait();
+                    ++ran;
+                });
+            }
+            // Each piece waits for the others to have started: they run on three threads at once.
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(started.waitFor(std::chrono::seconds(10)));
+            for (int i = 0; i < 3; ++i)
+                release.signal();
+        }
+        QCOMPARE(threads.size(), std::size_t(3));
+        QCOMPARE(ran.load(), 3);
+        QVERIFY(platform::WorkerPool::defaultThreadCount() >= 1);
     }
 };
 

@@ -1,0 +1,310 @@
+// Item sections made on the workers: a whole section in memory, or a large file's section
+// streamed in order with its blocks compressed on the workers.
+#include "engine/archive/VLDeflate.h"
+#include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLProgressSchedule.h"
+#include "engine/archive/VLSectionCipher.h"
+
+#include "platform/core/Log.h"
+#include "platform/dispatch/WorkerPool.h"
+
+#include <deque>
+
+using namespace VLEncryptedArchiveConstants;
+
+namespace {
+
+constexpr std::size_t blockInput = 128 * 1024; // a large file's compression block
+constexpr std::size_t plainPiece = 256 * 1024; // a large uncompressed file's read
+constexpr std::size_t keptBuffer = 256 * 1024;  // a worker's buffers kept between items
+
+// The level zlib takes; larger stored levels are refused as before.
+std::optional<int> deflateLevel(quint64 level)
+{
+    return level <= 9 ? std::optional<int>(int(level)) : std::nullopt;
+}
+
+} // namespace
+
+int VLEncryptedArchive::effectiveWorkerCount() const
+{
+    const int count = workerCount();
+    return count > 0 ? count : platform::WorkerPool::defaultThreadCount();
+}
+
+VLSectionKeys VLEncryptedArchive::sectionKeys(bool withHmac) const
+{
+    VLSectionKeys keys;
+    keys.masterKey = m_masterKey.size() ? &m_masterKey : nullptr;
+    keys.keySize = keySizeInBytes();
+    keys.encipher = encryptFiles();
+    keys.hmac = withHmac;
+    return keys;
+}
+
+void VLEncryptedArchive::finishJob(bool &ready)
+{
+    // Only the job the operation's thread waits for wakes it: it takes every job ready by then
+    // in one go, so a busy machine does not pay a wake-up for each small item.
+    bool awaited = false;
+    {
+        std::lock_guard lock(m_jobMutex);
+        ready = true;
+        awaited = m_awaited == &ready;
+    }
+    if (awaited)
+        m_jobDone.notify_all();
+}
+
+bool VLEncryptedArchive::waitForJob(const bool &ready, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_jobMutex);
+    m_awaited = &ready;
+    const bool done = m_jobDone.wait_for(lock, timeout, [&ready] { return ready; });
+    m_awaited = nullptr;
+    return done;
+}
+
+void VLEncryptedArchive::waitForJob(const bool &ready)
+{
+    while (!waitForJob(ready, std::chrono::hours(1))) {
+    }
+}
+
+void VLEncryptedArchive::makeSection(SectionJob &job)
+{
+    const VLEncryptedArchiveItemPtr &record = job.record;
+    auto fail = [&job](int code, const VLError &lowError = {}) {
+        job.error = code;
+        job.lowError = lowError;
+        job.bytes.clear();
+    };
+    if (m_workersStop)
+        return fail(VLArchiveErrorStopped);
+    const Switches s = switches();
+    VLSectionEncoder encoder;
+    if (!encoder.begin(sectionKeys(s.filesHmac)))
+        return fail(VLArchiveErrorSectionCipher);
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return fail(VLArchiveErrorLocalHeader);
+    if (!encoder.write(header->constData(), std::size_t(header->size())))
+        return fail(VLArchiveErrorSectionCipher);
+
+    if (record->fileType() == platform::FileType::Regular) {
+        const bool compressed = record->compressed();
+        const std::optional<int> level = deflateLevel(compressionLevel());
+        if (compressed && !level) {
+            platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
+            return fail(VLArchiveErrorCompression);
+        }
+        platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
+        if (!source.isOpen())
+            return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
+        // Reused by the thread's next items up to a modest size; larger buffers go with their item.
+        thread_local std::vector<std::uint8_t> data;
+        thread_local std::vector<std::uint8_t> deflated;
+        struct Trim
+        {
+            ~Trim()
+            {
+                for (std::vector<std::uint8_t> *buffer : {&data, &deflated}) {
+                    if (buffer->capacity() > keptBuffer)
+                        std::vector<std::uint8_t>().swap(*buffer);
+                }
+            }
+        } trim;
+        data.resize(std::size_t(record->attributes().size.value_or(0)));
+        const std::int64_t got = source.read(data.data(), data.size());
+        if (got < 0)
+            return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
+        // A file that got shorter since it was added is stored as it is now.
+        const std::size_t size = std::size_t(got);
+        job.dataSize = size;
+        if (compressed && size > 0) {
+            if (!VLDeflate::compressWhole(data.data(), size, *level, deflated))
+                return fail(VLArchiveErrorCompression);
+            encoder.output().reserve(encoder.output().size() + deflated.size() + 32);
+            if (!encoder.write(deflated.data(), deflated.size()))
+                return fail(VLArchiveErrorSectionCipher);
+            job.compressedSize = deflated.size();
+        } else if (!encoder.write(data.data(), size)) {
+            return fail(VLArchiveErrorSectionCipher);
+        }
+    }
+    if (!encoder.finish(&job.hmac))
+        return fail(VLArchiveErrorSectionCipher);
+    job.bytes = std::move(encoder.output());
+}
+
+VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const VLEncryptedArchiveItemPtr &record,
+                                                                           platform::WorkerPool &pool,
+                                                                           bool answersProgress, bool &stop)
+{
+    const Switches s = switches();
+    auto fail = [&](int code, const VLError &lowError = {}) {
+        reportSaveErrorForItemLowError(code, record, lowError);
+        return SectionResult::Failed;
+    };
+    VLSectionEncoder encoder;
+    auto flush = [&] {
+        writeRaw(encoder.output().data(), encoder.output().size());
+        encoder.output().clear();
+    };
+    if (!encoder.begin(sectionKeys(s.filesHmac)))
+        return fail(VLArchiveErrorSectionCipher);
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return fail(VLArchiveErrorLocalHeader);
+    if (!encoder.write(header->constData(), std::size_t(header->size())))
+        return fail(VLArchiveErrorSectionCipher);
+    flush();
+
+    const bool compressed = record->compressed();
+    const std::optional<int> level = deflateLevel(compressionLevel());
+    if (compressed && !level) {
+        platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
+        return fail(VLArchiveErrorCompression);
+    }
+    platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
+    if (!source.isOpen())
+        return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
+    const quint64 expected = record->attributes().size.value_or(0);
+    quint64 done = 0;    // bytes read
+    quint64 written = 0; // bytes whose output went to the file
+    VLProgressSchedule schedule(expected, expected / 100);
+    auto report = [&](quint64) {
+        if (!answersProgress)
+            return true;
+        return schedule.advance(written, [&](quint64 at) {
+            reportSaveProgressForItemTotalProgressCancel(double(at) * 100.0 / double(expected), record,
+                                                         m_processed + at, &stop);
+            return !stop;
+        });
+    };
+
+    if (!compressed) {
+        std::vector<std::uint8_t> piece(plainPiece);
+        while (done < expected) {
+            const std::int64_t got =
+                source.read(piece.data(), std::size_t(std::min<quint64>(piece.size(), expected - done)));
+            if (got < 0)
+                return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
+            if (got == 0)
+                break;
+            if (!encoder.write(piece.data(), std::size_t(got)))
+                return fail(VLArchiveErrorSectionCipher);
+            flush();
+            done += quint64(got);
+            written = done;
+            if (!report(quint64(got)))
+                return fail(VLArchiveErrorStopped);
+        }
+    } else {
+        // Workers read and compress the blocks, each with the 32 KiB before it as its dictionary,
+        // and they come back in order; a bounded number is in flight, so memory does not grow
+        // with the file. This thread only enciphers, authenticates and writes.
+        struct Block
+        {
+            quint64 offset = 0;
+            std::size_t size = 0; // what the block should hold; less when the file got shorter
+            std::vector<std::uint8_t> input; // the dictionary, then the block
+            std::size_t dictionary = 0;
+            std::vector<std::uint8_t> output;
+            std::uint32_t adler = 1;
+            bool last = false;
+            bool ok = false;
+            int readError = 0;
+            bool ready = false;
+        };
+        std::deque<std::shared_ptr<Block>> pending;
+        // Leaving early, the blocks still in flight read the source: they end before it closes.
+        struct Drain
+        {
+            VLEncryptedArchive *archive;
+            std::deque<std::shared_ptr<Block>> &pending;
+            ~Drain()
+            {
+                for (const std::shared_ptr<Block> &block : pending)
+                    archive->waitForJob(block->ready);
+            }
+        } drain{this, pending};
+        const std::size_t inFlight = std::size_t(2 * pool.size() + 2);
+        std::vector<std::uint8_t> stream;
+        VLDeflate::appendStreamHeader(stream, *level);
+        if (!encoder.write(stream.data(), stream.size()))
+            return fail(VLArchiveErrorSectionCipher);
+        quint64 produced = stream.size();
+        std::uint32_t adler = VLDeflate::adler32(nullptr, 0);
+        const int blockLevel = *level;
+        const platform::PosixFile *file = &source;
+        bool ended = false;
+        while (!ended) {
+            while (done < expected && pending.size() < inFlight) {
+                auto block = std::make_shared<Block>();
+                block->offset = done;
+                block->size = std::size_t(std::min<quint64>(blockInput, expected - done));
+                block->dictionary = std::size_t(std::min<quint64>(VLDeflate::dictionarySize, done));
+                done += block->size;
+                block->last = done == expected;
+                pending.push_back(block);
+                pool.post([this, block, blockLevel, file] {
+                    if (!m_workersStop) {
+                        const std::size_t want = block->dictionary + block->size;
+                        block->input.resize(want);
+                        const std::int64_t got =
+                            file->readAt(block->offset - block->dictionary, block->input.data(), want, &block->readError);
+                        if (got >= 0) {
+                            // A file that got shorter since it was added ends its stream here.
+                            if (std::size_t(got) < want) {
+                                block->last = true;
+                                block->size = std::size_t(got) > block->dictionary ? std::size_t(got) - block->dictionary : 0;
+                                block->dictionary = std::min(block->dictionary, std::size_t(got));
+                            }
+                            const std::uint8_t *data = block->input.data() + block->dictionary;
+                            block->ok = VLDeflate::compressBlock(block->input.data(), block->dictionary, data,
+                                                                 block->size, block->last, blockLevel, block->output);
+                            block->adler = VLDeflate::adler32(data, block->size);
+                        }
+                        std::vector<std::uint8_t>().swap(block->input);
+                    }
+                    finishJob(block->ready);
+                });
+            }
+            if (pending.empty()) {
+                // Nothing was in flight: the file had no bytes left where it should have.
+                break;
+            }
+            const std::shared_ptr<Block> block = pending.front();
+            pending.pop_front();
+            waitForJob(block->ready);
+            if (block->readError)
+                return fail(VLArchiveErrorReadSource, VLError::posix(block->readError));
+            if (!block->ok)
+                return fail(VLArchiveErrorCompression);
+            if (!encoder.write(block->output.data(), block->output.size()))
+                return fail(VLArchiveErrorSectionCipher);
+            flush();
+            produced += block->output.size();
+            adler = VLDeflate::adler32Combine(adler, block->adler, block->size);
+            written += block->size;
+            ended = block->last;
+            if (!report(block->size))
+                return fail(VLArchiveErrorStopped);
+        }
+        stream.clear();
+        VLDeflate::appendStreamTrailer(stream, adler);
+        if (!encoder.write(stream.data(), stream.size()))
+            return fail(VLArchiveErrorSectionCipher);
+        produced += stream.size();
+        record->setCompressedSize(produced);
+    }
+    source.close();
+    QByteArray hmac;
+    if (!encoder.finish(&hmac))
+        return fail(VLArchiveErrorSectionCipher);
+    flush();
+    if (s.encryptFiles && s.filesHmac)
+        record->setHmac(hmac);
+    return SectionResult::Done;
+}

@@ -1,0 +1,129 @@
+#include "screens/decrypt/VLDecryptCompletedViewController.h"
+
+#include "app/navigation/VLNavigationController.h"
+#include "app/navigation/VLViewHierarchy.h"
+#include "companion/SWAnalyticsTracker.h"
+#include "controls/VLRoundedButton.h"
+#include "controls/VLStartOverButton.h"
+#include "platform/desktop/FileManager.h"
+#include "screens/VLFlowScreen.h"
+#include "screens/decrypt/VLDecryptCompletedCheckmarkView.h"
+
+#include <QFileInfo>
+#include <QLabel>
+
+VLDecryptCompletedViewController::VLDecryptCompletedViewController(const QUrl &url, bool success, QObject *parent)
+    : VLTitledViewController(parent),
+      m_url(url),
+      m_success(success)
+{
+    setObjectName(QStringLiteral("VLDecryptCompletedViewController"));
+    setOverlayFrame(QRectF(0, 200, kVLViewNoIntrinsicMetric, 0));
+}
+
+VLDecryptCompletedViewController::~VLDecryptCompletedViewController() = default;
+
+QString VLDecryptCompletedViewController::titleForURL(const QUrl &url)
+{
+    const bool folder = QFileInfo(url.toLocalFile()).isDir();
+    return (folder ? tr("Folder") : tr("File")) + tr(" Decrypted and Saved!");
+}
+
+void VLDecryptCompletedViewController::loadView()
+{
+    auto *view = new VLScreenKeyView(this);
+    view->setObjectName(QStringLiteral("decryptCompletedView"));
+    view->resize(460, 500);
+
+    m_checkmarkView = new VLDecryptCompletedCheckmarkView(view);
+    m_checkmarkView->setObjectName(QStringLiteral("checkmarkView"));
+    vlSetViewFrame(m_checkmarkView, QRectF(166, 110, 128, 128));
+    vlSetAutoresizingMask(m_checkmarkView, VLViewMinXMargin | VLViewMaxXMargin);
+
+    m_titleLabel = VLFlowScreen::makeLabel(view, QStringLiteral("titleLabel"), 20, true);
+    vlSetViewFrame(m_titleLabel, QRectF(20, 262, 420, 30));
+    vlSetAutoresizingMask(m_titleLabel, VLViewWidthSizable);
+    setTitleView(m_titleLabel);
+
+    m_openButton = new VLRoundedButton(view);
+    m_openButton->setObjectName(QStringLiteral("openButton"));
+    m_openButton->setTitle(tr("Open"));
+    vlSetViewFrame(m_openButton, QRectF(80, 330, 140, 36));
+    connect(m_openButton, &VLControl::actionSent, this, &VLDecryptCompletedViewController::openFiles);
+
+    m_revealButton = new VLRoundedButton(view);
+    m_revealButton->setObjectName(QStringLiteral("revealButton"));
+    m_revealButton->setTitle(tr("Show in File Manager"));
+    vlSetViewFrame(m_revealButton, QRectF(230, 330, 170, 36));
+    connect(m_revealButton, &VLControl::actionSent, this, &VLDecryptCompletedViewController::revealInFinder);
+
+    m_startOverButton = new VLStartOverButton(view);
+    m_startOverButton->setObjectName(QStringLiteral("startOverButton"));
+    m_startOverButton->setTitle(tr("Start Over"));
+    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, 32));
+    connect(m_startOverButton, &VLControl::actionSent, this, &VLDecryptCompletedViewController::cancelOperation);
+
+    setView(view);
+}
+
+void VLDecryptCompletedViewController::viewDidLoad()
+{
+    m_openButton->setHidden(!m_success);
+    m_titleLabel->setText(titleForURL(m_url));
+    setInitialFirstResponder(m_success ? m_openButton.data() : m_revealButton.data());
+}
+
+void VLDecryptCompletedViewController::viewDidAppear(bool animated)
+{
+    Q_UNUSED(animated)
+    if (m_checkmarkView)
+        m_checkmarkView->animateCheckmark();
+    VLFlowScreen::tracker().trackView(QStringLiteral("Decryption Success"));
+}
+
+QList<QWidget *> VLDecryptCompletedViewController::nonanimatableViews() const
+{
+    return {m_startOverButton, VLTitledViewController::titleView()};
+}
+
+void VLDecryptCompletedViewController::cancelOperation()
+{
+    VLFlowScreen::tracker().trackEvent(QStringLiteral("Workflow"), QStringLiteral("Start Over"),
+                                       QStringLiteral("After Decryption Save"));
+    if (VLNavigationController *navigation = navigationController())
+        navigation->popToRootViewControllerAnimated(true);
+}
+
+void VLDecryptCompletedViewController::openFiles()
+{
+    platform::openURL(m_url);
+}
+
+void VLDecryptCompletedViewController::revealInFinder()
+{
+    VLFlowScreen::tracker().trackEvent(QStringLiteral("Workflow"), QStringLiteral("Reveal in Finder"));
+    platform::revealInFileManager(m_url);
+}
+
+QWidget *VLDecryptCompletedViewController::startOverButton() const
+{
+    return m_startOverButton;
+}
+
+QWidget *VLDecryptCompletedViewController::titleLabel() const
+{
+    return m_titleLabel;
+}
+
+void VLDecryptCompletedViewController::insertText(const QString &text)
+{
+    Q_UNUSED(text)
+}
+
+void VLDecryptCompletedViewController::doCommandBySelector(const QString &selector)
+{
+    if (selector == u"insertNewline:")
+        openFiles();
+    else if (selector == u"cancelOperation:")
+        cancelOperation();
+}

@@ -1,0 +1,114 @@
+#include "app/shell/VLSavePanel.h"
+#include "controls/VLRoundedButton.h"
+#include "engine/files/VLTempCleaner.h"
+#include "platform/core/Library.h"
+#include "platform/view/ViewFrame.h"
+#include "screens/VLDropViewController.h"
+#include "screens/decrypt/VLDecryptCompletedViewController.h"
+#include "screens/decrypt/VLDecryptViewController.h"
+#include "screens/decrypt/VLDecryptedViewController.h"
+#include "tests/screens/FlowTestSupport.h"
+
+#include <QApplication>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+// The decrypt flow as a user meets it: the program's main window, real key presses and clicks,
+// the real job and the real animation clock.
+namespace {
+
+// Types the text and Return as key presses into the window, which hands them to its focus.
+void typeIntoWindow(QWidget *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window->windowHandle(), c.toLatin1());
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+}
+
+} // namespace
+
+class TestDecryptProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        platform::setApplicationIdentity();
+    }
+
+    void aContainerIsRestoredAndSaved()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"Letters"_s);
+        QVERIFY(writeTestFile(source + u"/2024/june.txt"_s, "Dear June"));
+        QVERIFY(writeTestFile(source + u"/2024/july.txt"_s, QByteArray(300000, 'j')));
+        QVERIFY(writeTestFile(source + u"/readme.md"_s, "# letters"));
+        const QUrl container = makeContainer({QUrl::fromLocalFile(source)}, dir.filePath(u"letters.vault"_s),
+                                             u"open sesame"_s, u"a phrase"_s);
+        QVERIFY(container.isValid());
+        VLTempCleaner::sharedInstance().sync_clean();
+
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
+        VLContentWindowController controller;
+        controller.showWindow();
+        QWidget *window = controller.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        controller.processAddedFiles(QStringList{container.toLocalFile()});
+
+        VLDecryptViewController *password = nullptr;
+        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(
+                         controller.navigationController()->topViewController().get())));
+        QCOMPARE(password->passwordHintTextField()->text(), u"Hint: a phrase"_s);
+        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
+
+        // A wrong password: the window shakes and nothing is restored.
+        const QRectF home = vlFrame(window);
+        double leftmost = 0.0;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, &sampler,
+                         [&] { leftmost = std::min(leftmost, vlFrame(window).x() - home.x()); });
+        sampler.start(5);
+        typeIntoWindow(window, u"open sesam"_s);
+        QVERIFY(VLAnimator::animationForKey(window, VLDecryptViewController::postShakeAnimationKey));
+        QTRY_VERIFY(!VLAnimator::animationForKey(window, VLDecryptViewController::postShakeAnimationKey));
+        sampler.stop();
+        QVERIFY(leftmost < -1.0);
+        QCOMPARE(vlFrame(window), home);
+        QCOMPARE(controller.navigationController()->topViewController().get(), password);
+        QVERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+
+        // The right one: the text is selected, so typing replaces it.
+        typeIntoWindow(window, u"open sesame"_s);
+        VLDecryptedViewController *result = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((result = qobject_cast<VLDecryptedViewController *>(
+                                      controller.navigationController()->topViewController().get())),
+                                 30000);
+        QCOMPARE(treeListing(result->decryptedItemURL().toLocalFile()), treeListing(source));
+
+        // Save As through the save panel.
+        QTemporaryDir target;
+        const QString saved = target.filePath(u"Letters restored"_s);
+        VLSavePanel::setNextFileName(saved);
+        QTRY_VERIFY(controller.navigationController()->canNavigate());
+        QTest::mouseClick(result->saveButton(), Qt::LeftButton);
+        VLDecryptCompletedViewController *completed = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((completed = qobject_cast<VLDecryptCompletedViewController *>(
+                                      controller.navigationController()->topViewController().get())),
+                                 10000);
+        QCOMPARE(completed->url(), QUrl::fromLocalFile(saved));
+        QCOMPARE(treeListing(saved), treeListing(source));
+        QCOMPARE(qobject_cast<QLabel *>(completed->titleLabel())->text(), u"Folder Decrypted and Saved!"_s);
+
+        // Start Over returns to the start screen.
+        QTRY_VERIFY(controller.navigationController()->canNavigate());
+        QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+        QTRY_COMPARE(controller.navigationController()->viewControllers().size(), 1);
+        VLContentWindowController::setRootViewControllerFactory({});
+    }
+};
+
+QTEST_MAIN(TestDecryptProgram)
+#include "tst_decryptprogram.moc"
