@@ -6,6 +6,7 @@
 #include "app/shell/VLArchiveOpener.h"
 #include "app/shell/VLErrorsHandler.h"
 #include "companion/SWAnalyticsTracker.h"
+#include "controls/VLColoredView.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLStartOverButton.h"
 #include "engine/access/VLDriveAccessController.h"
@@ -17,6 +18,7 @@
 #include "platform/view/ViewFrame.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
 
 #include <QLabel>
@@ -64,10 +66,22 @@ void VLDecryptViewController::loadView()
     vlSetViewFrame(m_sizeLabel, QRectF(20, 238, 420, 18));
     vlSetAutoresizingMask(m_sizeLabel, VLViewWidthSizable);
 
+    // The password lies on an amber band, as on the encrypt side: dark centred text, no box.
+    auto *band = new VLColoredView(view);
+    band->setObjectName(QStringLiteral("passwordBand"));
+    band->setSolidColor(VLScreenStyle::panelColor());
+    vlSetViewFrame(band, QRectF(0, 284, 460, 42));
+    vlSetAutoresizingMask(band, VLViewWidthSizable);
     m_passwordTextField = new VLTextField(view);
     m_passwordTextField->setObjectName(QStringLiteral("passwordTextField"));
     m_passwordTextField->setSecure(true);
     m_passwordTextField->setPlaceholder(tr("Password"));
+    m_passwordTextField->setFont(VLScreenStyle::font(16));
+    m_passwordTextField->setAlignment(Qt::AlignHCenter);
+    m_passwordTextField->setTextColor(VLScreenStyle::panelTextColor());
+    QColor placeholderColor = VLScreenStyle::panelTextColor();
+    placeholderColor.setAlphaF(0.55f);
+    m_passwordTextField->setPlaceholderColor(placeholderColor);
     vlSetViewFrame(m_passwordTextField, QRectF(80, 290, 300, 30));
     m_passwordTextField->setDelegate(this);
 
