@@ -57,19 +57,3 @@ QLabel *VLFlowScreen::makeLabel(QWidget *parent, const QString &objectName, int 
     label->setFont(font);
     return label;
 }
-
-VLScreenKeyView::VLScreenKeyView(platform::VLKeyBindingClient *client, QWidget *parent)
-    : QWidget(parent),
-      m_client(client)
-{
-    // Takes the focus when nothing else on the screen does, so Return and Escape still arrive.
-    setFocusPolicy(Qt::ClickFocus);
-}
-
-void VLScreenKeyView::keyPressEvent(QKeyEvent *event)
-{
-    if (m_client && platform::interpretKeyEvents(*event, *m_client))
-        event->accept();
-    else
-        QWidget::keyPressEvent(event);
-}

@@ -29,21 +29,3 @@ QLabel *makeLabel(QWidget *parent, const QString &objectName, int pixelSize, boo
 void navigateWhenPossible(VLViewController *screen, std::function<void(VLNavigationController *)> change);
 
 } // namespace VLFlowScreen
-
-// A screen's root view. Key presses that reach it (no focused control answered them) are
-// interpreted for the screen: Return becomes insertNewline:, Escape cancelOperation:, Space
-// insertText: " ". Paints nothing, as transitions stack screens over each other.
-class VLScreenKeyView final : public QWidget
-{
-    Q_OBJECT
-    Q_DISABLE_COPY_MOVE(VLScreenKeyView)
-
-public:
-    explicit VLScreenKeyView(platform::VLKeyBindingClient *client, QWidget *parent = nullptr);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    platform::VLKeyBindingClient *m_client;
-};

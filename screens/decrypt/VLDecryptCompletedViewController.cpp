@@ -7,6 +7,7 @@
 #include "controls/VLStartOverButton.h"
 #include "platform/desktop/FileManager.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptCompletedCheckmarkView.h"
 
 #include <QFileInfo>
@@ -31,7 +32,9 @@ QString VLDecryptCompletedViewController::titleForURL(const QUrl &url)
 
 void VLDecryptCompletedViewController::loadView()
 {
-    auto *view = new VLScreenKeyView(this);
+    auto *view = new VLScreenView(this);
+    // Takes the focus when nothing else on the screen does, so Return and Escape still arrive.
+    view->setFocusPolicy(Qt::ClickFocus);
     view->setObjectName(QStringLiteral("decryptCompletedView"));
     view->resize(460, 500);
 

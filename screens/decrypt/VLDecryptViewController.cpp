@@ -18,6 +18,7 @@
 #include "platform/view/ViewFrame.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenView.h"
 #include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
 
@@ -48,7 +49,9 @@ VLDecryptViewController::~VLDecryptViewController() = default;
 
 void VLDecryptViewController::loadView()
 {
-    auto *view = new VLScreenKeyView(this);
+    auto *view = new VLScreenView(this);
+    // Takes the focus when nothing else on the screen does, so Return and Escape still arrive.
+    view->setFocusPolicy(Qt::ClickFocus);
     view->setObjectName(QStringLiteral("decryptView"));
     view->resize(460, 500);
 

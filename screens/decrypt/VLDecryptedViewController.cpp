@@ -18,6 +18,7 @@
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenView.h"
 #include "screens/VLPreviewWindow.h"
 #include "screens/VLWiggleAnimation.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
@@ -76,7 +77,9 @@ bool VLDecryptedViewController::isUnsaved() const
 
 void VLDecryptedViewController::loadView()
 {
-    auto *view = new VLScreenKeyView(this);
+    auto *view = new VLScreenView(this);
+    // Takes the focus when nothing else on the screen does, so Return and Escape still arrive.
+    view->setFocusPolicy(Qt::ClickFocus);
     view->setObjectName(QStringLiteral("decryptedView"));
     view->resize(460, 500);
 

@@ -16,6 +16,7 @@
 #include "screens/VLEncryptProgressAnimationView.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenView.h"
 #include "screens/VLParticleView.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
@@ -73,7 +74,9 @@ void VLDecryptingViewController::stopJob()
 
 void VLDecryptingViewController::loadView()
 {
-    auto *view = new VLScreenKeyView(this);
+    auto *view = new VLScreenView(this);
+    // Takes the focus when nothing else on the screen does, so Return and Escape still arrive.
+    view->setFocusPolicy(Qt::ClickFocus);
     view->setObjectName(QStringLiteral("decryptingView"));
     view->resize(460, 500);
 

@@ -11,6 +11,7 @@
 #include "platform/desktop/FileManager.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenView.h"
 #include "screens/VLPreviewWindow.h"
 
 #include <QLabel>
@@ -51,7 +52,9 @@ VLSpecialCaseViewController::~VLSpecialCaseViewController() = default;
 
 void VLSpecialCaseViewController::loadView()
 {
-    auto *view = new VLScreenKeyView(this);
+    auto *view = new VLScreenView(this);
+    // Takes the focus when nothing else on the screen does, so Return and Escape still arrive.
+    view->setFocusPolicy(Qt::ClickFocus);
     view->setObjectName(QStringLiteral("specialCaseView"));
     view->resize(460, 500);
 
