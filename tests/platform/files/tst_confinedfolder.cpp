@@ -1,4 +1,3 @@
-#include "platform/files/BackgroundFileWriter.h"
 #include "platform/files/ConfinedFolder.h"
 
 #include <QDir>
@@ -8,7 +7,6 @@
 #include <QTest>
 
 #include <cerrno>
-#include <mutex>
 
 namespace {
 
@@ -93,43 +91,6 @@ private slots:
         QVERIFY(!QFileInfo(dir.filePath(QStringLiteral("replaced"))).isSymLink());
         QCOMPARE(contents(dir.filePath(QStringLiteral("replaced"))), QByteArray("new"));
         QCOMPARE(contents(target), QByteArray("keep"));
-    }
-
-    void writerKeepsOrderAndReportsFailures()
-    {
-        QTemporaryDir dir;
-        platform::ConfinedFolder folder;
-        QCOMPARE(folder.open(dir.path()), 0);
-        QStringList order;
-        std::mutex orderMutex;
-        auto note = [&](const QString &what) {
-            std::lock_guard lock(orderMutex);
-            order << what;
-        };
-        {
-            platform::BackgroundFileWriter writer;
-            for (int i = 0; i < 10; ++i) {
-                const QString name = QStringLiteral("file%1").arg(i);
-                writer.begin([&folder, name](int *error) { return folder.createFile(name, 0600, error); });
-                // Larger than the writer's buffers, so pieces wait for the worker.
-                const QByteArray piece(100000 + i, char('a' + i));
-                for (int n = 0; n < 5; ++n)
-                    writer.write(piece.constData(), std::size_t(piece.size()));
-                writer.end([&note, name](int error) { note(name + u' ' + QString::number(error)); });
-            }
-            writer.begin([&folder](int *error) { return folder.createFile(QStringLiteral("no/such"), 0600, error); });
-            writer.write("x", 1);
-            writer.end([&note](int error) { note(QStringLiteral("failed ") + QString::number(error)); });
-            writer.post([&note] { note(QStringLiteral("task")); });
-            writer.drain();
-            QCOMPARE(order.size(), 12);
-        }
-        for (int i = 0; i < 10; ++i) {
-            QCOMPARE(order[i], QStringLiteral("file%1 0").arg(i));
-            QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("file%1").arg(i))).size(), qint64(5 * (100000 + i)));
-        }
-        QCOMPARE(order[10], QStringLiteral("failed %1").arg(ENOENT));
-        QCOMPARE(order[11], QStringLiteral("task"));
     }
 };
 
