@@ -46,9 +46,12 @@ run() {
         || { echo "$name failed:" >&2; cat "$out/$name.err" >&2; exit 1; }
     echo "$(cat "$out/$name.last") $bytes" >> "$out/$name"
 }
-clean() { rm -rf "$out/restore" "$out"/*.vault "$out"/*.zip "$out"/*.enc "$out"/*.gz; mkdir -p "$out/restore"; }
+# Restored trees are kept until the end of the run: on ext4 without a journal, a folder created
+# within half a minute of deleting tens of thousands of files has its every file creation scan
+# past the freed inodes under the folder's lock, which times the file system, not the tools.
+clean() { rm -rf "$out"/*.vault "$out"/*.zip "$out"/*.enc "$out"/*.gz; }
 
-rm -rf "$out"
+rm -rf "$out" # a previous run's trees: the warm-up round below outlasts their deletion
 mkdir -p "$out"
 names=(vault-encrypt 7z-aes-zip tar-pigz-openssl vault-decrypt openssl-pigz-tar vault-encrypt-1g pigz-1g)
 for ((round = 0; round <= rounds; round++)); do # round 0 warms the caches and is not counted
@@ -57,10 +60,10 @@ for ((round = 0; round <= rounds; round++)); do # round 0 warms the caches and i
     run 7z-aes-zip "$treeBytes" "cd '$work/tree' && 7zz a -tzip -mem=AES256 -p$password -bso0 -bsp0 '$out/t.zip' mixed"
     run tar-pigz-openssl "$treeBytes" \
         "tar -C '$work/tree' -cf - mixed | pigz -6 | openssl enc -aes-256-cbc -pbkdf2 -pass pass:$password -out '$out/t.enc'"
-    run vault-decrypt "$treeBytes" "'$vaultbench' decrypt --password $password '$out/t.vault' '$out/restore'"
-    rm -rf "$out/restore" && mkdir -p "$out/restore"
+    mkdir -p "$out/restore-$round/vault" "$out/restore-$round/tar"
+    run vault-decrypt "$treeBytes" "'$vaultbench' decrypt --password $password '$out/t.vault' '$out/restore-$round/vault'"
     run openssl-pigz-tar "$treeBytes" \
-        "openssl enc -d -aes-256-cbc -pbkdf2 -pass pass:$password -in '$out/t.enc' | pigz -d | tar -C '$out/restore' -xf -"
+        "openssl enc -d -aes-256-cbc -pbkdf2 -pass pass:$password -in '$out/t.enc' | pigz -d | tar -C '$out/restore-$round/tar' -xf -"
     run vault-encrypt-1g "$bigBytes" "'$vaultbench' encrypt --password $password --out '$out/b.vault' '$big'"
     run pigz-1g "$bigBytes" "pigz -6 -c '$big' > '$out/b.gz'"
     if [ "$round" -eq 0 ]; then
@@ -68,6 +71,7 @@ for ((round = 0; round <= rounds; round++)); do # round 0 warms the caches and i
     fi
 done
 clean
+rm -rf "$out"/restore-*
 
 echo "$(nproc) cores; tree: $treeFiles files, $((treeBytes / 1000000)) MB; one file: $((bigBytes / 1000000)) MB; $rounds rounds"
 printf '%-18s %10s %10s %12s\n' command "wall s" "MB/s" "peak MiB"

@@ -2,6 +2,7 @@
 // vaultbench decrypt --password P IN.vault DESTDIR
 // vaultbench compare [DIR]
 #include "engine/archive/VLEncryptedArchive.h"
+#include "engine/files/KXAdditions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -84,6 +85,7 @@ QStringList walk(const QString &root)
     return paths;
 }
 
+// Adds every source with the walk the encryption job uses, so that both capture a tree alike.
 int addSources(VLEncryptedArchive &archive, const QStringList &sources)
 {
     for (const QString &source : sources) {
@@ -93,9 +95,14 @@ int addSources(VLEncryptedArchive &archive, const QStringList &sources)
             return 2;
         }
         const QString root = QFileInfo(path).absolutePath();
-        for (const QString &entry : walk(path)) {
-            if (!archive.addItemFromRoot(entry, root))
-                print(QStringLiteral("skipped %1").arg(entry), stderr);
+        const bool complete = KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
+            path, [&](const QString &entry, bool, qint64, bool &) {
+                if (!archive.addItemFromRoot(entry, root))
+                    print(QStringLiteral("skipped %1").arg(entry), stderr);
+            });
+        if (!complete) {
+            print(QStringLiteral("could not walk all of %1").arg(source), stderr);
+            return 2;
         }
     }
     return 0;

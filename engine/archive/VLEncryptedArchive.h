@@ -183,6 +183,11 @@ private:
     enum class SectionResult { Done, Stopped, Failed };
     VLSectionKeys sectionKeys(bool withHmac) const;
     std::optional<QByteArray> localHeader(const VLEncryptedArchiveItemPtr &record) const;
+    std::optional<QByteArray> centralHeader(const VLEncryptedArchiveItemPtr &record) const;
+    // The directory's records, built on the workers a run at a time and written in order.
+    // False with the record whose header could not be made.
+    bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
+                        VLEncryptedArchiveItemPtr *failedRecord);
     void makeSection(SectionJob &job);
     SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
                                        bool answersProgress, bool &stop);
@@ -192,7 +197,10 @@ private:
     bool waitForJob(const bool &ready, std::chrono::milliseconds timeout);
     int effectiveWorkerCount() const;
     bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
+    // Appends to the container; small pieces are gathered, flushOutput writes what waits.
     void writeRaw(const void *data, std::size_t size);
+    void flushOutput();
+    void writeNow(const void *data, std::size_t size);
 
     // Reading
     bool checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator);
@@ -240,6 +248,8 @@ private:
     QString m_outPath;
     quint64 m_outOffset = 0;
     int m_outWriteError = 0; // the first failed write of the running save
+    static constexpr std::size_t outputPieceSize = 1024 * 1024;
+    std::vector<std::uint8_t> m_outPending; // written bytes not yet handed to the file
     quint64 m_directorySize = 0;
     platform::PosixFile m_in;
     quint64 m_archiveSize = 0;

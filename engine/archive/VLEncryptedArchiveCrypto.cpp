@@ -106,13 +106,32 @@ void VLEncryptedArchive::writeRaw(const void *data, std::size_t size)
 {
     if (size == 0)
         return;
+    // Small sections are gathered and written in large pieces: on a tree of small files one
+    // system call per section would cost more than making the section.
+    if (m_outPending.size() + size > outputPieceSize)
+        flushOutput();
+    if (size >= outputPieceSize)
+        writeNow(data, size);
+    else
+        m_outPending.insert(m_outPending.end(), static_cast<const std::uint8_t *>(data),
+                            static_cast<const std::uint8_t *>(data) + size);
+    m_outOffset += size;
+}
+
+void VLEncryptedArchive::flushOutput()
+{
+    writeNow(m_outPending.data(), m_outPending.size());
+    m_outPending.clear();
+}
+
+void VLEncryptedArchive::writeNow(const void *data, std::size_t size)
+{
+    if (size == 0 || m_outWriteError)
+        return;
     if (!m_out.writeAll(data, size)) {
         platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(m_out.lastError()));
-        if (!m_outWriteError)
-            m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
-        return;
+        m_outWriteError = m_out.lastError() ? m_out.lastError() : EIO;
     }
-    m_outOffset += size;
 }
 
 void VLEncryptedArchive::outputDataOfSize(const void *data, std::size_t size)
@@ -132,12 +151,14 @@ bool VLEncryptedArchive::endOutputEncryption(bool)
 {
     if (!m_outSection)
         return true;
-    const std::uint64_t before = m_outOffset;
     const bool finished = m_outSection->finish(&m_lastHmac);
     const std::vector<std::uint8_t> &tail = m_outSection->output();
-    if (finished)
+    if (finished) {
         writeRaw(tail.data(), tail.size());
-    const bool written = finished && m_outOffset == before + tail.size();
+        flushOutput();
+    }
+    // A section whose bytes did not all reach the file is not finished.
+    const bool written = finished && !m_outWriteError;
     releaseOutputStream();
     return written;
 }

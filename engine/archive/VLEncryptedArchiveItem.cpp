@@ -16,7 +16,12 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
     auto item = std::make_shared<VLEncryptedArchiveItem>();
     item->m_realPath = path;
     item->m_path = path;
-    item->m_uti = VLTypeIdentifierForPath(path, type == platform::FileType::Directory);
+    // The type is looked up from the name when first asked for: on a large tree the look-up
+    // then runs on the workers that write the sections, not in the walk that adds the items.
+    if (type == platform::FileType::Directory)
+        item->m_uti = VLTypeIdentifierForPath(path, true);
+    else
+        item->m_utiFromRealPath = true;
     if (type == platform::FileType::SymbolicLink) {
         const std::optional<QString> destination = platform::destinationOfSymbolicLinkAtPath(path);
         if (!destination)
@@ -63,6 +68,7 @@ QString VLEncryptedArchiveItem::realPath() const
 void VLEncryptedArchiveItem::setRealPath(const QString &value)
 {
     std::lock_guard lock(m_mutex);
+    resolveUTI();
     m_realPath = value;
 }
 
@@ -105,13 +111,23 @@ void VLEncryptedArchiveItem::setExtendedSecurityOptions(const QByteArray &value)
 QString VLEncryptedArchiveItem::UTI() const
 {
     std::lock_guard lock(m_mutex);
+    resolveUTI();
     return m_uti;
 }
 
 void VLEncryptedArchiveItem::setUTI(const QString &value)
 {
     std::lock_guard lock(m_mutex);
+    m_utiFromRealPath = false;
     m_uti = value;
+}
+
+void VLEncryptedArchiveItem::resolveUTI() const
+{
+    if (!m_utiFromRealPath)
+        return;
+    m_uti = VLTypeIdentifierForPath(m_realPath, false);
+    m_utiFromRealPath = false;
 }
 
 std::optional<QString> VLEncryptedArchiveItem::linkDestination() const

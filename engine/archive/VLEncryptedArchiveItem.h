@@ -56,13 +56,16 @@ public:
     std::optional<platform::FileType> fileType() const;
 
 private:
+    void resolveUTI() const; // with m_mutex held
+
     mutable std::mutex m_mutex;
     QString m_path;
     QString m_realPath;
     platform::FileAttributes m_attributes;
     VLExtendedAttributes m_extendedAttributes;
     QByteArray m_extendedSecurityOptions;
-    QString m_uti;
+    mutable QString m_uti;
+    mutable bool m_utiFromRealPath = false; // m_uti is still to be derived from m_realPath's name
     std::optional<QString> m_linkDestination;
     quint64 m_size = 0;
     quint64 m_localHeaderPosition = 0;

@@ -5,6 +5,7 @@
 #include "platform/core/Log.h"
 #include "engine/archive/VLDeflate.h"
 #include "engine/archive/VLProgressSchedule.h"
+#include "engine/archive/VLScratchBuffers.h"
 #include "engine/archive/VLSectionCipher.h"
 
 #include "platform/crypto/CryptoFunctions.h"
@@ -36,6 +37,14 @@ QString parentPath(const QString &path)
 VLError itemError(int code)
 {
     return VLError(errorDomain, code);
+}
+
+QByteArray withoutTrailingZeros(const QByteArray &bytes)
+{
+    qsizetype size = bytes.size();
+    while (size > 0 && bytes.at(size - 1) == '\0')
+        --size;
+    return bytes.left(size);
 }
 
 QString describe(const platform::FileAttributes &a)
@@ -381,6 +390,7 @@ VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &d
         // Small enough to inflate in one call.
         thread_local std::vector<std::uint8_t> input;
         thread_local std::vector<std::uint8_t> output;
+        const VLScratchTrim trim(input, output);
         input.resize(std::size_t(stored));
         output.resize(std::size_t(size));
         if (!decoder.read(input.data(), input.size()))
@@ -540,7 +550,10 @@ void VLEncryptedArchive::restoreItem(ExtractJob &job)
     const QString relative = relativeDestination(job.path);
     const std::optional<platform::FileType> type = record->fileType();
     if (type == platform::FileType::Directory) {
-        // Made by the extracting thread before any of its contents; its metadata comes last.
+        // Made by the extracting thread before any of its contents; its metadata comes last, so
+        // it is kept until then: the access-control buffer without its trailing zeros, which
+        // its application pads back.
+        record->setExtendedSecurityOptions(withoutTrailingZeros(record->extendedSecurityOptions()));
     } else if (type == platform::FileType::SymbolicLink) {
         if (const int result = m_destination.createSymbolicLink(relative, record->linkDestination().value_or(QString()))) {
             job.error = VLError::posix(result);

@@ -145,18 +145,18 @@ bool VLEncryptedArchive::saveLocalHeader(const VLEncryptedArchiveItemPtr &record
     return true;
 }
 
-bool VLEncryptedArchive::saveCentralHeader(const VLEncryptedArchiveItemPtr &record)
+std::optional<QByteArray> VLEncryptedArchive::centralHeader(const VLEncryptedArchiveItemPtr &record) const
 {
     std::optional<QByteArray> content = writeCommonHeaderFields(record);
     if (!content)
-        return false;
+        return std::nullopt;
     putTag(*content, tag("FLCT"));
     putU64(*content, record->localHeaderPosition());
     if (calculateFilesHmac()) {
         const std::optional<QByteArray> hmac = record->hmac();
         if (!hmac || hmac->size() != 32) {
             platform::log(QStringLiteral("Warning! Invalid HMAC calculated."));
-            return false;
+            return std::nullopt;
         }
         putTag(*content, tag("FHMC"));
         *content += *hmac;
@@ -168,13 +168,21 @@ bool VLEncryptedArchive::saveCentralHeader(const VLEncryptedArchiveItemPtr &reco
     if (encryptDirectory())
         *content += writePaddingFieldForSize(quint64(content->size()) + 8);
     if (quint64(content->size()) > 0xffffffffULL)
-        return false;
+        return std::nullopt;
     QByteArray header;
     putTag(header, tag("HDDR"));
     putU32(header, quint32(content->size()));
     header += *content;
-    outputDataOfSize(header.constData(), std::size_t(header.size()));
-    m_directorySize += quint64(header.size());
+    return header;
+}
+
+bool VLEncryptedArchive::saveCentralHeader(const VLEncryptedArchiveItemPtr &record)
+{
+    const std::optional<QByteArray> header = centralHeader(record);
+    if (!header)
+        return false;
+    outputDataOfSize(header->constData(), std::size_t(header->size()));
+    m_directorySize += quint64(header->size());
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "engine/archive/VLDeflate.h"
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLProgressSchedule.h"
+#include "engine/archive/VLScratchBuffers.h"
 #include "engine/archive/VLSectionCipher.h"
 
 #include "platform/core/Log.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr std::size_t blockInput = 128 * 1024; // a large file's compression block
 constexpr std::size_t plainPiece = 256 * 1024; // a large uncompressed file's read
-constexpr std::size_t keptBuffer = 256 * 1024;  // a worker's buffers kept between items
 
 // The level zlib takes; larger stored levels are refused as before.
 std::optional<int> deflateLevel(quint64 level)
@@ -101,19 +101,9 @@ void VLEncryptedArchive::makeSection(SectionJob &job)
         platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
         if (!source.isOpen())
             return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
-        // Reused by the thread's next items up to a modest size; larger buffers go with their item.
         thread_local std::vector<std::uint8_t> data;
         thread_local std::vector<std::uint8_t> deflated;
-        struct Trim
-        {
-            ~Trim()
-            {
-                for (std::vector<std::uint8_t> *buffer : {&data, &deflated}) {
-                    if (buffer->capacity() > keptBuffer)
-                        std::vector<std::uint8_t>().swap(*buffer);
-                }
-            }
-        } trim;
+        const VLScratchTrim trim(data, deflated);
         data.resize(std::size_t(record->attributes().size.value_or(0)));
         const std::int64_t got = source.read(data.data(), data.size());
         if (got < 0)

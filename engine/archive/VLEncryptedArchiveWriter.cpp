@@ -42,6 +42,7 @@ quint32 VLEncryptedArchive::flagsForSwitches() const
 
 void VLEncryptedArchive::cleanupOutput()
 {
+    m_outPending.clear();
     if (m_out.isOpen()) {
         m_out.close();
         platform::removeFileAtPath(m_outPath);
@@ -98,6 +99,62 @@ bool VLEncryptedArchive::writeLocator(quint64 directoryPosition, quint64 directo
     return true;
 }
 
+bool VLEncryptedArchive::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
+                                        VLEncryptedArchiveItemPtr *failedRecord)
+{
+    // Building a record costs more than enciphering it: runs of records are built on the
+    // workers, a bounded number of runs ahead, and written here in the directory's order.
+    constexpr qsizetype runLength = 256;
+    struct Run
+    {
+        qsizetype first = 0;
+        qsizetype count = 0;
+        std::vector<QByteArray> headers;
+        qsizetype failed = -1; // index of the record whose header could not be made
+        bool ready = false;
+    };
+    std::deque<std::shared_ptr<Run>> pending;
+    const std::size_t ahead = std::size_t(2 * pool.size());
+    qsizetype next = 0;
+    m_directorySize = 0;
+    while (next < records.size() || !pending.empty()) {
+        while (next < records.size() && pending.size() < ahead) {
+            auto run = std::make_shared<Run>();
+            run->first = next;
+            run->count = std::min(runLength, records.size() - next);
+            next += run->count;
+            pending.push_back(run);
+            pool.post([this, run, &records] {
+                run->headers.reserve(std::size_t(run->count));
+                for (qsizetype i = run->first; i < run->first + run->count; ++i) {
+                    std::optional<QByteArray> header = centralHeader(records.at(i));
+                    if (!header) {
+                        run->failed = i;
+                        break;
+                    }
+                    run->headers.push_back(std::move(*header));
+                }
+                finishJob(run->ready);
+            });
+        }
+        const std::shared_ptr<Run> run = pending.front();
+        pending.pop_front();
+        waitForJob(run->ready);
+        for (const QByteArray &header : run->headers) {
+            outputDataOfSize(header.constData(), std::size_t(header.size()));
+            m_directorySize += quint64(header.size());
+        }
+        if (run->failed >= 0) {
+            // The runs still in flight read the records: they end before the caller goes on.
+            for (const std::shared_ptr<Run> &later : pending)
+                waitForJob(later->ready);
+            *failedRecord = records.at(run->failed);
+            return false;
+        }
+    }
+    return true;
+}
+
 void VLEncryptedArchive::save(const QString &path)
 {
     const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
@@ -109,6 +166,7 @@ void VLEncryptedArchive::save(const QString &path)
     }
     m_outOffset = 0;
     m_outWriteError = 0;
+    m_outPending.reserve(outputPieceSize);
     sendStarted(operationSaving);
     auto failed = [this](int code, const VLEncryptedArchiveItemPtr &record) {
         reportSaveErrorForItemLowError(code, record);
@@ -223,12 +281,9 @@ void VLEncryptedArchive::save(const QString &path)
         failed(VLArchiveErrorSectionCipher, nullptr);
         return;
     }
-    m_directorySize = 0;
-    for (const VLEncryptedArchiveItemPtr &record : records) {
-        if (!saveCentralHeader(record)) {
-            failed(VLArchiveErrorCentralHeader, record);
-            return;
-        }
+    if (VLEncryptedArchiveItemPtr failedRecord; !writeDirectory(records, pool, &failedRecord)) {
+        failed(VLArchiveErrorCentralHeader, failedRecord);
+        return;
     }
     directorySize = m_directorySize;
     if (s.encryptDirectory && !endOutputEncryption(true)) {
@@ -241,6 +296,8 @@ void VLEncryptedArchive::save(const QString &path)
     }
     // A container missing some of its bytes is no container: a failed write, though logged and
     // passed over where it happened, fails the saving here.
+    flushOutput();
+    std::vector<std::uint8_t>().swap(m_outPending);
     if (!m_out.close() && !m_outWriteError)
         m_outWriteError = m_out.lastError();
     if (m_outWriteError) {

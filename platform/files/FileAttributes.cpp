@@ -1,6 +1,8 @@
 #include "platform/files/FileAttributes.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QHash>
 #include <QTimeZone>
 
 #include <cerrno>
@@ -11,6 +13,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -41,7 +45,7 @@ FileType fileTypeOfMode(mode_t mode)
 // Rounded to the nearest millisecond, the unit that containers store dates in.
 QDateTime dateOf(qint64 seconds, quint32 nanoseconds)
 {
-    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + (qint64(nanoseconds) + 500000) / 1000000, QTimeZone::utc());
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + (qint64(nanoseconds) + 500000) / 1000000, Qt::UTC);
 }
 
 // The *_r look-ups report their buffer need only through ERANGE; start with sysconf's hint.
@@ -64,18 +68,40 @@ std::optional<QString> nameOf(Lookup lookup, int sizeHintName, char *Entry::*fie
     }
 }
 
+// The look-ups read the account files on every call (no name service cache runs on most
+// desktops), which would dominate the capture of a large tree; names are kept for a while.
+template<typename Lookup>
+std::optional<QString> cachedName(QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> &cache,
+                                  quint32 id, Lookup lookup)
+{
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    const auto found = cache.constFind(id);
+    if (found != cache.constEnd() && !found->second.hasExpired())
+        return found->first;
+    std::optional<QString> name = lookup();
+    cache.insert(id, {name, QDeadlineTimer(std::chrono::seconds(30))});
+    return name;
+}
+
 std::optional<QString> userName(uid_t uid)
 {
-    return nameOf<passwd>([uid](passwd *entry, char *buffer, size_t size,
-                                passwd **result) { return ::getpwuid_r(uid, entry, buffer, size, result); },
-                          _SC_GETPW_R_SIZE_MAX, &passwd::pw_name);
+    static QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> cache;
+    return cachedName(cache, uid, [uid] {
+        return nameOf<passwd>([uid](passwd *entry, char *buffer, size_t size,
+                                    passwd **result) { return ::getpwuid_r(uid, entry, buffer, size, result); },
+                              _SC_GETPW_R_SIZE_MAX, &passwd::pw_name);
+    });
 }
 
 std::optional<QString> groupName(gid_t gid)
 {
-    return nameOf<group>([gid](group *entry, char *buffer, size_t size,
-                               group **result) { return ::getgrgid_r(gid, entry, buffer, size, result); },
-                         _SC_GETGR_R_SIZE_MAX, &group::gr_name);
+    static QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> cache;
+    return cachedName(cache, gid, [gid] {
+        return nameOf<group>([gid](group *entry, char *buffer, size_t size,
+                                   group **result) { return ::getgrgid_r(gid, entry, buffer, size, result); },
+                             _SC_GETGR_R_SIZE_MAX, &group::gr_name);
+    });
 }
 
 } // namespace

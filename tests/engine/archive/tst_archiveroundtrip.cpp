@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <acl/libacl.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/xattr.h>
@@ -31,6 +33,29 @@ void apply(VLEncryptedArchive &archive, const Switches &s)
     archive.setCalculateDirectoryHmac(s.directoryHmac);
     archive.setCompressFiles(s.compress);
     archive.setAESKeyBits(quint64(s.bits));
+}
+
+// The access ACL of a path in libacl's short numeric text form, or "" without one.
+QString aclText(const QString &path)
+{
+    acl_t acl = ::acl_get_file(QFile::encodeName(path).constData(), ACL_TYPE_ACCESS);
+    if (!acl)
+        return {};
+    char *text = ::acl_to_any_text(acl, nullptr, ',', TEXT_ABBREVIATE | TEXT_NUMERIC_IDS);
+    const QString result = QString::fromUtf8(text);
+    ::acl_free(text);
+    ::acl_free(acl);
+    return result;
+}
+
+bool setAclText(const QString &path, const QString &text)
+{
+    acl_t acl = ::acl_from_text(text.toUtf8().constData());
+    if (!acl)
+        return false;
+    const bool ok = ::acl_set_file(QFile::encodeName(path).constData(), ACL_TYPE_ACCESS, acl) == 0;
+    ::acl_free(acl);
+    return ok;
 }
 
 void setModificationTime(const QString &path, qint64 seconds, bool link = false)
@@ -207,6 +232,48 @@ private slots:
         QCOMPARE(archive.recordAtPath(QStringLiteral("/Folder/notes.txt"))->realPath(), restored + u"/notes.txt");
         archive.closeArchive();
         QVERIFY(archive.fileRecords().isEmpty());
+    }
+
+    // A folder's access list is applied after its contents are restored, from the compact form
+    // the folder's record keeps until then.
+    void aFoldersAccessListComesBack()
+    {
+        const QString root = m_dir.filePath(QStringLiteral("acl"));
+        const QString folder = root + u"/Shared";
+        writeFile(folder + u"/inside.txt", "inside\n");
+        const QString acl = QStringLiteral("u::rwx,u:%1:r-x,g::r-x,m::r-x,o::---").arg(::geteuid());
+        if (!setAclText(folder, acl))
+            QSKIP("the temporary folder's file system has no POSIX ACLs");
+        VLEncryptedArchive saving;
+        for (const QString &path : walk(folder))
+            saving.addItemFromRoot(path, root);
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = m_dir.filePath(QStringLiteral("acl.vault"));
+        saving.save(container);
+
+        VLEncryptedArchive archive;
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("pw"));
+        QTemporaryDir out;
+        archive.extractAllItems(out.path());
+        QCOMPARE(reading.errors.size(), 0);
+        QCOMPARE(aclText(out.filePath(QStringLiteral("Shared"))), acl);
+        QCOMPARE(readFile(out.filePath(QStringLiteral("Shared/inside.txt"))), QByteArray("inside\n"));
+    }
+
+    // A file's type comes from the name it was added with, even when asked for after its real
+    // path changed.
+    void theTypeFollowsTheAddedName()
+    {
+        const QString text = m_dir.filePath(QStringLiteral("typed/readme.txt"));
+        writeFile(text, "words\n");
+        VLEncryptedArchive archive;
+        const VLEncryptedArchiveItemPtr record = archive.addItemFromRoot(text);
+        QVERIFY(record);
+        record->setRealPath(m_dir.filePath(QStringLiteral("typed/picture.png")));
+        QCOMPARE(record->UTI(), QStringLiteral("public.plain-text"));
+        record->setUTI(QStringLiteral("public.data"));
+        QCOMPARE(record->UTI(), QStringLiteral("public.data"));
     }
 
     // Any number of workers, saving or extracting, gives the same tree back.
