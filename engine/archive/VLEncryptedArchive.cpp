@@ -118,6 +118,7 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::addItemFromRoot(const QString &pat
     if (!item)
         return nullptr;
     item->setPath(base == u"/" ? path : path.mid(base.size()));
+    item->setRealPathBelowFolder(base == u"/" ? QString() : base);
     item->setCompressed(compressFiles() && item->fileType() == platform::FileType::Regular);
     addToDirectory(item);
     return item;

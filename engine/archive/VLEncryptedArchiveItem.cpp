@@ -56,13 +56,16 @@ QString VLEncryptedArchiveItem::path() const
 void VLEncryptedArchiveItem::setPath(const QString &value)
 {
     std::lock_guard lock(m_mutex);
+    // A real path made of the folder and the path stays where it is.
+    m_realPath = currentRealPath();
+    m_realPathBelowFolder = false;
     m_path = value;
 }
 
 QString VLEncryptedArchiveItem::realPath() const
 {
     std::lock_guard lock(m_mutex);
-    return m_realPath;
+    return currentRealPath();
 }
 
 void VLEncryptedArchiveItem::setRealPath(const QString &value)
@@ -70,6 +73,20 @@ void VLEncryptedArchiveItem::setRealPath(const QString &value)
     std::lock_guard lock(m_mutex);
     resolveUTI();
     m_realPath = value;
+    m_realPathBelowFolder = false;
+}
+
+void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
+{
+    std::lock_guard lock(m_mutex);
+    resolveUTI();
+    m_realPath = folder;
+    m_realPathBelowFolder = true;
+}
+
+QString VLEncryptedArchiveItem::currentRealPath() const
+{
+    return m_realPathBelowFolder ? m_realPath + m_path : m_realPath;
 }
 
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
@@ -126,7 +143,7 @@ void VLEncryptedArchiveItem::resolveUTI() const
 {
     if (!m_utiFromRealPath)
         return;
-    m_uti = VLTypeIdentifierForPath(m_realPath, false);
+    m_uti = VLTypeIdentifierForPath(currentRealPath(), false);
     m_utiFromRealPath = false;
 }
 

@@ -29,6 +29,9 @@ public:
     void setPath(const QString &path);
     QString realPath() const;
     void setRealPath(const QString &realPath);
+    // The real path is the folder followed by the record's path. A tree's records share the
+    // folder's string, which keeps the records of a large tree small.
+    void setRealPathBelowFolder(const QString &folder);
     platform::FileAttributes attributes() const;
     void setAttributes(const platform::FileAttributes &attributes);
     VLExtendedAttributes extendedAttributes() const;
@@ -56,11 +59,14 @@ public:
     std::optional<platform::FileType> fileType() const;
 
 private:
-    void resolveUTI() const; // with m_mutex held
+    // With m_mutex held:
+    void resolveUTI() const;
+    QString currentRealPath() const;
 
     mutable std::mutex m_mutex;
     QString m_path;
-    QString m_realPath;
+    QString m_realPath; // or the folder that m_path continues, with m_realPathBelowFolder
+    bool m_realPathBelowFolder = false;
     platform::FileAttributes m_attributes;
     VLExtendedAttributes m_extendedAttributes;
     QByteArray m_extendedSecurityOptions;

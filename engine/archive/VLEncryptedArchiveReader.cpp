@@ -698,7 +698,10 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             folders.append(record);
         if (type == platform::FileType::Directory || type == platform::FileType::Regular)
             m_processed += record->size();
-        record->setRealPath(job->path);
+        if (job->path == destination + record->path())
+            record->setRealPathBelowFolder(destination);
+        else
+            record->setRealPath(job->path);
         const double total = m_operationTotal == 0 ? 100.0 : double(m_processed) * 100.0 / double(m_operationTotal);
         reportExtractProgressForItemTotalProgressCancel(100.0, record, total, &m_extractCancel);
     }

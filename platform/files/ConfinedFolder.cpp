@@ -3,13 +3,18 @@
 #include <QFile>
 #include <QStringList>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
+
+std::atomic<bool> kernelResolutionUnavailable = false;
 
 bool isValidComponent(QStringView component)
 {
@@ -75,6 +80,11 @@ bool ConfinedFolder::isValidRelativePath(const QString &relativePath)
     return true;
 }
 
+void ConfinedFolder::setKernelResolution(bool enabled)
+{
+    kernelResolutionUnavailable = !enabled;
+}
+
 int ConfinedFolder::openParent(const QString &relativePath, QByteArray *name, int *error) const
 {
     if (m_fd < 0) {
@@ -85,25 +95,49 @@ int ConfinedFolder::openParent(const QString &relativePath, QByteArray *name, in
         *error = EINVAL;
         return -1;
     }
-    const QStringList components = relativePath.split(u'/');
+    const qsizetype slash = relativePath.lastIndexOf(u'/');
+    *name = QFile::encodeName(relativePath.mid(slash + 1));
+    if (slash < 0) {
+        const int current = ::dup(m_fd);
+        if (current < 0)
+            *error = errno;
+        return current;
+    }
+    const QString folder = relativePath.left(slash);
+    // One call resolves the whole way where the kernel can: it refuses any symbolic link and any
+    // step out of the destination, as the walk below does one component at a time.
+    if (!kernelResolutionUnavailable) {
+        open_how how = {};
+        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        const int fd = int(::syscall(SYS_openat2, m_fd, QFile::encodeName(folder).constData(), &how, sizeof how));
+        if (fd >= 0)
+            return fd;
+        const int openError = errno;
+        if (openError != ENOSYS && openError != EPERM && openError != E2BIG) {
+            // A link on the way reads as "not a folder": it is never descended through.
+            *error = openError == ELOOP ? ENOTDIR : openError;
+            return -1;
+        }
+        kernelResolutionUnavailable = true; // an older kernel, or a sandbox that filters the call
+    }
+    const QStringList components = folder.split(u'/');
     int current = ::dup(m_fd);
     if (current < 0) {
         *error = errno;
         return -1;
     }
-    for (qsizetype i = 0; i + 1 < components.size(); ++i) {
-        const int next = ::openat(current, QFile::encodeName(components[i]).constData(),
+    for (const QString &component : components) {
+        const int next = ::openat(current, QFile::encodeName(component).constData(),
                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int openError = errno;
         ::close(current);
         if (next < 0) {
-            // A link on the way reads as "not a folder": it is never descended through.
             *error = openError == ELOOP ? ENOTDIR : openError;
             return -1;
         }
         current = next;
     }
-    *name = QFile::encodeName(components.last());
     return current;
 }
 

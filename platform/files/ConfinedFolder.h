@@ -32,6 +32,10 @@ public:
     // never followed).
     PosixFile createFile(const QString &relativePath, unsigned permissions, int *error);
 
+    // Whether the way to an item is resolved by the kernel in one call (on by default, and off by
+    // itself where the kernel lacks the call) or one component at a time; for tests.
+    static void setKernelResolution(bool enabled);
+
     // True for a path made of valid components only.
     static bool isValidRelativePath(const QString &relativePath);
 

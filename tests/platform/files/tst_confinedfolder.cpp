@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,8 +50,18 @@ private slots:
             QCOMPARE(folder.createFolder(path), EINVAL);
     }
 
+    void createsInsideAndNeverThroughLinks_data()
+    {
+        QTest::addColumn<bool>("kernelResolution");
+        QTest::newRow("resolved by the kernel") << true;
+        QTest::newRow("one component at a time") << false;
+    }
+
     void createsInsideAndNeverThroughLinks()
     {
+        QFETCH(bool, kernelResolution);
+        platform::ConfinedFolder::setKernelResolution(kernelResolution);
+        const auto restore = qScopeGuard([] { platform::ConfinedFolder::setKernelResolution(true); });
         QTemporaryDir dir;
         QTemporaryDir outside;
         platform::ConfinedFolder folder;
@@ -75,6 +86,10 @@ private slots:
         QVERIFY(!folder.createFile(QStringLiteral("out/y"), 0600, &error).isOpen());
         QCOMPARE(error, ENOTDIR);
         QCOMPARE(folder.createSymbolicLink(QStringLiteral("out/z"), QStringLiteral("/")), ENOTDIR);
+        QVERIFY(QFile::link(outside.path(), dir.filePath(QStringLiteral("d/deeper-out"))));
+        QVERIFY(!folder.createFile(QStringLiteral("d/deeper-out/y"), 0600, &error).isOpen());
+        QCOMPARE(error, ENOTDIR);
+        QCOMPARE(folder.createFolder(QStringLiteral("d/deeper-out/x/y")), ENOTDIR);
         QVERIFY(QDir(outside.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 
         // A link in the file's own place is replaced, its target left alone.
