@@ -63,12 +63,13 @@ void VLEncryptedArchive::addToDirectory(const VLEncryptedArchiveItemPtr &record)
         m_records[existing.value()] = record;
     } else {
         m_recordIndex.insert(path, m_records.size());
-        if (!m_foldedIndex.contains(path.toLower()))
-            m_foldedIndex.insert(path.toLower(), m_records.size());
+        const QString folded = path.toLower();
+        if (!m_foldedIndex.contains(folded))
+            m_foldedIndex.insert(folded, m_records.size());
         m_records.append(record);
     }
     m_children[parentKey(path)].append(record);
-    if (!m_includeApplications && QFileInfo(path).suffix() == u"app")
+    if (!m_includeApplications && path.endsWith(u".app"))
         m_includeApplications = true;
 }
 
@@ -109,7 +110,7 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::addItemFromRoot(const QString &pat
         const qsizetype slash = path.lastIndexOf(u'/');
         base = slash > 0 ? path.left(slash) : QStringLiteral("/");
     }
-    if (!path.toLower().startsWith(base.toLower()))
+    if (!path.startsWith(base, Qt::CaseInsensitive))
         return nullptr;
     // The root must end at a component boundary, so that /a/bc is not taken as "c" inside /a/b.
     if (base != u"/" && (path.size() <= base.size() || path.at(base.size()) != u'/'))

@@ -248,7 +248,7 @@ private:
     QString m_outPath;
     quint64 m_outOffset = 0;
     int m_outWriteError = 0; // the first failed write of the running save
-    static constexpr std::size_t outputPieceSize = 1024 * 1024;
+    static constexpr std::size_t outputPieceSize = 512 * 1024;
     std::vector<std::uint8_t> m_outPending; // written bytes not yet handed to the file
     quint64 m_directorySize = 0;
     platform::PosixFile m_in;

@@ -203,43 +203,88 @@ void VLEncryptedArchive::openArchive(const QString &path)
     if (m_inSection)
         m_inSection->expect(directorySize);
 
-    const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
-    quint64 remaining = directorySize;
-    while (remaining > 0) {
-        auto recordFailed = [this]() {
-            const int systemError = m_in.lastError();
-            reportOpenErrorLowError(VLArchiveErrorDirectoryRecord, systemError ? VLError::posix(systemError) : VLError());
-        };
+    // The directory is read and deciphered here, in order; its records are parsed on workers, a
+    // run at a time and a few runs ahead, and entered in order as before.
+    struct DirectoryRun
+    {
+        std::vector<QByteArray> contents;
+        std::vector<quint64> offsets; // directory bytes before each record
+        std::vector<VLEncryptedArchiveItemPtr> records; // null where a record does not parse
+        int readError = -1; // a failed read after the records above: its system error, or 0
+        bool ready = false;
+    };
+    constexpr std::size_t runLength = 256;
+    // One record's content, after its header.
+    auto readDirectoryRecord = [this](quint64 remaining, QByteArray &content) {
         char header[8];
-        if (!inputDataOfSize(header, 8) || getU32(header) != tag("HDDR")
-            || quint64(getU32(header + 4)) + 8 > remaining) {
-            recordFailed();
-            return;
+        if (!inputDataOfSize(header, 8) || getU32(header) != tag("HDDR") || quint64(getU32(header + 4)) + 8 > remaining)
+            return false;
+        content = QByteArray(qsizetype(getU32(header + 4)), Qt::Uninitialized);
+        return inputDataOfSize(content.data(), std::size_t(content.size()));
+    };
+    const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
+    std::deque<std::shared_ptr<DirectoryRun>> pending;
+    platform::WorkerPool pool(effectiveWorkerCount());
+    const std::size_t ahead = std::size_t(2 * pool.size());
+    quint64 remaining = directorySize;
+    bool readFailed = false;
+    while ((remaining > 0 && !readFailed) || !pending.empty()) {
+        while (remaining > 0 && !readFailed && pending.size() < ahead) {
+            auto run = std::make_shared<DirectoryRun>();
+            while (remaining > 0 && run->contents.size() < runLength) {
+                QByteArray content;
+                if (!readDirectoryRecord(remaining, content)) {
+                    run->readError = m_in.lastError();
+                    readFailed = true;
+                    break;
+                }
+                run->offsets.push_back(directorySize - remaining);
+                remaining -= quint64(content.size()) + 8;
+                run->contents.push_back(std::move(content));
+            }
+            pending.push_back(run);
+            pool.post([this, run] {
+                run->records.reserve(run->contents.size());
+                for (const QByteArray &content : run->contents) {
+                    auto record = std::make_shared<VLEncryptedArchiveItem>();
+                    const bool loaded = loadArchiveItemFromData(record, content) && !record->path().isEmpty()
+                        && record->localHeaderPosition() != 0;
+                    run->records.push_back(loaded ? record : nullptr);
+                }
+                run->contents = {};
+                finishJob(run->ready);
+            });
         }
-        const quint32 n = getU32(header + 4);
-        QByteArray content(qsizetype(n), Qt::Uninitialized);
-        auto record = std::make_shared<VLEncryptedArchiveItem>();
-        if (!inputDataOfSize(content.data(), n) || !loadArchiveItemFromData(record, content)
-            || record->path().isEmpty() || record->localHeaderPosition() == 0) {
-            recordFailed();
-            return;
-        }
-        // A path that could leave the destination marks a damaged directory.
-        if (!isValidItemPath(record->path())) {
-            reportOpenErrorLowError(VLArchiveErrorDirectoryRecord);
-            return;
-        }
-        addToDirectory(record);
-        if (answersProgress) {
-            bool stop = false;
-            sendProgress(operationOpening, std::nullopt, nullptr,
-                         double(directorySize - remaining) * 100.0 / double(directorySize), &stop);
-            if (stop) {
-                reportOpenErrorLowError(VLArchiveErrorStopped);
+        const std::shared_ptr<DirectoryRun> run = pending.front();
+        pending.pop_front();
+        waitForJob(run->ready);
+        for (std::size_t i = 0; i < run->records.size(); ++i) {
+            const VLEncryptedArchiveItemPtr &record = run->records[i];
+            if (!record) {
+                reportOpenErrorLowError(VLArchiveErrorDirectoryRecord);
                 return;
             }
+            // A path that could leave the destination marks a damaged directory.
+            if (!isValidItemPath(record->path())) {
+                reportOpenErrorLowError(VLArchiveErrorDirectoryRecord);
+                return;
+            }
+            addToDirectory(record);
+            if (answersProgress) {
+                bool stop = false;
+                sendProgress(operationOpening, std::nullopt, nullptr, double(run->offsets[i]) * 100.0 / double(directorySize),
+                             &stop);
+                if (stop) {
+                    reportOpenErrorLowError(VLArchiveErrorStopped);
+                    return;
+                }
+            }
         }
-        remaining -= quint64(n) + 8;
+        if (run->readError >= 0) {
+            reportOpenErrorLowError(VLArchiveErrorDirectoryRecord,
+                                    run->readError ? VLError::posix(run->readError) : VLError());
+            return;
+        }
     }
 
     if (s.encryptDirectory) {
