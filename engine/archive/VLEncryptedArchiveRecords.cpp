@@ -6,9 +6,34 @@
 #include "platform/crypto/CryptoFunctions.h"
 #include "platform/files/KeyedArchive.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 using namespace VLArchiveBytes;
 
 namespace {
+
+// Random filler for the padding fields. It guards nothing, so it is drawn from the generator in
+// large pieces per thread instead of one call for each record.
+bool fillerBytes(char *out, std::size_t size)
+{
+    thread_local std::array<char, 4096> pool;
+    thread_local std::size_t left = 0;
+    while (size > 0) {
+        if (left == 0) {
+            if (!platform::crypto::randomBytes(pool.data(), pool.size()))
+                return false;
+            left = pool.size();
+        }
+        const std::size_t take = std::min(left, size);
+        std::memcpy(out, pool.data() + pool.size() - left, take);
+        left -= take;
+        out += take;
+        size -= take;
+    }
+    return true;
+}
 
 constexpr quint32 itemFlagCompressed = 16;
 // Later than any date a file system keeps; larger values are not dates.
@@ -90,7 +115,7 @@ QByteArray VLEncryptedArchive::writePaddingFieldForSize(quint64 size) const
     putTag(out, tag("FPDN"));
     putU16(out, n);
     QByteArray filler(n, Qt::Uninitialized);
-    if (!platform::crypto::randomBytes(filler.data(), std::size_t(filler.size())))
+    if (!fillerBytes(filler.data(), std::size_t(filler.size())))
         filler.fill('\0');
     out += filler;
     return out;
