@@ -188,6 +188,11 @@ private:
     // False with the record whose header could not be made.
     bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
                         VLEncryptedArchiveItemPtr *failedRecord);
+    // The steps every item's section starts with: its key block and local header go to the
+    // encoder; a file's deflate level is checked and its source opened. 0, or the error to report
+    // (with the system's reason in lowError where there is one).
+    int beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder, platform::PosixFile &source,
+                     VLError &lowError) const;
     void makeSection(SectionJob &job);
     SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
                                        bool answersProgress, bool &stop);

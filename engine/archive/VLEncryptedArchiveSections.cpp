@@ -71,6 +71,30 @@ void VLEncryptedArchive::waitForJob(const bool &ready)
     }
 }
 
+int VLEncryptedArchive::beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder,
+                                     platform::PosixFile &source, VLError &lowError) const
+{
+    if (!encoder.begin(sectionKeys(calculateFilesHmac())))
+        return VLArchiveErrorSectionCipher;
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return VLArchiveErrorLocalHeader;
+    if (!encoder.write(header->constData(), std::size_t(header->size())))
+        return VLArchiveErrorSectionCipher;
+    if (record->fileType() != platform::FileType::Regular)
+        return 0;
+    if (record->compressed() && !deflateLevel(compressionLevel())) {
+        platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
+        return VLArchiveErrorCompression;
+    }
+    source = platform::PosixFile::openForReading(record->realPath());
+    if (!source.isOpen()) {
+        lowError = VLError::posix(source.lastError());
+        return VLArchiveErrorOpenSource;
+    }
+    return 0;
+}
+
 void VLEncryptedArchive::makeSection(SectionJob &job)
 {
     const VLEncryptedArchiveItemPtr &record = job.record;
@@ -81,26 +105,13 @@ void VLEncryptedArchive::makeSection(SectionJob &job)
     };
     if (m_workersStop)
         return fail(VLArchiveErrorStopped);
-    const Switches s = switches();
     VLSectionEncoder encoder;
-    if (!encoder.begin(sectionKeys(s.filesHmac)))
-        return fail(VLArchiveErrorSectionCipher);
-    const std::optional<QByteArray> header = localHeader(record);
-    if (!header)
-        return fail(VLArchiveErrorLocalHeader);
-    if (!encoder.write(header->constData(), std::size_t(header->size())))
-        return fail(VLArchiveErrorSectionCipher);
+    platform::PosixFile source;
+    VLError lowError;
+    if (const int error = beginSection(record, encoder, source, lowError))
+        return fail(error, lowError);
 
-    if (record->fileType() == platform::FileType::Regular) {
-        const bool compressed = record->compressed();
-        const std::optional<int> level = deflateLevel(compressionLevel());
-        if (compressed && !level) {
-            platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
-            return fail(VLArchiveErrorCompression);
-        }
-        platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
-        if (!source.isOpen())
-            return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
+    if (source.isOpen()) {
         thread_local std::vector<std::uint8_t> data;
         thread_local std::vector<std::uint8_t> deflated;
         const VLScratchTrim trim(data, deflated);
@@ -111,8 +122,8 @@ void VLEncryptedArchive::makeSection(SectionJob &job)
         // A file that got shorter since it was added is stored as it is now.
         const std::size_t size = std::size_t(got);
         job.dataSize = size;
-        if (compressed && size > 0) {
-            if (!VLDeflate::compressWhole(data.data(), size, *level, deflated))
+        if (record->compressed() && size > 0) {
+            if (!VLDeflate::compressWhole(data.data(), size, *deflateLevel(compressionLevel()), deflated))
                 return fail(VLArchiveErrorCompression);
             encoder.output().reserve(encoder.output().size() + deflated.size() + 32);
             if (!encoder.write(deflated.data(), deflated.size()))
@@ -141,24 +152,14 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
         writeRaw(encoder.output().data(), encoder.output().size());
         encoder.output().clear();
     };
-    if (!encoder.begin(sectionKeys(s.filesHmac)))
-        return fail(VLArchiveErrorSectionCipher);
-    const std::optional<QByteArray> header = localHeader(record);
-    if (!header)
-        return fail(VLArchiveErrorLocalHeader);
-    if (!encoder.write(header->constData(), std::size_t(header->size())))
-        return fail(VLArchiveErrorSectionCipher);
+    platform::PosixFile source;
+    VLError lowError;
+    if (const int error = beginSection(record, encoder, source, lowError))
+        return fail(error, lowError);
     flush();
 
     const bool compressed = record->compressed();
     const std::optional<int> level = deflateLevel(compressionLevel());
-    if (compressed && !level) {
-        platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
-        return fail(VLArchiveErrorCompression);
-    }
-    platform::PosixFile source = platform::PosixFile::openForReading(record->realPath());
-    if (!source.isOpen())
-        return fail(VLArchiveErrorOpenSource, VLError::posix(source.lastError()));
     const quint64 expected = record->attributes().size.value_or(0);
     quint64 done = 0;    // bytes read
     quint64 written = 0; // bytes whose output went to the file

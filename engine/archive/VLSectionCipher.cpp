@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using platform::crypto::AesCbcCipher;
 using platform::crypto::CryptoStatus;
@@ -18,6 +19,23 @@ constexpr std::size_t blockSize = AesCbcCipher::blockSize;
 std::size_t keySlotSize(std::size_t keySize)
 {
     return keySize == 24 ? 32 : keySize;
+}
+
+// Ends a section's cipher stream into `out` (room for two blocks) and gives the HMAC of its plain
+// bytes where one is kept; a failure is logged with `failure`, which takes the status code.
+bool finishSection(std::unique_ptr<AesCbcCipher> &cipher, platform::crypto::HmacSha256 &mac, bool &withHmac,
+                   std::uint8_t *out, std::size_t *produced, QByteArray *hmac, const char *failure)
+{
+    const CryptoStatus status = cipher->finish(out, 2 * blockSize, produced);
+    cipher.reset();
+    const bool withMac = std::exchange(withHmac, false);
+    if (status != CryptoStatus::Success) {
+        platform::log(QString::fromLatin1(failure).arg(statusCode(status)));
+        return false;
+    }
+    if (withMac)
+        *hmac = mac.finish();
+    return true;
 }
 
 } // namespace
@@ -97,17 +115,10 @@ bool VLSectionEncoder::finish(QByteArray *hmac)
     const std::size_t at = m_output.size();
     m_output.resize(at + 2 * blockSize);
     std::size_t produced = 0;
-    const CryptoStatus status = m_cipher->finish(m_output.data() + at, 2 * blockSize, &produced);
+    const bool finished = finishSection(m_cipher, m_hmac, m_withHmac, m_output.data() + at, &produced, hmac,
+                                        "Warning! CCZeriderFinal failed. Error %1.");
     m_output.resize(at + produced);
-    m_cipher.reset();
-    if (status != CryptoStatus::Success) {
-        platform::log(QStringLiteral("Warning! CCZeriderFinal failed. Error %1.").arg(statusCode(status)));
-        return false;
-    }
-    if (m_withHmac)
-        *hmac = m_hmac.finish();
-    m_withHmac = false;
-    return true;
+    return finished;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -208,14 +219,6 @@ bool VLSectionDecoder::finish(QByteArray *hmac)
         return true;
     std::uint8_t tail[2 * blockSize];
     std::size_t produced = 0;
-    const CryptoStatus status = m_cipher->finish(tail, sizeof tail, &produced);
-    m_cipher.reset();
-    if (status != CryptoStatus::Success) {
-        platform::log(QStringLiteral("Warning! Decryption CCZeriderFinal failed. Error %1.").arg(statusCode(status)));
-        return false;
-    }
-    if (m_withHmac)
-        *hmac = m_hmac.finish();
-    m_withHmac = false;
-    return true;
+    return finishSection(m_cipher, m_hmac, m_withHmac, tail, &produced, hmac,
+                         "Warning! Decryption CCZeriderFinal failed. Error %1.");
 }
