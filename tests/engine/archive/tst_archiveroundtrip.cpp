@@ -1,13 +1,12 @@
 #include "ArchiveTestSupport.h"
 
 #include "platform/files/ExtendedAttributes.h"
+#include "tests/support/AclText.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <acl/libacl.h>
 #include <fcntl.h>
-#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/xattr.h>
@@ -33,29 +32,6 @@ void apply(VLEncryptedArchive &archive, const Switches &s)
     archive.setCalculateDirectoryHmac(s.directoryHmac);
     archive.setCompressFiles(s.compress);
     archive.setAESKeyBits(quint64(s.bits));
-}
-
-// The access ACL of a path in libacl's short numeric text form, or "" without one.
-QString aclText(const QString &path)
-{
-    acl_t acl = ::acl_get_file(QFile::encodeName(path).constData(), ACL_TYPE_ACCESS);
-    if (!acl)
-        return {};
-    char *text = ::acl_to_any_text(acl, nullptr, ',', TEXT_ABBREVIATE | TEXT_NUMERIC_IDS);
-    const QString result = QString::fromUtf8(text);
-    ::acl_free(text);
-    ::acl_free(acl);
-    return result;
-}
-
-bool setAclText(const QString &path, const QString &text)
-{
-    acl_t acl = ::acl_from_text(text.toUtf8().constData());
-    if (!acl)
-        return false;
-    const bool ok = ::acl_set_file(QFile::encodeName(path).constData(), ACL_TYPE_ACCESS, acl) == 0;
-    ::acl_free(acl);
-    return ok;
 }
 
 void setModificationTime(const QString &path, qint64 seconds, bool link = false)
@@ -242,7 +218,7 @@ private slots:
         const QString folder = root + u"/Shared";
         writeFile(folder + u"/inside.txt", "inside\n");
         const QString acl = QStringLiteral("u::rwx,u:%1:r-x,g::r-x,m::r-x,o::---").arg(::geteuid());
-        if (!setAclText(folder, acl))
+        if (!AclText::set(folder, acl))
             QSKIP("the temporary folder's file system has no POSIX ACLs");
         VLEncryptedArchive saving;
         for (const QString &path : walk(folder))
@@ -257,7 +233,7 @@ private slots:
         QTemporaryDir out;
         archive.extractAllItems(out.path());
         QCOMPARE(reading.errors.size(), 0);
-        QCOMPARE(aclText(out.filePath(QStringLiteral("Shared"))), acl);
+        QCOMPARE(AclText::of(out.filePath(QStringLiteral("Shared"))), acl);
         QCOMPARE(readFile(out.filePath(QStringLiteral("Shared/inside.txt"))), QByteArray("inside\n"));
     }
 

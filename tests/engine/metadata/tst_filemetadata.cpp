@@ -1,6 +1,7 @@
 #include "engine/metadata/VLFileMetaData.h"
 #include "platform/core/Log.h"
 #include "platform/files/SecurityOptions.h"
+#include "tests/support/AclText.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,9 +9,7 @@
 #include <QTimeZone>
 #include <QtEndian>
 
-#include <acl/libacl.h>
 #include <cerrno>
-#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -44,29 +43,6 @@ QByteArray getXattr(const QString &path, const char *name)
     char buffer[512];
     const ssize_t size = ::lgetxattr(native(path).constData(), name, buffer, sizeof buffer);
     return size < 0 ? QByteArray("<missing>") : QByteArray(buffer, qsizetype(size));
-}
-
-// The ACL of a path in libacl's short text form ("u::rw-,u:1000:r--,..."), or "" without one.
-QString aclText(const QString &path, acl_type_t type = ACL_TYPE_ACCESS)
-{
-    acl_t acl = ::acl_get_file(native(path).constData(), type);
-    if (!acl)
-        return {};
-    char *text = ::acl_to_any_text(acl, nullptr, ',', TEXT_ABBREVIATE | TEXT_NUMERIC_IDS);
-    const QString result = QString::fromUtf8(text);
-    ::acl_free(text);
-    ::acl_free(acl);
-    return result;
-}
-
-bool setAclText(const QString &path, const QString &text, acl_type_t type = ACL_TYPE_ACCESS)
-{
-    acl_t acl = ::acl_from_text(text.toUtf8().constData());
-    if (!acl)
-        return false;
-    const bool ok = ::acl_set_file(native(path).constData(), type, acl) == 0;
-    ::acl_free(acl);
-    return ok;
 }
 
 // The compatibility owner and group prefixes ahead of an 8-digit big-endian ID.
@@ -143,7 +119,7 @@ private slots:
         platform::setLogSink([this](const QString &line) { m_log << line; });
         const QString probe = makeFile();
         m_userXattrs = setXattr(probe, "user.probe", "1");
-        m_acls = setAclText(probe, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid()));
+        m_acls = AclText::set(probe, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid()));
     }
 
     void cleanupTestCase() { platform::setLogSink({}); }
@@ -247,9 +223,9 @@ private slots:
 
         // Readers apply an empty list as nothing.
         const QString other = makeFile();
-        const QString before = aclText(other);
+        const QString before = AclText::of(other);
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(*options, other));
-        QCOMPARE(aclText(other), before);
+        QCOMPARE(AclText::of(other), before);
         QVERIFY(m_log.isEmpty());
     }
 
@@ -261,7 +237,7 @@ private slots:
         const quint32 gid = ::getegid();
         const QString path = makeFile();
         // The mask takes write from the user entry, as the kernel would.
-        QVERIFY(setAclText(path, QStringLiteral("u::rw-,u:%1:rwx,g::r--,g:%2:r--,m::r-x,o::---").arg(uid).arg(gid)));
+        QVERIFY(AclText::set(path, QStringLiteral("u::rw-,u:%1:rwx,g::r--,g:%2:r--,m::r-x,o::---").arg(uid).arg(gid)));
 
         const auto options = VLFileMetaData::extendedSecurityOptionsOfFile(path);
         QVERIFY(options);
@@ -288,7 +264,7 @@ private slots:
         const QString copy = makeFile();
         QVERIFY(::chmod(native(copy).constData(), 0650) == 0);
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(*options, copy));
-        QCOMPARE(aclText(copy), QStringLiteral("u::rw-,u:%1:r-x,g::r--,g:%2:r--,m::r-x,o::---").arg(uid).arg(gid));
+        QCOMPARE(AclText::of(copy), QStringLiteral("u::rw-,u:%1:r-x,g::r--,g:%2:r--,m::r-x,o::---").arg(uid).arg(gid));
         QVERIFY(m_log.isEmpty());
     }
 
@@ -298,7 +274,7 @@ private slots:
             QSKIP("the temporary folder's file system has no POSIX ACLs");
         const quint32 uid = ::geteuid();
         const QString folder = makeFolder();
-        QVERIFY(setAclText(folder, QStringLiteral("u::rwx,g::r-x,o::---,u:%1:rw-,m::rwx").arg(uid), ACL_TYPE_DEFAULT));
+        QVERIFY(AclText::set(folder, QStringLiteral("u::rwx,g::r-x,o::---,u:%1:rw-,m::rwx").arg(uid), ACL_TYPE_DEFAULT));
 
         const auto options = VLFileMetaData::extendedSecurityOptionsOfFile(folder);
         QVERIFY(options);
@@ -310,8 +286,8 @@ private slots:
         const QString copy = makeFolder();
         QVERIFY(::chmod(native(copy).constData(), 0750) == 0);
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(*options, copy));
-        QCOMPARE(aclText(copy, ACL_TYPE_DEFAULT), QStringLiteral("u::rwx,u:%1:rw-,g::r-x,m::rwx,o::---").arg(uid));
-        QCOMPARE(aclText(copy), QStringLiteral("u::rwx,g::r-x,o::---"));
+        QCOMPARE(AclText::of(copy, ACL_TYPE_DEFAULT), QStringLiteral("u::rwx,u:%1:rw-,g::r-x,m::rwx,o::---").arg(uid));
+        QCOMPARE(AclText::of(copy), QStringLiteral("u::rwx,g::r-x,o::---"));
 
         // A file cannot hold inherit-only entries: logged and skipped.
         const QString file = makeFile();
@@ -332,7 +308,7 @@ private slots:
         const QString path = makeFile();
         QVERIFY(::chmod(native(path).constData(), 0600) == 0);
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(options, path));
-        QCOMPARE(aclText(path), QStringLiteral("u::rw-,u:%1:rw-,g::---,m::rw-,o::---").arg(uid));
+        QCOMPARE(AclText::of(path), QStringLiteral("u::rw-,u:%1:rw-,g::---,m::rw-,o::---").arg(uid));
         QVERIFY(logContains(QStringLiteral("it is not an allow entry")));
         QVERIFY(logContains(QStringLiteral("5B8B1A3C-7C2F-4E7E-9D6A-2B1C3D4E5F60")));
         QVERIFY(logContains(QStringLiteral("owner UUID 5B8B1A3C-7C2F-4E7E-9D6A-2B1C3D4E5F60")));
@@ -378,9 +354,9 @@ private slots:
         QFETCH(bool, result);
         QFETCH(QString, logged);
         const QString path = makeFile();
-        const QString before = aclText(path);
+        const QString before = AclText::of(path);
         QCOMPARE(VLFileMetaData::applyExtendedSecurityOptionsToFile(options, path), result);
-        QCOMPARE(aclText(path), before);
+        QCOMPARE(AclText::of(path), before);
         if (logged.isEmpty())
             QVERIFY(m_log.isEmpty());
         else
@@ -416,10 +392,10 @@ private slots:
         const QString target = makeFile();
         const QString link = m_dir.filePath(QStringLiteral("acl-link"));
         QVERIFY(QFile::link(target, link));
-        const QString before = aclText(target);
+        const QString before = AclText::of(target);
         const QByteArray options = bufferWithEntries({{userPrefix + idBytes(::geteuid()), 1, 0x2}});
         QVERIFY(VLFileMetaData::applyExtendedSecurityOptionsToFile(options, link));
-        QCOMPARE(aclText(target), before);
+        QCOMPARE(AclText::of(target), before);
         QVERIFY(logContains(QStringLiteral("not applied to the symbolic link")));
     }
 
@@ -430,7 +406,7 @@ private slots:
         const QString target = makeFile();
         QVERIFY(::chmod(native(target).constData(), 0640) == 0);
         if (m_acls)
-            QVERIFY(setAclText(target, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid())));
+            QVERIFY(AclText::set(target, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid())));
         const QString source = m_dir.filePath(QStringLiteral("source-link"));
         QVERIFY(QFile::link(target, source));
         platform::FileAttributes dated;
@@ -446,7 +422,7 @@ private slots:
         const QString copy = m_dir.filePath(QStringLiteral("copied-link"));
         QVERIFY(QFile::link(other, copy));
         const auto otherBefore = platform::attributesOfItemAtPath(other);
-        const QString otherACL = aclText(other);
+        const QString otherACL = AclText::of(other);
         metadata->applyToFileAtPath(copy);
 
         QCOMPARE(platform::attributesOfItemAtPath(copy)->modificationDate->toMSecsSinceEpoch(),
@@ -454,7 +430,7 @@ private slots:
         const auto otherAfter = platform::attributesOfItemAtPath(other);
         QCOMPARE(otherAfter->posixPermissions, otherBefore->posixPermissions);
         QCOMPARE(otherAfter->modificationDate, otherBefore->modificationDate);
-        QCOMPARE(aclText(other), otherACL);
+        QCOMPARE(AclText::of(other), otherACL);
     }
 
     void appliesEverythingInOrder()
@@ -464,7 +440,7 @@ private slots:
         if (m_userXattrs)
             QVERIFY(setXattr(source, "user.note", "hello"));
         if (m_acls)
-            QVERIFY(setAclText(source, QStringLiteral("u::rw-,u:%1:r--,g::---,m::r--,o::r--").arg(::geteuid())));
+            QVERIFY(AclText::set(source, QStringLiteral("u::rw-,u:%1:r--,g::---,m::r--,o::r--").arg(::geteuid())));
         platform::FileAttributes dated = *platform::attributesOfItemAtPath(source);
         dated.modificationDate = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1234567890123), QTimeZone::utc());
         QCOMPARE(platform::setAttributesOfItemAtPath(dated, source), VLError());
@@ -480,7 +456,7 @@ private slots:
         if (m_userXattrs)
             QCOMPARE(getXattr(copy, "user.note"), QByteArray("hello"));
         if (m_acls)
-            QCOMPARE(aclText(copy), aclText(source));
+            QCOMPARE(AclText::of(copy), AclText::of(source));
     }
 };
 
