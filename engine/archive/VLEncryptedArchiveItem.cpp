@@ -3,6 +3,17 @@
 #include "engine/archive/VLTypeIdentifier.h"
 #include "platform/files/PosixFile.h"
 
+#include <array>
+#include <functional>
+
+std::mutex &VLEncryptedArchiveItem::mutex() const
+{
+    // Records are many and their locks are held for a field's copy: a fixed set of locks shared
+    // by address keeps a large tree's records small, and no record method takes two locks.
+    static std::array<std::mutex, 64> locks;
+    return locks[std::hash<const void *>()(this) / alignof(std::max_align_t) % locks.size()];
+}
+
 std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathError(const QString &path, VLError *error)
 {
     const std::optional<platform::FileAttributes> attributes = platform::attributesOfItemAtPath(path, error);
@@ -28,34 +39,32 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
             return nullptr;
         item->m_linkDestination = destination;
         item->m_size = 0;
-        item->m_attributes.type = platform::FileType::SymbolicLink;
+        item->m_attributes.setType(platform::FileType::SymbolicLink);
         return item;
     }
     // Extended attributes and the access-control buffer are read when the item's section is
     // written, so that a large tree's records stay small.
-    item->m_attributes = *attributes;
-    // Names and counts are not stored in the container.
-    item->m_attributes.ownerAccountName.reset();
-    item->m_attributes.groupOwnerAccountName.reset();
+    // Account names are not stored in the container, nor kept.
+    item->m_attributes = VLPackedAttributes(*attributes);
     item->m_size = attributes->size.value_or(0);
     return item;
 }
 
 std::optional<platform::FileType> VLEncryptedArchiveItem::fileType() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_attributes.type;
+    std::lock_guard lock(mutex());
+    return m_attributes.type();
 }
 
 QString VLEncryptedArchiveItem::path() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_path;
 }
 
 void VLEncryptedArchiveItem::setPath(const QString &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     // A real path made of the folder and the path stays where it is.
     m_realPath = currentRealPath();
     m_realPathBelowFolder = false;
@@ -64,13 +73,13 @@ void VLEncryptedArchiveItem::setPath(const QString &value)
 
 QString VLEncryptedArchiveItem::realPath() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return currentRealPath();
 }
 
 void VLEncryptedArchiveItem::setRealPath(const QString &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     resolveUTI();
     m_realPath = value;
     m_realPathBelowFolder = false;
@@ -78,7 +87,7 @@ void VLEncryptedArchiveItem::setRealPath(const QString &value)
 
 void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     resolveUTI();
     m_realPath = folder;
     m_realPathBelowFolder = true;
@@ -91,50 +100,50 @@ QString VLEncryptedArchiveItem::currentRealPath() const
 
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_attributes;
+    std::lock_guard lock(mutex());
+    return m_attributes.unpacked();
 }
 
 void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value)
 {
-    std::lock_guard lock(m_mutex);
-    m_attributes = value;
+    std::lock_guard lock(mutex());
+    m_attributes = VLPackedAttributes(value);
 }
 
 VLExtendedAttributes VLEncryptedArchiveItem::extendedAttributes() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_extendedAttributes;
 }
 
 void VLEncryptedArchiveItem::setExtendedAttributes(const VLExtendedAttributes &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_extendedAttributes = value;
 }
 
 QByteArray VLEncryptedArchiveItem::extendedSecurityOptions() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_extendedSecurityOptions;
 }
 
 void VLEncryptedArchiveItem::setExtendedSecurityOptions(const QByteArray &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_extendedSecurityOptions = value;
 }
 
 QString VLEncryptedArchiveItem::UTI() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     resolveUTI();
     return m_uti;
 }
 
 void VLEncryptedArchiveItem::setUTI(const QString &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_utiFromRealPath = false;
     m_uti = value;
 }
@@ -149,84 +158,84 @@ void VLEncryptedArchiveItem::resolveUTI() const
 
 std::optional<QString> VLEncryptedArchiveItem::linkDestination() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_linkDestination;
 }
 
 void VLEncryptedArchiveItem::setLinkDestination(const std::optional<QString> &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_linkDestination = value;
 }
 
 quint64 VLEncryptedArchiveItem::size() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_size;
 }
 
 void VLEncryptedArchiveItem::setSize(quint64 value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_size = value;
 }
 
 quint64 VLEncryptedArchiveItem::localHeaderPosition() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_localHeaderPosition;
 }
 
 void VLEncryptedArchiveItem::setLocalHeaderPosition(quint64 value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_localHeaderPosition = value;
 }
 
 quint64 VLEncryptedArchiveItem::fileDataPosition() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_fileDataPosition;
 }
 
 void VLEncryptedArchiveItem::setFileDataPosition(quint64 value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_fileDataPosition = value;
 }
 
 bool VLEncryptedArchiveItem::compressed() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_compressed;
 }
 
 void VLEncryptedArchiveItem::setCompressed(bool value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_compressed = value;
 }
 
 quint64 VLEncryptedArchiveItem::compressedSize() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_compressedSize;
 }
 
 void VLEncryptedArchiveItem::setCompressedSize(quint64 value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_compressedSize = value;
 }
 
 std::optional<QByteArray> VLEncryptedArchiveItem::hmac() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     return m_hmac;
 }
 
 void VLEncryptedArchiveItem::setHmac(const std::optional<QByteArray> &value)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex());
     m_hmac = value;
 }

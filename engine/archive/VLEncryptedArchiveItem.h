@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/archive/VLPackedAttributes.h"
 #include "engine/metadata/VLFileMetaData.h"
 #include "platform/core/VLError.h"
 #include "platform/files/FileAttributes.h"
@@ -59,15 +60,15 @@ public:
     std::optional<platform::FileType> fileType() const;
 
 private:
-    // With m_mutex held:
+    std::mutex &mutex() const; // guards every field
+    // With mutex() held:
     void resolveUTI() const;
     QString currentRealPath() const;
 
-    mutable std::mutex m_mutex;
     QString m_path;
     QString m_realPath; // or the folder that m_path continues, with m_realPathBelowFolder
     bool m_realPathBelowFolder = false;
-    platform::FileAttributes m_attributes;
+    VLPackedAttributes m_attributes;
     VLExtendedAttributes m_extendedAttributes;
     QByteArray m_extendedSecurityOptions;
     mutable QString m_uti;
