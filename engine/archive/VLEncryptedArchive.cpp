@@ -68,7 +68,14 @@ void VLEncryptedArchive::addToDirectory(const VLEncryptedArchiveItemPtr &record)
             m_foldedIndex.insert(folded, m_records.size());
         m_records.append(record);
     }
-    m_children[parentKey(path)].append(record);
+    // Items come folder by folder: the last folder's key serves its next items without a copy.
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QStringView parent = QStringView(path).left(std::max<qsizetype>(slash, 0));
+    if (m_lastParentKey.isNull() || parent != m_lastParent) {
+        m_lastParent = parent.toString();
+        m_lastParentKey = parentKey(path);
+    }
+    m_children[m_lastParentKey].append(record);
     if (!m_includeApplications && path.endsWith(u".app"))
         m_includeApplications = true;
 }

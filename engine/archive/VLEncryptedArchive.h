@@ -232,6 +232,8 @@ private:
     QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
     QHash<QString, qsizetype> m_foldedIndex;                     // lower-cased path -> first such record
     QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
+    QString m_lastParent;    // the parent path of the last record entered, and its key
+    QString m_lastParentKey;
     bool m_encryptFiles = true;
     bool m_encryptDirectory = true;
     bool m_calculateFilesHmac = true;

@@ -88,7 +88,10 @@ void VLEncryptedArchiveItem::setRealPath(const QString &value)
 void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
 {
     std::lock_guard lock(mutex());
-    resolveUTI();
+    // Adding an item only splits its path this way: the type stays to be looked up.
+    const QString current = currentRealPath();
+    if (current.size() != folder.size() + m_path.size() || !current.startsWith(folder) || !current.endsWith(m_path))
+        resolveUTI();
     m_realPath = folder;
     m_realPathBelowFolder = true;
 }

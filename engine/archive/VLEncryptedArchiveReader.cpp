@@ -344,6 +344,9 @@ void VLEncryptedArchive::closeArchive()
     m_records.clear();
     m_recordIndex.clear();
     m_foldedIndex.clear();
+    m_children.clear();
+    m_lastParent.clear();
+    m_lastParentKey = QString();
 }
 
 // ---------------------------------------------------------------------------------------------

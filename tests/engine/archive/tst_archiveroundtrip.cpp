@@ -208,6 +208,8 @@ private slots:
         QCOMPARE(archive.recordAtPath(QStringLiteral("/Folder/notes.txt"))->realPath(), restored + u"/notes.txt");
         archive.closeArchive();
         QVERIFY(archive.fileRecords().isEmpty());
+        QVERIFY(archive.childRecordsAtPath().isEmpty());
+        QVERIFY(!archive.recordAtPath(QStringLiteral("/Folder/notes.txt")));
     }
 
     // A folder's access list is applied after its contents are restored, from the compact form
