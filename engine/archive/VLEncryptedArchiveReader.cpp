@@ -561,11 +561,11 @@ void VLEncryptedArchive::restoreItem(ExtractJob &job)
         job.error = itemError(VLArchiveErrorSeekItem);
         return;
     }
-    if (!decoder.begin(m_in, position, m_archiveSize, sectionKeys(s.filesHmac))) {
+    // The local header holds a 4160-byte access-control buffer besides its other fields.
+    if (!decoder.begin(m_in, position, m_archiveSize, sectionKeys(s.filesHmac), 8 + 8192 + stored)) {
         job.error = itemError(s.encryptFiles ? VLArchiveErrorDecipher : VLArchiveErrorSeekItem);
         return;
     }
-    decoder.expect(8 + 4096 + stored);
     char header[8];
     if (!decoder.read(header, 8) || getU32(header) != tag("HDLC")) {
         job.error = itemError(VLArchiveErrorLocalRecord);

@@ -124,12 +124,12 @@ bool VLSectionEncoder::finish(QByteArray *hmac)
 // ---------------------------------------------------------------------------------------------
 
 bool VLSectionDecoder::begin(const platform::PosixFile &file, std::uint64_t offset, std::uint64_t end,
-                             const VLSectionKeys &keys)
+                             const VLSectionKeys &keys, std::uint64_t expected)
 {
     m_file = &file;
     m_offset = offset;
     m_end = end;
-    m_expected = 0;
+    m_expected = expected;
     m_buffer.clear();
     m_at = 0;
     m_systemError = 0;
@@ -140,11 +140,21 @@ bool VLSectionDecoder::begin(const platform::PosixFile &file, std::uint64_t offs
     if (!keys.masterKey)
         return false;
     const std::size_t hmacSize = keys.hmac ? 16 : 0;
-    SecureBytes block(keys.keyBlockSize());
-    if (offset > end || block.size() > end - offset
-        || !file.readFullyAt(offset, block.data(), block.size(), &m_systemError))
+    const std::size_t keyBlockSize = keys.keyBlockSize();
+    if (offset > end || keyBlockSize > end - offset)
         return false;
-    m_offset += block.size();
+    // The key block and the first bytes the section is expected to hold come in one read: a
+    // small item's section costs a single call.
+    const std::uint64_t available = (end - offset - keyBlockSize) / blockSize * blockSize;
+    const std::size_t first = std::size_t(std::min<std::uint64_t>(
+        available, (std::min<std::uint64_t>(m_expected, chunkSize) + blockSize - 1) / blockSize * blockSize));
+    m_buffer.resize(keyBlockSize + first);
+    if (!file.readFullyAt(offset, m_buffer.data(), m_buffer.size(), &m_systemError))
+        return false;
+    m_offset += m_buffer.size();
+    SecureBytes block(keyBlockSize);
+    std::memcpy(block.data(), m_buffer.data(), keyBlockSize);
+    m_at = keyBlockSize;
     if (AesCbcCipher::cryptBlocks(AesCbcCipher::Direction::Decrypt, *keys.masterKey, nullptr, block.data(),
                                   block.size())
         != CryptoStatus::Success)
@@ -159,7 +169,20 @@ bool VLSectionDecoder::begin(const platform::PosixFile &file, std::uint64_t offs
     CryptoStatus status = CryptoStatus::Success;
     m_cipher = AesCbcCipher::create(AesCbcCipher::Direction::Decrypt, AesCbcCipher::Padding::None, iv + blockSize,
                                     keys.keySize, iv, &status);
-    return m_cipher != nullptr;
+    return m_cipher && decipher(m_buffer.data() + m_at, first);
+}
+
+bool VLSectionDecoder::decipher(std::uint8_t *data, std::size_t size)
+{
+    if (!m_cipher || size == 0)
+        return true;
+    std::size_t produced = 0;
+    const CryptoStatus status = m_cipher->update(data, size, data, size, &produced);
+    if (status != CryptoStatus::Success || produced != size) {
+        platform::log(QStringLiteral("Warning! Decryption update failed. Error %1").arg(statusCode(status)));
+        return false;
+    }
+    return true;
 }
 
 bool VLSectionDecoder::refill(std::size_t need)
@@ -185,15 +208,7 @@ bool VLSectionDecoder::refill(std::size_t need)
     if (!m_file->readFullyAt(m_offset, m_buffer.data() + at, want, &m_systemError))
         return false;
     m_offset += want;
-    if (m_cipher) {
-        std::size_t produced = 0;
-        const CryptoStatus status = m_cipher->update(m_buffer.data() + at, want, m_buffer.data() + at, want, &produced);
-        if (status != CryptoStatus::Success || produced != want) {
-            platform::log(QStringLiteral("Warning! Decryption update failed. Error %1").arg(statusCode(status)));
-            return false;
-        }
-    }
-    return true;
+    return decipher(m_buffer.data() + at, want);
 }
 
 bool VLSectionDecoder::read(void *buffer, std::size_t size)

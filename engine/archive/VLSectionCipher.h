@@ -57,9 +57,9 @@ public:
     VLSectionDecoder(const VLSectionDecoder &) = delete;
     VLSectionDecoder &operator=(const VLSectionDecoder &) = delete;
 
-    // `end` is the container's size: nothing is read beyond it.
+    // `end` is the container's size: nothing is read beyond it. `expected` is as for expect().
     [[nodiscard]] bool begin(const platform::PosixFile &file, std::uint64_t offset, std::uint64_t end,
-                             const VLSectionKeys &keys);
+                             const VLSectionKeys &keys, std::uint64_t expected = 0);
     // How many plain bytes the section is still expected to hold; reads fetch no more than that
     // (at least what they need), so a small section costs one read.
     void expect(std::uint64_t bytes) { m_expected = bytes; }
@@ -70,6 +70,7 @@ public:
 private:
     static constexpr std::size_t chunkSize = 256 * 1024;
     bool refill(std::size_t need);
+    bool decipher(std::uint8_t *data, std::size_t size); // in place
 
     const platform::PosixFile *m_file = nullptr;
     std::uint64_t m_offset = 0;
