@@ -3,7 +3,8 @@
 # pick instead, in the same run, on a mixed tree of tens of thousands of files and on one 1 GiB
 # file. Each command runs ROUNDS times (default 3), the commands taking turns; the median wall
 # time and the largest peak resident size are reported. Needs 7zz (Debian's 7zip), pigz, openssl
-# and GNU time.
+# and GNU time. Run it on an idle machine, and not within minutes of deleting a large tree (a
+# previous run's included): see clean() below.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/vaultine-peers}
