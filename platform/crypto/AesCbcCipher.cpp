@@ -5,6 +5,28 @@
 #include <climits>
 
 namespace platform::crypto {
+namespace {
+
+// Fetched once: an algorithm named afresh is looked up again, under the library's lock, every time
+// a context is set up, which a container with tens of thousands of sections would pay for each.
+const EVP_CIPHER *algorithmForKeySize(std::size_t keySize)
+{
+    static EVP_CIPHER *const aes128 = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
+    static EVP_CIPHER *const aes192 = EVP_CIPHER_fetch(nullptr, "AES-192-CBC", nullptr);
+    static EVP_CIPHER *const aes256 = EVP_CIPHER_fetch(nullptr, "AES-256-CBC", nullptr);
+    switch (keySize) {
+    case 16:
+        return aes128;
+    case 24:
+        return aes192;
+    case 32:
+        return aes256;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
 
 struct AesCbcCipher::Context
 {
@@ -29,20 +51,10 @@ std::unique_ptr<AesCbcCipher> AesCbcCipher::create(Direction direction, Padding 
             *status = value;
         return std::unique_ptr<AesCbcCipher>();
     };
-    const EVP_CIPHER *algorithm = nullptr;
-    switch (keySize) {
-    case 16:
-        algorithm = EVP_aes_128_cbc();
-        break;
-    case 24:
-        algorithm = EVP_aes_192_cbc();
-        break;
-    case 32:
-        algorithm = EVP_aes_256_cbc();
-        break;
-    default:
-        return fail(CryptoStatus::ParamError);
-    }
+    const EVP_CIPHER *algorithm = algorithmForKeySize(keySize);
+    if (!algorithm)
+        return fail(keySize == 16 || keySize == 24 || keySize == 32 ? CryptoStatus::Unimplemented
+                                                                    : CryptoStatus::ParamError);
     if (!key)
         return fail(CryptoStatus::ParamError);
     std::unique_ptr<AesCbcCipher> cipher(new AesCbcCipher(direction, padding));

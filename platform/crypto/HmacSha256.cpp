@@ -14,6 +14,24 @@ EVP_MAC *hmacAlgorithm()
     return mac;
 }
 
+// A context with its digest chosen and no key, copied for each use: choosing the digest looks it
+// up again every time.
+const EVP_MAC_CTX *hmacTemplate()
+{
+    static EVP_MAC_CTX *const context = [] {
+        EVP_MAC_CTX *made = hmacAlgorithm() ? EVP_MAC_CTX_new(hmacAlgorithm()) : nullptr;
+        char digest[] = "SHA256";
+        const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
+                                     OSSL_PARAM_construct_end()};
+        if (made && EVP_MAC_CTX_set_params(made, params) != 1) {
+            EVP_MAC_CTX_free(made);
+            made = nullptr;
+        }
+        return made;
+    }();
+    return context;
+}
+
 } // namespace
 
 struct HmacSha256::Context
@@ -35,17 +53,14 @@ CryptoStatus HmacSha256::init(const void *key, std::size_t keySize)
     m_failed = false;
     EVP_MAC_CTX_free(m_context->ctx);
     m_context->ctx = nullptr;
-    if (!hmacAlgorithm())
+    if (!hmacTemplate())
         return CryptoStatus::Unimplemented;
-    m_context->ctx = EVP_MAC_CTX_new(hmacAlgorithm());
+    m_context->ctx = EVP_MAC_CTX_dup(hmacTemplate());
     if (!m_context->ctx)
         return CryptoStatus::MemoryFailure;
-    char digest[] = "SHA256";
-    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
-                                 OSSL_PARAM_construct_end()};
     static const unsigned char noKey = 0;
     const auto *keyBytes = keySize ? static_cast<const unsigned char *>(key) : &noKey;
-    if (EVP_MAC_init(m_context->ctx, keyBytes, keySize, params) != 1)
+    if (EVP_MAC_init(m_context->ctx, keyBytes, keySize, nullptr) != 1)
         return CryptoStatus::Unspecified;
     m_running = true;
     return CryptoStatus::Success;
