@@ -224,8 +224,12 @@ void VLEncryptedArchive::openArchive(const QString &path)
     };
     const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
     std::deque<std::shared_ptr<DirectoryRun>> pending;
-    platform::WorkerPool pool(effectiveWorkerCount());
-    const std::size_t ahead = std::size_t(2 * pool.size());
+    // A small directory is parsed here: starting workers would cost more than they save.
+    constexpr quint64 parallelDirectorySize = 256 * 1024;
+    std::optional<platform::WorkerPool> pool;
+    if (directorySize >= parallelDirectorySize)
+        pool.emplace(effectiveWorkerCount());
+    const std::size_t ahead = pool ? std::size_t(2 * pool->size()) : 1;
     quint64 remaining = directorySize;
     bool readFailed = false;
     while ((remaining > 0 && !readFailed) || !pending.empty()) {
@@ -243,7 +247,7 @@ void VLEncryptedArchive::openArchive(const QString &path)
                 run->contents.push_back(std::move(content));
             }
             pending.push_back(run);
-            pool.post([this, run] {
+            auto parse = [this, run] {
                 run->records.reserve(run->contents.size());
                 for (const QByteArray &content : run->contents) {
                     auto record = std::make_shared<VLEncryptedArchiveItem>();
@@ -253,7 +257,11 @@ void VLEncryptedArchive::openArchive(const QString &path)
                 }
                 run->contents = {};
                 finishJob(run->ready);
-            });
+            };
+            if (pool)
+                pool->post(std::move(parse));
+            else
+                parse();
         }
         const std::shared_ptr<DirectoryRun> run = pending.front();
         pending.pop_front();

@@ -216,6 +216,7 @@ void VLDecryptingViewController::dezeriderDidFinishedWithResultURL(VLDezerider *
 
 void VLDecryptingViewController::finished(const QUrl &url, bool specialScenario)
 {
+    showRootNameIfDue();
     QPointer<VLDecryptingViewController> self(this);
     m_progress.finish([self, url, specialScenario] {
         if (!self)
@@ -237,7 +238,10 @@ void VLDecryptingViewController::finished(const QUrl &url, bool specialScenario)
 void VLDecryptingViewController::dezeriderDidUpdateProgress(VLDezerider *dezerider, float progress)
 {
     Q_UNUSED(dezerider)
-    platform::dispatchToMain(this, [this, progress] { m_progress.reportProgress(progress); });
+    platform::dispatchToMain(this, [this, progress] {
+        showRootNameIfDue();
+        m_progress.reportProgress(progress);
+    });
 }
 
 void VLDecryptingViewController::dezeriderDidUpdateEstimationTime(VLDezerider *dezerider, const QString &estimation)
@@ -253,9 +257,17 @@ void VLDecryptingViewController::dezeriderDidUpdateEstimationTime(VLDezerider *d
 void VLDecryptingViewController::popAnimationDidIntersectSignalRect(VLCryptingProcessAnimation *animation)
 {
     Q_UNUSED(animation)
-    const QString rootName = m_dezerider ? m_dezerider->rootName() : QString();
-    if (!rootName.isNull() && m_titleLabel)
-        m_titleLabel->setText(QFileInfo(rootName).completeBaseName());
+    m_titleDue = true;
+    showRootNameIfDue();
+}
+
+void VLDecryptingViewController::showRootNameIfDue()
+{
+    const QString rootName = m_titleDue && m_dezerider ? m_dezerider->rootName() : QString();
+    if (rootName.isNull() || !m_titleLabel)
+        return;
+    m_titleLabel->setText(QFileInfo(rootName).completeBaseName());
+    m_titleDue = false;
 }
 
 bool VLDecryptingViewController::shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy)

@@ -78,6 +78,8 @@ protected:
     void loadView() override;
 
 private:
+    // Names the title after the restored item once the job knows it, when the bar has passed it.
+    void showRootNameIfDue();
     // Ends the job for good: no report follows, and its work thread has let go of the work
     // folder (or the bound has passed) when this returns.
     void stopJob();
@@ -96,6 +98,9 @@ private:
     QPointer<VLEncryptProgressImageView> m_fileImageView;
     QPointer<VLEncryptProgressAnimationView> m_animationView;
     QPointer<QLabel> m_titleLabel;
+    // The bar passed the title before the job knew the restored item's name: it is shown as
+    // soon as the job knows it.
+    bool m_titleDue = false;
     QPointer<QLabel> m_sizeLabel;
     QPointer<QLabel> m_statusTextField;
     QPointer<VLRoundedButton> m_stopButton;
