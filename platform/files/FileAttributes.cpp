@@ -1,4 +1,5 @@
 #include "platform/files/FileAttributes.h"
+#include "platform/files/RecentStatus.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -106,13 +107,52 @@ std::optional<QString> groupName(gid_t gid)
 
 } // namespace
 
+namespace RecentStatus {
+namespace {
+
+struct Slot
+{
+    QByteArray path;
+    struct statx status = {};
+    bool valid = false;
+};
+
+thread_local Slot slot;
+
+} // namespace
+
+void remember(const QByteArray &path, const struct statx &status)
+{
+    slot.path = path;
+    slot.status = status;
+    slot.valid = true;
+}
+
+bool take(const QByteArray &path, struct statx *status)
+{
+    if (!slot.valid || slot.path != path)
+        return false;
+    *status = slot.status;
+    slot.valid = false;
+    return true;
+}
+
+void forget()
+{
+    slot.valid = false;
+}
+
+} // namespace RecentStatus
+
 std::optional<FileAttributes> attributesOfItemAtPath(const QString &path, VLError *error)
 {
     const QByteArray native = QFile::encodeName(path);
     FileAttributes attributes;
     struct statx sx = {};
-    if (::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+    if (RecentStatus::take(native, &sx)
+        || ::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_BTIME,
+                   &sx)
+            == 0) {
         attributes.type = fileTypeOfMode(sx.stx_mode);
         attributes.size = sx.stx_size;
         attributes.posixPermissions = quint16(sx.stx_mode & 07777);

@@ -1,0 +1,143 @@
+#include "platform/files/StatusWalk.h"
+
+#include "platform/files/RecentStatus.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr unsigned statusMask = STATX_BASIC_STATS | STATX_BTIME;
+constexpr int statusFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+
+using Identity = std::pair<dev_t, ino_t>;
+
+StatusWalk::Kind kindOf(const struct statx &status)
+{
+    switch (status.stx_mode & S_IFMT) {
+    case S_IFDIR:
+        return StatusWalk::Kind::Directory;
+    case S_IFREG:
+        return StatusWalk::Kind::File;
+    case S_IFLNK:
+        return StatusWalk::Kind::SymbolicLink;
+    default:
+        return StatusWalk::Kind::Other;
+    }
+}
+
+Identity identityOf(const struct statx &status)
+{
+    return {makedev(status.stx_dev_major, status.stx_dev_minor), ino_t(status.stx_ino)};
+}
+
+class Walker
+{
+public:
+    Walker(bool sameVolume, const StatusWalk::Visitor &visit)
+        : m_sameVolume(sameVolume)
+        , m_visit(visit)
+    {
+    }
+
+    // Gives the entry; false when the walk is to end. `error` is set when it ended on a failure.
+    bool give(const QByteArray &native, int level, const struct statx *status)
+    {
+        StatusWalk::Entry entry;
+        entry.path = QFile::decodeName(native);
+        entry.level = level;
+        if (status) {
+            entry.kind = kindOf(*status);
+            entry.size = qint64(status->stx_size);
+            RecentStatus::remember(native, *status);
+        } else {
+            RecentStatus::forget();
+        }
+        const bool more = m_visit(entry);
+        RecentStatus::forget();
+        return more;
+    }
+
+    // Lists a folder that was given and walks its entries; false when the walk is to end.
+    bool enter(const QByteArray &native, int level, const struct statx &status)
+    {
+        const Identity identity = identityOf(status);
+        if ((m_sameVolume && identity.first != m_device) || m_ancestors.count(identity))
+            return true;
+        const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return true; // given already, not entered: a folder that cannot be read
+        DIR *folder = ::fdopendir(fd);
+        if (!folder) {
+            ::close(fd);
+            return true;
+        }
+        std::vector<QByteArray> names;
+        for (;;) {
+            errno = 0;
+            const dirent *item = ::readdir(folder);
+            if (!item)
+                break;
+            const QByteArray name(item->d_name);
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        if (errno != 0) {
+            error = errno;
+            ::closedir(folder);
+            return false;
+        }
+        m_ancestors.insert(identity);
+        bool more = true;
+        for (const QByteArray &name : names) {
+            const QByteArray path = native.endsWith('/') ? QByteArray(native + name) : QByteArray(native + '/' + name);
+            struct statx child = {};
+            const bool known = ::statx(::dirfd(folder), name.constData(), statusFlags, statusMask, &child) == 0;
+            if (!give(path, level + 1, known ? &child : nullptr)) {
+                more = false;
+                break;
+            }
+            if (known && kindOf(child) == StatusWalk::Kind::Directory && !enter(path, level + 1, child)) {
+                more = false;
+                break;
+            }
+        }
+        m_ancestors.erase(identity);
+        ::closedir(folder);
+        return more;
+    }
+
+    bool m_sameVolume;
+    dev_t m_device = 0;
+    const StatusWalk::Visitor &m_visit;
+    std::set<Identity> m_ancestors;
+    int error = 0;
+};
+
+} // namespace
+
+int StatusWalk::walk(const QString &root, bool sameVolume, const Visitor &visit)
+{
+    const QByteArray native = QFile::encodeName(root);
+    struct statx status = {};
+    if (native.isEmpty() || ::statx(AT_FDCWD, native.constData(), statusFlags, statusMask, &status) != 0)
+        return native.isEmpty() ? ENOENT : errno;
+    Walker walker(sameVolume, visit);
+    walker.m_device = identityOf(status).first;
+    if (walker.give(native, 0, &status) && kindOf(status) == Kind::Directory)
+        walker.enter(native, 0, status);
+    return walker.error;
+}
+
+} // namespace platform
