@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
-#include <QTimeZone>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -71,24 +70,30 @@ std::optional<QString> nameOf(Lookup lookup, int sizeHintName, char *Entry::*fie
 
 // The look-ups read the account files on every call (no name service cache runs on most
 // desktops), which would dominate the capture of a large tree; names are kept for a while.
-template<typename Lookup>
-std::optional<QString> cachedName(QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> &cache,
-                                  quint32 id, Lookup lookup)
+class NameCache final
 {
-    static std::mutex mutex;
-    std::lock_guard lock(mutex);
-    const auto found = cache.constFind(id);
-    if (found != cache.constEnd() && !found->second.hasExpired())
-        return found->first;
-    std::optional<QString> name = lookup();
-    cache.insert(id, {name, QDeadlineTimer(std::chrono::seconds(30))});
-    return name;
-}
+public:
+    template<typename Lookup>
+    std::optional<QString> name(quint32 id, Lookup lookup)
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_names.constFind(id);
+        if (found != m_names.constEnd() && !found->second.hasExpired())
+            return found->first;
+        std::optional<QString> current = lookup();
+        m_names.insert(id, {current, QDeadlineTimer(std::chrono::seconds(30))});
+        return current;
+    }
+
+private:
+    std::mutex m_mutex;
+    QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> m_names;
+};
 
 std::optional<QString> userName(uid_t uid)
 {
-    static QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> cache;
-    return cachedName(cache, uid, [uid] {
+    static NameCache cache;
+    return cache.name(uid, [uid] {
         return nameOf<passwd>([uid](passwd *entry, char *buffer, size_t size,
                                     passwd **result) { return ::getpwuid_r(uid, entry, buffer, size, result); },
                               _SC_GETPW_R_SIZE_MAX, &passwd::pw_name);
@@ -97,8 +102,8 @@ std::optional<QString> userName(uid_t uid)
 
 std::optional<QString> groupName(gid_t gid)
 {
-    static QHash<quint32, std::pair<std::optional<QString>, QDeadlineTimer>> cache;
-    return cachedName(cache, gid, [gid] {
+    static NameCache cache;
+    return cache.name(gid, [gid] {
         return nameOf<group>([gid](group *entry, char *buffer, size_t size,
                                    group **result) { return ::getgrgid_r(gid, entry, buffer, size, result); },
                              _SC_GETGR_R_SIZE_MAX, &group::gr_name);
@@ -106,43 +111,6 @@ std::optional<QString> groupName(gid_t gid)
 }
 
 } // namespace
-
-namespace RecentStatus {
-namespace {
-
-struct Slot
-{
-    QByteArray path;
-    struct statx status = {};
-    bool valid = false;
-};
-
-thread_local Slot slot;
-
-} // namespace
-
-void remember(const QByteArray &path, const struct statx &status)
-{
-    slot.path = path;
-    slot.status = status;
-    slot.valid = true;
-}
-
-bool take(const QByteArray &path, struct statx *status)
-{
-    if (!slot.valid || slot.path != path)
-        return false;
-    *status = slot.status;
-    slot.valid = false;
-    return true;
-}
-
-void forget()
-{
-    slot.valid = false;
-}
-
-} // namespace RecentStatus
 
 std::optional<FileAttributes> attributesOfItemAtPath(const QString &path, VLError *error)
 {

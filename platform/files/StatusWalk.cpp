@@ -45,13 +45,16 @@ Identity identityOf(const struct statx &status)
 class Walker
 {
 public:
-    Walker(bool sameVolume, const StatusWalk::Visitor &visit)
+    Walker(bool sameVolume, dev_t device, const StatusWalk::Visitor &visit)
         : m_sameVolume(sameVolume)
+        , m_device(device)
         , m_visit(visit)
     {
     }
 
-    // Gives the entry; false when the walk is to end. `error` is set when it ended on a failure.
+    int error() const { return m_error; }
+
+    // Gives the entry; false when the walk is to end.
     bool give(const QByteArray &native, int level, const struct statx *status)
     {
         StatusWalk::Entry entry;
@@ -69,7 +72,8 @@ public:
         return more;
     }
 
-    // Lists a folder that was given and walks its entries; false when the walk is to end.
+    // Lists a folder that was given and walks its entries; false when the walk is to end (with
+    // error() set when a listing failed).
     bool enter(const QByteArray &native, int level, const struct statx &status)
     {
         const Identity identity = identityOf(status);
@@ -94,7 +98,7 @@ public:
                 names.push_back(name);
         }
         if (errno != 0) {
-            error = errno;
+            m_error = errno;
             ::closedir(folder);
             return false;
         }
@@ -118,11 +122,12 @@ public:
         return more;
     }
 
+private:
     bool m_sameVolume;
-    dev_t m_device = 0;
+    dev_t m_device;
     const StatusWalk::Visitor &m_visit;
-    std::set<Identity> m_ancestors;
-    int error = 0;
+    std::set<Identity> m_ancestors; // the folders being walked, so that none is entered twice
+    int m_error = 0;
 };
 
 } // namespace
@@ -133,11 +138,10 @@ int StatusWalk::walk(const QString &root, bool sameVolume, const Visitor &visit)
     struct statx status = {};
     if (native.isEmpty() || ::statx(AT_FDCWD, native.constData(), statusFlags, statusMask, &status) != 0)
         return native.isEmpty() ? ENOENT : errno;
-    Walker walker(sameVolume, visit);
-    walker.m_device = identityOf(status).first;
+    Walker walker(sameVolume, identityOf(status).first, visit);
     if (walker.give(native, 0, &status) && kindOf(status) == Kind::Directory)
         walker.enter(native, 0, status);
-    return walker.error;
+    return walker.error();
 }
 
 } // namespace platform
