@@ -146,14 +146,23 @@ public:
                           + platform::errorDescription(error));
     }
 
-    // The new item is in place.
+    // The new item is in place. The old one goes whole: a restored tree carries its own
+    // read-only folders, which are the user's to open up. What cannot go all the same (folders
+    // of another owner) is not left behind under the hidden name, but beside the new item.
     void discard()
     {
         if (std::exchange(m_settled, true))
             return;
-        if (const int error = platform::removeItemAtPath(m_aside))
-            platform::log(u"[Transfer]: cannot remove the replaced item "_qs + m_aside + u": "_qs
-                          + platform::errorDescription(error));
+        const int error = platform::removeItemAtPath(m_aside, platform::RemovalAccess::GrantOwner);
+        if (!error)
+            return;
+        platform::log(u"[Transfer]: cannot remove the replaced item "_qs + m_aside + u": "_qs
+                      + platform::errorDescription(error));
+        for (quint64 n = 2; n <= lastFreeNameCandidate; ++n) {
+            const int renamed = platform::renameItem(m_aside, KXAdditions::freeNameCandidate(m_path, n), false);
+            if (renamed != EEXIST && renamed != ENOTEMPTY)
+                return;
+        }
     }
 
 private:
