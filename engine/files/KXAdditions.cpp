@@ -1,5 +1,5 @@
 #include "engine/files/KXAdditions.h"
-
+#include "engine/files/VLTempCleaner.h"
 #include "engine/metadata/VLFileMetaData.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Library.h"
@@ -418,11 +418,17 @@ QString KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath()
     const QString temp = platform::libraryFolder(QStringLiteral("Temp"));
     if (temp.isEmpty())
         return {};
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    const QString path = temp + u'/' + uuid;
-    if (platform::createFolderExclusively(path, 0700) != 0)
-        return {};
-    return path;
+    // Held from the start, so that no other instance's clean takes it; one taken in the moment
+    // before it was held is made again under a new name.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        const QString path = temp + u'/' + uuid;
+        if (platform::createFolderExclusively(path, 0700) != 0)
+            return {};
+        if (VLTempCleaner::sharedInstance().holdWorkFolder(path))
+            return path;
+    }
+    return {};
 }
 
 QString KXAdditions::com_nimbrel_vaultine_rootPathForURLs(const QList<QUrl> &urls)
