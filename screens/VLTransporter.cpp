@@ -146,8 +146,9 @@ struct VLTransporter::Transport
 
     void reportFailure()
     {
-        if (VLTransporterDelegate *delegate = transporter->delegate())
+        transporter->sendToDelegate([this](VLTransporterDelegate *delegate) {
             delegate->transporterDidFailedTransportationWithURL(transporter.get(), source);
+        });
     }
 };
 
@@ -230,6 +231,9 @@ void VLTransporter::transportItemFromURLToURLOverwriteLeaveOriginal(const QUrl &
 
 void VLTransporter::cancel()
 {
+    // Under the delegate's lock: a callback in progress ends before this returns, and none
+    // starts after it.
+    const std::lock_guard lock(m_delegateMutex);
     m_cancelled = true;
 }
 

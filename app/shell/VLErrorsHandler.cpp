@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cerrno>
+
 namespace {
 
 QString tr(const char *text)
@@ -114,6 +116,52 @@ std::optional<Texts> textsForCode(qint64 code, const QString &itemPath, const QS
     }
 }
 
+VLError underlyingError(const VLError &error)
+{
+    return error.userInfo().value(VLEncryptedArchiveConstants::keyUnderlyingError).value<VLError>();
+}
+
+// The system error of a write into the work folders that failed, when that is what the error
+// is: the container could not be written (1001), or a restored item could not be made or
+// written (1207 with the system's reason, directly or through 1204). Errors that speak of the
+// names an item was to take stay container faults.
+VLError failedWrite(const VLError &error)
+{
+    VLError cause = underlyingError(error);
+    if (error.code() == 1207 && cause.domain() != VLError::posixDomain && cause.code() == 1204)
+        cause = underlyingError(cause);
+    if (cause.domain() != VLError::posixDomain)
+        return {};
+    if (error.code() == 1001)
+        return cause;
+    if (error.code() != 1207)
+        return {};
+    switch (cause.code()) {
+    case EEXIST:
+    case ENOTDIR:
+    case EISDIR:
+    case ELOOP:
+    case EINVAL:
+    case ENAMETOOLONG:
+        return {};
+    default:
+        return cause;
+    }
+}
+
+Texts textsForFailedWrite(const VLError &cause)
+{
+    if (cause.code() == ENOSPC || cause.code() == EDQUOT) {
+        return Texts{tr("There is not enough free space on the disk."),
+                     tr("The disk that holds Vaultine's work folders is full. Free some space on it and try again. "
+                        "Your files have not been changed.")};
+    }
+    return Texts{tr("Vaultine cannot write to the disk."),
+                 tr("Writing to the disk that holds Vaultine's work folders failed: %1. Your files have not been "
+                    "changed.")
+                     .arg(cause.systemMessage())};
+}
+
 VLError errorWithTexts(const Texts &texts)
 {
     return VLError(QString::fromLatin1(platform::bundle::identifier), 0,
@@ -129,6 +177,8 @@ VLError VLErrorsHandler::presentableError(const VLError &error, const QString &r
         return errorWithTexts(
             {tr("An unknown error has occurred."), tr("Vaultine failed due to an unknown error. Please try again.")});
     }
+    if (const VLError cause = failedWrite(error))
+        return errorWithTexts(textsForFailedWrite(cause));
     const QString itemPath = itemPathText(error.userInfo().value(VLEncryptedArchiveConstants::keyItem));
     if (const std::optional<Texts> texts = textsForCode(error.code(), itemPath, rootItem))
         return errorWithTexts(*texts);

@@ -304,6 +304,12 @@ void VLEncryptedArchive::reportExtractProgressForItemTotalProgressCancel(double 
 void VLEncryptedArchive::reportSaveErrorForItemLowError(int code, const VLEncryptedArchiveItemPtr &record,
                                                         const VLError &lowError)
 {
+    // A write that failed earlier (a full disk) is the cause of whatever step noticed it: the
+    // container could not be written, for the system's reason.
+    if (m_outWriteError && code != VLArchiveErrorStopped) {
+        sendError(operationSaving, VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_outWriteError));
+        return;
+    }
     sendError(operationSaving, code, record, lowError);
 }
 

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -143,6 +144,11 @@ public:
 
     // True for a path inside a container: "/" followed by non-empty components other than "." and "..".
     static bool isValidItemPath(const QString &path);
+
+    // Test hook: runs on the worker that restores a file before each piece it writes there (with
+    // the item's path and the bytes written so far), so that tests can hold a worker. Empty clears it.
+    using RestoreWriteHook = std::function<void(const QString &path, quint64 written)>;
+    static void setRestoreWriteHook(RestoreWriteHook hook);
 
 private:
     struct Switches

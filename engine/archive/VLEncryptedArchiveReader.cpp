@@ -39,6 +39,16 @@ VLError itemError(int code)
     return VLError(errorDomain, code);
 }
 
+// A file that could not be created or written at the destination, with the system's reason:
+// a full or read-only disk is not a damaged container.
+VLError writeError(int systemError)
+{
+    VLError error = itemError(VLArchiveErrorCreateItem);
+    if (systemError)
+        error.setUserInfo({{keyUnderlyingError, QVariant::fromValue(VLError::posix(systemError))}});
+    return error;
+}
+
 QByteArray withoutTrailingZeros(const QByteArray &bytes)
 {
     qsizetype size = bytes.size();
@@ -63,7 +73,31 @@ QString describe(const platform::FileAttributes &a)
     return u'{' + parts.join(QStringLiteral("; ")) + u'}';
 }
 
+std::mutex &restoreWriteHookMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> &restoreWriteHookSlot()
+{
+    static std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> hook;
+    return hook;
+}
+
+std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> restoreWriteHook()
+{
+    const std::lock_guard lock(restoreWriteHookMutex());
+    return restoreWriteHookSlot();
+}
+
 } // namespace
+
+void VLEncryptedArchive::setRestoreWriteHook(RestoreWriteHook hook)
+{
+    const std::lock_guard lock(restoreWriteHookMutex());
+    restoreWriteHookSlot() = hook ? std::make_shared<RestoreWriteHook>(std::move(hook)) : nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Opening
@@ -431,11 +465,14 @@ VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &d
     int createError = 0;
     platform::PosixFile out = m_destination.createFile(relativePath, 0600, &createError);
     if (!out.isOpen())
-        return itemError(VLArchiveErrorCreateItem);
-    bool writeFailed = false;
+        return writeError(createError);
+    int writeFailure = 0;
+    const std::shared_ptr<RestoreWriteHook> hook = restoreWriteHook();
     auto deliver = [&](const std::uint8_t *data, std::size_t count) {
-        if (!writeFailed && count > 0 && !out.writeAll(data, count))
-            writeFailed = true;
+        if (hook)
+            (*hook)(record->path(), job.written.load());
+        if (!writeFailure && count > 0 && !out.writeAll(data, count))
+            writeFailure = out.lastError() ? out.lastError() : EIO;
         job.written += count;
     };
     auto logShort = [&] {
@@ -546,8 +583,10 @@ VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &d
         if (written != size)
             logShort();
     }
-    if (!out.close() || writeFailed)
-        return itemError(VLArchiveErrorCreateItem);
+    if (!out.close() && !writeFailure)
+        writeFailure = out.lastError() ? out.lastError() : EIO;
+    if (writeFailure)
+        return writeError(writeFailure);
     applyAttributes(record, job.path);
     record->setExtendedAttributes({});
     record->setExtendedSecurityOptions({});
@@ -703,8 +742,11 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             });
         }
     };
+    // The delegate hears of the end only once no worker writes any more: it may empty the
+    // destination as soon as it knows.
     auto fail = [&](int code, const VLEncryptedArchiveItemPtr &record, const VLError &error = {}) {
         m_workersStop = true;
+        pool.stop();
         reportExtractErrorForItemLowError(code, record, error);
     };
 

@@ -1,5 +1,5 @@
 #include "engine/files/KXAdditions.h"
-
+#include "engine/files/VLTempCleaner.h"
 #include "engine/metadata/VLFileMetaData.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Library.h"
@@ -146,14 +146,23 @@ public:
                           + platform::errorDescription(error));
     }
 
-    // The new item is in place.
+    // The new item is in place. The old one goes whole: a restored tree carries its own
+    // read-only folders, which are the user's to open up. What cannot go all the same (folders
+    // of another owner) is not left behind under the hidden name, but beside the new item.
     void discard()
     {
         if (std::exchange(m_settled, true))
             return;
-        if (const int error = platform::removeItemAtPath(m_aside))
-            platform::log(u"[Transfer]: cannot remove the replaced item "_qs + m_aside + u": "_qs
-                          + platform::errorDescription(error));
+        const int error = platform::removeItemAtPath(m_aside, platform::RemovalAccess::GrantOwner);
+        if (!error)
+            return;
+        platform::log(u"[Transfer]: cannot remove the replaced item "_qs + m_aside + u": "_qs
+                      + platform::errorDescription(error));
+        for (quint64 n = 2; n <= lastFreeNameCandidate; ++n) {
+            const int renamed = platform::renameItem(m_aside, KXAdditions::freeNameCandidate(m_path, n), false);
+            if (renamed != EEXIST && renamed != ENOTEMPTY)
+                return;
+        }
     }
 
 private:
@@ -409,11 +418,17 @@ QString KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath()
     const QString temp = platform::libraryFolder(QStringLiteral("Temp"));
     if (temp.isEmpty())
         return {};
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    const QString path = temp + u'/' + uuid;
-    if (platform::createFolderExclusively(path, 0700) != 0)
-        return {};
-    return path;
+    // Held from the start, so that no other instance's clean takes it; one taken in the moment
+    // before it was held is made again under a new name.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        const QString path = temp + u'/' + uuid;
+        if (platform::createFolderExclusively(path, 0700) != 0)
+            return {};
+        if (VLTempCleaner::sharedInstance().holdWorkFolder(path))
+            return path;
+    }
+    return {};
 }
 
 QString KXAdditions::com_nimbrel_vaultine_rootPathForURLs(const QList<QUrl> &urls)

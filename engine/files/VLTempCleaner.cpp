@@ -8,6 +8,8 @@
 
 #include <QDir>
 
+#include <cerrno>
+
 VLTempCleaner &VLTempCleaner::sharedInstance()
 {
     static VLTempCleaner instance;
@@ -41,6 +43,27 @@ void VLTempCleaner::clean()
                             [names = std::move(names)] { sharedInstance().cleanContent(names); });
 }
 
+bool VLTempCleaner::holdWorkFolder(const QString &path)
+{
+    platform::FolderLock hold = platform::FolderLock::tryHold(path);
+    if (!hold.isHeld() || !hold.isFolderAt(path))
+        return false;
+    const std::lock_guard lock(m_holdsMutex);
+    m_holds[QDir::cleanPath(path)] = std::move(hold);
+    return true;
+}
+
+platform::FolderLock VLTempCleaner::takeHold(const QString &path)
+{
+    const std::lock_guard lock(m_holdsMutex);
+    const auto found = m_holds.find(QDir::cleanPath(path));
+    if (found == m_holds.end())
+        return {};
+    platform::FolderLock hold = std::move(found->second);
+    m_holds.erase(found);
+    return hold;
+}
+
 void VLTempCleaner::sync_clean()
 {
     // Waits for a clean still under way (the one from launch), then takes what is left.
@@ -71,8 +94,17 @@ void VLTempCleaner::removeEntries(const QStringList &names)
         }
         const QString path = area + u'/' + name;
         // Listed before another clean took it: gone, as wished.
-        if (platform::fileKindAtPath(path) == platform::FileKind::Missing)
+        const platform::FileKind kind = platform::fileKindAtPath(path);
+        if (kind == platform::FileKind::Missing)
             continue;
+        // Ours goes, held until it is gone; one that another running instance holds stays.
+        platform::FolderLock hold = takeHold(path);
+        if (!hold.isHeld() && kind == platform::FileKind::Folder) {
+            int lockError = 0;
+            hold = platform::FolderLock::tryHold(path, &lockError);
+            if (lockError == EWOULDBLOCK)
+                continue;
+        }
         if (const int error = platform::removeItemAtPath(path, platform::RemovalAccess::GrantOwner)) {
             platform::log(u"Error deleting temporary item "_qs + VLError::posix(error).description() + u" ("_qs
                           + path + u')');

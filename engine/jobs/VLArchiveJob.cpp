@@ -170,11 +170,14 @@ void VLArchiveJob<Delegate>::encryptedArchiveOperationError(VLEncryptedArchive *
     stopChronometer();
     if (isCancelled())
         return;
-    // The container names the item apart from its cause; the job delegate gets both in one.
+    // The container names the item and the system's reason apart from its code; the job delegate
+    // gets them in one.
     const VLError cause = info.value(keys::keyError).value<VLError>();
     QVariantMap userInfo = cause.userInfo();
     if (info.contains(keys::keyItem))
         userInfo.insert(keys::keyItem, info.value(keys::keyItem));
+    if (info.contains(keys::keyUnderlyingError))
+        userInfo.insert(keys::keyUnderlyingError, info.value(keys::keyUnderlyingError));
     sendFailure(VLError(cause.domain(), cause.code(), userInfo));
 }
 

@@ -20,6 +20,11 @@ QString VLError::description() const
         return QStringLiteral("(no error)");
     QString text = m_domain + u' ' + QString::number(m_code);
     if (m_domain == posixDomain)
-        text += u" (" + QString::fromLocal8Bit(std::strerror(int(m_code))) + u')';
+        text += u" (" + systemMessage() + u')';
     return text;
+}
+
+QString VLError::systemMessage() const
+{
+    return m_domain == posixDomain ? QString::fromLocal8Bit(std::strerror(int(m_code))) : QString();
 }

@@ -27,6 +27,8 @@ public:
 
     // A readable form for logs: "domain code (description)".
     QString description() const;
+    // The system's own words for a POSIX error ("No space left on device"); empty for others.
+    QString systemMessage() const;
 
     friend bool operator==(const VLError &a, const VLError &b)
     {

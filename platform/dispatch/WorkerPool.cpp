@@ -14,14 +14,21 @@ WorkerPool::WorkerPool(int threads)
 
 WorkerPool::~WorkerPool()
 {
+    stop();
+}
+
+void WorkerPool::stop()
+{
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
         m_queue.clear();
     }
     m_wake.notify_all();
-    for (std::thread &thread : m_threads)
-        thread.join();
+    for (std::thread &thread : m_threads) {
+        if (thread.joinable())
+            thread.join();
+    }
 }
 
 int WorkerPool::defaultThreadCount()
@@ -33,6 +40,8 @@ void WorkerPool::post(std::function<void()> work)
 {
     {
         std::lock_guard lock(m_mutex);
+        if (m_quit)
+            return;
         m_queue.push_back(std::move(work));
     }
     m_wake.notify_one();

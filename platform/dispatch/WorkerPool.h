@@ -16,7 +16,7 @@ class WorkerPool final
 {
 public:
     explicit WorkerPool(int threads);
-    // Drops work not started yet and waits for the work that runs.
+    // Stops the pool.
     ~WorkerPool();
     WorkerPool(const WorkerPool &) = delete;
     WorkerPool &operator=(const WorkerPool &) = delete;
@@ -26,6 +26,9 @@ public:
 
     int size() const { return int(m_threads.size()); }
     void post(std::function<void()> work);
+    // Drops work not started yet and waits for the work that runs; work posted afterwards is
+    // dropped. Once it returns, nothing of this pool runs any more.
+    void stop();
 
 private:
     void run();

@@ -8,8 +8,12 @@
 #include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "tests/screens/FlowTestSupport.h"
+#include "tests/support/SmallTmpfs.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -107,6 +111,54 @@ private slots:
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_COMPARE(controller.navigationController()->viewControllers().size(), 1);
         VLContentWindowController::setRootViewControllerFactory({});
+    }
+
+    // Restoring onto a full disk says so: the container is whole, and the alert must not make
+    // the user believe otherwise.
+    void aFullDiskIsReportedAsAFullDisk()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"Scans"_s);
+        QByteArray random(2 << 20, '\0');
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        QVERIFY(writeTestFile(source + u"/scan.bin"_s, random));
+        QVERIFY(writeTestFile(source + u"/note.txt"_s, "scanned"));
+        const QUrl container = makeContainer({QUrl::fromLocalFile(source)}, dir.filePath(u"scans.vault"_s),
+                                             u"pw"_s, QString());
+        QVERIFY(container.isValid());
+        VLTempCleaner::sharedInstance().sync_clean();
+        const auto digest = [&container] {
+            QFile file(container.toLocalFile());
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+        };
+        const QByteArray before = digest();
+
+        SmallTmpfs disk(VLTempCleaner::workFolderArea(), 512 * 1024);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
+        const auto resetFactory = qScopeGuard([] { VLContentWindowController::setRootViewControllerFactory({}); });
+        VLContentWindowController controller;
+        controller.showWindow();
+        QWidget *window = controller.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        VLAlertHandler::clearLastAlert();
+        VLAlertHandler::setNextAnswer(1);
+        controller.processAddedFiles(QStringList{container.toLocalFile()});
+        VLDecryptViewController *password = nullptr;
+        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(
+                         controller.navigationController()->topViewController().get())));
+        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
+        typeIntoWindow(window, u"pw"_s);
+
+        QTRY_VERIFY_WITH_TIMEOUT(VLAlertHandler::lastAlert().has_value(), 30000);
+        const VLAlert alert = *VLAlertHandler::lastAlert();
+        QCOMPARE(alert.messageText(), u"There is not enough free space on the disk."_s);
+        QVERIFY2(!alert.informativeText().contains(u"damaged"_s), qPrintable(alert.informativeText()));
+        QCOMPARE(digest(), before);
+        QVERIFY(!qobject_cast<VLDecryptedViewController *>(controller.navigationController()->topViewController().get()));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "ScreenTestSupport.h"
 
 #include "app/navigation/VLNavigationController.h"
+#include "app/shell/VLAlertHandler.h"
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLTerminatorProxy.h"
 #include "app/shell/VLWindow.h"
@@ -12,8 +13,13 @@
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLEncryptingViewController.h"
 
+#include "tests/support/SmallTmpfs.h"
+
+#include <QCryptographicHash>
 #include <QDirIterator>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <atomic>
@@ -91,6 +97,63 @@ struct Program
     VLNavigationController *navigation = nullptr;
 };
 
+// Another launch of the real program that cannot hand over to the running one (it has a runtime
+// folder of its own) and shares its Library: it starts as an instance of its own.
+class SecondInstance final
+{
+public:
+    explicit SecondInstance(const QString &library)
+    {
+        const QString data = m_root.filePath(u"data/nimbrel"_s);
+        QDir().mkpath(data);
+        QFile::link(library, data + u"/Vaultine"_s);
+        QDir(m_root.path()).mkpath(u"runtime"_s);
+        QFile::setPermissions(m_root.filePath(u"runtime"_s),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QSettings settings(m_root.filePath(u"config/nimbrel/Vaultine.conf"_s), QSettings::IniFormat);
+        settings.setValue(u"NBPrivacyPolicyAccepted"_s, true);
+        settings.setValue(u"kVLEmailSubscriberHasSkippedSubscription"_s, true);
+    }
+
+    ~SecondInstance() { stop(); }
+
+    void start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_s, m_root.filePath(u"data"_s));
+        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, m_root.filePath(u"runtime"_s));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"QTWEBENGINE_CHROMIUM_FLAGS"_s, u"--no-sandbox --disable-gpu"_s);
+        m_process.setProcessEnvironment(env);
+        m_process.setProgram(QStringLiteral(VAULTINE_EXECUTABLE));
+        m_process.start();
+    }
+
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+
+    void stop()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+
+private:
+    QTemporaryDir m_root;
+    QProcess m_process;
+};
+
+QByteArray digestOf(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result();
+}
+
 } // namespace
 
 // The encrypt flow as a user meets it: the program's main window, files arriving through the
@@ -166,6 +229,90 @@ private slots:
         QCOMPARE(treeOf(restored.toLocalFile()), treeOf(sourceFolder()));
         QTRY_VERIFY(m_analytics->events().contains(
             eventHit(u"Workflow"_s, u"Encryption Successful"_s, u"Hint Included"_s)));
+    }
+
+    // Encrypting onto a full disk says so: not a damaged container, not the sources.
+    void aFullDiskIsReportedAsAFullDisk()
+    {
+        Program program;
+        QVERIFY(QTest::qWaitForWindowExposed(program.window));
+        VLWindow *window = program.window;
+        VLNavigationController *navigation = program.navigation;
+        const QString source = m_dir.filePath(u"Big/data.bin"_s);
+        QByteArray random(2 << 20, '\0');
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        QVERIFY(writeFile(source, random));
+        const QByteArray sourceDigest = digestOf(source);
+
+        SmallTmpfs disk(VLTempCleaner::workFolderArea(), 512 * 1024);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        VLAlertHandler::clearLastAlert();
+        VLAlertHandler::setNextAnswer(1);
+        program.delegate.applicationOpenFiles({source});
+        QTRY_VERIFY(qobject_cast<VLEncryptViewController *>(navigation->topViewController().get()));
+        auto *password = qobject_cast<VLEncryptViewController *>(navigation->topViewController().get());
+        QTRY_COMPARE(window->focusWidget(), password->passwordField());
+        QTest::keyClicks(window->focusWidget(), u"pw"_s);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+
+        QTRY_VERIFY_WITH_TIMEOUT(VLAlertHandler::lastAlert().has_value(), 30000);
+        const VLAlert alert = *VLAlertHandler::lastAlert();
+        QCOMPARE(alert.messageText(), u"There is not enough free space on the disk."_s);
+        QVERIFY2(alert.informativeText().contains(u"work folders"_s), qPrintable(alert.informativeText()));
+        // No partial container stays, and the source is as it was.
+        QDirIterator containers(VLTempCleaner::workFolderArea(), {u"*.vault"_s}, QDir::Files,
+                                QDirIterator::Subdirectories);
+        QVERIFY(!containers.hasNext());
+        QCOMPARE(digestOf(source), sourceDigest);
+        QTRY_VERIFY(!qobject_cast<VLEncryptingViewController *>(navigation->topViewController().get()));
+    }
+
+    // A second launch of the program empties the work folders at its start, but not the ones
+    // this instance uses: neither while its job writes the container nor while the container
+    // waits unsaved on the result screen.
+    void aSecondLaunchLeavesTheRunningInstancesWork()
+    {
+        Program program;
+        QVERIFY(QTest::qWaitForWindowExposed(program.window));
+        VLWindow *window = program.window;
+        VLNavigationController *navigation = program.navigation;
+        const QString area = VLTempCleaner::workFolderArea();
+        const QString library = QFileInfo(area).path();
+        // What a run that ended abruptly left: every launch's clean takes it, the last of the area.
+        const QString leftOver = area + u"/zz-left-by-a-crash"_s;
+
+        program.delegate.handleFinderServiceFiles({m_dir.filePath(u"Archive"_s)});
+        QTRY_VERIFY(qobject_cast<VLEncryptViewController *>(navigation->topViewController().get()));
+        auto *password = qobject_cast<VLEncryptViewController *>(navigation->topViewController().get());
+        QTRY_COMPARE(window->focusWidget(), password->passwordField());
+        QTest::keyClicks(window->focusWidget(), u"pw"_s);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!workFolders().isEmpty());
+        const QString ours = area + u'/' + workFolders().first();
+        QVERIFY(writeFile(leftOver + u"/secret.txt"_s, "left"));
+
+        SecondInstance whileWriting(library);
+        whileWriting.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(leftOver), 60000);
+        QVERIFY(QFileInfo::exists(ours));
+        QVERIFY(whileWriting.isRunning());
+        whileWriting.stop();
+
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<VLEncryptedViewController *>(navigation->topViewController().get()),
+                                 60000);
+        auto *result = qobject_cast<VLEncryptedViewController *>(navigation->topViewController().get());
+        const QString container = result->encryptedFileURL().toLocalFile();
+        QVERIFY(container.startsWith(ours + u'/'));
+        const QByteArray digest = digestOf(container);
+        QVERIFY(!digest.isEmpty());
+
+        QVERIFY(writeFile(leftOver + u"/secret.txt"_s, "left"));
+        SecondInstance whileHolding(library);
+        whileHolding.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(leftOver), 60000);
+        QCOMPARE(digestOf(container), digest);
+        QCOMPARE(workFolders(), QStringList{QFileInfo(ours).fileName()});
     }
 
     void stoppingARunningJobLeavesNoWorkFolder()

@@ -484,6 +484,46 @@ private slots:
         QVERIFY(!VLAlertHandler::lastAlert());
     }
 
+    // Once its owner has cancelled, a transporter is silent on every path: plain or with
+    // progress, failing or finishing.
+    void noCallbackAfterCancel_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("sourceExists");
+        QTest::newRow("plain move that fails") << u"move"_qs << false;
+        QTest::newRow("plain copy that fails") << u"copy"_qs << false;
+        QTest::newRow("plain copy that finishes") << u"copy"_qs << true;
+        QTest::newRow("copy with progress that fails") << u"progress"_qs << false;
+        QTest::newRow("copy with progress that finishes") << u"progress"_qs << true;
+    }
+
+    void noCallbackAfterCancel()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, sourceExists);
+        QTemporaryDir dir;
+        const QUrl source = QUrl::fromLocalFile(dir.path() + u"/work/report.vault"_qs);
+        if (sourceExists)
+            writeFile(source.toLocalFile(), "report");
+        QDir().mkpath(dir.path() + u"/out"_qs);
+        const QUrl destination = QUrl::fromLocalFile(dir.path() + u"/out/report.vault"_qs);
+        RecordingDelegate delegate;
+        const auto transporter = VLTransporter::create();
+        transporter->setDelegate(&delegate);
+        transporter->cancel();
+        if (kind == u"move")
+            transporter->moveItemFromURLToURLOverwrite(source, destination, true);
+        else if (kind == u"copy")
+            transporter->copyItemFromURLToURLOverwrite(source, destination, true);
+        else
+            transporter->copyItemWithProgressFromURLToURLOverwrite(source, destination, true);
+        QTRY_VERIFY(!transporter->isRunning());
+        QTRY_VERIFY(backgroundQueueIdle());
+        QCoreApplication::processEvents();
+        QCOMPARE(delegate.count(), 0);
+        QVERIFY(!VLAlertHandler::lastAlert());
+    }
+
     // An owner that is about to empty the work folder cancels and waits on the main thread, which
     // the transfer's progress window also needs: the wait does that work itself, ends once the
     // transfer has stopped, and no callback follows.

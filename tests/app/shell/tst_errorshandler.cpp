@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <cerrno>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -129,6 +130,59 @@ private slots:
         QTest::newRow("unreadable without item")
             << qint64(1003) << QString() << QVariant() << QStringLiteral("Vaultine cannot access this item.")
             << QStringLiteral("Vaultine cannot process this item. Please make sure you have read/write permissions.");
+    }
+
+    // A failed write is what it is: a full disk, or the system's own words; the reasons that speak
+    // of an item's names, and errors without a system reason, keep their texts.
+    void failedWrites_data()
+    {
+        QTest::addColumn<qint64>("code");
+        QTest::addColumn<VLError>("underlying");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        const QString full = QStringLiteral("There is not enough free space on the disk.");
+        const QString fullMessage = QStringLiteral("The disk that holds Vaultine's work folders is full. Free some "
+                                                   "space on it and try again. Your files have not been changed.");
+        const QString cannotWrite = QStringLiteral("Vaultine cannot write to the disk.");
+        const auto inCreateItem = [](int errorNumber) {
+            return VLError(VLEncryptedArchiveConstants::errorDomain, 1204,
+                           {{VLEncryptedArchiveConstants::keyUnderlyingError,
+                             QVariant::fromValue(VLError::posix(errorNumber))}});
+        };
+        QTest::newRow("container on a full disk") << qint64(1001) << VLError::posix(ENOSPC) << full << fullMessage;
+        QTest::newRow("over quota") << qint64(1001) << VLError::posix(EDQUOT) << full << fullMessage;
+        QTest::newRow("restored file on a full disk") << qint64(1207) << inCreateItem(ENOSPC) << full << fullMessage;
+        QTest::newRow("restored folder on a full disk") << qint64(1207) << VLError::posix(ENOSPC) << full
+                                                        << fullMessage;
+        QTest::newRow("read-only disk")
+            << qint64(1207) << inCreateItem(EROFS) << cannotWrite
+            << QStringLiteral("Writing to the disk that holds Vaultine's work folders failed: Read-only file system. "
+                              "Your files have not been changed.");
+        QTest::newRow("removed disk")
+            << qint64(1001) << VLError::posix(EIO) << cannotWrite
+            << QStringLiteral("Writing to the disk that holds Vaultine's work folders failed: Input/output error. "
+                              "Your files have not been changed.");
+        QTest::newRow("an item's name in the way")
+            << qint64(1207) << VLError::posix(EEXIST) << QStringLiteral("This file is corrupted.") << corrupted;
+        QTest::newRow("file that cannot be made, no reason")
+            << qint64(1207) << VLError(VLEncryptedArchiveConstants::errorDomain, 1204) << QStringLiteral("This file is corrupted.")
+            << corrupted;
+        QTest::newRow("unreadable source keeps its text")
+            << qint64(1003) << VLError::posix(ENOSPC) << QStringLiteral("Vaultine cannot access this item.")
+            << QStringLiteral("Vaultine cannot process this item. Please make sure you have read/write permissions.");
+    }
+
+    void failedWrites()
+    {
+        QFETCH(qint64, code);
+        QFETCH(VLError, underlying);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        const VLError error(VLEncryptedArchiveConstants::errorDomain, code,
+                            {{VLEncryptedArchiveConstants::keyUnderlyingError, QVariant::fromValue(underlying)}});
+        const VLAlert alert = VLErrorsHandler::alertForError(error, QString());
+        QCOMPARE(alert.messageText(), title);
+        QCOMPARE(alert.informativeText(), message);
     }
 
     void codeTable()

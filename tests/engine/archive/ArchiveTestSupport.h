@@ -26,6 +26,7 @@ public:
     QList<VLEncryptedArchiveItemPtr> mismatches;
     int hmacMismatchCount = 0;
     std::function<bool(const QVariantMap &)> stopWhen;
+    std::function<void()> whenError; // runs first in the error callback
 
     Callbacks answeredCallbacks() const override { return answered; }
     void encryptedArchiveStartedOperation(VLEncryptedArchive *, const QVariantMap &info) override
@@ -40,6 +41,8 @@ public:
     }
     void encryptedArchiveOperationError(VLEncryptedArchive *, const QVariantMap &info) override
     {
+        if (whenError)
+            whenError();
         errors << info;
         events << QStringLiteral("error %1").arg(errorCode(info));
     }

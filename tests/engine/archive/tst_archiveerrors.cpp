@@ -7,7 +7,11 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <QScopeGuard>
+
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <zlib.h>
 #include <sys/resource.h>
 
@@ -622,8 +626,10 @@ private slots:
             archive.save(out);
             QVERIFY(log.contains(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(EFBIG)));
         }
-        // The enciphered section cannot be finished.
-        QCOMPARE(delegate.lastError(), VLArchiveErrorSectionCipher);
+        // Whichever step notices it, the failed write is the cause, with the system's reason.
+        QCOMPARE(delegate.lastError(), VLArchiveErrorCreateArchive);
+        QCOMPARE(delegate.lastUnderlying(), VLError::posix(EFBIG));
+        QCOMPARE(delegate.errors.size(), 1);
         QVERIFY(!QFileInfo::exists(out));
 
         VLEncryptedArchive whole;
@@ -661,18 +667,90 @@ private slots:
         }
         QCOMPARE(reading.lastError(), VLArchiveErrorExtractItem);
         QCOMPARE(reading.lastUnderlying().code(), VLArchiveErrorCreateItem);
+        QCOMPARE(reading.lastUnderlying().userInfo().value(VLEncryptedArchiveConstants::keyUnderlyingError).value<VLError>(),
+                 VLError::posix(EFBIG));
         QVERIFY(!reading.events.contains(QStringLiteral("finished EncryptedArchiveOperationExtraction")));
     }
 
-    void savingReplacesAnExistingFile()
+    // An extraction that fails or is stopped while workers restore later items reports it only
+    // once they have stopped writing: its owner may empty the destination at once.
+    void endReportedAfterWorkersStopped_data()
     {
-        const QString out = next();
-        writeBytes(out, QByteArray(1 << 20, 'z'));
-        VLEncryptedArchive archive;
-        archive.setPassword(QStringLiteral("pw"));
-        archive.save(out);
-        QVERIFY(QFileInfo(out).size() < 1000);
-        QCOMPARE(openError(readFile(out)), 0);
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("damaged item") << false;
+        QTest::newRow("stopped") << true;
+    }
+
+    void endReportedAfterWorkersStopped()
+    {
+        QFETCH(bool, cancel);
+        const QString sources = next(QStringLiteral("-src"));
+        writeFile(sources + u"/a", sampleText(400 * 1024, 3));
+        writeFile(sources + u"/b", sampleText(2 * 1024 * 1024, 4));
+        VLEncryptedArchive writer;
+        writer.setCompressFiles(false);
+        writer.setPassword(QStringLiteral("pw"));
+        writer.addItemFromRoot(sources + u"/a", sources);
+        writer.addItemFromRoot(sources + u"/b", sources);
+        const QString path = next();
+        writer.save(path);
+        if (!cancel) {
+            // A flipped byte inside the data of "/a", the first item.
+            QByteArray bytes = readFile(path);
+            bytes[100000] = char(bytes[100000] ^ 0x01);
+            QVERIFY(writeBytes(path, bytes));
+        }
+
+        // The worker of "/b" holds at its first piece until the end is reported (or a few seconds
+        // have passed); "/a" goes on only once "/b" holds.
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool bHolding = false;
+        bool ended = false;
+        VLEncryptedArchive::setRestoreWriteHook([&](const QString &item, quint64 written) {
+            std::unique_lock lock(mutex);
+            if (item == u"/b" && written == 0) {
+                bHolding = true;
+                changed.notify_all();
+                changed.wait_for(lock, std::chrono::seconds(3), [&] { return ended; });
+                bHolding = false;
+            } else if (item == u"/a" && written == 0) {
+                changed.wait_for(lock, std::chrono::seconds(20), [&] { return bHolding; });
+            }
+        });
+        const auto clearHook = qScopeGuard([] { VLEncryptedArchive::setRestoreWriteHook({}); });
+
+        const QString destination = next(QStringLiteral("-out"));
+        QVERIFY(QDir().mkpath(destination));
+        RecordingDelegate delegate;
+        if (cancel) {
+            delegate.stopWhen = [](const QVariantMap &info) {
+                const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+                return item && item->path() == u"/a";
+            };
+        }
+        bool heldAtEnd = true;
+        qint64 sizeAtEnd = -1;
+        delegate.whenError = [&] {
+            const std::lock_guard lock(mutex);
+            heldAtEnd = bHolding;
+            sizeAtEnd = QFileInfo(destination + u"/b").size();
+            ended = true;
+            changed.notify_all();
+        };
+
+        VLEncryptedArchive reader;
+        reader.setWorkerCount(2);
+        reader.setPassword(QStringLiteral("pw"));
+        reader.setDelegate(&delegate);
+        reader.openArchive(path);
+        QVERIFY(reader.isOpened());
+        reader.extractAllItems(destination);
+        QCOMPARE(delegate.lastError(), cancel ? VLArchiveErrorStopped : VLArchiveErrorExtractItem);
+        QCOMPARE(delegate.errors.size(), 1);
+        QVERIFY(!heldAtEnd);
+        // Nothing was written after the report.
+        QCOMPARE(QFileInfo(destination + u"/b").size(), sizeAtEnd);
     }
 };
 

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <mutex>
 #include <thread>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -627,6 +628,77 @@ private slots:
         QVERIFY(longRecorder.waitForFinal());
         QCOMPARE(longRecorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(readFile(dir.path() + u"/out/"_qs + longName), QByteArray("new"));
+    }
+
+    // A restored tree keeps its read-only folders; replacing it removes it whole, and nothing of
+    // it stays behind under a hidden name.
+    void replaceRemovesAReadOnlyTreeWhole_data()
+    {
+        QTest::addColumn<quint64>("type");
+        QTest::addColumn<bool>("unprivileged");
+        for (const bool unprivileged : {false, true}) {
+            const char *who = unprivileged ? "as a user" : "as it runs";
+            QTest::addRow("move, %s", who) << quint64(KXAdditions::TransferMove) << unprivileged;
+            QTest::addRow("copy, %s", who) << quint64(KXAdditions::TransferCopy) << unprivileged;
+            QTest::addRow("copy with progress, %s", who) << quint64(KXAdditions::TransferCopyWithProgress)
+                                                        << unprivileged;
+        }
+    }
+
+    void replaceRemovesAReadOnlyTreeWhole()
+    {
+        QFETCH(quint64, type);
+        QFETCH(bool, unprivileged);
+        QTemporaryDir dir;
+        writeFile(dir.path() + u"/in/Photos/new.txt"_qs, "new");
+        const QString old = dir.path() + u"/out/Photos"_qs;
+        writeFile(old + u"/sub/deeper/old.txt"_qs, "old");
+        writeFile(old + u"/top.txt"_qs, "old");
+        for (const QString &folder : QStringList{old + u"/sub/deeper"_qs, old + u"/sub"_qs, old})
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+        QVERIFY(::chmod(QFile::encodeName(old + u"/top.txt"_qs).constData(), 0444) == 0);
+        std::optional<UnprivilegedScope> scope;
+        if (unprivileged) {
+            scope.emplace(QStringList{dir.path()});
+            if (!scope->isEffective())
+                QSKIP("cannot step down from the superuser");
+        }
+        TransferRecorder recorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/in/Photos"_qs), QUrl::fromLocalFile(old), KXAdditions::TransferReplace,
+            type, recorder.handler());
+        QVERIFY(recorder.waitForFinal());
+        recorder.waitForQueue();
+        QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(readFile(old + u"/new.txt"_qs), QByteArray("new"));
+        QCOMPARE(QDir(old).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{u"new.txt"_qs});
+        QCOMPARE(QDir(dir.path() + u"/out"_qs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"Photos"_qs});
+    }
+
+    // A folder of another owner inside the old tree cannot be opened up: what is left of the old
+    // item stays in sight beside the new one, never under the hidden name.
+    void replaceLeavesNothingHidden()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.path() + u"/in/Photos/new.txt"_qs, "new");
+        const QString old = dir.path() + u"/out/Photos"_qs;
+        writeFile(old + u"/theirs/old.txt"_qs, "old");
+        QVERIFY(::chmod(QFile::encodeName(old + u"/theirs"_qs).constData(), 0555) == 0);
+        UnprivilegedScope unprivileged({dir.path()}, {old + u"/theirs"_qs});
+        if (!unprivileged.isEffective())
+            QSKIP("cannot step down from the superuser");
+        TransferRecorder recorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/in/Photos"_qs), QUrl::fromLocalFile(old), KXAdditions::TransferReplace,
+            KXAdditions::TransferMove, recorder.handler());
+        QVERIFY(recorder.waitForFinal());
+        recorder.waitForQueue();
+        QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(readFile(old + u"/new.txt"_qs), QByteArray("new"));
+        QCOMPARE(QDir(dir.path() + u"/out"_qs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({u"Photos"_qs, u"Photos 2"_qs}));
+        QCOMPARE(readFile(dir.path() + u"/out/Photos 2/theirs/old.txt"_qs), QByteArray("old"));
     }
 
     void replaceThatCannotRemove()

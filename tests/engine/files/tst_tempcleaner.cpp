@@ -3,15 +3,19 @@
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/files/FolderLock.h"
 #include "tests/support/UnprivilegedScope.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
 
+#include <cerrno>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -45,6 +49,12 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Two work folders with content and a loose file.
@@ -122,6 +132,44 @@ private slots:
         QCOMPARE(areaEntries(), QStringList());
         QVERIFY(platform::globalQueue(platform::QueuePriority::Background).waitForDone(20000));
         QCOMPARE(log.lines(), QStringList());
+    }
+
+    // Another running instance holds its work folders: neither kind of clean touches them,
+    // while ours and those a crashed run left go. Once it ends, they are free to go.
+    void foldersAnotherInstanceHoldsStay()
+    {
+        const QString ours = KXAdditions::com_nimbrel_vaultine_createUniqueDirectoryAtTempPath();
+        writeFile(ours + u"/secret.txt"_qs, "ours");
+        const QString left = VLTempCleaner::workFolderArea() + u"/0A1B2C3D-LEFT-BY-A-CRASH"_qs;
+        writeFile(left + u"/secret.txt"_qs, "left");
+        const QString theirs = VLTempCleaner::workFolderArea() + u"/FFFFFFFF-ANOTHER-INSTANCE"_qs;
+        writeFile(theirs + u"/restored/letter.txt"_qs, "theirs");
+        QProcess holder;
+        // Without forking, so the process that holds the lock is the one the test ends.
+        holder.start(u"flock"_qs, {u"--no-fork"_qs, theirs, u"sleep"_qs, u"600"_qs});
+        QVERIFY(holder.waitForStarted());
+        const auto stopHolder = qScopeGuard([&holder] {
+            holder.kill();
+            holder.waitForFinished();
+        });
+        QTRY_VERIFY([&] {
+            int error = 0;
+            return !platform::FolderLock::tryHold(theirs, &error).isHeld() && error == EWOULDBLOCK;
+        }());
+
+        LogCapture log;
+        VLTempCleaner::sharedInstance().clean();
+        QTRY_COMPARE(areaEntries(), QStringList{u"FFFFFFFF-ANOTHER-INSTANCE"_qs});
+        QVERIFY(platform::globalQueue(platform::QueuePriority::Background).waitForDone(20000));
+        VLTempCleaner::sharedInstance().sync_clean();
+        QCOMPARE(areaEntries(), QStringList{u"FFFFFFFF-ANOTHER-INSTANCE"_qs});
+        QCOMPARE(readFile(theirs + u"/restored/letter.txt"_qs), QByteArray("theirs"));
+        QCOMPARE(log.lines(), QStringList());
+
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        VLTempCleaner::sharedInstance().sync_clean();
+        QCOMPARE(areaEntries(), QStringList());
     }
 
     void entriesOutsideTheAreaAreRefused()
