@@ -252,9 +252,7 @@ void VLTutorialWindowController::addApplicationMenu(QMenu *menu)
     auto *modern = qobject_cast<VLTutorialWindow *>(shown);
     if (!modern) {
         // The legacy window's drawn chrome has no room for a bar: it takes the shortcuts.
-        for (QAction *action : menu->actions())
-            if (!action->isSeparator() && !action->menu())
-                shown->addAction(action);
+        shown->addActions(menu->actions());
         return;
     }
     modern->menuBar()->addMenu(menu);

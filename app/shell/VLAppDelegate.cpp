@@ -22,7 +22,6 @@
 #include "platform/core/Log.h"
 #include "platform/core/SystemInfo.h"
 #include "platform/settings/Defaults.h"
-
 #include "platform/view/WindowActivation.h"
 
 #include <QAction>
@@ -430,9 +429,7 @@ void VLAppDelegate::offerMenuIn(QMenu *menu, QWidget *window)
         m_tutorialController->addApplicationMenu(menu);
         return;
     }
-    for (QAction *action : menu->actions())
-        if (!action->isSeparator() && !action->menu())
-            window->addAction(action);
+    window->addActions(menu->actions());
 }
 
 bool VLAppDelegate::validateMenuItem(const QAction *item) const
