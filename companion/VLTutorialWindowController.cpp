@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -244,6 +246,20 @@ void VLTutorialWindowController::loadWindow()
     windowDidLoad();
 }
 
+void VLTutorialWindowController::addApplicationMenu(QMenu *menu)
+{
+    QWidget *shown = window();
+    auto *modern = qobject_cast<VLTutorialWindow *>(shown);
+    if (!modern) {
+        // The legacy window's drawn chrome has no room for a bar: it takes the shortcuts.
+        shown->addActions(menu->actions());
+        return;
+    }
+    modern->menuBar()->addMenu(menu);
+    // The page keeps its size below the bar.
+    shown->setFixedSize(windowContentSize + QSize(0, modern->menuBar()->sizeHint().height()));
+}
+
 void VLTutorialWindowController::awakeFromNib()
 {
     m_window->setWindowOpacity(0.0);
@@ -322,7 +338,7 @@ void VLTutorialWindowController::showWindow()
     const bool reloading = isWindowLoaded();
     QWidget *shown = window();
     if (reloading) {
-        m_launchTimer->stop();
+        sendPendingOptIn();
         m_ending = false;
         VLAnimator::removeAnimationForKey(shown, fadeOutKey);
         setCurrentPage(1);
@@ -397,6 +413,16 @@ void VLTutorialWindowController::launchAfterSubscribe()
     launch();
 }
 
+void VLTutorialWindowController::sendPendingOptIn()
+{
+    // Every successful sign-up is told once, also when the user moves on before the delayed
+    // launch would tell it.
+    if (!m_launchTimer->isActive())
+        return;
+    m_launchTimer->stop();
+    tracker().trackEvent(category, QStringLiteral("Signup"), QStringLiteral("Opt-In"), 1);
+}
+
 void VLTutorialWindowController::launchAfterSkip()
 {
     tracker().trackEvent(category, QStringLiteral("Signup"), QStringLiteral("Skipped"), 1);
@@ -407,10 +433,10 @@ void VLTutorialWindowController::launch()
 {
     // One ending per showing: a second request (the page's button during the delayed launch
     // after a sign-up, Escape during the fade) would tell the delegate twice.
+    sendPendingOptIn();
     if (m_ending || !m_window)
         return;
     m_ending = true;
-    m_launchTimer->stop();
     animateWindowAlpha(0.0, [this] { tutorialDidFadeOut(); });
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QKeyEvent;
+class QMenu;
 class QTimer;
 class QWebChannel;
 class QWebEngineProfile;
@@ -81,6 +82,9 @@ public:
 
     // The window, loaded on first use.
     QWidget *window();
+    // One of the application's menus, in the window's menu bar (or as shortcuts where the
+    // window has no bar).
+    void addApplicationMenu(QMenu *menu);
     bool isWindowLoaded() const { return m_window != nullptr; }
     QWebEngineView *webView() const;
 
@@ -99,6 +103,8 @@ public:
     void keyDown(QKeyEvent *event);
     void slideToPage(int page);
     void launchAfterSubscribe();
+    // Sends the opt-in of a sign-up whose delayed launch has not come yet, and drops that launch.
+    void sendPendingOptIn();
 
     // The operations of the page's script bridge.
     void selectPage(int page);

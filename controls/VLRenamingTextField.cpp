@@ -98,6 +98,12 @@ void VLRenamingTextField::textFieldDidEndEditing(VLTextField *textField)
     const QString old = text();
     const QString name = m_managedTextField->text();
     const VLError error = errorForName(name);
+    if (!name.isEmpty())
+        setText(name);
+    // Editing ends whatever the name: a refused or empty one leaves the label selected, showing
+    // the old name again, rather than the field stuck open. The label takes the focus before the
+    // alert opens, so the focus comes back to it when the alert closes.
+    endEditingFiringDelegate(!error && !name.isEmpty());
     if (error) {
         QPointer<VLRenamingTextField> self(this);
         VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, window(), [self, old](int) {
@@ -105,10 +111,6 @@ void VLRenamingTextField::textFieldDidEndEditing(VLTextField *textField)
                 self->setText(old);
         });
     }
-    if (!name.isEmpty())
-        setText(name);
-    if (!error && !name.isEmpty())
-        endEditingFiringDelegate(true);
 }
 
 void VLRenamingTextField::cancelOperation(QObject *sender)

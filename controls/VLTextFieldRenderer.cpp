@@ -46,7 +46,26 @@ struct VLTextFieldRenderer::Line
 {
     QTextLayout layout;
     QTextLine line;
+    // Length of the stored text the line shows.
     qsizetype length = 0;
+    // Where each drawn unit starts in the stored text, plus its end, when they differ (one bullet
+    // stands for a whole grapheme cluster); empty when the line is the stored text itself.
+    QList<qsizetype> storeOffsets;
+
+    // The line's cursor for a stored index; an index inside a cluster goes to the cluster's start.
+    int cursorForIndex(qsizetype index) const
+    {
+        if (storeOffsets.isEmpty())
+            return int(index);
+        const auto after = std::upper_bound(storeOffsets.cbegin(), storeOffsets.cend(), index);
+        return int(std::max<qsizetype>(0, after - storeOffsets.cbegin() - 1));
+    }
+    qsizetype indexForCursor(int cursor) const
+    {
+        if (storeOffsets.isEmpty())
+            return cursor;
+        return storeOffsets.value(std::clamp<qsizetype>(cursor, 0, storeOffsets.size() - 1), length);
+    }
 
     double width() const { return line.isValid() ? line.naturalTextWidth() : 0.0; }
     double height() const { return line.isValid() ? line.ascent() + line.descent() + line.leading() : 0.0; }
@@ -84,8 +103,28 @@ void VLTextFieldRenderer::setAttributedString(const VLAttributedText &text)
 VLAttributedText VLTextFieldRenderer::drawingAttributedString() const
 {
     if (m_secure)
-        return {QString(m_store.string.size(), kBullet), {}};
+        return {QString(graphemeBoundaries().size() - 1, kBullet), {}};
     return m_store;
+}
+
+QList<qsizetype> VLTextFieldRenderer::graphemeBoundaries() const
+{
+    QList<qsizetype> boundaries{0};
+    const QString &text = m_store.string;
+    if (text.isEmpty())
+        return boundaries;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary())
+        boundaries.append(next);
+    if (boundaries.last() != text.size())
+        boundaries.append(text.size());
+    return boundaries;
+}
+
+QString VLTextFieldRenderer::wordText() const
+{
+    // Bullets are no words: a secure text is one run with the stored text's length.
+    return m_secure ? QString(m_store.string.size(), kBullet) : m_store.string;
 }
 
 void VLTextFieldRenderer::setDefaultAttributes(const VLTextFieldAttributes &attributes)
@@ -179,6 +218,9 @@ const VLTextFieldRenderer::Line &VLTextFieldRenderer::textLine() const
             }
         }
         m_textLine = makeLine(text);
+        m_textLine->length = m_store.string.size();
+        if (m_secure)
+            m_textLine->storeOffsets = graphemeBoundaries();
     }
     return *m_textLine;
 }
@@ -399,8 +441,8 @@ QRectF VLTextFieldRenderer::rangeRectInLine(const Line &line, VLTextRange range)
     if (!line.line.isValid() || range.location < 0 || range.location > line.length)
         return {};
     const qsizetype end = std::min(range.end(), line.length);
-    const double x = line.line.cursorToX(int(range.location));
-    const double right = line.line.cursorToX(int(end));
+    const double x = line.line.cursorToX(line.cursorForIndex(range.location));
+    const double right = line.line.cursorToX(line.cursorForIndex(end));
     return {x, lineTop(line), right - x, line.height()};
 }
 
@@ -414,7 +456,7 @@ qsizetype VLTextFieldRenderer::stringIndexForPoint(double x) const
     const Line &line = textLine();
     if (line.length == 0 || !line.line.isValid())
         return 0;
-    return line.line.xToCursor(x, QTextLine::CursorBetweenCharacters);
+    return line.indexForCursor(line.line.xToCursor(x, QTextLine::CursorBetweenCharacters));
 }
 
 VLTextRange VLTextFieldRenderer::wordRangeAtIndex(qsizetype index) const

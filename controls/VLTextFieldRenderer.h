@@ -83,7 +83,7 @@ public:
     // Replaces the store and nothing else (no selection change, no layout pass).
     void setAttributedString(const VLAttributedText &text);
     const VLAttributedText &attributedString() const { return m_store; }
-    // What is drawn: one bullet per unit while secure, else the store.
+    // What is drawn: one bullet per grapheme cluster while secure, else the store.
     VLAttributedText drawingAttributedString() const;
 
     const VLTextFieldAttributes &defaultAttributes() const { return m_defaultAttributes; }
@@ -187,6 +187,10 @@ public:
     void drawInContext(QPainter &painter, const QRectF &frame) const;
 
 private:
+    // Every grapheme-cluster boundary of the store, 0 and its length included.
+    QList<qsizetype> graphemeBoundaries() const;
+    // The text word moves look at: never the words of a secure text.
+    QString wordText() const;
     // Grapheme-cluster neighbours of an index.
     qsizetype nextCharacterBoundary(qsizetype index) const;
     qsizetype previousCharacterBoundary(qsizetype index) const;

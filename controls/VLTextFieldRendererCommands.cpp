@@ -132,27 +132,27 @@ void VLTextFieldRenderer::moveLeftAndModifySelection()
 
 void VLTextFieldRenderer::moveWordRight()
 {
-    setCaret(NSStringAdditions::wb_endOfWordGivenCursor(drawingAttributedString().string,
+    setCaret(NSStringAdditions::wb_endOfWordGivenCursor(wordText(),
                                                        std::max(m_selectionStart, m_selectionEnd)));
     textDidChange();
 }
 
 void VLTextFieldRenderer::moveWordLeft()
 {
-    setCaret(NSStringAdditions::wb_beginningOfWordGivenCursor(drawingAttributedString().string,
+    setCaret(NSStringAdditions::wb_beginningOfWordGivenCursor(wordText(),
                                                              std::min(m_selectionStart, m_selectionEnd)));
     textDidChange();
 }
 
 void VLTextFieldRenderer::moveWordRightAndModifySelection()
 {
-    m_selectionEnd = NSStringAdditions::wb_endOfWordGivenCursor(drawingAttributedString().string, m_selectionEnd);
+    m_selectionEnd = NSStringAdditions::wb_endOfWordGivenCursor(wordText(), m_selectionEnd);
     textDidChange();
 }
 
 void VLTextFieldRenderer::moveWordLeftAndModifySelection()
 {
-    m_selectionEnd = NSStringAdditions::wb_beginningOfWordGivenCursor(drawingAttributedString().string, m_selectionEnd);
+    m_selectionEnd = NSStringAdditions::wb_beginningOfWordGivenCursor(wordText(), m_selectionEnd);
     textDidChange();
 }
 
@@ -249,7 +249,7 @@ void VLTextFieldRenderer::deleteWordForward()
 void VLTextFieldRenderer::deleteWordBackward()
 {
     if (m_selectionStart == m_selectionEnd)
-        m_selectionEnd = NSStringAdditions::wb_beginningOfWordGivenCursor(drawingAttributedString().string, m_selectionEnd);
+        m_selectionEnd = NSStringAdditions::wb_beginningOfWordGivenCursor(wordText(), m_selectionEnd);
     deleteBackward();
 }
 

@@ -11,7 +11,7 @@ packages=(
     libmd4c-html0-dev libmd4c-dev
     fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
     xvfb xauth dbus dbus-x11 attr acl
-    xdotool imagemagick
+    xdotool imagemagick xdg-utils desktop-file-utils
     libxcb-xkb-dev
 )
 

@@ -22,6 +22,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/SystemInfo.h"
 #include "platform/settings/Defaults.h"
+#include "platform/view/WindowActivation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -332,6 +333,7 @@ void VLAppDelegate::buildMenus()
         m_menus << menu;
         if (QMenuBar *bar = menuBar())
             bar->addMenu(menu);
+        offerMenu(menu);
         return menu;
     };
     const auto addItem = [this, window](QMenu *menu, const QString &title, const QString &name,
@@ -396,7 +398,38 @@ void VLAppDelegate::addDebugMenu()
         bar->addMenu(debug)->setObjectName(QStringLiteral("debugMenuItem"));
     else
         window->addAction(analytics);
+    offerMenu(debug);
+    if (debugWindow)
+        offerMenusIn(debugWindow->window());
     platform::log(QStringLiteral("[Launch]: added the Debug menu"));
+}
+
+// A desktop's global menu bar would serve every window of the application; here each window
+// carries the menus itself. Its shortcuts work in every such window, and the tutorial (alone on
+// the screen at first launch) shows the menus in a bar of its own.
+void VLAppDelegate::offerMenusIn(QWidget *window)
+{
+    if (!window || m_menuWindows.contains(window))
+        return;
+    m_menuWindows << window;
+    for (QMenu *menu : std::as_const(m_menus))
+        offerMenuIn(menu, window);
+}
+
+void VLAppDelegate::offerMenu(QMenu *menu)
+{
+    m_menuWindows.removeAll(nullptr);
+    for (const QPointer<QWidget> &window : std::as_const(m_menuWindows))
+        offerMenuIn(menu, window);
+}
+
+void VLAppDelegate::offerMenuIn(QMenu *menu, QWidget *window)
+{
+    if (m_tutorialController && m_tutorialController->isWindowLoaded() && window == m_tutorialController->window()) {
+        m_tutorialController->addApplicationMenu(menu);
+        return;
+    }
+    window->addActions(menu->actions());
 }
 
 bool VLAppDelegate::validateMenuItem(const QAction *item) const
@@ -439,7 +472,8 @@ void VLAppDelegate::deliverFiles(VLInstanceChannel::Kind kind, const QStringList
     }
 }
 
-void VLAppDelegate::handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths)
+void VLAppDelegate::handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths,
+                                              const QString &activationToken)
 {
     // A plain second launch only brings the running window forward.
     if (!paths.isEmpty()) {
@@ -458,10 +492,8 @@ void VLAppDelegate::handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, cons
     } else if (m_gdprWindowController && m_gdprWindowController->isWindowLoaded()) {
         front = m_gdprWindowController->window(); // still waiting for the consent
     }
-    if (front) {
-        front->raise();
-        front->activateWindow();
-    }
+    if (front)
+        platform::activateWindowWithToken(front, activationToken);
 }
 
 void VLAppDelegate::processFiles(const QStringList &paths)
@@ -481,6 +513,7 @@ void VLAppDelegate::showTutorial()
         m_tutorialController->setDelegate(this);
     }
     QWidget *window = m_tutorialController->window();
+    offerMenusIn(window);
     if (!window->isVisible()) {
         centerWindow(window);
         platform::log(QStringLiteral("[Launch]: showing the tutorial"));
@@ -514,6 +547,7 @@ void VLAppDelegate::showPreferences()
         m_preferencesController = std::make_unique<VLPreferencesWindowController>(
             tracker(), [this](QObject *sender) { toggleAnalytics(sender); });
     QWidget *window = m_preferencesController->window();
+    offerMenusIn(window);
     if (!window->isVisible()) {
         centerWindow(window);
     }
@@ -529,6 +563,7 @@ void VLAppDelegate::showAboutWindow()
         m_aboutWindowController = std::make_unique<VLAboutWindowController>(configuration);
     }
     QWidget *window = m_aboutWindowController->window();
+    offerMenusIn(window);
     if (!window->isVisible()) {
         centerWindow(window);
         m_aboutWindowController->showWindow();

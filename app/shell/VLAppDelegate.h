@@ -84,8 +84,10 @@ public:
     // Files handed over by a launch: open-documents files, or Services files, which go through
     // the services provider.
     void deliverFiles(VLInstanceChannel::Kind kind, const QStringList &paths);
-    // A later launch's message: its files, if any, and the main window brought forward.
-    void handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths);
+    // A later launch's message: its files, if any, and the main window brought forward with the
+    // activation token that launch was given.
+    void handOverFromAnotherLaunch(VLInstanceChannel::Kind kind, const QStringList &paths,
+                                   const QString &activationToken = QString());
 
     // The analytics label of an "Add Items" event for these paths.
     static QString addItemsAnalyticsLabel(const QStringList &paths);
@@ -128,6 +130,10 @@ private:
     void showMainWindow();
     void buildMenus();
     void addDebugMenu();
+    // Gives a window the application's menus; a menu made later reaches every such window.
+    void offerMenusIn(QWidget *window);
+    void offerMenu(QMenu *menu);
+    void offerMenuIn(QMenu *menu, QWidget *window);
     void trackLaunch();
     void processFiles(const QStringList &paths);
     void openLink(const QString &action);
@@ -145,6 +151,7 @@ private:
     std::unique_ptr<VLAboutWindowController> m_aboutWindowController;
     QPointer<VLAnalyticsApprovalPanel> m_analyticsSheet;
     QList<QMenu *> m_menus;
+    QList<QPointer<QWidget>> m_menuWindows; // besides the main window
     std::unique_ptr<VLServiceProvider> m_servicesProvider;
     QStringList m_queuedFiles;
     bool m_launching = false;

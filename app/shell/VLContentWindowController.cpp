@@ -21,6 +21,7 @@
 #include "app/transitions/VLPartialDissolveTransition.h"
 
 #include "platform/core/AppKitVersion.h"
+#include "platform/view/DisplayMetrics.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -156,6 +157,8 @@ void VLContentWindowController::windowDidLoad()
     VLSheetRegistry::instance().setSheetPositioner(
         m_window, [this](const QRect &proposed) { return windowWillPositionSheetUsingRect(proposed); });
     VLAlertHandler::setMainWindow(m_window);
+    // Analytics hits give its size as the viewport.
+    platform::setMainWindow(m_window);
 }
 
 void VLContentWindowController::showWindow()

@@ -1,6 +1,7 @@
 #include "app/shell/VLInstanceChannel.h"
 
 #include "platform/core/BundleInfo.h"
+#include "platform/core/LaunchActivation.h"
 #include "platform/core/Log.h"
 
 #include <QDataStream>
@@ -15,12 +16,13 @@ constexpr char acknowledgement = 'k';
 // A message larger than this is not one of ours.
 constexpr qint64 maximumMessageSize = 16 * 1024 * 1024;
 
-QByteArray encode(VLInstanceChannel::Kind kind, const QStringList &paths)
+QByteArray encode(VLInstanceChannel::Kind kind, const QStringList &paths, const QString &activationToken)
 {
     QByteArray body;
     QDataStream stream(&body, QIODevice::WriteOnly);
     stream.setVersion(QDataStream::Qt_6_4);
-    stream << messageMagic << quint8(kind) << paths;
+    // The token comes last: a running instance of an earlier version reads the rest as before.
+    stream << messageMagic << quint8(kind) << paths << activationToken;
     QByteArray framed;
     QDataStream frame(&framed, QIODevice::WriteOnly);
     frame.setVersion(QDataStream::Qt_6_4);
@@ -60,7 +62,7 @@ bool VLInstanceChannel::sendToRunningInstance(Kind kind, const QStringList &path
     socket.connectToServer(path);
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    socket.write(encode(kind, paths));
+    socket.write(encode(kind, paths, platform::launchActivationToken()));
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
     // The running instance answers once it has the whole message, so nothing is lost when this
@@ -137,7 +139,14 @@ void VLInstanceChannel::readFrom(QLocalSocket *socket)
         socket->abort();
         return;
     }
+    // A launch of an earlier version sends no token.
+    QString activationToken;
+    if (!stream.atEnd()) {
+        stream >> activationToken;
+        if (stream.status() != QDataStream::Ok)
+            activationToken.clear();
+    }
     socket->write(QByteArray(1, acknowledgement));
     socket->flush();
-    emit messageReceived(Kind(kind), paths);
+    emit messageReceived(Kind(kind), paths, activationToken);
 }

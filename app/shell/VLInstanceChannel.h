@@ -29,7 +29,9 @@ public:
     // when no folder of this user alone is to be had: the channel is then not used.
     static QString serverPath();
 
-    // Hands the message to a running instance. False when none answers within the timeout.
+    // Hands the message to a running instance, with the activation token this launch was given
+    // (so that the running instance may bring its window forward). False when none answers
+    // within the timeout.
     static bool sendToRunningInstance(Kind kind, const QStringList &paths, int timeoutMs = 3000);
 
     // Starts listening (removing a stale socket that nobody answers on). False when another
@@ -38,7 +40,8 @@ public:
     bool isListening() const;
 
 signals:
-    void messageReceived(VLInstanceChannel::Kind kind, const QStringList &paths);
+    // activationToken is empty when the other launch had none.
+    void messageReceived(VLInstanceChannel::Kind kind, const QStringList &paths, const QString &activationToken);
 
 private:
     void readFrom(QLocalSocket *socket);

@@ -7,7 +7,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <atomic>
 #include <deque>
 #include <semaphore>
 
@@ -19,7 +18,6 @@ struct Job
 {
     HttpRequest request;
     std::function<void(const HttpResponse &)> deliver;
-    std::shared_ptr<std::atomic<bool>> abandoned;
 };
 
 // Carries one answer to its context's thread. Qt drops a queued call to a receiver that is
@@ -64,12 +62,43 @@ public:
         startNext();
     }
 
+    // Sent at once, beside whatever is in flight or queued, so that a waiting caller's deadline
+    // is spent on its own request only.
+    void sendNow(Job job)
+    {
+        if (m_shuttingDown) {
+            if (job.deliver)
+                job.deliver(cancelledResponse());
+            return;
+        }
+        QNetworkReply *reply = issue(job.request);
+        m_sentNow.append(reply);
+        auto timedOut = std::make_shared<bool>(false);
+        auto *timer = new QTimer(reply);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, reply, [reply, timedOut] {
+            *timedOut = true;
+            reply->abort();
+        });
+        timer->start(job.request.timeout);
+        connect(reply, &QNetworkReply::finished, this, [this, reply, timedOut, job = std::move(job)] {
+            m_sentNow.removeOne(reply);
+            const HttpResponse response = responseFor(reply, *timedOut);
+            reply->deleteLater();
+            if (job.deliver)
+                job.deliver(response);
+        });
+    }
+
     void shutdown()
     {
         m_shuttingDown = true;
+        // Aborting finishes a reply synchronously and delivers Cancelled.
+        for (QNetworkReply *reply : QList<QNetworkReply *>(m_sentNow))
+            reply->abort();
         if (m_reply) {
             QNetworkReply *reply = m_reply;
-            reply->abort(); // finishes synchronously and delivers Cancelled
+            reply->abort();
         }
         while (!m_queue.empty()) {
             Job job = std::move(m_queue.front());
@@ -87,24 +116,26 @@ private:
         while (!m_reply && !m_queue.empty() && !m_shuttingDown) {
             m_current = std::move(m_queue.front());
             m_queue.pop_front();
-            if (m_current.abandoned && m_current.abandoned->load())
-                continue;
             start();
         }
     }
 
-    void start()
+    QNetworkReply *issue(const HttpRequest &job)
     {
         if (!m_manager)
             m_manager = new QNetworkAccessManager(this);
-        QNetworkRequest request(m_current.request.url);
+        QNetworkRequest request(job.url);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
         request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-        for (const auto &[name, value] : m_current.request.headers)
+        for (const auto &[name, value] : job.headers)
             request.setRawHeader(name, value);
+        return job.body.isNull() ? m_manager->get(request) : m_manager->post(request, job.body);
+    }
+
+    void start()
+    {
         m_timedOut = false;
-        m_reply = m_current.request.body.isNull() ? m_manager->get(request)
-                                                  : m_manager->post(request, m_current.request.body);
+        m_reply = issue(m_current.request);
         m_timer.start(m_current.request.timeout);
         connect(m_reply, &QNetworkReply::finished, this, &Worker::finished);
     }
@@ -114,7 +145,7 @@ private:
         m_timer.stop();
         QNetworkReply *reply = m_reply;
         m_reply = nullptr;
-        const HttpResponse response = responseFor(reply);
+        const HttpResponse response = responseFor(reply, m_timedOut);
         reply->deleteLater();
         Job job = std::move(m_current);
         m_current = {};
@@ -123,7 +154,7 @@ private:
         startNext();
     }
 
-    HttpResponse responseFor(QNetworkReply *reply) const
+    static HttpResponse responseFor(QNetworkReply *reply, bool timedOut)
     {
         HttpResponse response;
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -145,7 +176,7 @@ private:
             response.failure = HttpResponse::Failure::TimedOut;
             break;
         case QNetworkReply::OperationCanceledError:
-            response.failure = m_timedOut ? HttpResponse::Failure::TimedOut : HttpResponse::Failure::Cancelled;
+            response.failure = timedOut ? HttpResponse::Failure::TimedOut : HttpResponse::Failure::Cancelled;
             break;
         default:
             response.failure = HttpResponse::Failure::Other;
@@ -158,6 +189,7 @@ private:
     std::deque<Job> m_queue;
     Job m_current;
     QPointer<QNetworkReply> m_reply;
+    QList<QNetworkReply *> m_sentNow;
     QTimer m_timer{this};
     bool m_timedOut = false;
     bool m_shuttingDown = false;
@@ -214,19 +246,16 @@ HttpResponse HttpSender::sendSynchronously(HttpRequest request, std::chrono::mil
     Job job;
     job.request = std::move(request);
     job.request.timeout = std::min(job.request.timeout, deadline);
-    job.abandoned = std::make_shared<std::atomic<bool>>(false);
     job.deliver = [slot](const HttpResponse &response) {
         slot->response = response;
         slot->done.release();
     };
-    const auto abandoned = job.abandoned;
     Worker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->enqueue(std::move(job)); },
+    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->sendNow(std::move(job)); },
                               Qt::QueuedConnection);
     if (slot->done.try_acquire_for(deadline))
         return slot->response;
-    // Still queued: it is skipped. In flight: its own time-out (no longer than the deadline) ends it.
-    abandoned->store(true);
+    // Its own time-out, no longer than the deadline, ends the request.
     HttpResponse response;
     response.failure = HttpResponse::Failure::TimedOut;
     response.errorString = QStringLiteral("No answer within the deadline.");

@@ -46,9 +46,10 @@ struct HttpResponse
     bool succeeded() const { return answered() && statusCode >= 200 && statusCode < 300; }
 };
 
-// Sends GET and POST requests from its own worker thread, one at a time, first in first out; the
-// QNetworkAccessManager lives on that thread. Asynchronous answers are delivered on the thread of
-// a context object; a synchronous send blocks its caller on a semaphore, never in an event loop.
+// Sends GET and POST requests from its own worker thread; the QNetworkAccessManager lives on that
+// thread. Queued requests go one at a time, first in first out, and their answers are delivered on
+// the thread of a context object. A synchronous send goes out at once, beside the queue, and
+// blocks its caller on a semaphore, never in an event loop.
 class HttpSender final : public QObject
 {
     Q_OBJECT
@@ -65,8 +66,8 @@ public:
     // when the context is destroyed first.
     void send(HttpRequest request, QObject *context = nullptr, Completion completion = {});
 
-    // Queues the request and waits at most the deadline (time in the queue included) for its
-    // answer; past the deadline the request is abandoned and a TimedOut failure is returned.
+    // Sends the request at once, whatever is queued or in flight, and waits at most the deadline
+    // for its answer; past the deadline the request is abandoned and a TimedOut failure is returned.
     // Must not be called from the sender's own worker thread.
     HttpResponse sendSynchronously(HttpRequest request, std::chrono::milliseconds deadline);
 

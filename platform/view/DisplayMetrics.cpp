@@ -28,8 +28,9 @@ QSize mainScreenSize()
 
 QSize mainWindowSize()
 {
+    // A window out of sight is no main window.
     const QWidget *window = mainWindowSlot();
-    return window ? window->frameGeometry().size() : QSize(0, 0);
+    return window && window->isVisible() ? window->frameGeometry().size() : QSize(0, 0);
 }
 
 void setMainWindow(QWidget *window)

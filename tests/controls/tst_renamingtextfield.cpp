@@ -5,6 +5,8 @@
 #include "controls/VLRenamingTextField.h"
 #include "controls/VLTextField.h"
 
+#include <QMessageBox>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -184,8 +186,38 @@ private slots:
         QVERIFY(alert.has_value());
         QTEST(alert->messageText(), "message");
         QTEST(alert->informativeText(), "suggestion");
-        // The old name comes back when the alert closes; the delegate hears nothing.
+        // Editing ends at once and the old name comes back when the alert closes; the delegate
+        // hears nothing.
+        QVERIFY(h.isSelected());
         QTRY_COMPARE(h.label->text(), u"Report"_s);
+        QVERIFY(h.isSelected());
+        QVERIFY(h.recorder.names.isEmpty());
+        // A second try edits the old name again.
+        QTest::keyClick(h.label, Qt::Key_Return);
+        QVERIFY(h.isEditing());
+        QCOMPARE(h.field->text(), u"Report"_s);
+    }
+
+    void refusedNameAlertGivesTheLabelBack()
+    {
+        Harness h;
+        QVERIFY(h.show());
+        h.startEditing();
+        h.type(u"a:b"_s);
+        QTest::keyClick(h.field, Qt::Key_Return);
+        QTRY_VERIFY(VLAlertHandler::currentAlert(&h.window) != nullptr);
+        QMessageBox *alert = VLAlertHandler::currentAlert(&h.window);
+        // Behind the sheet the label is back, the field gone.
+        QVERIFY(h.label->isVisible());
+        QVERIFY(h.field->isHidden());
+        QTRY_VERIFY(alert->isActiveWindow());
+        QTest::keyClick(alert, Qt::Key_Return);
+        QTRY_COMPARE(VLAlertHandler::currentAlert(&h.window), nullptr);
+        QCOMPARE(h.label->text(), u"Report"_s);
+        // The label is the window's focus, which it has again as the window becomes active.
+        QCOMPARE(h.window.focusWidget(), h.label);
+        h.window.activateWindow();
+        QTRY_VERIFY(h.isSelected());
         QVERIFY(h.recorder.names.isEmpty());
     }
 
@@ -217,8 +249,18 @@ private slots:
         h.type(QString());
         QTest::keyClick(h.field, Qt::Key_Return);
         QCOMPARE(h.label->text(), u"Report"_s);
+        QVERIFY(h.isSelected());
         QVERIFY(h.recorder.names.isEmpty());
         QVERIFY(!VLAlertHandler::lastAlert().has_value());
+
+        // Leaving the field with an empty name ends editing the same way.
+        QTest::keyClick(h.label, Qt::Key_Return);
+        h.type(QString());
+        h.elsewhere->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(h.label->hasFocus());
+        QVERIFY(h.isSelected());
+        QCOMPARE(h.label->text(), u"Report"_s);
+        QVERIFY(h.recorder.names.isEmpty());
     }
 };
 

@@ -360,6 +360,69 @@ private slots:
         QCOMPARE(secure->renderer().stringIndexForPoint(1000.0), 3);
     }
 
+    void secureDisplayKeepsCharactersWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("location");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QList<int>>("boundaries");
+        // The character between "a" and "b": where it starts and how many units it takes.
+        QTest::newRow("surrogate pair") << u"a\U0001F600b"_s << 1 << 2 << QList<int>{0, 1, 3, 4};
+        QTest::newRow("combining sequence") << u"ae\u0301b"_s << 1 << 2 << QList<int>{0, 1, 3, 4};
+        QTest::newRow("flag") << u"a\U0001F1E9\U0001F1EAb"_s << 1 << 4 << QList<int>{0, 1, 5, 6};
+    }
+
+    void secureDisplayKeepsCharactersWhole()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, location);
+        QFETCH(int, length);
+        QFETCH(QList<int>, boundaries);
+        Harness h;
+        QVERIFY(h.show());
+        h.field->setSecure(true);
+        h.edit(text, text.size(), text.size());
+        VLTextFieldRenderer &renderer = h.field->renderer();
+
+        // One bullet per character, and no position of the line hits inside one.
+        QCOMPARE(renderer.drawingAttributedString().string, QString(3, QChar(0x2022)));
+        for (double x = -2.0; x < renderer.textSize().width() + 2.0; x += 0.5)
+            QVERIFY2(boundaries.contains(int(renderer.stringIndexForPoint(x))), qPrintable(QString::number(x)));
+        const QRectF bullet = renderer.firstRectForCharacterRange({location, length});
+        QVERIFY(bullet.width() > 0);
+        QCOMPARE(renderer.firstRectForCharacterRange({0, 1}).width(), bullet.width());
+
+        // A click in the middle of the character's bullet, where its halves met when each unit
+        // had a bullet, puts the caret beside it.
+        const QPointF origin = h.field->textLayer()->superlayer()->frame().topLeft() + h.field->textLayer()->frame().topLeft();
+        const QPoint middle = (bullet.center() + origin).toPoint();
+        PlatformMouse mouse(h.field);
+        mouse.clicks(middle, 1);
+        const qsizetype caret = h.selection().location;
+        QVERIFY2(caret == location || caret == location + length, qPrintable(QString::number(caret)));
+        QCOMPARE(h.selection().length, 0);
+
+        // Typing there and deleting again leave the character whole.
+        QTest::keyClick(h.field, Qt::Key_X);
+        QString typed = text;
+        typed.insert(caret, u'x');
+        QCOMPARE(h.field->text(), typed);
+        QTest::keyClick(h.field, Qt::Key_Backspace);
+        QCOMPARE(h.field->text(), text);
+        mouse.clicks(middle, 1);
+        QTest::keyClick(h.field, Qt::Key_Backspace);
+        QString deleted = text;
+        deleted.remove(caret == location ? 0 : location, caret == location ? 1 : length);
+        QCOMPARE(h.field->text(), deleted);
+
+        // A drag from the character's middle selects it whole or not at all.
+        h.edit(text, text.size(), text.size());
+        mouse.drag(middle, QPoint(h.field->width() - 2, middle.y()));
+        const VLTextRange dragged = h.selection();
+        QVERIFY(boundaries.contains(int(dragged.location)));
+        QCOMPARE(dragged.end(), text.size());
+    }
+
     void mouseSelection()
     {
         Harness h;

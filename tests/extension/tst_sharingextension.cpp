@@ -20,12 +20,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Message
 {
     VLInstanceChannel::Kind kind;
     QStringList paths;
+    QString activationToken;
 };
 
 // The running application's side: a real single-instance channel that records what it gets.
@@ -35,8 +38,8 @@ public:
     Listener()
     {
         QObject::connect(&m_channel, &VLInstanceChannel::messageReceived, &m_channel,
-                         [this](VLInstanceChannel::Kind kind, const QStringList &paths) {
-                             m_messages << Message{kind, paths};
+                         [this](VLInstanceChannel::Kind kind, const QStringList &paths, const QString &token) {
+                             m_messages << Message{kind, paths, token};
                          });
     }
     bool listen() { return m_channel.listen(); }
@@ -276,15 +279,92 @@ private slots:
         QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
         const QString text = QString::fromUtf8(entry.readAll());
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
-        // URLs, so that whatever the file manager shares arrives; "--" keeps a file named like
-        // an option from being read as one.
-        QVERIFY(text.contains(QStringLiteral("\nExec=%1 -- %U\n").arg(QFileInfo(QStringLiteral(VAULTINE_SHARE_EXECUTABLE)).fileName())));
-        QVERIFY(text.contains(QStringLiteral("\nNoDisplay=true\n")));
-        const QRegularExpressionMatch mime = QRegularExpression(QStringLiteral("\nMimeType=([^\n]+);\n")).match(text);
-        QVERIFY(mime.hasMatch());
-        const QStringList types = mime.captured(1).split(u';');
-        QVERIFY(types.contains(QStringLiteral("application/octet-stream")));
-        QVERIFY(types.contains(QStringLiteral("inode/directory")));
+        // Local paths, which the desktop gives also for files on remote mounts; "--" keeps a file
+        // named like an option from being read as one.
+        QVERIFY(text.contains(QStringLiteral("\nExec=%1 -- %F\n").arg(QFileInfo(QStringLiteral(VAULTINE_SHARE_EXECUTABLE)).fileName())));
+        // Listed among all applications, so that "Open With" offers it, and started with a token
+        // that lets the application's window come forward.
+        QVERIFY(!text.contains(QStringLiteral("NoDisplay=true")));
+        QVERIFY(text.contains(QStringLiteral("\nStartupNotify=true\n")));
+    }
+
+    void theLaunchersTokenReachesTheRunningApplication_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("token");
+        QTest::newRow("wayland") << u"XDG_ACTIVATION_TOKEN"_s << u"wayland-token-1"_s;
+        QTest::newRow("x11") << u"DESKTOP_STARTUP_ID"_s << u"nautilus-1234-host-vaultine-share-0_TIME42"_s;
+        QTest::newRow("none") << QString() << QString();
+    }
+
+    // The real helper, started by the desktop with a token, hands the running application its
+    // files together with the token, which lets the application's window come forward.
+    void theLaunchersTokenReachesTheRunningApplication()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, token);
+        Listener listener;
+        QVERIFY(listener.listen());
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shared.txt"));
+        writeFile(file, "x");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
+        env.remove(QStringLiteral("DESKTOP_STARTUP_ID"));
+        if (!variable.isEmpty())
+            env.insert(variable, token);
+        QProcess helper;
+        helper.setProcessEnvironment(env);
+        helper.start(QStringLiteral(VAULTINE_SHARE_EXECUTABLE), {QStringLiteral("--"), file});
+        QTRY_COMPARE_WITH_TIMEOUT(listener.messages().size(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(helper.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(helper.exitCode(), 0);
+        QCOMPARE(listener.messages().first().paths, QStringList{file});
+        QCOMPARE(listener.messages().first().activationToken, token);
+    }
+
+    // Installed into a prefix of its own, on a desktop that names no default applications: no
+    // folder, text or other file opens with the helper, while ".vault" files open with Vaultine.
+    void installingTheHelperMakesItNobodysDefault()
+    {
+        QTemporaryDir root;
+        const QString prefix = root.filePath(QStringLiteral("prefix"));
+        QProcess install;
+        install.start(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(VAULTINE_BINARY_DIR),
+                                                QStringLiteral("--prefix"), prefix});
+        QVERIFY(install.waitForFinished(120000));
+        QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+        const QString applications = prefix + QStringLiteral("/share/applications");
+        QVERIFY(QFile::exists(applications + QStringLiteral("/com.nimbrel.Vaultine.SharingExtension.desktop")));
+        const QFileInfo serviceMenu(prefix + QStringLiteral("/share/kio/servicemenus/com.nimbrel.Vaultine.SharingExtension.desktop"));
+        QVERIFY(serviceMenu.exists());
+        QVERIFY(serviceMenu.isExecutable());
+        if (!QFile::exists(applications + QStringLiteral("/mimeinfo.cache")))
+            QSKIP("update-desktop-database is not installed");
+
+        for (const char *name : {"data", "config", "etc"})
+            QVERIFY(QDir(root.path()).mkpath(QString::fromLatin1(name)));
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+        env.insert(QStringLiteral("HOME"), root.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), prefix + QStringLiteral("/share"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), root.filePath(QStringLiteral("etc")));
+        const auto defaultFor = [&env](const QString &type) -> std::optional<QString> {
+            QProcess query;
+            query.setProcessEnvironment(env);
+            query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+            if (!query.waitForFinished(20000) || query.exitStatus() != QProcess::NormalExit)
+                return std::nullopt;
+            return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+        };
+        const std::optional<QString> vault = defaultFor(QStringLiteral("application/x-vaultine-vault"));
+        if (!vault)
+            QSKIP("xdg-mime is not installed");
+        QCOMPARE(*vault, QStringLiteral("com.nimbrel.Vaultine.desktop"));
+        for (const char *type : {"inode/directory", "text/plain", "application/octet-stream", "image/png"})
+            QCOMPARE(defaultFor(QString::fromLatin1(type)).value_or(QStringLiteral("?")), QString());
     }
 
     // The real helper and the real application, as the desktop runs them: nothing runs yet, so

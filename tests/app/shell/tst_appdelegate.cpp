@@ -27,7 +27,9 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -35,6 +37,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrlQuery>
+#include <QWebEngineView>
 
 #include <memory>
 
@@ -326,6 +329,28 @@ private slots:
                                       u"event Statistics/OS/%1.%2"_s.arg(version.major).arg(version.minor)}));
     }
 
+    void hitsGiveTheMainWindowsSizeAsViewport()
+    {
+        makeDelegate({{QStringLiteral("NBPrivacyPolicyAccepted"), true},
+                      {QStringLiteral("VLTrackApp"), true},
+                      {QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true},
+                      {QStringLiteral("QuennetLaunchCount"), 9}});
+        m_delegate->applicationDidFinishLaunching();
+        VLWindow *mainWindow = m_delegate->dropWindowController()->window();
+        QVERIFY(mainWindow->isVisible());
+        QTRY_COMPARE(hits(), QStringList{u"event Statistics/Launch"_s});
+        const QSize frame = mainWindow->frameGeometry().size();
+        QVERIFY(!frame.isEmpty());
+        const QUrlQuery launch(QString::fromLatin1(m_server->requests().first().query));
+        QCOMPARE(launch.queryItemValue(u"vp"_s), u"%1x%2"_s.arg(frame.width()).arg(frame.height()));
+
+        // Out of sight it is no main window.
+        mainWindow->hide();
+        m_tracker->trackEvent(u"Statistics"_s, u"Hidden"_s);
+        QTRY_COMPARE(hits().size(), 2);
+        QCOMPARE(QUrlQuery(QString::fromLatin1(m_server->requests().last().query)).queryItemValue(u"vp"_s), u"0x0"_s);
+    }
+
     void theDebugMenuFollowsItsDefault_data()
     {
         QTest::addColumn<bool>("debug");
@@ -402,6 +427,46 @@ private slots:
         // When it ends, the main window (already visible) stays as it is.
         m_delegate->tutorialControllerDidFinishSuccessful(m_delegate->tutorialController(), false);
         QVERIFY(m_delegate->dropWindowController()->window()->isVisible());
+    }
+
+    void theMenusReachEveryWindowOfTheApplication()
+    {
+        makeDelegate({{QStringLiteral("NBPrivacyPolicyAccepted"), true},
+                      {QStringLiteral("VLTrackApp"), true},
+                      {QStringLiteral("ShowDebugMenu"), true}});
+        m_delegate->applicationDidFinishLaunching();
+        // First launch: the tutorial is all there is on the screen.
+        QWidget *tutorial = m_delegate->tutorialController()->window();
+        QVERIFY(tutorial->isVisible());
+        QVERIFY(!m_delegate->dropWindowController()->window()->isVisible());
+        auto *bar = qobject_cast<QMainWindow *>(tutorial)->menuBar();
+        QStringList menus;
+        for (QAction *item : bar->actions())
+            menus << item->menu()->objectName();
+        QCOMPARE(menus, (QStringList{u"applicationMenu"_s, u"helpMenu"_s, u"debugMenu"_s}));
+        // The page keeps its size below the bar.
+        QCOMPARE(m_delegate->tutorialController()->webView()->size(), QSize(640, 480));
+
+        // Its items work there: About from the bar, Preferences by its shortcut.
+        QAction *about = nullptr;
+        for (QAction *item : bar->actions().first()->menu()->actions())
+            if (item->objectName() == u"aboutAction")
+                about = item;
+        QVERIFY(about);
+        about->trigger();
+        QVERIFY(m_delegate->aboutWindowController()->window()->isVisible());
+        m_delegate->aboutWindowController()->window()->hide();
+        tutorial->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(tutorial));
+        QTest::keyClick(tutorial, Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(m_delegate->preferencesController() && m_delegate->preferencesController()->window()->isVisible());
+
+        // Quit, typed in the preferences window, ends the run through the quit path.
+        QWidget *preferences = m_delegate->preferencesController()->window();
+        QVERIFY(QTest::qWaitForWindowActive(preferences));
+        QTimer::singleShot(0, preferences, [preferences] { QTest::keyClick(preferences, Qt::Key_Q, Qt::ControlModifier); });
+        QCOMPARE(runMainLoop(10000), 0);
+        QVERIFY(hits().contains(u"event Statistics/App Quit"_s));
     }
 
     void theTutorialShowsTheMainWindowWhenItEnds()

@@ -117,6 +117,30 @@ private slots:
         QCOMPARE(server.requests().last().path, QByteArrayLiteral("/next"));
     }
 
+    void aSynchronousSendGoesOutBesideTheQueue()
+    {
+        LocalHttpServer server;
+        // Queued requests are held far past the synchronous one's deadline.
+        server.setBehaviour([](int, const LocalHttpServer::Request &request) {
+            return LocalHttpServer::Reply::delayed(request.path == "/sync" ? 0ms : 60000ms);
+        });
+        QList<QByteArray> completed;
+        QObject context; // outlives the sender, whose end cancels the held requests
+        HttpSender sender;
+        for (int i = 0; i < 3; ++i)
+            sender.send(HttpRequest(server.url(QStringLiteral("/queued%1").arg(i))), &context,
+                        [&completed, i](const HttpResponse &) { completed << QByteArray::number(i); });
+        QTRY_COMPARE(server.requestCount(), 1);
+        const HttpResponse response = sender.sendSynchronously(HttpRequest(server.url(QStringLiteral("/sync"))), 2s);
+        QVERIFY(response.succeeded());
+        QList<QByteArray> paths;
+        for (const auto &request : server.requests())
+            paths << request.path;
+        QCOMPARE(paths, QList<QByteArray>({"/queued0", "/sync"}));
+        QCoreApplication::processEvents();
+        QVERIFY(completed.isEmpty());
+    }
+
     void failuresBelowHttp_data()
     {
         QTest::addColumn<bool>("refuse");
