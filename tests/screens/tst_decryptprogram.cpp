@@ -1,3 +1,4 @@
+#include "app/shell/VLAlert.h"
 #include "app/shell/VLSavePanel.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/files/VLTempCleaner.h"
@@ -106,6 +107,58 @@ private slots:
         QTRY_VERIFY(controller.navigationController()->canNavigate());
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_COMPARE(controller.navigationController()->viewControllers().size(), 1);
+        VLContentWindowController::setRootViewControllerFactory({});
+    }
+
+    // One flipped byte inside an item's data: one alert, and once it is answered nothing that
+    // the failed decryption restored is left, the damaged item's unchecked bytes included.
+    void aDamagedItemLeavesNothingRestored()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"Papers"_s);
+        QVERIFY(writeTestFile(source + u"/a.txt"_s, "first"));
+        QByteArray noise(1 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 2654435761u) >> 13);
+        QVERIFY(writeTestFile(source + u"/b.bin"_s, noise));
+        QVERIFY(writeTestFile(source + u"/c.txt"_s, "last"));
+        const QUrl container = makeContainer({QUrl::fromLocalFile(source)}, dir.filePath(u"papers.vault"_s), u"pw"_s);
+        QVERIFY(container.isValid());
+        {
+            // The middle of the container lies inside the large item's section.
+            QFile file(container.toLocalFile());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const qint64 middle = file.size() / 2;
+            QVERIFY(file.seek(middle));
+            const char byte = file.read(1).at(0);
+            QVERIFY(file.seek(middle));
+            QVERIFY(file.putChar(char(byte ^ 0x20)));
+        }
+        VLTempCleaner::sharedInstance().sync_clean();
+
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
+        VLContentWindowController controller;
+        controller.showWindow();
+        QWidget *window = controller.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        controller.processAddedFiles(QStringList{container.toLocalFile()});
+        VLDecryptViewController *password = nullptr;
+        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(
+                         controller.navigationController()->topViewController().get())));
+        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
+
+        // The one alert is answered as it comes; a second one would stay open on the window.
+        VLAlertHandler::clearLastAlert();
+        VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
+        typeIntoWindow(window, u"pw"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(VLAlertHandler::lastAlert(), 30000);
+        // The damaged bytes break the item's compressed stream before its check is reached.
+        QCOMPARE(VLAlertHandler::lastAlert()->messageText(), u"\"papers.vault\" is corrupted."_s);
+        QTRY_COMPARE(controller.navigationController()->topViewController().get(), password);
+        QTRY_VERIFY(controller.navigationController()->canNavigate());
+        QVERIFY(!VLAlertHandler::isSheetOpen(window));
+        QTRY_VERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
         VLContentWindowController::setRootViewControllerFactory({});
     }
 };
