@@ -27,6 +27,22 @@ void typeIntoWindow(QWidget *window, const QString &text)
     QTest::keyClick(window->windowHandle(), Qt::Key_Return);
 }
 
+// Shows the program's main window and drops the container on it: the password screen that
+// follows, once it has the focus (null when it never comes).
+VLDecryptViewController *dropContainer(VLContentWindowController &controller, const QUrl &container)
+{
+    controller.showWindow();
+    if (!QTest::qWaitForWindowExposed(controller.window()))
+        return nullptr;
+    controller.processAddedFiles(QStringList{container.toLocalFile()});
+    VLDecryptViewController *password = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        password = qobject_cast<VLDecryptViewController *>(controller.navigationController()->topViewController().get());
+        return password && QApplication::focusWidget() == password->passwordTextField();
+    }, 5000);
+    return shown ? password : nullptr;
+}
+
 } // namespace
 
 class TestDecryptProgram : public QObject
@@ -37,7 +53,11 @@ private slots:
     void initTestCase()
     {
         platform::setApplicationIdentity();
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
     }
+
+    void cleanupTestCase() { VLContentWindowController::setRootViewControllerFactory({}); }
 
     void aContainerIsRestoredAndSaved()
     {
@@ -51,19 +71,11 @@ private slots:
         QVERIFY(container.isValid());
         VLTempCleaner::sharedInstance().sync_clean();
 
-        VLContentWindowController::setRootViewControllerFactory(
-            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
         VLContentWindowController controller;
-        controller.showWindow();
+        VLDecryptViewController *password = dropContainer(controller, container);
+        QVERIFY(password);
         QWidget *window = controller.window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        controller.processAddedFiles(QStringList{container.toLocalFile()});
-
-        VLDecryptViewController *password = nullptr;
-        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(
-                         controller.navigationController()->topViewController().get())));
         QCOMPARE(password->passwordHintTextField()->text(), u"Hint: a phrase"_s);
-        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
 
         // A wrong password: the window shakes and nothing is restored.
         const QRectF home = vlFrame(window);
@@ -107,7 +119,6 @@ private slots:
         QTRY_VERIFY(controller.navigationController()->canNavigate());
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_COMPARE(controller.navigationController()->viewControllers().size(), 1);
-        VLContentWindowController::setRootViewControllerFactory({});
     }
 
     // One flipped byte inside an item's data: one alert, and once it is answered nothing that
@@ -136,17 +147,10 @@ private slots:
         }
         VLTempCleaner::sharedInstance().sync_clean();
 
-        VLContentWindowController::setRootViewControllerFactory(
-            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
         VLContentWindowController controller;
-        controller.showWindow();
+        VLDecryptViewController *password = dropContainer(controller, container);
+        QVERIFY(password);
         QWidget *window = controller.window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        controller.processAddedFiles(QStringList{container.toLocalFile()});
-        VLDecryptViewController *password = nullptr;
-        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(
-                         controller.navigationController()->topViewController().get())));
-        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
 
         // The one alert is answered as it comes; a second one would stay open on the window.
         VLAlertHandler::clearLastAlert();
@@ -159,7 +163,6 @@ private slots:
         QTRY_VERIFY(controller.navigationController()->canNavigate());
         QVERIFY(!VLAlertHandler::isSheetOpen(window));
         QTRY_VERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-        VLContentWindowController::setRootViewControllerFactory({});
     }
 };
 

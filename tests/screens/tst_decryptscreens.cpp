@@ -428,8 +428,8 @@ private slots:
         VLDecryptingViewController *screen = nullptr;
         QVERIFY(settleUntil(window, [&] { return (screen = window.topAs<VLDecryptingViewController>()) != nullptr; }));
         QTRY_VERIFY_WITH_TIMEOUT(screen->progress().monitor().procFinished(), 30000);
+        QTRY_VERIFY(!screen->dezerider()->isRunning());
         QVERIFY(!screen->progress().monitor().animFinished());
-        QVERIFY(!screen->dezerider()->isRunning());
         QVERIFY(!workFoldersEmpty());
 
         if (byEscape)
