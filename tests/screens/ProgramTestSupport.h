@@ -4,6 +4,7 @@
 #include "app/shell/VLAppDelegate.h"
 #include "app/shell/VLContentWindowController.h"
 #include "app/shell/VLWindow.h"
+#include "companion/VLRatingPrompter.h"
 #include "platform/settings/Defaults.h"
 
 // The program as it launches: its delegate (with the quit's clean-up), the main window and the
@@ -17,6 +18,9 @@ struct Program
         platform::Defaults &defaults = platform::Defaults::standard();
         defaults.setValue(QStringLiteral("NBPrivacyPolicyAccepted"), true);
         defaults.setValue(QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true);
+        // Launches are counted across tests and runs: the rating question must not come up
+        // over the window and refuse the files dropped on it.
+        defaults.remove(VLRatingPrompter::useCountKey);
         delegate.applicationDidFinishLaunching();
         window = delegate.dropWindowController()->window();
         navigation = delegate.dropWindowController()->navigationController();

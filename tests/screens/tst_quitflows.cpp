@@ -45,8 +45,9 @@ class TestQuitFlows : public QObject
     static void typeEncryptPassword(Program &program)
     {
         VLEncryptViewController *password = nullptr;
-        QTRY_VERIFY((password = qobject_cast<VLEncryptViewController *>(program.navigation->topViewController().get())));
-        QTRY_COMPARE(program.window->focusWidget(), password->passwordField());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (password = qobject_cast<VLEncryptViewController *>(program.navigation->topViewController().get())), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(program.window->focusWidget(), password->passwordField(), 30000);
         QTest::keyClicks(program.window->focusWidget(), u"pw"_s);
         QTest::keyClick(program.window->focusWidget(), Qt::Key_Return);
     }
@@ -54,8 +55,9 @@ class TestQuitFlows : public QObject
     static void typeDecryptPassword(Program &program)
     {
         VLDecryptViewController *password = nullptr;
-        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(program.navigation->topViewController().get())));
-        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (password = qobject_cast<VLDecryptViewController *>(program.navigation->topViewController().get())), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), password->passwordTextField(), 30000);
         for (const QChar c : u"pw"_s)
             QTest::keyClick(program.window->windowHandle(), c.toLatin1());
         QTest::keyClick(program.window->windowHandle(), Qt::Key_Return);
