@@ -52,6 +52,8 @@ void VLCryptingProgress::start(QWidget *bar, VLEncryptProgressImageView *imageVi
 
 void VLCryptingProgress::reportProgress(double percent)
 {
+    if (m_stopped)
+        return;
     m_monitor->appendProgressPoint(percent > 0 ? percent / 100.0 : 0.0);
     if (!m_bar)
         return;
@@ -64,8 +66,17 @@ void VLCryptingProgress::reportProgress(double percent)
 
 void VLCryptingProgress::finish(std::function<void()> completion)
 {
+    if (m_stopped)
+        return;
     m_monitor->setCompletion(std::move(completion));
     m_monitor->processFinished();
+}
+
+void VLCryptingProgress::stop()
+{
+    m_stopped = true;
+    // The animation may still be catching up with a finished job: its end must hand over nothing.
+    m_monitor->setCompletion({});
 }
 
 void VLCryptingProgress::markJobStarted()

@@ -37,8 +37,13 @@ public:
                const QRectF &signalRect, double byValue, bool up, VLCryptingProcessAnimationDelegate *delegate);
     // A progress report of the job, in percent (main thread).
     void reportProgress(double percent);
-    // The job has finished; the completion runs once the animation has too.
+    // The job has finished; the completion runs once the animation has too, unless the flow
+    // has been stopped by then.
     void finish(std::function<void()> completion);
+    // The flow ends here (Stop, a failure, a quit): a finish already reported or still to come
+    // never completes, and later reports are ignored. Main thread.
+    void stop();
+    bool isStopped() const { return m_stopped; }
 
     // The job's start (any thread) and whether its estimate may show now.
     void markJobStarted();
@@ -51,4 +56,5 @@ private:
     QPointer<QWidget> m_bar;
     std::weak_ptr<VLAnimation> m_animation;
     std::atomic<double> m_jobStartTime{0.0};
+    bool m_stopped = false;
 };

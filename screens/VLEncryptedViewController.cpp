@@ -299,10 +299,26 @@ void VLEncryptedViewController::saveBeforeLeaving(quint64 tag)
     VLSavePanel::beginSheetModalForWindow(
         window(), VLFileNamer::titleForURLs({m_encryptedFileURL}), containerExtension,
         [self = QPointer<VLEncryptedViewController>(this), tag](int result, const QUrl &url) {
-            if (!self || result != VLSavePanel::okButton)
+            if (!self)
                 return;
+            if (result != VLSavePanel::okButton) {
+                self->saveAbandoned(tag);
+                return;
+            }
             self->makeTransporter(tag)->moveItemFromURLToURLOverwrite(self->m_encryptedFileURL, url, true);
         });
+}
+
+void VLEncryptedViewController::saveAbandoned(quint64 tag)
+{
+    // The quit waited for this save; without it the quit is off, and the next one asks again.
+    if (tag == VLTransporter::quitTag)
+        askingProxy()->cancelTermination(this);
+}
+
+VLTerminatorProxy *VLEncryptedViewController::askingProxy() const
+{
+    return m_askingProxy ? m_askingProxy.data() : VLTerminatorProxy::sharedInstance();
 }
 
 bool VLEncryptedViewController::shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy)
@@ -323,6 +339,8 @@ bool VLEncryptedViewController::shouldDelayTerminationForTerminator(VLTerminator
                     proxy->continueTermination();
             } else if (returnCode == VLAlert::defaultReturn) {
                 self->saveBeforeLeaving(VLTransporter::quitTag);
+            } else {
+                self->saveAbandoned(VLTransporter::quitTag);
             }
         });
     return true;
@@ -330,10 +348,9 @@ bool VLEncryptedViewController::shouldDelayTerminationForTerminator(VLTerminator
 
 void VLEncryptedViewController::quitAgain()
 {
-    // The quit machine is past this screen's question now and lets the quit through.
+    // The save the question offered has finished: the held quit goes on without asking again.
     stopTransfers();
-    VLTerminatorProxy *proxy = m_askingProxy ? m_askingProxy.data() : VLTerminatorProxy::sharedInstance();
-    proxy->terminate();
+    askingProxy()->continueTermination();
 }
 
 void VLEncryptedViewController::savedWithURL(const QUrl &url)
@@ -351,6 +368,17 @@ void VLEncryptedViewController::transporterDidFinishTransportationWithURL(VLTran
             return;
         savedWithURL(url);
         transportFinished(tag);
+    });
+}
+
+void VLEncryptedViewController::transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url)
+{
+    Q_UNUSED(url)
+    const quint64 tag = transporter->tag();
+    // The transporter has shown the failure; the container is still here, unsaved.
+    platform::dispatchToMain(this, [this, tag] {
+        if (!m_transfersStopped)
+            saveAbandoned(tag);
     });
 }
 

@@ -119,6 +119,7 @@ public:
 
     // VLTransporterDelegate (may arrive on a background thread)
     void transporterDidFinishTransportationWithURL(VLTransporter *transporter, const QUrl &url) override;
+    void transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url) override;
 
     // VLSharingServiceDelegate
     QWidget *sharingServiceSourceWindowForShareItems(VLSharingService *service, const QVariantList &items) override;
@@ -145,6 +146,10 @@ private:
     void stopTransfers();
     void startOver();
     void quitAgain();
+    // A save the tag asked for did not happen (panel cancelled, transfer failed).
+    void saveAbandoned(quint64 tag);
+    // The quit machine that asked this screen's question (the shared one when none did).
+    VLTerminatorProxy *askingProxy() const;
 
     QUrl m_encryptedFileURL;
     QList<QUrl> m_originalFiles;

@@ -305,7 +305,7 @@ bool VLEncryptingViewController::shouldDelayTerminationForTerminator(VLTerminato
                 // The job goes on, so a later quit must ask again rather than pass straight on to
                 // emptying the work folders under it.
                 if (terminator)
-                    terminator->setState(VLTerminatorProxy::VLTerminationStateUndetermined);
+                    terminator->cancelTermination(self);
                 return;
             }
             // The quit empties the work folders next: the job must be done with them first.

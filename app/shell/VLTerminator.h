@@ -9,7 +9,8 @@ public:
     virtual ~VLTerminator() = default;
 
     // True when the screen has started asking the user (it shows its sheet and returns at
-    // once); it then calls continueTermination() on the proxy if the user chooses to quit.
-    // False when nothing holds the quit.
+    // once); it then calls continueTermination() on the proxy if the user chooses to quit (or
+    // once the save it offered has finished), and cancelTermination() if the quit is off after
+    // all. Until then the quit stays held. False when nothing holds the quit.
     virtual bool shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy) = 0;
 };

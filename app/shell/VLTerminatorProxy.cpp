@@ -95,8 +95,18 @@ void VLTerminatorProxy::continueTermination()
         terminate();
 }
 
+void VLTerminatorProxy::cancelTermination(const QObject *terminator)
+{
+    if (terminator == m_terminator && m_state == VLTerminationStateDelayedByTerminator)
+        m_state = VLTerminationStateUndetermined;
+}
+
 void VLTerminatorProxy::terminate()
 {
+    // A second quit must not slip past the question the user is still answering; a screen that
+    // has gone since it asked holds nothing.
+    if (m_state == VLTerminationStateDelayedByTerminator && m_terminator)
+        return;
     if (terminateReply() != TerminateNow)
         return;
     emit willTerminate();

@@ -41,8 +41,10 @@ public:
     explicit VLTerminatorProxy(QObject *parent = nullptr);
     ~VLTerminatorProxy() override;
 
-    // The one quit entry of the application (menu, closing the main window, the screens):
-    // when terminateReply() answers TerminateNow, emits willTerminate and leaves the main loop.
+    // The one quit entry of the application (menu, closing the main window): when
+    // terminateReply() answers TerminateNow, emits willTerminate and leaves the main loop. While
+    // the screen on top holds an earlier quit (its question open, or the save it offered under
+    // way), a further request waits for that answer instead of passing it.
     void terminate();
 
     // Advances the machine and answers whether the quit may happen now.
@@ -50,6 +52,10 @@ public:
 
     // Called when a delay has been answered; quits when the machine then reaches its end.
     void continueTermination();
+
+    // The terminator's question ended without quitting ("Cancel", a cancelled or failed save):
+    // the next quit request asks it again. Ignored from a screen that is no longer the terminator.
+    void cancelTermination(const QObject *terminator);
 
     void determineState();
 

@@ -197,8 +197,12 @@ void VLDecryptedViewController::saveBeforeLeaving(quint64 tag)
     VLSavePanel::beginSheetModalForWindow(
         view()->window(), VLFileNamer::titleForURLs({m_decryptedItemURL}),
         QFileInfo(m_decryptedItemURL.toLocalFile()).suffix(), [self, tag](int result, const QUrl &url) {
-            if (!self || result != VLSavePanel::okButton || url.isEmpty())
+            if (!self)
                 return;
+            if (result != VLSavePanel::okButton || url.isEmpty()) {
+                self->saveAbandoned(tag);
+                return;
+            }
             self->m_radar->setPause(true);
             self->transport(url, tag);
         });
@@ -328,13 +332,21 @@ void VLDecryptedViewController::handleTransferFinished(quint64 tag, const QUrl &
 void VLDecryptedViewController::transporterDidFailedTransportationWithURL(VLTransporter *transporter,
                                                                           const QUrl &url)
 {
-    Q_UNUSED(transporter)
     Q_UNUSED(url)
+    const quint64 tag = transporter->tag();
     // The transporter has shown the failure; the item is still here and still followed.
-    platform::dispatchToMain(this, [this] {
+    platform::dispatchToMain(this, [this, tag] {
         m_transporter.reset();
         m_radar->setPause(false);
+        saveAbandoned(tag);
     });
+}
+
+void VLDecryptedViewController::saveAbandoned(quint64 tag)
+{
+    // The quit waited for this save; without it the quit is off, and the next one asks again.
+    if (tag == VLTransporter::quitTag)
+        VLTerminatorProxy::sharedInstance()->cancelTermination(this);
 }
 
 void VLDecryptedViewController::radarDidChangedItemLocation(VLRadar *radar, const QUrl &url)
@@ -351,8 +363,10 @@ void VLDecryptedViewController::radarDidLostItemAtLocation(VLRadar *radar, const
 
 bool VLDecryptedViewController::shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy)
 {
-    if (!isUnsaved())
+    if (!isUnsaved()) {
+        stopTransfer();
         return false;
+    }
     QPointer<VLDecryptedViewController> self(this);
     QPointer<VLTerminatorProxy> guardedProxy(proxy);
     const QString itemName = QFileInfo(m_decryptedItemURL.toLocalFile()).fileName();
@@ -366,6 +380,8 @@ bool VLDecryptedViewController::shouldDelayTerminationForTerminator(VLTerminator
             }
             else if (answer == 1 && self)
                 self->saveBeforeLeaving(VLTransporter::quitTag);
+            else if (guardedProxy)
+                guardedProxy->cancelTermination(self);
         });
     return true;
 }

@@ -92,6 +92,8 @@ private:
     // Cancels a save still under way and waits (bounded) until it has stopped writing, so the
     // work folder can be emptied behind it.
     void stopTransfer();
+    // A save the tag asked for did not happen (panel cancelled, transfer failed).
+    void saveAbandoned(quint64 tag);
     void transport(const QUrl &destination, quint64 tag);
     void handleTransferFinished(quint64 tag, const QUrl &url);
 

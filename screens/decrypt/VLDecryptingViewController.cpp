@@ -170,10 +170,20 @@ QList<QWidget *> VLDecryptingViewController::nonanimatableViews() const
     return {m_fileImageView, m_titleLabel, VLTitledViewController::titleView()};
 }
 
-void VLDecryptingViewController::cancelOperation()
+void VLDecryptingViewController::endFlow()
 {
+    m_progress.stop();
     stopJob();
     VLTempCleaner::sharedInstance().clean();
+}
+
+void VLDecryptingViewController::cancelOperation()
+{
+    // Nothing is left to stop once the flow has ended or the result screen is on its way (the
+    // Stop button is disabled then; Escape follows it).
+    if (m_progress.isStopped() || m_handingOver)
+        return;
+    endFlow();
     VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Decryption Stopped"));
     if (VLNavigationController *navigation = navigationController())
         navigation->popViewControllerAnimated(true);
@@ -199,6 +209,12 @@ void VLDecryptingViewController::dezeriderDidFailedWithError(VLDezerider *dezeri
     if (m_failureReported.exchange(true))
         return;
     platform::dispatchToMain(this, [this, error] {
+        // A stop came first: its cancel is the job's end, and no alert follows it.
+        if (m_progress.isStopped())
+            return;
+        // A failed decryption leaves nothing to save: what it restored, the damaged item's
+        // unchecked bytes included, goes once the job has let go of it.
+        endFlow();
         QPointer<VLDecryptingViewController> self(this);
         VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(
             error, rootItemName(), view()->window(), [self](int) {
@@ -216,11 +232,14 @@ void VLDecryptingViewController::dezeriderDidFinishedWithResultURL(VLDezerider *
 
 void VLDecryptingViewController::finished(const QUrl &url, bool specialScenario)
 {
+    if (m_progress.isStopped())
+        return;
     showRootNameIfDue();
     QPointer<VLDecryptingViewController> self(this);
     m_progress.finish([self, url, specialScenario] {
         if (!self)
             return;
+        self->m_handingOver = true;
         VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Decryption Successful"),
                                            hintLabel(self->m_dezerider->hint()));
         self->m_stopButton->setEnabled(false);
@@ -272,15 +291,24 @@ void VLDecryptingViewController::showRootNameIfDue()
 
 bool VLDecryptingViewController::shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy)
 {
+    // A stopped or failed flow has no job left to lose.
+    if (m_progress.isStopped())
+        return false;
     QPointer<VLDecryptingViewController> self(this);
     QPointer<VLTerminatorProxy> guardedProxy(proxy);
     VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
         view()->window(), VLErrorsHandler::unfinishedItemAlert(rootItemName()), [self, guardedProxy](int answer) {
-            if (answer != 1)
+            if (answer != 1) {
+                // The job goes on, and a later quit asks again.
+                if (guardedProxy)
+                    guardedProxy->cancelTermination(self);
                 return;
+            }
             // The quit empties the work folders next; the job lets go of them first.
-            if (self)
+            if (self) {
+                self->m_progress.stop();
                 self->stopJob();
+            }
             if (guardedProxy)
                 guardedProxy->continueTermination();
         });

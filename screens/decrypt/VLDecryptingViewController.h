@@ -24,7 +24,8 @@
 // The decryption on screen: the job restores the container into a work folder while the bar
 // runs down over the container icon, turning it into the content's preview. Once both have
 // finished, the result screen follows (the special-case screen for the give-away container).
-// Stop and quitting cancel the job and wait for it before the work folders are emptied.
+// Stop, a failure and quitting cancel the job and wait for it before the work folders are
+// emptied; a stopped flow never hands over to a result screen.
 class VLDecryptingViewController final : public VLTitledViewController,
                                          public VLDezeriderDelegate,
                                          public VLCryptingProcessAnimationDelegate,
@@ -83,6 +84,8 @@ private:
     // Ends the job for good: no report follows, and its work thread has let go of the work
     // folder (or the bound has passed) when this returns.
     void stopJob();
+    // Stop and failure: the flow ends, the job stops and the work folders are emptied.
+    void endFlow();
     void finished(const QUrl &url, bool specialScenario);
     QString rootItemName() const;
 
@@ -94,6 +97,8 @@ private:
     VLCryptingProgress m_progress;
     // The job reports a damaged item twice; the user hears of the first failure only.
     std::atomic<bool> m_failureReported{false};
+    // The job and the animation have finished and the result screen is on its way.
+    bool m_handingOver = false;
     QPointer<VLParticleView> m_particleView;
     QPointer<VLEncryptProgressImageView> m_fileImageView;
     QPointer<VLEncryptProgressAnimationView> m_animationView;

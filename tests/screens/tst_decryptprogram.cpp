@@ -1,3 +1,4 @@
+#include "app/shell/VLAlert.h"
 #include "app/shell/VLSavePanel.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/files/VLTempCleaner.h"
@@ -30,6 +31,22 @@ void typeIntoWindow(QWidget *window, const QString &text)
     QTest::keyClick(window->windowHandle(), Qt::Key_Return);
 }
 
+// Shows the program's main window and drops the container on it: the password screen that
+// follows, once it has the focus (null when it never comes).
+VLDecryptViewController *dropContainer(VLContentWindowController &controller, const QUrl &container)
+{
+    controller.showWindow();
+    if (!QTest::qWaitForWindowExposed(controller.window()))
+        return nullptr;
+    controller.processAddedFiles(QStringList{container.toLocalFile()});
+    VLDecryptViewController *password = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        password = qobject_cast<VLDecryptViewController *>(controller.navigationController()->topViewController().get());
+        return password && QApplication::focusWidget() == password->passwordTextField();
+    }, 5000);
+    return shown ? password : nullptr;
+}
+
 } // namespace
 
 class TestDecryptProgram : public QObject
@@ -40,7 +57,11 @@ private slots:
     void initTestCase()
     {
         platform::setApplicationIdentity();
+        VLContentWindowController::setRootViewControllerFactory(
+            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
     }
+
+    void cleanupTestCase() { VLContentWindowController::setRootViewControllerFactory({}); }
 
     void aContainerIsRestoredAndSaved()
     {
@@ -54,19 +75,11 @@ private slots:
         QVERIFY(container.isValid());
         VLTempCleaner::sharedInstance().sync_clean();
 
-        VLContentWindowController::setRootViewControllerFactory(
-            [] { return VLViewControllerPtr(VLViewController::create<VLDropViewController>()); });
         VLContentWindowController controller;
-        controller.showWindow();
+        VLDecryptViewController *password = dropContainer(controller, container);
+        QVERIFY(password);
         QWidget *window = controller.window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        controller.processAddedFiles(QStringList{container.toLocalFile()});
-
-        VLDecryptViewController *password = nullptr;
-        QTRY_VERIFY((password = qobject_cast<VLDecryptViewController *>(
-                         controller.navigationController()->topViewController().get())));
         QCOMPARE(password->passwordHintTextField()->text(), u"Hint: a phrase"_s);
-        QTRY_COMPARE(QApplication::focusWidget(), password->passwordTextField());
 
         // A wrong password: the window shakes and nothing is restored.
         const QRectF home = vlFrame(window);
@@ -110,7 +123,50 @@ private slots:
         QTRY_VERIFY(controller.navigationController()->canNavigate());
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_COMPARE(controller.navigationController()->viewControllers().size(), 1);
-        VLContentWindowController::setRootViewControllerFactory({});
+    }
+
+    // One flipped byte inside an item's data: one alert, and once it is answered nothing that
+    // the failed decryption restored is left, the damaged item's unchecked bytes included.
+    void aDamagedItemLeavesNothingRestored()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"Papers"_s);
+        QVERIFY(writeTestFile(source + u"/a.txt"_s, "first"));
+        QByteArray noise(1 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 2654435761u) >> 13);
+        QVERIFY(writeTestFile(source + u"/b.bin"_s, noise));
+        QVERIFY(writeTestFile(source + u"/c.txt"_s, "last"));
+        const QUrl container = makeContainer({QUrl::fromLocalFile(source)}, dir.filePath(u"papers.vault"_s), u"pw"_s);
+        QVERIFY(container.isValid());
+        {
+            // The middle of the container lies inside the large item's section.
+            QFile file(container.toLocalFile());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const qint64 middle = file.size() / 2;
+            QVERIFY(file.seek(middle));
+            const char byte = file.read(1).at(0);
+            QVERIFY(file.seek(middle));
+            QVERIFY(file.putChar(char(byte ^ 0x20)));
+        }
+        VLTempCleaner::sharedInstance().sync_clean();
+
+        VLContentWindowController controller;
+        VLDecryptViewController *password = dropContainer(controller, container);
+        QVERIFY(password);
+        QWidget *window = controller.window();
+
+        // The one alert is answered as it comes; a second one would stay open on the window.
+        VLAlertHandler::clearLastAlert();
+        VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
+        typeIntoWindow(window, u"pw"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(VLAlertHandler::lastAlert(), 30000);
+        // The damaged bytes break the item's compressed stream before its check is reached.
+        QCOMPARE(VLAlertHandler::lastAlert()->messageText(), u"\"papers.vault\" is corrupted."_s);
+        QTRY_COMPARE(controller.navigationController()->topViewController().get(), password);
+        QTRY_VERIFY(controller.navigationController()->canNavigate());
+        QVERIFY(!VLAlertHandler::isSheetOpen(window));
+        QTRY_VERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 
     // Restoring onto a full disk says so: the container is whole, and the alert must not make

@@ -8,6 +8,7 @@
 #include "platform/core/Library.h"
 #include "platform/core/Sandbox.h"
 #include "platform/view/ViewFrame.h"
+#include "screens/VLAnimationProgressMonitor.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 #include "screens/decrypt/VLDecryptViewController.h"
@@ -389,6 +390,8 @@ private slots:
         // The second failure of the same job added no sheet of its own.
         QVERIFY(!VLAlertHandler::isSheetOpen(window.window()));
         QVERIFY(VLAlertHandler::lastAlert());
+        // Nothing of what the failed job restored stays behind.
+        QTRY_VERIFY(workFoldersEmpty());
     }
 
     void stopEndsTheJobAndEmptiesTheWorkFolders()
@@ -401,6 +404,42 @@ private slots:
         QVERIFY(!screen->dezerider()->isRunning());
         window.settle();
         QCOMPARE(window.navigation()->viewControllers().size(), 1);
+        QTRY_VERIFY(workFoldersEmpty());
+        QTRY_VERIFY(analytics.hits().contains(u"Workflow/Decryption Stopped"_s));
+        QVERIFY(!analytics.hits().join(u',').contains(u"Decryption Successful"_s));
+    }
+
+    // The job has ended and the bar is still catching up (the clock stands still): Stop ends the
+    // flow there, and nothing completes after it.
+    void stopAfterTheJobEndedCompletesNothing_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Stop") << false;
+        QTest::newRow("Escape") << true;
+    }
+
+    void stopAfterTheJobEndedCompletesNothing()
+    {
+        QFETCH(bool, byEscape);
+        FlowAnalytics analytics;
+        FlowWindow window;
+        VLDecryptViewController *password = showPasswordScreen(window, m_singleFile);
+        typePassword(window, password, u"right"_s);
+        VLDecryptingViewController *screen = nullptr;
+        QVERIFY(settleUntil(window, [&] { return (screen = window.topAs<VLDecryptingViewController>()) != nullptr; }));
+        QTRY_VERIFY_WITH_TIMEOUT(screen->progress().monitor().procFinished(), 30000);
+        QTRY_VERIFY(!screen->dezerider()->isRunning());
+        QVERIFY(!screen->progress().monitor().animFinished());
+        QVERIFY(!workFoldersEmpty());
+
+        if (byEscape)
+            QTest::keyClick(window.window()->windowHandle(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(screen->stopButton(), Qt::LeftButton);
+        // Long enough for the bar to reach its end had the flow gone on.
+        QVERIFY(settleUntil(window, [&] { return window.top().get() == password; }));
+        window.settle(5.0);
+        QCOMPARE(window.top().get(), password);
         QTRY_VERIFY(workFoldersEmpty());
         QTRY_VERIFY(analytics.hits().contains(u"Workflow/Decryption Stopped"_s));
         QVERIFY(!analytics.hits().join(u',').contains(u"Decryption Successful"_s));

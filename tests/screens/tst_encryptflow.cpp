@@ -1,3 +1,4 @@
+#include "ProgramTestSupport.h"
 #include "ScreenTestSupport.h"
 
 #include "app/navigation/VLNavigationController.h"
@@ -75,26 +76,6 @@ private:
     std::atomic<bool> m_ended = false;
     QUrl m_result;
     QString m_hint;
-};
-
-// The program as it launches: its delegate, the main window and the window's stack of screens.
-struct Program
-{
-    Program()
-    {
-        // A user who has accepted the privacy policy and passed the tutorial: the launch goes
-        // straight to the main window.
-        platform::Defaults &defaults = platform::Defaults::standard();
-        defaults.setValue(QStringLiteral("NBPrivacyPolicyAccepted"), true);
-        defaults.setValue(QStringLiteral("kVLEmailSubscriberHasSkippedSubscription"), true);
-        delegate.applicationDidFinishLaunching();
-        window = delegate.dropWindowController()->window();
-        navigation = delegate.dropWindowController()->navigationController();
-    }
-
-    VLAppDelegate delegate;
-    VLWindow *window = nullptr;
-    VLNavigationController *navigation = nullptr;
 };
 
 // Another launch of the real program that cannot hand over to the running one (it has a runtime

@@ -36,6 +36,7 @@ private slots:
     // Each row runs a script of steps against a fresh machine:
     //   quit      a quit request (menu, window close or a screen calling terminate)
     //   continue  the screen's or the hook owner's continueTermination
+    //   cancel    the first screen's question was cancelled (cancelTermination)
     //   switch    the main window shows another screen that also delays
     //   clear     the main window shows a screen that is no terminator
     //   delete    the screen on top goes away
@@ -56,9 +57,22 @@ private slots:
         QTest::newRow("screen lets it pass") << u"passes"_s << u"yes"_s << quit << L{4} << 1 << 1 << 1;
         QTest::newRow("screen delays, then quit anyway")
             << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"continue"_s} << L{1, 4} << 1 << 1 << 1;
+        // A second quit while the question is open (or the save it offered runs) waits for it.
+        QTest::newRow("question open, a second quit is held")
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"quit"_s} << L{1, 1} << 1 << 0 << 0;
+        QTest::newRow("cancelled, a later quit asks the same screen again")
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"cancel"_s, u"quit"_s} << L{1, 0, 1} << 2 << 0
+            << 0;
         // Also the path of a screen that saved after its question and then quits itself.
-        QTest::newRow("cancelled, a later quit from the same screen passes through")
-            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"quit"_s} << L{1, 4} << 1 << 1 << 1;
+        QTest::newRow("cancelled, asked again, then quit anyway")
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"cancel"_s, u"quit"_s, u"continue"_s}
+            << L{1, 0, 1, 4} << 2 << 1 << 1;
+        QTest::newRow("a screen no longer on top cancels nothing")
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"switch"_s, u"quit"_s, u"cancel"_s}
+            << L{1, 0, 1, 1} << 1 << 0 << 0;
+        QTest::newRow("cancel without a question changes nothing")
+            << u"delays"_s << u"no"_s << QStringList{u"cancel"_s, u"quit"_s, u"continue"_s, u"cancel"_s}
+            << L{0, 1, 3, 3} << 1 << 1 << 0;
         QTest::newRow("cancelled, other screen asks its own question")
             << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"switch"_s, u"quit"_s} << L{1, 0, 1} << 1 << 0 << 0;
         QTest::newRow("cancelled, then drop screen quits at once")
@@ -116,6 +130,8 @@ private slots:
                 proxy.terminate();
             else if (step == u"continue")
                 proxy.continueTermination();
+            else if (step == u"cancel")
+                proxy.cancelTermination(first.get());
             else if (step == u"switch")
                 proxy.setTerminator(&second);
             else if (step == u"clear")
