@@ -1,5 +1,7 @@
 #include "app/shell/VLSheetRegistry.h"
 
+#include "platform/view/ViewFrame.h"
+
 #include <QDialog>
 #include <QWidget>
 
@@ -110,6 +112,10 @@ void VLSheetRegistry::present(QWidget *key, WindowSheets &entry, Pending pending
         QRect proposed(QPoint(frame.x() + (frame.width() - sheet->width()) / 2, frame.y()), sheet->size());
         if (entry.positioner)
             proposed = entry.positioner(proposed);
-        sheet->move(proposed.topLeft());
+        // A sheet wider than its window (a save panel, a long alert) would otherwise hang off
+        // the screen's edge when the window stands near it.
+        // move() places the sheet's frame, decorations included.
+        const QRect decorated(proposed.topLeft(), sheet->frameGeometry().size().expandedTo(proposed.size()));
+        sheet->move(vlRectKeptOnScreen(decorated, frame.center()).topLeft());
     }
 }
