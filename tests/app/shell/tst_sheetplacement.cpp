@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
@@ -82,6 +83,36 @@ private slots:
         QVERIFY2(area.contains(placed),
                  qPrintable(u"%1,%2 %3x%4 in %5x%6"_s.arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height()).arg(area.width()).arg(area.height())));
         sheet->reject();
+        QTRY_VERIFY(!VLSheetRegistry::instance().isSheetOpen(window.get()));
+    }
+
+    // An alert is never wider than its window: its texts wrap onto more lines and stay whole.
+    void anAlertFitsItsWindow()
+    {
+        auto window = std::make_unique<QWidget>();
+        window->resize(330, 500);
+        window->move(200, 100);
+        window->show();
+        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
+            window.get(),
+            VLAlert::withMessageText(u"The item \"Holiday Photos of the Whole Summer\" could not be saved."_s, {}, {},
+                                     {},
+                                     u"The folder you chose cannot be written to. Choose another folder, "
+                                     "or ask the folder's owner to let you write to it, and save again."_s),
+            {});
+        QMessageBox *alert = VLAlertHandler::currentAlert(window.get());
+        QVERIFY(alert);
+        QTRY_VERIFY(alert->isVisible());
+        const QRect placed = alert->frameGeometry();
+        QVERIFY2(placed.left() >= window->geometry().left() && placed.right() <= window->geometry().right(),
+                 qPrintable(u"%1..%2"_s.arg(placed.left()).arg(placed.right())));
+        for (QLabel *label : alert->findChildren<QLabel *>()) {
+            if (label->text().isEmpty())
+                continue;
+            QVERIFY(label->isVisible());
+            QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->text()));
+        }
+        alert->reject();
         QTRY_VERIFY(!VLSheetRegistry::instance().isSheetOpen(window.get()));
     }
 
