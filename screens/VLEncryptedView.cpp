@@ -74,6 +74,9 @@ VLEncryptedView::VLEncryptedView(QWidget *nameField, QWidget *nameEditor, QWidge
     m_topSpaceConstraint = new VLLayoutConstraint(arrivingIconTop, this);
     connect(m_topSpaceConstraint, &VLLayoutConstraint::constantChanged, this, &VLEncryptedView::layoutSubviews);
     layoutSubviews();
+    VLScreenStyle::styleButton(m_shareButton, VLScreenStyle::ButtonRole::Secondary);
+    VLScreenStyle::styleButton(m_saveAsButton, VLScreenStyle::ButtonRole::Primary);
+    VLScreenStyle::styleButton(m_startOverButton, VLScreenStyle::ButtonRole::Secondary);
 }
 
 QRectF VLEncryptedView::iconFrameForTop(double top) const

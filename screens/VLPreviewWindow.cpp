@@ -94,18 +94,21 @@ VLPreviewWindow::VLPreviewWindow(QWidget *parent)
     sizeFont.setPixelSize(12);
     m_sizeLabel->setFont(sizeFont);
 
-    m_previousButton = new QToolButton(this);
-    m_previousButton->setObjectName(QStringLiteral("previewPrevious"));
-    m_previousButton->setArrowType(Qt::LeftArrow);
-    m_previousButton->setToolTip(tr("Previous Item"));
-    m_previousButton->setFocusPolicy(Qt::NoFocus);
-    connect(m_previousButton, &QToolButton::clicked, this, &VLPreviewWindow::showPreviousItem);
-    m_nextButton = new QToolButton(this);
-    m_nextButton->setObjectName(QStringLiteral("previewNext"));
-    m_nextButton->setArrowType(Qt::RightArrow);
-    m_nextButton->setToolTip(tr("Next Item"));
-    m_nextButton->setFocusPolicy(Qt::NoFocus);
-    connect(m_nextButton, &QToolButton::clicked, this, &VLPreviewWindow::showNextItem);
+    // The window's keys page too; the buttons never take the focus from it.
+    const auto makePagerButton = [this](const QString &name, Qt::ArrowType arrow, const QString &tip,
+                                        void (VLPreviewWindow::*show)()) {
+        auto *button = new QToolButton(this);
+        button->setObjectName(name);
+        button->setArrowType(arrow);
+        button->setToolTip(tip);
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QToolButton::clicked, this, show);
+        return button;
+    };
+    m_previousButton = makePagerButton(QStringLiteral("previewPrevious"), Qt::LeftArrow, tr("Previous Item"),
+                                       &VLPreviewWindow::showPreviousItem);
+    m_nextButton = makePagerButton(QStringLiteral("previewNext"), Qt::RightArrow, tr("Next Item"),
+                                   &VLPreviewWindow::showNextItem);
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName(QStringLiteral("previewPage"));
     m_pageLabel->setAlignment(Qt::AlignCenter);

@@ -429,47 +429,51 @@ private slots:
         QCOMPARE(analytics.requestCount(), hitsBefore);
     }
 
+    void saveAsMovesTheItemAndCompletes_data()
+    {
+        QTest::addColumn<QUrl>("container");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("savedName");
+        QTest::addColumn<QString>("proposed");
+        // A folder has no extension: its name alone, and no restriction on the type.
+        QTest::newRow("a folder") << m_withoutHint << m_source << u"Restored"_s << u"Holiday"_s;
+        // The whole name, with no extension taken from it and no type restriction.
+        QTest::newRow("a dot name") << m_dotName << m_dir.filePath(u"dot/.config"_s) << u".config"_s
+                                    << u".config"_s;
+    }
+
     void saveAsMovesTheItemAndCompletes()
     {
+        QFETCH(QUrl, container);
+        QFETCH(QString, source);
+        QFETCH(QString, savedName);
+        QFETCH(QString, proposed);
         FlowAnalytics analytics;
         FlowWindow window;
-        runDecryption(window, m_withoutHint, u"right"_s);
+        runDecryption(window, container, u"right"_s);
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptedViewController>() != nullptr; }));
         auto *result = window.topAs<VLDecryptedViewController>();
         QTemporaryDir target;
-        const QString destination = target.filePath(u"Restored"_s);
+        const QString destination = target.filePath(savedName);
         VLSavePanel::setNextFileName(destination);
         QTest::mouseClick(result->saveButton(), Qt::LeftButton);
-        // A folder has no extension: its name alone, and no restriction on the type.
-        QCOMPARE(VLSavePanel::lastProposedName(), u"Holiday"_s);
+        QCOMPARE(VLSavePanel::lastProposedName(), proposed);
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptCompletedViewController>() != nullptr; }));
         auto *completed = window.topAs<VLDecryptCompletedViewController>();
         QCOMPARE(completed->url(), QUrl::fromLocalFile(destination));
         QVERIFY(completed->success());
-        QCOMPARE(treeListing(destination), treeListing(m_source));
+        if (QFileInfo(source).isDir()) {
+            QCOMPARE(treeListing(destination), treeListing(source));
+        } else {
+            QFile saved(destination);
+            QFile original(source);
+            QVERIFY(saved.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), original.readAll());
+        }
         QVERIFY(!QFileInfo::exists(result->decryptedItemURL().toLocalFile()));
-        QTRY_VERIFY(analytics.hits().contains(u"Workflow/Decrypt Save As.../Button Click"_s));
-    }
-
-    void saveAsKeepsALeadingDotAndTheFolder()
-    {
-        FlowWindow window;
-        runDecryption(window, m_dotName, u"right"_s);
-        QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptedViewController>() != nullptr; }));
-        auto *result = window.topAs<VLDecryptedViewController>();
-        QTemporaryDir target;
-        const QString destination = target.filePath(u".config"_s);
-        VLSavePanel::setNextFileName(destination);
-        QTest::mouseClick(result->saveButton(), Qt::LeftButton);
-        // The whole name, with no extension taken from it and no type restriction.
-        QCOMPARE(VLSavePanel::lastProposedName(), u".config"_s);
-        QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptCompletedViewController>() != nullptr; }));
-        QCOMPARE(window.topAs<VLDecryptCompletedViewController>()->url(), QUrl::fromLocalFile(destination));
-        QFile saved(destination);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), QByteArray("hidden settings"));
         // The next panel opens where this one saved.
         QCOMPARE(VLSavePanel::initialFolder(), QDir(target.path()).absolutePath());
+        QTRY_VERIFY(analytics.hits().contains(u"Workflow/Decrypt Save As.../Button Click"_s));
     }
 
     void aFailedSaveResumesTheRadar()
