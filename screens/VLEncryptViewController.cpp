@@ -93,7 +93,8 @@ void VLEncryptViewController::loadView()
     m_startOverButton = new VLStartOverButton(view);
     m_startOverButton->setObjectName(QStringLiteral("startOverButton"));
     m_startOverButton->setTitle(tr("Start Over"));
-    vlSetViewFrame(m_startOverButton, QRectF(0, 454, 120, 30));
+    vlSetViewFrame(m_startOverButton, QRectF(0, 452, 120, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_startOverButton, VLScreenStyle::ButtonRole::Secondary);
     vlSetAutoresizingMask(m_startOverButton, VLViewMaxXMargin | VLViewMaxYMargin);
     m_startOverButton->setTarget(this);
     m_startOverButton->setAction(QStringLiteral("cancelOperation"));
@@ -101,7 +102,8 @@ void VLEncryptViewController::loadView()
     m_encryptButton = new VLRoundedButton(view);
     m_encryptButton->setObjectName(QStringLiteral("encryptButton"));
     m_encryptButton->setTitle(tr("Encrypt"));
-    vlSetViewFrame(m_encryptButton, QRectF(width - 130, 454, 110, 30));
+    vlSetViewFrame(m_encryptButton, QRectF(width - 130, 452, 110, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_encryptButton, VLScreenStyle::ButtonRole::Primary);
     vlSetAutoresizingMask(m_encryptButton, VLViewMinXMargin | VLViewMaxYMargin);
     m_encryptButton->setTarget(this);
     m_encryptButton->setAction(QStringLiteral("encrypt"));
@@ -206,8 +208,7 @@ void VLEncryptViewController::toggleQuickLook()
 {
     SWAnalyticsTracker::defaultTracker().trackEvent(QStringLiteral("Workflow"), QStringLiteral("QuickLook Preview"),
                                                     QStringLiteral("Encryption"));
-    if (!m_files.isEmpty())
-        VLPreviewWindow::toggleSharedPreviewWindowForURL(m_files.first(), view()->window());
+    VLPreviewWindow::toggleSharedPreviewWindowForURLs(m_files, view()->window());
 }
 
 void VLEncryptViewController::updateButtons(bool animated)

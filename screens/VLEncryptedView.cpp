@@ -7,6 +7,7 @@
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLLayoutConstraint.h"
+#include "screens/VLScreenStyle.h"
 #include "screens/VLShareButton.h"
 
 #include <QKeyEvent>
@@ -73,6 +74,9 @@ VLEncryptedView::VLEncryptedView(QWidget *nameField, QWidget *nameEditor, QWidge
     m_topSpaceConstraint = new VLLayoutConstraint(arrivingIconTop, this);
     connect(m_topSpaceConstraint, &VLLayoutConstraint::constantChanged, this, &VLEncryptedView::layoutSubviews);
     layoutSubviews();
+    VLScreenStyle::styleButton(m_shareButton, VLScreenStyle::ButtonRole::Secondary);
+    VLScreenStyle::styleButton(m_saveAsButton, VLScreenStyle::ButtonRole::Primary);
+    VLScreenStyle::styleButton(m_startOverButton, VLScreenStyle::ButtonRole::Secondary);
 }
 
 QRectF VLEncryptedView::iconFrameForTop(double top) const
@@ -100,9 +104,9 @@ void VLEncryptedView::layoutSubviews()
     vlSetViewFrame(m_nameEditor, QRectF(40, iconBottom + 14, w - 80, 26));
     vlSetViewFrame(m_sizeField, QRectF(80, iconBottom + 42, w - 160, 18));
     const double buttonWidth = 150;
-    vlSetViewFrame(m_shareButton, QRectF(w / 2 - buttonWidth - 6, 396, buttonWidth, 32));
-    vlSetViewFrame(m_saveAsButton, QRectF(w / 2 + 6, 396, buttonWidth, 32));
-    vlSetViewFrame(m_startOverButton, QRectF(0, 448, 130, 30));
+    vlSetViewFrame(m_shareButton, QRectF(w / 2 - buttonWidth - 6, 396, buttonWidth, VLScreenStyle::buttonHeight));
+    vlSetViewFrame(m_saveAsButton, QRectF(w / 2 + 6, 396, buttonWidth, VLScreenStyle::buttonHeight));
+    vlSetViewFrame(m_startOverButton, QRectF(0, 452, 120, VLScreenStyle::buttonHeight));
 }
 
 void VLEncryptedView::keyPressEvent(QKeyEvent *event)

@@ -101,7 +101,9 @@ void VLEncryptingViewController::loadView()
     m_stopButton = new VLRoundedButton(view);
     m_stopButton->setObjectName(QStringLiteral("stopButton"));
     m_stopButton->setTitle(tr("Stop"));
-    vlSetViewFrame(m_stopButton, QRectF((VLScreenStyle::screenWidth - 110) * 0.5, 452, 110, 30));
+    vlSetViewFrame(m_stopButton,
+                   QRectF((VLScreenStyle::screenWidth - 110) * 0.5, 452, 110, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_stopButton, VLScreenStyle::ButtonRole::Secondary);
     vlSetAutoresizingMask(m_stopButton, VLViewMinXMargin | VLViewMaxXMargin | VLViewMaxYMargin);
     m_stopButton->setTarget(this);
     m_stopButton->setAction(QStringLiteral("cancelOperation"));

@@ -1,6 +1,7 @@
 #include "screens/VLScreenStyle.h"
 
 #include "controls/VLHexColor.h"
+#include "controls/VLRoundedButton.h"
 #include "screens/VLEncryptProgressImageView.h"
 
 #include "app/navigation/VLViewHierarchy.h"
@@ -37,6 +38,21 @@ QFont font(double pixelSize, QFont::Weight weight)
     result.setPixelSize(qRound(pixelSize));
     result.setWeight(weight);
     return result;
+}
+
+QColor tintColor()
+{
+    return QColor(58, 160, 255);
+}
+
+void styleButton(VLRoundedButton *button, ButtonRole role)
+{
+    if (!button)
+        return;
+    button->setTitleColor(Qt::white);
+    button->setBackgroundColor(role == ButtonRole::Primary ? tintColor() : QColor(255, 255, 255, 31));
+    button->setFont(font(13, role == ButtonRole::Primary ? QFont::DemiBold : QFont::Normal));
+    button->setCornerRadius(button->height() * 0.5);
 }
 
 QLabel *makeLabel(QWidget *parent, const QString &objectName, double pixelSize, QFont::Weight weight,

@@ -7,6 +7,7 @@
 class QLabel;
 class QWidget;
 class VLEncryptProgressImageView;
+class VLRoundedButton;
 
 // The look the flow screens share: light text on the window's dark content, and the amber
 // panel of the overlay area with dark text on it.
@@ -18,6 +19,15 @@ QColor panelColor();
 QColor panelTextColor();
 
 QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
+
+// The buttons of the flows look like those of the consent and About windows: pills with a white
+// title, the tint for the action a screen is about, a faint white for the others. A Start Over
+// button keeps its square edge against the window's side.
+enum class ButtonRole { Primary, Secondary };
+QColor tintColor();
+// Call once the button has its frame: the corners are rounded by half its height.
+void styleButton(VLRoundedButton *button, ButtonRole role);
+inline constexpr double buttonHeight = 32.0;
 
 // A one-line label placed by frame (no layout): centred, plain text, elided by the caller.
 QLabel *makeLabel(QWidget *parent, const QString &objectName, double pixelSize, QFont::Weight weight,

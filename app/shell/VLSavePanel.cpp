@@ -3,7 +3,9 @@
 #include "app/shell/VLAlertHandler.h"
 #include "app/shell/VLSheetRegistry.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QQueue>
 #include <QTimer>
 
@@ -13,6 +15,9 @@ struct PanelState
 {
     QQueue<QString> nextFileNames;
     std::optional<QString> lastProposedName;
+    // Where the last confirmed save went; a panel opens there, not in whatever folder the
+    // program happened to be started from.
+    QString lastSavedFolder;
 };
 
 PanelState &state()
@@ -28,7 +33,18 @@ QUrl withExtension(const QString &path, const QString &allowedFileType)
     return QUrl::fromLocalFile(allowedFileType.isEmpty() || path.endsWith(suffix) ? path : path + suffix);
 }
 
+void rememberSavedFolder(const QUrl &url)
+{
+    state().lastSavedFolder = QFileInfo(url.toLocalFile()).absolutePath();
+}
+
 } // namespace
+
+QString VLSavePanel::initialFolder()
+{
+    const QString folder = state().lastSavedFolder;
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
 
 QString VLSavePanel::proposedName(const QString &name, const QString &allowedFileType)
 {
@@ -47,10 +63,13 @@ void VLSavePanel::beginSheetModalForWindow(QWidget *window, const QString &nameF
         QTimer::singleShot(0, [completion = std::move(completion), path, allowedFileType] {
             if (!completion)
                 return;
-            if (path.isEmpty())
+            if (path.isEmpty()) {
                 completion(cancelButton, {});
-            else
-                completion(okButton, withExtension(path, allowedFileType));
+                return;
+            }
+            const QUrl url = withExtension(path, allowedFileType);
+            rememberSavedFolder(url);
+            completion(okButton, url);
         });
         return;
     }
@@ -64,6 +83,7 @@ void VLSavePanel::beginSheetModalForWindow(QWidget *window, const QString &nameF
     panel->setDefaultSuffix(allowedFileType);
     if (!allowedFileType.isEmpty())
         panel->setNameFilter(QStringLiteral("*.") + allowedFileType);
+    panel->setDirectory(initialFolder());
     panel->selectFile(proposed);
     VLSheetRegistry::instance().beginSheet(window, panel,
                                            [completion = std::move(completion), allowedFileType](QDialog *sheet,
@@ -72,10 +92,13 @@ void VLSavePanel::beginSheetModalForWindow(QWidget *window, const QString &nameF
                                                const QStringList files = dialog->selectedFiles();
                                                if (!completion)
                                                    return;
-                                               if (result != QDialog::Accepted || files.isEmpty())
+                                               if (result != QDialog::Accepted || files.isEmpty()) {
                                                    completion(cancelButton, {});
-                                               else
-                                                   completion(okButton, withExtension(files.first(), allowedFileType));
+                                                   return;
+                                               }
+                                               const QUrl url = withExtension(files.first(), allowedFileType);
+                                               rememberSavedFolder(url);
+                                               completion(okButton, url);
                                            });
 }
 

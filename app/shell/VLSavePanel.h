@@ -29,6 +29,10 @@ public:
     // The name proposed for a save, with the allowed extension appended when it has not got it.
     static QString proposedName(const QString &name, const QString &allowedFileType);
 
+    // The folder a panel opens in: the one last saved to while it still exists, else the home
+    // folder.
+    static QString initialFolder();
+
     // Test hooks: the next panel begun is answered with this path (OK), or, with an empty path,
     // cancelled, without being shown; the completion runs later, never inside the call.
     static void setNextFileName(const QString &path);

@@ -1,7 +1,37 @@
 #include "app/shell/VLSheetRegistry.h"
 
+#include "platform/view/ViewFrame.h"
+
 #include <QDialog>
+#include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
 #include <QWidget>
+
+namespace {
+
+// A message box sizes itself for the screen, not for its window: narrowed to the window, its
+// wrapped texts take more lines instead. One whose buttons need more room keeps its width.
+void fitMessageBoxToWidth(QMessageBox *box, int width)
+{
+    const int target = width - (box->frameGeometry().width() - box->width());
+    QLayout *layout = box->layout();
+    if (!layout || box->width() <= target)
+        return;
+    for (QLabel *label : box->findChildren<QLabel *>()) {
+        if (!label->text().isEmpty())
+            label->setWordWrap(true);
+    }
+    layout->invalidate();
+    layout->activate();
+    if (layout->totalMinimumSize().width() > target)
+        return;
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(target)
+                                                   : layout->totalMinimumSize().height();
+    box->setFixedSize(target, height);
+}
+
+} // namespace
 
 VLSheetRegistry &VLSheetRegistry::instance()
 {
@@ -107,9 +137,15 @@ void VLSheetRegistry::present(QWidget *key, WindowSheets &entry, Pending pending
         // title area of its own.
         sheet->adjustSize();
         const QRect frame = key->geometry();
-        QRect proposed(QPoint(frame.x() + (frame.width() - sheet->width()) / 2, frame.y()), sheet->size());
+        if (auto *box = qobject_cast<QMessageBox *>(sheet))
+            fitMessageBoxToWidth(box, frame.width());
+        // move() places the sheet's frame, decorations included.
+        const QSize decorated = sheet->frameGeometry().size().expandedTo(sheet->size());
+        QRect proposed(QPoint(frame.x() + (frame.width() - decorated.width()) / 2, frame.y()), decorated);
         if (entry.positioner)
             proposed = entry.positioner(proposed);
-        sheet->move(proposed.topLeft());
+        // A sheet wider than its window (a save panel) would otherwise hang off the screen's
+        // edge when the window stands near it.
+        sheet->move(vlRectKeptOnScreen(proposed, frame.center()).topLeft());
     }
 }

@@ -54,3 +54,23 @@ void vlCenterWindow(QWidget *window)
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
 }
+
+QRect vlRectKeptOnScreen(const QRect &rect, const QPoint &anchor)
+{
+    QScreen *screen = QGuiApplication::screenAt(anchor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return rect;
+    const QRect area = screen->availableGeometry();
+    QRect kept = rect;
+    if (kept.right() > area.right())
+        kept.moveRight(area.right());
+    if (kept.bottom() > area.bottom())
+        kept.moveBottom(area.bottom());
+    if (kept.left() < area.left())
+        kept.moveLeft(area.left());
+    if (kept.top() < area.top())
+        kept.moveTop(area.top());
+    return kept;
+}

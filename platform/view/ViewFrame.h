@@ -18,3 +18,8 @@ QRect vlRoundedFrame(const QRectF &frame);
 // Puts a window, frame included, in the middle of its screen's free area (the primary screen's
 // when it has none yet).
 void vlCenterWindow(QWidget *window);
+
+// The rectangle moved the least distance that puts it inside the free area of the screen that
+// holds the given point (the primary screen when none does); a rectangle larger than that area
+// keeps its top-left corner in it, so its title and leading controls stay reachable.
+QRect vlRectKeptOnScreen(const QRect &rect, const QPoint &anchor);

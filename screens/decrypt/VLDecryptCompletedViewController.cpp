@@ -7,6 +7,7 @@
 #include "controls/VLStartOverButton.h"
 #include "platform/desktop/FileManager.h"
 #include "screens/VLFlowScreen.h"
+#include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptCompletedCheckmarkView.h"
 
@@ -26,6 +27,9 @@ VLDecryptCompletedViewController::~VLDecryptCompletedViewController() = default;
 
 QString VLDecryptCompletedViewController::titleForURL(const QUrl &url)
 {
+    // Nothing told where the item went: it is out of the work folder, but no place is named.
+    if (url.isEmpty())
+        return tr("Decrypted and Moved Out!");
     const bool folder = QFileInfo(url.toLocalFile()).isDir();
     return (folder ? tr("Folder") : tr("File")) + tr(" Decrypted and Saved!");
 }
@@ -48,22 +52,33 @@ void VLDecryptCompletedViewController::loadView()
     vlSetAutoresizingMask(m_titleLabel, VLViewWidthSizable);
     setTitleView(m_titleLabel);
 
+    m_unknownPlaceLabel = VLScreenStyle::makeLabel(view, QStringLiteral("unknownPlaceLabel"), 13, QFont::Normal,
+                                                   VLScreenStyle::secondaryTextColor());
+    m_unknownPlaceLabel->setWordWrap(true);
+    m_unknownPlaceLabel->setText(tr("The desktop did not tell where the item was dropped. "
+                                    "Look for it in the folder you dropped it in."));
+    vlSetViewFrame(m_unknownPlaceLabel, QRectF(40, 300, 380, 44));
+    vlSetAutoresizingMask(m_unknownPlaceLabel, VLViewWidthSizable);
+
     m_openButton = new VLRoundedButton(view);
     m_openButton->setObjectName(QStringLiteral("openButton"));
     m_openButton->setTitle(tr("Open"));
-    vlSetViewFrame(m_openButton, QRectF(80, 330, 140, 36));
+    vlSetViewFrame(m_openButton, QRectF(80, 332, 140, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_openButton, VLScreenStyle::ButtonRole::Primary);
     connect(m_openButton, &VLControl::actionSent, this, &VLDecryptCompletedViewController::openFiles);
 
     m_revealButton = new VLRoundedButton(view);
     m_revealButton->setObjectName(QStringLiteral("revealButton"));
     m_revealButton->setTitle(tr("Show in File Manager"));
-    vlSetViewFrame(m_revealButton, QRectF(230, 330, 170, 36));
+    vlSetViewFrame(m_revealButton, QRectF(230, 332, 170, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_revealButton, VLScreenStyle::ButtonRole::Secondary);
     connect(m_revealButton, &VLControl::actionSent, this, &VLDecryptCompletedViewController::revealInFinder);
 
     m_startOverButton = new VLStartOverButton(view);
     m_startOverButton->setObjectName(QStringLiteral("startOverButton"));
     m_startOverButton->setTitle(tr("Start Over"));
-    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, 32));
+    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_startOverButton, VLScreenStyle::ButtonRole::Secondary);
     connect(m_startOverButton, &VLControl::actionSent, this, &VLDecryptCompletedViewController::cancelOperation);
 
     setView(view);
@@ -71,9 +86,14 @@ void VLDecryptCompletedViewController::loadView()
 
 void VLDecryptCompletedViewController::viewDidLoad()
 {
-    m_openButton->setHidden(!m_success);
+    const bool placeKnown = !m_url.isEmpty();
+    m_openButton->setHidden(!m_success || !placeKnown);
+    // No guessed folder is ever offered in place of the unknown one.
+    m_revealButton->setHidden(!placeKnown);
+    m_unknownPlaceLabel->setHidden(placeKnown);
     m_titleLabel->setText(titleForURL(m_url));
-    setInitialFirstResponder(m_success ? m_openButton.data() : m_revealButton.data());
+    if (placeKnown)
+        setInitialFirstResponder(m_success ? m_openButton.data() : m_revealButton.data());
 }
 
 void VLDecryptCompletedViewController::viewDidAppear(bool animated)
@@ -99,11 +119,14 @@ void VLDecryptCompletedViewController::cancelOperation()
 
 void VLDecryptCompletedViewController::openFiles()
 {
-    platform::openURL(m_url);
+    if (!m_url.isEmpty())
+        platform::openURL(m_url);
 }
 
 void VLDecryptCompletedViewController::revealInFinder()
 {
+    if (m_url.isEmpty())
+        return;
     VLFlowScreen::tracker().trackEvent(QStringLiteral("Workflow"), QStringLiteral("Reveal in Finder"));
     platform::revealInFileManager(m_url);
 }

@@ -12,7 +12,9 @@
 
 // The last screen of the decrypt flow: a checkmark, "File/Folder Decrypted and Saved!", and
 // Open, Show in File Manager and Start Over. For an item the tracker lost, `url` is the folder
-// it was dropped in and success is false: Open is hidden and the folder is shown instead.
+// it was dropped in and success is false: Open is hidden and the folder is shown instead. An empty
+// `url` means nobody told where the item went: neither Open nor Show in File Manager is offered,
+// and the screen says the place is unknown.
 class VLDecryptCompletedViewController final : public VLTitledViewController,
                                                public VLDecryptFinishedDestinationScreen,
                                                public platform::VLKeyBindingClient
@@ -45,6 +47,7 @@ public:
     QWidget *titleLabel() const override;
     VLRoundedButton *openButton() const { return m_openButton; }
     VLRoundedButton *revealButton() const { return m_revealButton; }
+    QLabel *unknownPlaceLabel() const { return m_unknownPlaceLabel; }
     VLDecryptCompletedCheckmarkView *checkmarkView() const { return m_checkmarkView; }
 
     void insertText(const QString &text) override;
@@ -61,4 +64,5 @@ private:
     QPointer<VLRoundedButton> m_revealButton;
     QPointer<VLDecryptCompletedCheckmarkView> m_checkmarkView;
     QPointer<QLabel> m_titleLabel;
+    QPointer<QLabel> m_unknownPlaceLabel;
 };

@@ -95,13 +95,15 @@ void VLDecryptViewController::loadView()
     m_decryptButton = new VLRoundedButton(view);
     m_decryptButton->setObjectName(QStringLiteral("decryptButton"));
     m_decryptButton->setTitle(tr("Decrypt"));
-    vlSetViewFrame(m_decryptButton, QRectF(170, 380, 120, 36));
+    vlSetViewFrame(m_decryptButton, QRectF(170, 382, 120, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_decryptButton, VLScreenStyle::ButtonRole::Primary);
     connect(m_decryptButton, &VLControl::actionSent, this, &VLDecryptViewController::encrypt);
 
     m_startOverButton = new VLStartOverButton(view);
     m_startOverButton->setObjectName(QStringLiteral("startOverButton"));
     m_startOverButton->setTitle(tr("Start Over"));
-    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, 32));
+    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_startOverButton, VLScreenStyle::ButtonRole::Secondary);
     connect(m_startOverButton, &VLControl::actionSent, this, &VLDecryptViewController::cancelOperation);
 
     setInitialFirstResponder(m_passwordTextField);

@@ -1,3 +1,4 @@
+#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 
 #include "app/navigation/VLNavigationController.h"
@@ -11,6 +12,7 @@
 #include "controls/VLRoundedButton.h"
 #include "controls/VLStartOverButton.h"
 #include "engine/files/VLFileNamer.h"
+#include "engine/files/VLPathComponents.h"
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
 #include "platform/core/Log.h"
@@ -106,19 +108,22 @@ void VLDecryptedViewController::loadView()
     m_saveButton = new VLRoundedButton(view);
     m_saveButton->setObjectName(QStringLiteral("saveButton"));
     m_saveButton->setTitle(tr("Save As…"));
-    vlSetViewFrame(m_saveButton, QRectF(160, 400, 140, 36));
+    vlSetViewFrame(m_saveButton, QRectF(160, 402, 140, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_saveButton, VLScreenStyle::ButtonRole::Primary);
     connect(m_saveButton, &VLControl::actionSent, this, &VLDecryptedViewController::saveAs);
 
     m_startOverButton = new VLStartOverButton(view);
     m_startOverButton->setObjectName(QStringLiteral("startOverButton"));
     m_startOverButton->setTitle(tr("Start Over"));
-    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, 32));
+    vlSetViewFrame(m_startOverButton, QRectF(0, 20, 120, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_startOverButton, VLScreenStyle::ButtonRole::Secondary);
     connect(m_startOverButton, &VLControl::actionSent, this, &VLDecryptedViewController::cancelOperation);
 
     m_quickLookButton = new VLRoundedButton(view);
     m_quickLookButton->setObjectName(QStringLiteral("quickLookButton"));
     m_quickLookButton->setTitle(tr("Preview"));
-    vlSetViewFrame(m_quickLookButton, QRectF(190, 356, 80, 28));
+    vlSetViewFrame(m_quickLookButton, QRectF(185, 356, 90, 28));
+    VLScreenStyle::styleButton(m_quickLookButton, VLScreenStyle::ButtonRole::Secondary);
     connect(m_quickLookButton, &VLControl::actionSent, this, &VLDecryptedViewController::toggleQuickLookAction);
 
     setInitialFirstResponder(m_saveButton);
@@ -179,10 +184,11 @@ QList<QWidget *> VLDecryptedViewController::nonanimatableViews() const
 
 void VLDecryptedViewController::saveAs()
 {
-    const QFileInfo item(m_decryptedItemURL.toLocalFile());
+    const QString item = VLPathComponents::lastPathComponent(m_decryptedItemURL.toLocalFile());
     QPointer<VLDecryptedViewController> self(this);
     VLSavePanel::beginSheetModalForWindow(
-        view()->window(), item.completeBaseName(), item.suffix(), [self](int result, const QUrl &url) {
+        view()->window(), VLPathComponents::deletingPathExtension(item), VLPathComponents::pathExtension(item),
+        [self](int result, const QUrl &url) {
             if (!self || result != VLSavePanel::okButton || url.isEmpty())
                 return;
             self->m_radar->setPause(true);
@@ -196,7 +202,7 @@ void VLDecryptedViewController::saveBeforeLeaving(quint64 tag)
     QPointer<VLDecryptedViewController> self(this);
     VLSavePanel::beginSheetModalForWindow(
         view()->window(), VLFileNamer::titleForURLs({m_decryptedItemURL}),
-        QFileInfo(m_decryptedItemURL.toLocalFile()).suffix(), [self, tag](int result, const QUrl &url) {
+        VLPathComponents::pathExtension(m_decryptedItemURL.toLocalFile()), [self, tag](int result, const QUrl &url) {
             if (!self)
                 return;
             if (result != VLSavePanel::okButton || url.isEmpty()) {

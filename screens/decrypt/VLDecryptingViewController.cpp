@@ -1,3 +1,4 @@
+#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
 
 #include "app/navigation/VLNavigationController.h"
@@ -8,6 +9,7 @@
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/files/VLFileNamer.h"
+#include "engine/files/VLPathComponents.h"
 #include "engine/files/VLTempCleaner.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
@@ -101,7 +103,8 @@ void VLDecryptingViewController::loadView()
     m_stopButton = new VLRoundedButton(view);
     m_stopButton->setObjectName(QStringLiteral("stopButton"));
     m_stopButton->setTitle(tr("Stop"));
-    vlSetViewFrame(m_stopButton, QRectF(180, 420, 100, 32));
+    vlSetViewFrame(m_stopButton, QRectF(180, 420, 100, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_stopButton, VLScreenStyle::ButtonRole::Secondary);
     connect(m_stopButton, &VLControl::actionSent, this, &VLDecryptingViewController::cancelOperation);
 
     // Over everything, letting presses through to what lies beneath.
@@ -285,7 +288,8 @@ void VLDecryptingViewController::showRootNameIfDue()
     const QString rootName = m_titleDue && m_dezerider ? m_dezerider->rootName() : QString();
     if (rootName.isNull() || !m_titleLabel)
         return;
-    m_titleLabel->setText(QFileInfo(rootName).completeBaseName());
+    // A name that begins with a full stop (".config") keeps it: only an extension goes.
+    m_titleLabel->setText(VLPathComponents::deletingPathExtension(rootName));
     m_titleDue = false;
 }
 

@@ -1,5 +1,6 @@
 #include "screens/decrypt/VLRadar.h"
 
+#include "engine/files/VLPathComponents.h"
 #include "screens/VLTransporter.h"
 
 #include <QDir>
@@ -67,7 +68,7 @@ QUrl VLRadar::findFileInNewParentLocation() const
     if (!snapshot)
         return {};
     const QFileInfo item(m_url.toLocalFile());
-    const QString base = item.completeBaseName();
+    const QString base = VLPathComponents::deletingPathExtension(item.fileName());
     QStringList candidates;
     int newEntries = 0;
     for (const QString &name : entryNames(snapshot->folder)) {
@@ -105,8 +106,8 @@ void VLRadar::handleEvent(unsigned long flags, const QString &path)
         m_delegate->radarDidChangedItemLocation(this, found);
         return;
     }
-    // This desktop does not tell a drag's source where the drop went; without a drop folder the
-    // item is reported lost at the home folder, where the user is most likely to look.
+    // Without a drop folder nobody knows where the item went: it is reported lost at no place
+    // rather than at a guessed one.
     const std::shared_ptr<const Snapshot> snapshot = parentLocation();
-    m_delegate->radarDidLostItemAtLocation(this, QUrl::fromLocalFile(snapshot ? snapshot->folder : QDir::homePath()));
+    m_delegate->radarDidLostItemAtLocation(this, snapshot ? QUrl::fromLocalFile(snapshot->folder) : QUrl());
 }

@@ -22,7 +22,7 @@ public:
         Q_UNUSED(url)
     }
     // The item was removed from its place and not found again; url is the folder it went to,
-    // or the home folder when the destination is unknown.
+    // or empty when nothing told where it went.
     virtual void radarDidLostItemAtLocation(VLRadar *radar, const QUrl &folderURL)
     {
         Q_UNUSED(radar)

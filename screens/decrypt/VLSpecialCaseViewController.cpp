@@ -1,3 +1,4 @@
+#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
 
 #include "app/navigation/VLNavigationController.h"
@@ -82,7 +83,8 @@ void VLSpecialCaseViewController::loadView()
     m_openButton = new VLRoundedButton(view);
     m_openButton->setObjectName(QStringLiteral("openButton"));
     m_openButton->setTitle(tr("Open"));
-    vlSetViewFrame(m_openButton, QRectF(170, 400, 120, 36));
+    vlSetViewFrame(m_openButton, QRectF(170, 402, 120, VLScreenStyle::buttonHeight));
+    VLScreenStyle::styleButton(m_openButton, VLScreenStyle::ButtonRole::Primary);
     connect(m_openButton, &VLControl::actionSent, this, &VLSpecialCaseViewController::openFiles);
 
     setInitialFirstResponder(m_openButton);

@@ -138,6 +138,51 @@ private slots:
         QTRY_COMPARE(analytics.hits(), QStringList{u"view:Decryption Success"_s});
     }
 
+    // The flow's buttons are the tinted, rounded buttons of the companion windows; Start Over
+    // keeps a square edge against the window's side and rounds the other.
+    void buttonsAreRoundedAndTinted()
+    {
+        FlowWindow window;
+        window.push(VLViewController::create<VLDecryptCompletedViewController>(QUrl::fromLocalFile(m_file), true));
+        auto *completed = window.topAs<VLDecryptCompletedViewController>();
+        const auto drawn = [](QWidget *button) {
+            QImage image(button->size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            button->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+            return image;
+        };
+        const QImage startOver = drawn(completed->startOverButton());
+        const int right = startOver.width() - 1;
+        const int bottom = startOver.height() - 1;
+        QCOMPARE(qAlpha(startOver.pixel(right, 0)), 0);
+        QCOMPARE(qAlpha(startOver.pixel(right, bottom)), 0);
+        QVERIFY(qAlpha(startOver.pixel(0, 0)) > 0);
+        QVERIFY(qAlpha(startOver.pixel(0, bottom)) > 0);
+
+        const QImage open = drawn(completed->openButton());
+        QCOMPARE(qAlpha(open.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(open.pixel(open.width() - 1, 0)), 0);
+        // The main action carries the tint, not the palette's grey.
+        const QColor middle = open.pixelColor(4 + open.height() / 2, open.height() / 2);
+        QVERIFY2(middle.blue() > 200 && middle.red() < 120, qPrintable(middle.name()));
+    }
+
+    void lostItemWithoutAPlaceOffersNoFolder()
+    {
+        OpenedURLs opened;
+        FlowWindow window;
+        window.push(VLViewController::create<VLDecryptCompletedViewController>(QUrl(), false));
+        auto *completed = window.topAs<VLDecryptCompletedViewController>();
+        QVERIFY(completed);
+        QCOMPARE(qobject_cast<QLabel *>(completed->titleLabel())->text(), u"Decrypted and Moved Out!"_s);
+        QVERIFY(completed->openButton()->isHidden());
+        QVERIFY(completed->revealButton()->isHidden());
+        QVERIFY(completed->unknownPlaceLabel()->isVisible());
+        QTest::keyClick(window.window()->windowHandle(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(opened.urls.isEmpty());
+    }
+
     void startOverLeavesTheFlow()
     {
         FlowAnalytics analytics;

@@ -4,6 +4,11 @@
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/access/VLDriveAccessController.h"
+#include "engine/archive/VLArchiveBytes.h"
+#include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLEncryptedArchiveDirectoryLocator.h"
+#include "engine/files/VLPathComponents.h"
+#include "engine/jobs/VLDezerider.h"
 #include "engine/files/VLTempCleaner.h"
 #include "platform/core/Library.h"
 #include "platform/core/Sandbox.h"
@@ -59,6 +64,48 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
+// A container as another writer may make it: its one item is enciphered without an HMAC check
+// (the switch is off), yet its record keeps an HMAC value, the give-away mark. This writer leaves
+// the value out when the check is off, so it is put into the plain directory afterwards.
+QUrl makeMarkedContainer(const QString &source, const QString &target, const QString &password)
+{
+    using namespace VLArchiveBytes;
+    {
+        VLEncryptedArchive archive;
+        archive.setEncryptDirectory(false);
+        archive.setCalculateFilesHmac(false);
+        archive.setCalculateDirectoryHmac(false);
+        archive.setPassword(password);
+        archive.addItemFromRoot(source);
+        archive.save(target);
+    }
+    QFile file(target);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const quint32 locatorLength = bytes.size() >= 4 ? getU32(bytes.constData() + bytes.size() - 4) : 0;
+    VLEncryptedArchiveDirectoryLocator locator;
+    if (locatorLength > quint32(bytes.size()) || !locator.load(bytes.right(locatorLength)))
+        return {};
+    const qsizetype position = qsizetype(locator.directoryPosition());
+    const QByteArray record = bytes.mid(position, qsizetype(locator.directorySize()));
+    if (record.size() < 8 || getU32(record.constData()) != tag("HDDR")
+        || quint64(getU32(record.constData() + 4)) + 8 != quint64(record.size()))
+        return {};
+    QByteArray marked;
+    putTag(marked, tag("HDDR"));
+    putU32(marked, quint32(record.size() - 8 + 36));
+    marked += record.mid(8);
+    putTag(marked, tag("FHMC"));
+    marked += VLDezerider::specialScenarioHmac;
+    locator.setDirectorySize(quint64(marked.size()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write(bytes.left(position) + marked + locator.save());
+    return QUrl::fromLocalFile(target);
+}
+
 } // namespace
 
 class TestDecryptScreens : public QObject
@@ -72,6 +119,8 @@ class TestDecryptScreens : public QObject
     QUrl m_singleFile;       // a container of the one file a.txt
     QUrl m_application;      // a container holding an application
     QUrl m_large;            // a container that takes a while to restore
+    QUrl m_dotName;          // a container of the one file ".config"
+    QUrl m_marked;           // a container of the give-away, giveaway.txt
 
     // Runs the real clock's queued work and the manual clock until the condition holds.
     bool settleUntil(FlowWindow &window, const std::function<bool()> &condition, int timeoutMs = 30000)
@@ -140,7 +189,13 @@ private slots:
         QVERIFY(writeTestFile(m_dir.filePath(u"big.bin"_s), noise));
         m_large = makeContainer({QUrl::fromLocalFile(m_dir.filePath(u"big.bin"_s))}, m_dir.filePath(u"big.vault"_s),
                                 u"right"_s);
-        for (const QUrl &url : {m_withHint, m_withoutHint, m_singleFile, m_application, m_large})
+        QVERIFY(writeTestFile(m_dir.filePath(u"dot/.config"_s), "hidden settings"));
+        m_dotName = makeContainer({QUrl::fromLocalFile(m_dir.filePath(u"dot/.config"_s))},
+                                  m_dir.filePath(u"dot.vault"_s), u"right"_s);
+        QVERIFY(writeTestFile(m_dir.filePath(u"gift/giveaway.txt"_s), "A small gift."));
+        m_marked = makeMarkedContainer(m_dir.filePath(u"gift/giveaway.txt"_s), m_dir.filePath(u"gift.vault"_s),
+                                       u"right"_s);
+        for (const QUrl &url : {m_withHint, m_withoutHint, m_singleFile, m_application, m_large, m_dotName, m_marked})
             QVERIFY(url.isValid());
     }
 
@@ -302,6 +357,8 @@ private slots:
         QTest::addColumn<QString>("hintLabel");
         QTest::newRow("one file") << m_singleFile << u"a"_s << u"Hint Not Included"_s;
         QTest::newRow("a folder") << m_withHint << u"Holiday"_s << u"Hint Included"_s;
+        // A leading full stop is part of the name, not an extension's.
+        QTest::newRow("a dot name") << m_dotName << u".config"_s << u"Hint Not Included"_s;
     }
 
     void progressRunsToTheResultScreen()
@@ -318,7 +375,7 @@ private slots:
         QCOMPARE(screen->titleLabel()->text(), title);
         QVERIFY(!screen->stopButton()->isEnabled());
         auto *result = window.topAs<VLDecryptedViewController>();
-        QCOMPARE(QFileInfo(result->decryptedItemURL().toLocalFile()).completeBaseName(), title);
+        QCOMPARE(VLPathComponents::deletingPathExtension(result->decryptedItemURL().fileName()), title);
         QTRY_COMPARE(analytics.hits().mid(0, 2), (QStringList{u"view:Decryption Progress"_s,
                                                              u"Workflow/Decryption Successful/"_s + hintLabel}));
     }
@@ -345,17 +402,20 @@ private slots:
         OpenedLinks links;
         FlowAnalytics analytics;
         FlowWindow window;
-        QTemporaryDir work;
-        const QString item = work.filePath(u"giveaway.txt"_s);
-        QVERIFY(writeTestFile(item, "A small gift."));
-        window.push(VLViewController::create<VLSpecialCaseViewController>(QUrl::fromLocalFile(item), QImage()));
+        // A real decryption of the marked container leads here, not to the result screen.
+        runDecryption(window, m_marked, u"right"_s);
+        QVERIFY(settleUntil(window, [&] { return window.topAs<VLSpecialCaseViewController>() != nullptr; }));
         auto *special = window.topAs<VLSpecialCaseViewController>();
-        QVERIFY(special);
         QCOMPARE(special->fileNameField()->text(), u"giveaway"_s);
+        QFile restored(special->decryptedItemURL().toLocalFile());
+        QVERIFY(restored.open(QIODevice::ReadOnly));
+        QCOMPARE(restored.readAll(), QByteArray("A small gift."));
         // The item carries no drag: a press on it moves the window.
         QCOMPARE(special->dragSourceView()->dragOperation(), VLDragOperationNone);
         QVERIFY(special->dragSourceView()->mouseDownCanMoveWindow());
         QVERIFY(!VLTerminatorProxy::sharedInstance()->terminator());
+        QTRY_VERIFY(analytics.hits().contains(u"Workflow/Decryption Successful/Hint Not Included"_s));
+        const int hitsBefore = analytics.requestCount();
         QTest::keyClick(window.window()->windowHandle(), Qt::Key_Return);
         QTest::mouseClick(special->openButton(), Qt::LeftButton);
         QCOMPARE(links.urls.size(), 2);
@@ -367,7 +427,20 @@ private slots:
         QCOMPARE(window.navigation()->viewControllers().size(), 1);
         QVERIFY(!VLAlertHandler::lastAlert());
         QTest::qWait(200);
-        QCOMPARE(analytics.requestCount(), 0);
+        QCOMPARE(analytics.requestCount(), hitsBefore);
+    }
+
+    void saveAsMovesTheItemAndCompletes_data()
+    {
+        QTest::addColumn<QUrl>("container");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("savedName");
+        QTest::addColumn<QString>("proposed");
+        // A folder has no extension: its name alone, and no restriction on the type.
+        QTest::newRow("a folder") << m_withoutHint << m_source << u"Restored"_s << u"Holiday"_s;
+        // The whole name, with no extension taken from it and no type restriction.
+        QTest::newRow("a dot name") << m_dotName << m_dir.filePath(u"dot/.config"_s) << u".config"_s
+                                    << u".config"_s;
     }
 
     // The marked container's item fails its check like any tampered one: it never restores.
@@ -478,23 +551,35 @@ private slots:
 
     void saveAsMovesTheItemAndCompletes()
     {
+        QFETCH(QUrl, container);
+        QFETCH(QString, source);
+        QFETCH(QString, savedName);
+        QFETCH(QString, proposed);
         FlowAnalytics analytics;
         FlowWindow window;
-        runDecryption(window, m_withoutHint, u"right"_s);
+        runDecryption(window, container, u"right"_s);
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptedViewController>() != nullptr; }));
         auto *result = window.topAs<VLDecryptedViewController>();
         QTemporaryDir target;
-        const QString destination = target.filePath(u"Restored"_s);
+        const QString destination = target.filePath(savedName);
         VLSavePanel::setNextFileName(destination);
         QTest::mouseClick(result->saveButton(), Qt::LeftButton);
-        // A folder has no extension: its name alone, and no restriction on the type.
-        QCOMPARE(VLSavePanel::lastProposedName(), u"Holiday"_s);
+        QCOMPARE(VLSavePanel::lastProposedName(), proposed);
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptCompletedViewController>() != nullptr; }));
         auto *completed = window.topAs<VLDecryptCompletedViewController>();
         QCOMPARE(completed->url(), QUrl::fromLocalFile(destination));
         QVERIFY(completed->success());
-        QCOMPARE(treeListing(destination), treeListing(m_source));
+        if (QFileInfo(source).isDir()) {
+            QCOMPARE(treeListing(destination), treeListing(source));
+        } else {
+            QFile saved(destination);
+            QFile original(source);
+            QVERIFY(saved.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), original.readAll());
+        }
         QVERIFY(!QFileInfo::exists(result->decryptedItemURL().toLocalFile()));
+        // The next panel opens where this one saved.
+        QCOMPARE(VLSavePanel::initialFolder(), QDir(target.path()).absolutePath());
         QTRY_VERIFY(analytics.hits().contains(u"Workflow/Decrypt Save As.../Button Click"_s));
     }
 
@@ -556,8 +641,23 @@ private slots:
         QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptCompletedViewController>() != nullptr; }));
         auto *completed = window.topAs<VLDecryptCompletedViewController>();
         QCOMPARE(completed->success(), renamed);
-        QCOMPARE(completed->url(), renamed ? QUrl::fromLocalFile(moved) : QUrl::fromLocalFile(QDir::homePath()));
         QTRY_COMPARE(analytics.hits().count(u"Workflow/Decrypt Save As.../Drag and Drop"_s), 2);
+        if (renamed) {
+            QCOMPARE(completed->url(), QUrl::fromLocalFile(moved));
+            QVERIFY(completed->unknownPlaceLabel()->isHidden());
+            return;
+        }
+        // Nothing told where it went: no place is named, none is offered, and the screen says so.
+        QCOMPARE(completed->url(), QUrl());
+        QVERIFY(!completed->titleLabel()->property("text").toString().contains(u"Saved"_s));
+        QVERIFY(completed->openButton()->isHidden());
+        QVERIFY(completed->revealButton()->isHidden());
+        QVERIFY(!completed->unknownPlaceLabel()->isHidden());
+        OpenedLinks links;
+        QTest::keyClick(window.window()->windowHandle(), Qt::Key_Return);
+        completed->revealInFinder();
+        QTest::qWait(100);
+        QVERIFY(links.urls.isEmpty());
     }
 
     void startOverAsksAboutTheUnsavedItem_data()

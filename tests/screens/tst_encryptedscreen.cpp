@@ -567,7 +567,7 @@ private slots:
         VLPreviewWindow *preview = VLPreviewWindow::sharedPreviewWindow();
         QVERIFY(preview->isVisible());
         QCOMPARE(preview->nameText(), QStringLiteral("Report.vault"));
-        QCOMPARE(preview->sizeText(), VLFileNamer::sizeForURLs({m_container}));
+        QTRY_COMPARE(preview->sizeText(), VLFileNamer::sizeForURLs({m_container}));
         m_screen->encryptedView()->setFocus();
         QTest::keyClick(m_screen->encryptedView(), Qt::Key_Space);
         QVERIFY(!preview->isVisible());

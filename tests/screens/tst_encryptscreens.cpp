@@ -15,6 +15,7 @@
 #include "screens/VLEncryptedView.h"
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLEncryptingViewController.h"
+#include "engine/files/VLFileNamer.h"
 #include "screens/VLPreviewWindow.h"
 
 #include "platform/animation/VLAnimationClock.h"
@@ -228,6 +229,24 @@ private slots:
         QVERIFY(!preview->isVisible());
         QTRY_VERIFY(stage.analytics.events().count(
                         eventHit(u"Workflow"_s, u"QuickLook Preview"_s, u"Encryption"_s)) == 3);
+    }
+
+    void thePreviewOffersEveryDroppedItem()
+    {
+        FlowStage stage;
+        const QList<QUrl> dropped = m_note + m_bulk;
+        auto *screen = stage.push(VLViewController::create<VLEncryptViewController>(dropped));
+        QWidget *icon = screen->fileImageView();
+        QTest::mouseClick(icon, Qt::LeftButton, {}, icon->rect().center());
+        VLPreviewWindow *preview = VLPreviewWindow::sharedPreviewWindow();
+        QVERIFY(preview->isVisible());
+        QCOMPARE(preview->previewItemURLs(), dropped);
+        QTest::keyClick(preview, Qt::Key_Right);
+        QCOMPARE(preview->nameText(), u"Bulk"_s);
+        QTRY_COMPARE(preview->sizeText(), VLFileNamer::sizeForURLs(m_bulk));
+        screen->cancelOperation();
+        stage.settle();
+        QVERIFY(!preview->isVisible());
     }
 
     void encryptHandsEverythingOn()
