@@ -2,8 +2,11 @@
 
 #include "platform/files/ExtendedAttributes.h"
 #include "tests/support/AclText.h"
+#include "tests/support/ReadOnlyTree.h"
+#include "tests/support/UnprivilegedScope.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -237,6 +240,130 @@ private slots:
         QCOMPARE(reading.errors.size(), 0);
         QCOMPARE(AclText::of(out.filePath(QStringLiteral("Shared"))), acl);
         QCOMPARE(readFile(out.filePath(QStringLiteral("Shared/inside.txt"))), QByteArray("inside\n"));
+    }
+
+    // Read-only files and folders with extended attributes come back whole for an ordinary user.
+    void readOnlyItemsComeBackWhole_data()
+    {
+        QTest::addColumn<bool>("compress");
+        QTest::newRow("compressed") << true;
+        QTest::newRow("uncompressed") << false;
+    }
+
+    void readOnlyItemsComeBackWhole()
+    {
+        QFETCH(bool, compress);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("src/Locked"));
+        const auto writable = qScopeGuard([&] { ReadOnlyTree::makeWritable(dir.path()); });
+        if (!ReadOnlyTree::make(source))
+            QSKIP("the temporary folder's file system keeps no user extended attributes");
+        UnprivilegedScope unprivileged({dir.path()});
+        if (!unprivileged.isEffective())
+            QSKIP("the superuser could not step down to an ordinary user");
+
+        VLEncryptedArchive saving;
+        RecordingDelegate saved;
+        saving.setDelegate(&saved);
+        saving.setCompressFiles(compress);
+        for (const QString &path : walk(source))
+            QVERIFY(saving.addItemFromRoot(path, dir.filePath(QStringLiteral("src"))));
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = dir.filePath(QStringLiteral("locked.vault"));
+        saving.save(container);
+        QCOMPARE(saved.errors.size(), 0);
+
+        VLEncryptedArchive archive;
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("pw"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        LogCapture log;
+        archive.extractAllItems(out);
+        QCOMPARE(reading.errors.size(), 0);
+        QCOMPARE(ReadOnlyTree::differences(source, out + u"/Locked"), QStringList());
+        QVERIFY(!log.contains(QStringLiteral("can't set extended attribute")));
+    }
+
+    // A file that changes size between being added and being saved is stored with the bytes
+    // read, never with a size its section does not hold; the item after it stays intact.
+    void filesChangingSizeBeforeTheyAreSaved_data()
+    {
+        QTest::addColumn<qsizetype>("addedSize");
+        QTest::addColumn<qsizetype>("savedSize");
+        QTest::addColumn<bool>("filesHmac");
+        QTest::newRow("small, grows") << qsizetype(5000) << qsizetype(9000) << true;
+        QTest::newRow("small, shrinks") << qsizetype(9000) << qsizetype(5000) << true;
+        QTest::newRow("small, shrinks, no hmacs") << qsizetype(9000) << qsizetype(5000) << false;
+        QTest::newRow("small, emptied") << qsizetype(9000) << qsizetype(0) << true;
+        QTest::newRow("large, grows") << qsizetype(3 << 20) << qsizetype(4 << 20) << true;
+        QTest::newRow("large, shrinks") << qsizetype(3 << 20) << qsizetype(2 << 20) << true;
+        QTest::newRow("large, shrinks, no hmacs") << qsizetype(3 << 20) << qsizetype((2 << 20) + 5) << false;
+    }
+
+    void filesChangingSizeBeforeTheyAreSaved()
+    {
+        QFETCH(qsizetype, addedSize);
+        QFETCH(qsizetype, savedSize);
+        QFETCH(bool, filesHmac);
+        QTemporaryDir dir;
+        const QString changing = dir.filePath(QStringLiteral("src/changing.bin"));
+        const QString after = dir.filePath(QStringLiteral("src/zz-after.txt"));
+        const QByteArray saved = sampleNoise(savedSize, 3);
+        writeFile(changing, saved.left(addedSize) + QByteArray(std::max<qsizetype>(0, addedSize - savedSize), 'x'));
+        writeFile(after, sampleText(20000, 2));
+
+        VLEncryptedArchive saving;
+        RecordingDelegate delegate;
+        saving.setDelegate(&delegate);
+        saving.setCompressFiles(false);
+        saving.setCalculateFilesHmac(filesHmac);
+        for (const QString &path : {changing, after})
+            QVERIFY(saving.addItemFromRoot(path, dir.filePath(QStringLiteral("src"))));
+        QVERIFY(writeBytes(changing, saved));
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = dir.filePath(QStringLiteral("changing.vault"));
+        saving.save(container);
+        QCOMPARE(delegate.errors.size(), 0);
+
+        VLEncryptedArchive archive;
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("pw"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        LogCapture log;
+        archive.extractAllItems(out);
+        QCOMPARE(reading.errors.size(), 0);
+        // A file that grew is stored as it was added; one that shrank as it is now.
+        QCOMPARE(readFile(out + u"/changing.bin"), saved.left(std::min(addedSize, savedSize)));
+        QCOMPARE(archive.recordAtPath(QStringLiteral("/changing.bin"))->size(), quint64(std::min(addedSize, savedSize)));
+        QCOMPARE(readFile(out + u"/zz-after.txt"), sampleText(20000, 2));
+        QVERIFY(!log.contains(QStringLiteral("Processed size differs")));
+    }
+
+    // A large file without compression has its size written before its bytes: one that gets
+    // shorter while it is read fails the saving with the item, and leaves no container.
+    void aFileShrinkingWhileItIsReadFailsTheSaving()
+    {
+        QTemporaryDir dir;
+        const QString changing = dir.filePath(QStringLiteral("src/changing.bin"));
+        writeFile(changing, sampleNoise(3 << 20, 3));
+        VLEncryptedArchive saving;
+        RecordingDelegate delegate;
+        saving.setDelegate(&delegate);
+        saving.setCompressFiles(false);
+        QVERIFY(saving.addItemFromRoot(changing, dir.filePath(QStringLiteral("src"))));
+        saving.setReadPieceHook([&](const VLEncryptedArchiveItemPtr &, quint64) {
+            QFile::resize(changing, 300 * 1024);
+        });
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = dir.filePath(QStringLiteral("changing.vault"));
+        LogCapture log;
+        saving.save(container);
+        QCOMPARE(delegate.lastError(), qint64(VLArchiveErrorReadSource));
+        QCOMPARE(delegate.lastErrorItem()->path(), QStringLiteral("/changing.bin"));
+        QVERIFY(log.contains(QStringLiteral("got shorter while it was read")));
+        QVERIFY(!QFileInfo::exists(container));
     }
 
     // A file's type comes from the name it was added with, even when asked for after its real
