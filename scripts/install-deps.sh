@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
     xvfb xauth dbus dbus-x11 attr acl
     xdotool imagemagick
+    passwd util-linux
     libxcb-xkb-dev
 )
 
