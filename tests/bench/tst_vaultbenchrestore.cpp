@@ -1,9 +1,6 @@
 #include "tests/support/ReadOnlyTree.h"
-#include "tests/support/UnprivilegedScope.h"
 
 #include <QProcess>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestVaultbenchRestore : public QObject
@@ -29,18 +26,13 @@ private slots:
     // attributes, and gets it back as it was.
     void readOnlyTreeRoundTrips()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString source = dir.filePath(QStringLiteral("src/Locked"));
-        const auto writable = qScopeGuard([&] { ReadOnlyTree::makeWritable(dir.path()); });
-        if (!ReadOnlyTree::make(source))
-            QSKIP("the temporary folder's file system keeps no user extended attributes");
-        // The tool runs as the identity this scope takes.
-        UnprivilegedScope unprivileged({dir.path()});
-        if (!unprivileged.isEffective())
-            QSKIP("the superuser could not step down to an ordinary user");
-        const QString container = dir.filePath(QStringLiteral("locked.vault"));
-        const QString out = dir.filePath(QStringLiteral("out"));
+        // The tool runs as the ordinary user the workspace steps down to.
+        const ReadOnlyTree::Workspace workspace;
+        if (workspace.skipReason())
+            QSKIP(workspace.skipReason());
+        const QString source = workspace.source();
+        const QString container = workspace.path(QStringLiteral("locked.vault"));
+        const QString out = workspace.path(QStringLiteral("out"));
         QVERIFY(QDir().mkpath(out));
         QCOMPARE(run({QStringLiteral("encrypt"), QStringLiteral("--password"), QStringLiteral("pw"),
                       QStringLiteral("--out"), container, source}),

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "tests/support/UnprivilegedScope.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+
+#include <optional>
 
 // A tree of read-only files (0444) and folders (0555) that carry "user." extended attributes,
 // beside a writable file. The system refuses such an attribute on an item its owner may not
@@ -138,5 +143,37 @@ inline QStringList differences(const QString &original, const QString &copy)
     }
     return found;
 }
+
+// A temporary folder with the tree at source(), handed to an ordinary user while it lives (see
+// UnprivilegedScope). A test skips with skipReason() when that is not possible here.
+class Workspace final
+{
+public:
+    Workspace()
+    {
+        if (!m_dir.isValid())
+            m_skipReason = "no temporary folder";
+        else if (!make(source()))
+            m_skipReason = "the temporary folder's file system keeps no user extended attributes";
+        else if (m_scope.emplace(QStringList{m_dir.path()}); !m_scope->isEffective())
+            m_skipReason = "the superuser could not step down to an ordinary user";
+    }
+    ~Workspace()
+    {
+        m_scope.reset();
+        makeWritable(m_dir.path());
+    }
+    Workspace(const Workspace &) = delete;
+    Workspace &operator=(const Workspace &) = delete;
+
+    const char *skipReason() const { return m_skipReason; }
+    QString path(const QString &relative) const { return m_dir.filePath(relative); }
+    QString source() const { return path(QStringLiteral("src/Locked")); }
+
+private:
+    QTemporaryDir m_dir;
+    std::optional<UnprivilegedScope> m_scope;
+    const char *m_skipReason = nullptr;
+};
 
 } // namespace ReadOnlyTree

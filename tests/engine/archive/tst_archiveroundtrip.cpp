@@ -3,10 +3,8 @@
 #include "platform/files/ExtendedAttributes.h"
 #include "tests/support/AclText.h"
 #include "tests/support/ReadOnlyTree.h"
-#include "tests/support/UnprivilegedScope.h"
 
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -135,6 +133,40 @@ private:
         }
     }
 
+    // Steps a test takes while saving: before the items are added, and after.
+    struct SavingSteps
+    {
+        std::function<void(VLEncryptedArchive &)> beforeAdding;
+        std::function<void(VLEncryptedArchive &)> afterAdding;
+    };
+
+    // Saves the items at paths (relative to root) and restores them into the new folder out,
+    // leaving `archive` open on the container; an error of either operation fails the test.
+    void saveAndRestore(const QStringList &paths, const QString &root, const QString &out, const SavingSteps &steps,
+                        VLEncryptedArchive &archive)
+    {
+        VLEncryptedArchive saving;
+        RecordingDelegate saved;
+        saving.setDelegate(&saved);
+        if (steps.beforeAdding)
+            steps.beforeAdding(saving);
+        for (const QString &path : paths)
+            QVERIFY(saving.addItemFromRoot(path, root));
+        if (steps.afterAdding)
+            steps.afterAdding(saving);
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = out + u".vault";
+        saving.save(container);
+        QCOMPARE(saved.errors.size(), 0);
+
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("pw"));
+        QVERIFY(QDir().mkpath(out));
+        archive.extractAllItems(out);
+        archive.setDelegate(nullptr);
+        QCOMPARE(reading.errors.size(), 0);
+    }
+
     QString saveTree(const QString &name, const Switches &s, RecordingDelegate &delegate,
                      const QString &password = QStringLiteral("correct horse"))
     {
@@ -253,35 +285,16 @@ private slots:
     void readOnlyItemsComeBackWhole()
     {
         QFETCH(bool, compress);
-        QTemporaryDir dir;
-        const QString source = dir.filePath(QStringLiteral("src/Locked"));
-        const auto writable = qScopeGuard([&] { ReadOnlyTree::makeWritable(dir.path()); });
-        if (!ReadOnlyTree::make(source))
-            QSKIP("the temporary folder's file system keeps no user extended attributes");
-        UnprivilegedScope unprivileged({dir.path()});
-        if (!unprivileged.isEffective())
-            QSKIP("the superuser could not step down to an ordinary user");
-
-        VLEncryptedArchive saving;
-        RecordingDelegate saved;
-        saving.setDelegate(&saved);
-        saving.setCompressFiles(compress);
-        for (const QString &path : walk(source))
-            QVERIFY(saving.addItemFromRoot(path, dir.filePath(QStringLiteral("src"))));
-        saving.setPassword(QStringLiteral("pw"));
-        const QString container = dir.filePath(QStringLiteral("locked.vault"));
-        saving.save(container);
-        QCOMPARE(saved.errors.size(), 0);
-
-        VLEncryptedArchive archive;
-        RecordingDelegate reading;
-        openWith(archive, reading, container, QStringLiteral("pw"));
-        const QString out = dir.filePath(QStringLiteral("out"));
-        QVERIFY(QDir().mkpath(out));
+        const ReadOnlyTree::Workspace workspace;
+        if (workspace.skipReason())
+            QSKIP(workspace.skipReason());
         LogCapture log;
-        archive.extractAllItems(out);
-        QCOMPARE(reading.errors.size(), 0);
-        QCOMPARE(ReadOnlyTree::differences(source, out + u"/Locked"), QStringList());
+        VLEncryptedArchive archive;
+        saveAndRestore(walk(workspace.source()), workspace.path(QStringLiteral("src")), workspace.path(QStringLiteral("out")),
+                       {[compress](VLEncryptedArchive &saving) { saving.setCompressFiles(compress); }, {}}, archive);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(ReadOnlyTree::differences(workspace.source(), workspace.path(QStringLiteral("out/Locked"))), QStringList());
         QVERIFY(!log.contains(QStringLiteral("can't set extended attribute")));
     }
 
@@ -313,27 +326,18 @@ private slots:
         writeFile(changing, saved.left(addedSize) + QByteArray(std::max<qsizetype>(0, addedSize - savedSize), 'x'));
         writeFile(after, sampleText(20000, 2));
 
-        VLEncryptedArchive saving;
-        RecordingDelegate delegate;
-        saving.setDelegate(&delegate);
-        saving.setCompressFiles(false);
-        saving.setCalculateFilesHmac(filesHmac);
-        for (const QString &path : {changing, after})
-            QVERIFY(saving.addItemFromRoot(path, dir.filePath(QStringLiteral("src"))));
-        QVERIFY(writeBytes(changing, saved));
-        saving.setPassword(QStringLiteral("pw"));
-        const QString container = dir.filePath(QStringLiteral("changing.vault"));
-        saving.save(container);
-        QCOMPARE(delegate.errors.size(), 0);
-
-        VLEncryptedArchive archive;
-        RecordingDelegate reading;
-        openWith(archive, reading, container, QStringLiteral("pw"));
-        const QString out = dir.filePath(QStringLiteral("out"));
-        QVERIFY(QDir().mkpath(out));
         LogCapture log;
-        archive.extractAllItems(out);
-        QCOMPARE(reading.errors.size(), 0);
+        VLEncryptedArchive archive;
+        const QString out = dir.filePath(QStringLiteral("out"));
+        saveAndRestore({changing, after}, dir.filePath(QStringLiteral("src")), out,
+                       {[filesHmac](VLEncryptedArchive &saving) {
+                            saving.setCompressFiles(false);
+                            saving.setCalculateFilesHmac(filesHmac);
+                        },
+                        [&](VLEncryptedArchive &) { QVERIFY(writeBytes(changing, saved)); }},
+                       archive);
+        if (QTest::currentTestFailed())
+            return;
         // A file that grew is stored as it was added; one that shrank as it is now.
         QCOMPARE(readFile(out + u"/changing.bin"), saved.left(std::min(addedSize, savedSize)));
         QCOMPARE(archive.recordAtPath(QStringLiteral("/changing.bin"))->size(), quint64(std::min(addedSize, savedSize)));

@@ -814,22 +814,18 @@ private slots:
     // permissions and dates.
     void readOnlyItemsAreCopiedWhole()
     {
-        QTemporaryDir dir;
-        const QString source = dir.path() + u"/Locked"_qs;
-        const auto writable = qScopeGuard([&] { ReadOnlyTree::makeWritable(dir.path()); });
-        if (!ReadOnlyTree::make(source))
-            QSKIP("the temporary folder's file system keeps no user extended attributes");
-        QVERIFY(QDir().mkpath(dir.path() + u"/out"_qs));
-        UnprivilegedScope unprivileged({dir.path()});
-        if (!unprivileged.isEffective())
-            QSKIP("the superuser could not step down to an ordinary user");
+        const ReadOnlyTree::Workspace workspace;
+        if (workspace.skipReason())
+            QSKIP(workspace.skipReason());
+        const QString copy = workspace.path(u"out/Locked"_qs);
+        QVERIFY(QDir().mkpath(workspace.path(u"out"_qs)));
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(dir.path() + u"/out/Locked"_qs), 0,
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(workspace.source()),
+                                                               QUrl::fromLocalFile(copy), 0,
                                                                KXAdditions::TransferCopyWithProgress, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
-        QCOMPARE(ReadOnlyTree::differences(source, dir.path() + u"/out/Locked"_qs), QStringList());
+        QCOMPARE(ReadOnlyTree::differences(workspace.source(), copy), QStringList());
     }
 
     // Copying a file of another owner: the copy cannot be given to that owner, and still takes
