@@ -370,6 +370,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(container));
     }
 
+    // A file's access list comes back with the owning group's entry it had: the list is applied
+    // after the permissions, not built on the mode the new file was made with.
+    void aFilesAccessListKeepsTheOwningGroupsEntry()
+    {
+        const QString root = m_dir.filePath(QStringLiteral("fileacl"));
+        const QString file = root + u"/shared.txt";
+        writeFile(file, "shared\n");
+        const QString acl = QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::r--").arg(::geteuid());
+        if (!AclText::set(file, acl))
+            QSKIP("the temporary folder's file system has no POSIX ACLs");
+        VLEncryptedArchive saving;
+        QVERIFY(saving.addItemFromRoot(file, root));
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = m_dir.filePath(QStringLiteral("fileacl.vault"));
+        saving.save(container);
+
+        VLEncryptedArchive archive;
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("pw"));
+        QTemporaryDir out;
+        archive.extractAllItems(out.path());
+        QCOMPARE(reading.errors.size(), 0);
+        QCOMPARE(AclText::of(out.filePath(QStringLiteral("shared.txt"))), acl);
+        QCOMPARE(permissionsOf(out.filePath(QStringLiteral("shared.txt"))), 0644u);
+    }
+
     // A file's type comes from the name it was added with, even when asked for after its real
     // path changed.
     void theTypeFollowsTheAddedName()
