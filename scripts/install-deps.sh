@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
     xvfb xauth dbus dbus-x11 attr acl
     xdotool imagemagick xdg-utils desktop-file-utils
+    passwd util-linux
     libxcb-xkb-dev
 )
 

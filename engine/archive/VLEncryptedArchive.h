@@ -105,6 +105,10 @@ public:
     // Workers of save and extractAllItems; 0 (the default) for one per processor core.
     int workerCount() const;
     void setWorkerCount(int count);
+    // For tests: called on the saving thread after each piece of a large uncompressed file is
+    // read (the record and the bytes read so far), so that a test can change the file meanwhile.
+    using ReadPieceHook = std::function<void(const VLEncryptedArchiveItemPtr &, quint64)>;
+    void setReadPieceHook(ReadPieceHook hook) { m_readPieceHook = std::move(hook); }
     // Held as a plain observer: the owner clears it before the delegate goes away.
     VLEncryptedArchiveDelegate *delegate() const;
     void setDelegate(VLEncryptedArchiveDelegate *delegate);
@@ -194,11 +198,13 @@ private:
     // False with the record whose header could not be made.
     bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
                         VLEncryptedArchiveItemPtr *failedRecord);
-    // The steps every item's section starts with: its key block and local header go to the
-    // encoder; a file's deflate level is checked and its source opened. 0, or the error to report
-    // (with the system's reason in lowError where there is one).
+    // The steps every item's section starts with: its key block goes to the encoder; a file's
+    // deflate level is checked and its source opened. 0, or the error to report (with the
+    // system's reason in lowError where there is one).
     int beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder, platform::PosixFile &source,
                      VLError &lowError) const;
+    // The local header, with the record's size as the section will hold it. 0 or the error.
+    int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const;
     void makeSection(SectionJob &job);
     SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
                                        bool answersProgress, bool &stop);
@@ -272,6 +278,7 @@ private:
     bool m_passwordCheckFailed = false;
     platform::ConfinedFolder m_destination;
     QString m_destinationPath;
+    ReadPieceHook m_readPieceHook;
 
     platform::crypto::SecureBytes m_masterKey;
     QByteArray m_masterSalt;

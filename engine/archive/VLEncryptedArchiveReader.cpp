@@ -403,6 +403,9 @@ QString VLEncryptedArchive::relativeDestination(const QString &path) const
 
 void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path)
 {
+    // Extended attributes before the permissions, which may forbid writing them, and the access
+    // list after them, as it is built on the item's mode.
+    (void)VLFileMetaData::applyExtendedAttributesToFile(record->extendedAttributes(), path);
     const platform::FileAttributes attributes = record->attributes();
     if (const VLError error = platform::setAttributesOfItemAtPath(attributes, path)) {
         if (attributes.ownerAccountID.value_or(0) != 0 && attributes.groupAccountID.value_or(0) != 0)
@@ -411,7 +414,6 @@ void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record
         else
             platform::log(QStringLiteral("Warning! set root owner/group failed for item %1.").arg(path));
     }
-    (void)VLFileMetaData::applyExtendedAttributesToFile(record->extendedAttributes(), path);
     const QByteArray security = record->extendedSecurityOptions();
     if (!security.isEmpty())
         (void)VLFileMetaData::applyExtendedSecurityOptionsToFile(security, path);

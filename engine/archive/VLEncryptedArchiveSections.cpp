@@ -76,11 +76,6 @@ int VLEncryptedArchive::beginSection(const VLEncryptedArchiveItemPtr &record, VL
 {
     if (!encoder.begin(sectionKeys(calculateFilesHmac())))
         return VLArchiveErrorSectionCipher;
-    const std::optional<QByteArray> header = localHeader(record);
-    if (!header)
-        return VLArchiveErrorLocalHeader;
-    if (!encoder.write(header->constData(), std::size_t(header->size())))
-        return VLArchiveErrorSectionCipher;
     if (record->fileType() != platform::FileType::Regular)
         return 0;
     if (record->compressed() && !deflateLevel(compressionLevel())) {
@@ -92,6 +87,16 @@ int VLEncryptedArchive::beginSection(const VLEncryptedArchiveItemPtr &record, VL
         lowError = VLError::posix(source.lastError());
         return VLArchiveErrorOpenSource;
     }
+    return 0;
+}
+
+int VLEncryptedArchive::writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const
+{
+    const std::optional<QByteArray> header = localHeader(record);
+    if (!header)
+        return VLArchiveErrorLocalHeader;
+    if (!encoder.write(header->constData(), std::size_t(header->size())))
+        return VLArchiveErrorSectionCipher;
     return 0;
 }
 
@@ -111,17 +116,26 @@ void VLEncryptedArchive::makeSection(SectionJob &job)
     if (const int error = beginSection(record, encoder, source, lowError))
         return fail(error, lowError);
 
+    thread_local std::vector<std::uint8_t> data;
+    thread_local std::vector<std::uint8_t> deflated;
+    const VLScratchTrim trim(data, deflated);
+    std::size_t size = 0;
     if (source.isOpen()) {
-        thread_local std::vector<std::uint8_t> data;
-        thread_local std::vector<std::uint8_t> deflated;
-        const VLScratchTrim trim(data, deflated);
         data.resize(std::size_t(record->attributes().size.value_or(0)));
         const std::int64_t got = source.read(data.data(), data.size());
         if (got < 0)
             return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
-        // A file that got shorter since it was added is stored as it is now.
-        const std::size_t size = std::size_t(got);
+        // The local header follows the read, so that it states the bytes the section holds: a
+        // file that got shorter since it was added is stored as it is now, one that grew with
+        // the bytes it had then.
+        size = std::size_t(got);
+        if (size < data.size())
+            record->setSize(size);
         job.dataSize = size;
+    }
+    if (const int error = writeLocalHeader(record, encoder))
+        return fail(error);
+    if (source.isOpen()) {
         if (record->compressed() && size > 0) {
             if (!VLDeflate::compressWhole(data.data(), size, *deflateLevel(compressionLevel()), deflated))
                 return fail(VLArchiveErrorCompression);
@@ -156,11 +170,19 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
     VLError lowError;
     if (const int error = beginSection(record, encoder, source, lowError))
         return fail(error, lowError);
+    // The local header goes out before the data: it states the size the file has when opened,
+    // up to the size it was added with.
+    quint64 expected = record->attributes().size.value_or(0);
+    if (const std::optional<std::uint64_t> now = source.size(); now && *now < expected) {
+        expected = *now;
+        record->setSize(expected);
+    }
+    if (const int error = writeLocalHeader(record, encoder))
+        return fail(error);
     flush();
 
     const bool compressed = record->compressed();
     const std::optional<int> level = deflateLevel(compressionLevel());
-    const quint64 expected = record->attributes().size.value_or(0);
     quint64 done = 0;    // bytes read
     quint64 written = 0; // bytes whose output went to the file
     VLProgressSchedule schedule(expected, expected / 100);
@@ -181,13 +203,19 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
                 source.read(piece.data(), std::size_t(std::min<quint64>(piece.size(), expected - done)));
             if (got < 0)
                 return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
-            if (got == 0)
-                break;
+            if (got == 0) {
+                // Its size is already out in the local header; fewer bytes would let a reader
+                // take the next section's for the rest.
+                platform::log(QStringLiteral("Warning! %1 got shorter while it was read.").arg(record->realPath()));
+                return fail(VLArchiveErrorReadSource);
+            }
             if (!encoder.write(piece.data(), std::size_t(got)))
                 return fail(VLArchiveErrorSectionCipher);
             flush();
             done += quint64(got);
             written = done;
+            if (m_readPieceHook)
+                m_readPieceHook(record, done);
             if (!report(quint64(got)))
                 return fail(VLArchiveErrorStopped);
         }

@@ -41,12 +41,16 @@ std::unique_ptr<VLFileMetaData> VLFileMetaData::metadataOfFile(const QString &pa
 
 void VLFileMetaData::applyToFileAtPath(const QString &path) const
 {
+    // Extended attributes first: the system refuses them on an item its owner may not write,
+    // which the permissions may be about to make it.
+    if (m_extendedAttributes)
+        applyExtendedAttributesToFile(*m_extendedAttributes, path);
     if (m_attributes) {
         // Callers rely on best effort: an owner that cannot be set must not stop the rest.
         [[maybe_unused]] const VLError error = platform::setAttributesOfItemAtPath(*m_attributes, path);
     }
-    if (m_extendedAttributes)
-        applyExtendedAttributesToFile(*m_extendedAttributes, path);
+    // The access list after the permissions: it is built on the item's mode, whose group bits
+    // it keeps as the owning group's entry.
     if (m_extendedSecurityOptions)
         applyExtendedSecurityOptionsToFile(*m_extendedSecurityOptions, path);
 }

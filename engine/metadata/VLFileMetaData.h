@@ -26,7 +26,7 @@ public:
     const std::optional<VLExtendedAttributes> &extendedAttributes() const { return m_extendedAttributes; }
     const std::optional<QByteArray> &extendedSecurityOptions() const { return m_extendedSecurityOptions; }
 
-    // Applies the attributes, then the extended attributes, then the access-control data, each when present.
+    // Applies, each when present, the extended attributes, then the attributes, then the access-control data.
     void applyToFileAtPath(const QString &path) const;
 
     // The item's extended attributes without "com.apple.quarantine"; empty when the names cannot be listed.

@@ -1,4 +1,5 @@
 #include "platform/files/FileAttributes.h"
+#include "platform/core/Log.h"
 #include "platform/files/RecentStatus.h"
 
 #include <QDeadlineTimer>
@@ -165,22 +166,33 @@ std::optional<FileAttributes> attributesOfItemAtPath(const QString &path, VLErro
 VLError setAttributesOfItemAtPath(const FileAttributes &attributes, const QString &path)
 {
     const QByteArray native = QFile::encodeName(path);
+    // Each attribute is tried whatever became of the others: an ordinary user may not give an
+    // item away, and that must not cost it its permissions and dates.
+    VLError first;
+    auto failed = [&](const char *what) {
+        const VLError error = VLError::posix(errno);
+        log(QStringLiteral("[File Metadata]: can't set the %1 of %2: %3").arg(QLatin1String(what), path, error.description()));
+        if (!first)
+            first = error;
+    };
 
     // Owner first: a change of owner clears the set-id bits, which the permissions then restore.
     if (attributes.ownerAccountID || attributes.groupAccountID) {
         const uid_t uid = attributes.ownerAccountID ? uid_t(*attributes.ownerAccountID) : uid_t(-1);
         const gid_t gid = attributes.groupAccountID ? gid_t(*attributes.groupAccountID) : gid_t(-1);
         if (::lchown(native.constData(), uid, gid) != 0)
-            return VLError::posix(errno);
+            failed("owner");
     }
 
     if (attributes.posixPermissions) {
         struct stat st = {};
-        if (::lstat(native.constData(), &st) != 0)
-            return VLError::posix(errno);
-        // A link has no permissions of its own here; chmod would change its target.
-        if (!S_ISLNK(st.st_mode) && ::chmod(native.constData(), mode_t(*attributes.posixPermissions & 07777)) != 0)
-            return VLError::posix(errno);
+        if (::lstat(native.constData(), &st) != 0) {
+            failed("permissions");
+        } else if (!S_ISLNK(st.st_mode)
+                   && ::chmod(native.constData(), mode_t(*attributes.posixPermissions & 07777)) != 0) {
+            // A link has no permissions of its own here; chmod would change its target.
+            failed("permissions");
+        }
     }
 
     if (attributes.modificationDate && attributes.modificationDate->isValid()) {
@@ -191,9 +203,9 @@ VLError setAttributesOfItemAtPath(const FileAttributes &attributes, const QStrin
         times[1].tv_sec = time_t(msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000);
         times[1].tv_nsec = long(msecs - qint64(times[1].tv_sec) * 1000) * 1000000L;
         if (::utimensat(AT_FDCWD, native.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
-            return VLError::posix(errno);
+            failed("modification date");
     }
-    return {};
+    return first;
 }
 
 } // namespace platform

@@ -38,7 +38,8 @@ std::optional<FileAttributes> attributesOfItemAtPath(const QString &path, VLErro
 
 // Applies the present fields to the item at path, not following a final symbolic link:
 // owner and group, permissions, modification date (a birth time cannot be set on this platform).
-// Stops at the first failure and returns its system error; a null error means everything applied.
+// Every present field is tried and each failure logged; returns the first failure's system error,
+// a null error when everything applied.
 [[nodiscard]] VLError setAttributesOfItemAtPath(const FileAttributes &attributes, const QString &path);
 
 } // namespace platform

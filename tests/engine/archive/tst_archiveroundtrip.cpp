@@ -2,6 +2,7 @@
 
 #include "platform/files/ExtendedAttributes.h"
 #include "tests/support/AclText.h"
+#include "tests/support/ReadOnlyTree.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -132,6 +133,40 @@ private:
         }
     }
 
+    // Steps a test takes while saving: before the items are added, and after.
+    struct SavingSteps
+    {
+        std::function<void(VLEncryptedArchive &)> beforeAdding;
+        std::function<void(VLEncryptedArchive &)> afterAdding;
+    };
+
+    // Saves the items at paths (relative to root) and restores them into the new folder out,
+    // leaving `archive` open on the container; an error of either operation fails the test.
+    void saveAndRestore(const QStringList &paths, const QString &root, const QString &out, const SavingSteps &steps,
+                        VLEncryptedArchive &archive)
+    {
+        VLEncryptedArchive saving;
+        RecordingDelegate saved;
+        saving.setDelegate(&saved);
+        if (steps.beforeAdding)
+            steps.beforeAdding(saving);
+        for (const QString &path : paths)
+            QVERIFY(saving.addItemFromRoot(path, root));
+        if (steps.afterAdding)
+            steps.afterAdding(saving);
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = out + u".vault";
+        saving.save(container);
+        QCOMPARE(saved.errors.size(), 0);
+
+        RecordingDelegate reading;
+        openWith(archive, reading, container, QStringLiteral("pw"));
+        QVERIFY(QDir().mkpath(out));
+        archive.extractAllItems(out);
+        archive.setDelegate(nullptr);
+        QCOMPARE(reading.errors.size(), 0);
+    }
+
     QString saveTree(const QString &name, const Switches &s, RecordingDelegate &delegate,
                      const QString &password = QStringLiteral("correct horse"))
     {
@@ -237,6 +272,121 @@ private slots:
         QCOMPARE(reading.errors.size(), 0);
         QCOMPARE(AclText::of(out.filePath(QStringLiteral("Shared"))), acl);
         QCOMPARE(readFile(out.filePath(QStringLiteral("Shared/inside.txt"))), QByteArray("inside\n"));
+    }
+
+    // Read-only files and folders with extended attributes come back whole for an ordinary user.
+    void readOnlyItemsComeBackWhole_data()
+    {
+        QTest::addColumn<bool>("compress");
+        QTest::newRow("compressed") << true;
+        QTest::newRow("uncompressed") << false;
+    }
+
+    void readOnlyItemsComeBackWhole()
+    {
+        QFETCH(bool, compress);
+        const ReadOnlyTree::Workspace workspace;
+        if (workspace.skipReason())
+            QSKIP(workspace.skipReason());
+        LogCapture log;
+        VLEncryptedArchive archive;
+        saveAndRestore(walk(workspace.source()), workspace.path(QStringLiteral("src")), workspace.path(QStringLiteral("out")),
+                       {[compress](VLEncryptedArchive &saving) { saving.setCompressFiles(compress); }, {}}, archive);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(ReadOnlyTree::differences(workspace.source(), workspace.path(QStringLiteral("out/Locked"))), QStringList());
+        QVERIFY(!log.contains(QStringLiteral("can't set extended attribute")));
+    }
+
+    // A file that changes size between being added and being saved is stored with the bytes
+    // read, never with a size its section does not hold; the item after it stays intact.
+    void filesChangingSizeBeforeTheyAreSaved_data()
+    {
+        QTest::addColumn<qsizetype>("addedSize");
+        QTest::addColumn<qsizetype>("savedSize");
+        QTest::addColumn<bool>("filesHmac");
+        QTest::newRow("small, grows") << qsizetype(5000) << qsizetype(9000) << true;
+        QTest::newRow("small, shrinks") << qsizetype(9000) << qsizetype(5000) << true;
+        QTest::newRow("small, shrinks, no hmacs") << qsizetype(9000) << qsizetype(5000) << false;
+        QTest::newRow("small, emptied") << qsizetype(9000) << qsizetype(0) << true;
+        QTest::newRow("large, grows") << qsizetype(3 << 20) << qsizetype(4 << 20) << true;
+        QTest::newRow("large, shrinks") << qsizetype(3 << 20) << qsizetype(2 << 20) << true;
+        QTest::newRow("large, shrinks, no hmacs") << qsizetype(3 << 20) << qsizetype((2 << 20) + 5) << false;
+    }
+
+    void filesChangingSizeBeforeTheyAreSaved()
+    {
+        QFETCH(qsizetype, addedSize);
+        QFETCH(qsizetype, savedSize);
+        QFETCH(bool, filesHmac);
+        QTemporaryDir dir;
+        const QString changing = dir.filePath(QStringLiteral("src/changing.bin"));
+        const QString after = dir.filePath(QStringLiteral("src/zz-after.txt"));
+        const QByteArray saved = sampleNoise(savedSize, 3);
+        writeFile(changing, saved.left(addedSize) + QByteArray(std::max<qsizetype>(0, addedSize - savedSize), 'x'));
+        writeFile(after, sampleText(20000, 2));
+
+        LogCapture log;
+        VLEncryptedArchive archive;
+        const QString out = dir.filePath(QStringLiteral("out"));
+        saveAndRestore({changing, after}, dir.filePath(QStringLiteral("src")), out,
+                       {[filesHmac](VLEncryptedArchive &saving) {
+                            saving.setCompressFiles(false);
+                            saving.setCalculateFilesHmac(filesHmac);
+                        },
+                        [&](VLEncryptedArchive &) { QVERIFY(writeBytes(changing, saved)); }},
+                       archive);
+        if (QTest::currentTestFailed())
+            return;
+        // A file that grew is stored as it was added; one that shrank as it is now.
+        QCOMPARE(readFile(out + u"/changing.bin"), saved.left(std::min(addedSize, savedSize)));
+        QCOMPARE(archive.recordAtPath(QStringLiteral("/changing.bin"))->size(), quint64(std::min(addedSize, savedSize)));
+        QCOMPARE(readFile(out + u"/zz-after.txt"), sampleText(20000, 2));
+        QVERIFY(!log.contains(QStringLiteral("Processed size differs")));
+    }
+
+    // A large file without compression has its size written before its bytes: one that gets
+    // shorter while it is read fails the saving with the item, and leaves no container.
+    void aFileShrinkingWhileItIsReadFailsTheSaving()
+    {
+        QTemporaryDir dir;
+        const QString changing = dir.filePath(QStringLiteral("src/changing.bin"));
+        writeFile(changing, sampleNoise(3 << 20, 3));
+        VLEncryptedArchive saving;
+        RecordingDelegate delegate;
+        saving.setDelegate(&delegate);
+        saving.setCompressFiles(false);
+        QVERIFY(saving.addItemFromRoot(changing, dir.filePath(QStringLiteral("src"))));
+        saving.setReadPieceHook([&](const VLEncryptedArchiveItemPtr &, quint64) {
+            QFile::resize(changing, 300 * 1024);
+        });
+        saving.setPassword(QStringLiteral("pw"));
+        const QString container = dir.filePath(QStringLiteral("changing.vault"));
+        LogCapture log;
+        saving.save(container);
+        QCOMPARE(delegate.lastError(), qint64(VLArchiveErrorReadSource));
+        QCOMPARE(delegate.lastErrorItem()->path(), QStringLiteral("/changing.bin"));
+        QVERIFY(log.contains(QStringLiteral("got shorter while it was read")));
+        QVERIFY(!QFileInfo::exists(container));
+    }
+
+    // A file's access list comes back with the owning group's entry it had: the list is applied
+    // after the permissions, not built on the mode the new file was made with.
+    void aFilesAccessListKeepsTheOwningGroupsEntry()
+    {
+        const QString root = m_dir.filePath(QStringLiteral("fileacl"));
+        const QString file = root + u"/shared.txt";
+        writeFile(file, "shared\n");
+        const QString acl = QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::r--").arg(::geteuid());
+        if (!AclText::set(file, acl))
+            QSKIP("the temporary folder's file system has no POSIX ACLs");
+        VLEncryptedArchive archive;
+        const QString out = m_dir.filePath(QStringLiteral("fileacl-out"));
+        saveAndRestore({file}, root, out, {}, archive);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(AclText::of(out + u"/shared.txt"), acl);
+        QCOMPARE(permissionsOf(out + u"/shared.txt"), 0644u);
     }
 
     // A file's type comes from the name it was added with, even when asked for after its real

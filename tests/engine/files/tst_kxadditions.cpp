@@ -1,6 +1,7 @@
 #include "engine/files/KXAdditions.h"
 #include "platform/core/Library.h"
 #include "platform/dispatch/Dispatch.h"
+#include "tests/support/ReadOnlyTree.h"
 #include "tests/support/UnprivilegedScope.h"
 
 #include <QDir>
@@ -879,6 +880,56 @@ private slots:
         ::chmod(QFile::encodeName(dir.path() + u"/out/readonly"_qs).constData(), 0755);
         ::chmod(QFile::encodeName(source + u"/inner"_qs).constData(), 0755);
         ::chmod(QFile::encodeName(source).constData(), 0755);
+    }
+
+    // An ordinary user's copy of read-only files and folders keeps their extended attributes,
+    // permissions and dates.
+    void readOnlyItemsAreCopiedWhole()
+    {
+        const ReadOnlyTree::Workspace workspace;
+        if (workspace.skipReason())
+            QSKIP(workspace.skipReason());
+        const QString copy = workspace.path(u"out/Locked"_qs);
+        QVERIFY(QDir().mkpath(workspace.path(u"out"_qs)));
+        TransferRecorder recorder;
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(workspace.source()),
+                                                               QUrl::fromLocalFile(copy), 0,
+                                                               KXAdditions::TransferCopyWithProgress, recorder.handler());
+        QVERIFY(recorder.waitForFinal());
+        QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
+        QCOMPARE(ReadOnlyTree::differences(workspace.source(), copy), QStringList());
+    }
+
+    // Copying a file of another owner: the copy cannot be given to that owner, and still takes
+    // the file's permissions and date.
+    void aCopyOfAnotherOwnersFileTakesItsPermissionsAndDate()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.path() + u"/theirs.txt"_qs;
+        writeFile(source, "not mine");
+        QVERIFY(::chmod(QFile::encodeName(source).constData(), 0444) == 0);
+        QVERIFY(ReadOnlyTree::setModified(source, 1450000000));
+        // The source stays the superuser's; an ordinary user's pass takes a file of the system.
+        QString theirs = source;
+        if (::geteuid() != 0) {
+            theirs = u"/etc/passwd"_qs;
+            struct stat status {};
+            if (::stat("/etc/passwd", &status) != 0 || status.st_uid == ::geteuid())
+                QSKIP("no file of another owner to copy");
+        }
+        UnprivilegedScope unprivileged({dir.path()}, {source});
+        if (!unprivileged.isEffective())
+            QSKIP("the superuser could not step down to an ordinary user");
+        const QString copy = dir.path() + u"/copy.txt"_qs;
+        VLError error;
+        QVERIFY(KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(theirs, copy, &error, {}));
+        QCOMPARE(readFile(copy), readFile(theirs));
+        struct stat original {}, copied {};
+        QCOMPARE(::stat(QFile::encodeName(theirs).constData(), &original), 0);
+        QCOMPARE(::stat(QFile::encodeName(copy).constData(), &copied), 0);
+        QCOMPARE(copied.st_uid, ::geteuid());
+        QCOMPARE(copied.st_mode & 07777, original.st_mode & 07777);
+        QCOMPARE(copied.st_mtim.tv_sec, original.st_mtim.tv_sec);
     }
 
     void movesToAnotherVolume_data()

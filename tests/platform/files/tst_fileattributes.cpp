@@ -1,4 +1,6 @@
 #include "platform/files/FileAttributes.h"
+#include "platform/core/Log.h"
+#include "tests/support/UnprivilegedScope.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -184,6 +186,37 @@ private slots:
             QCOMPARE(error, VLError::posix(EPERM));
             QCOMPARE(read->ownerAccountID, quint32(::geteuid()));
         }
+    }
+
+    // An ordinary user may not give an item away; its permissions and date are applied all the
+    // same, and the refusal is logged.
+    void aRefusedOwnerLeavesTheRestApplied()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("given"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        UnprivilegedScope unprivileged({dir.path()});
+        if (!unprivileged.isEffective())
+            QSKIP("the superuser could not step down to an ordinary user");
+        QStringList lines;
+        platform::setLogSink([&lines](const QString &line) { lines << line; });
+        FileAttributes wanted;
+        wanted.ownerAccountID = 0;
+        wanted.groupAccountID = 0;
+        wanted.posixPermissions = 0444;
+        wanted.modificationDate = QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1400000000500), QTimeZone::utc());
+        const VLError error = platform::setAttributesOfItemAtPath(wanted, path);
+        platform::setLogSink({});
+        QCOMPARE(error, VLError::posix(EPERM));
+        const auto read = platform::attributesOfItemAtPath(path);
+        QVERIFY(read);
+        QCOMPARE(read->ownerAccountID, quint32(::geteuid()));
+        QCOMPARE(read->posixPermissions, quint16(0444));
+        QCOMPARE(read->modificationDate, wanted.modificationDate);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().contains(QStringLiteral("can't set the owner of ") + path), qPrintable(lines.first()));
     }
 
     void missingItemFailsToApply()
