@@ -681,6 +681,8 @@ private slots:
     // item stays in sight beside the new one, never under the hidden name.
     void replaceLeavesNothingHidden()
     {
+        if (::geteuid() != 0)
+            QSKIP("needs the superuser to leave a folder of another owner in the old item");
         QTemporaryDir dir;
         writeFile(dir.path() + u"/in/Photos/new.txt"_qs, "new");
         const QString old = dir.path() + u"/out/Photos"_qs;
