@@ -5,10 +5,22 @@ add_library(vaultine_flags INTERFACE)
 target_compile_features(vaultine_flags INTERFACE cxx_std_20)
 target_compile_options(vaultine_flags INTERFACE
     -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Woverloaded-virtual -Wimplicit-fallthrough
-    -Wcast-qual -Wformat=2)
+    -Wcast-qual -Wformat=2 -Wshadow)
 if(VAULTINE_WERROR)
     target_compile_options(vaultine_flags INTERFACE -Werror)
 endif()
+
+# Hardening for a program that handles secrets: stack canaries, checked libc calls in optimised
+# builds, position-independent executables and a read-only relocation table bound at start.
+target_compile_options(vaultine_flags INTERFACE -fstack-protector-strong)
+if(NOT VAULTINE_SANITIZE AND NOT VAULTINE_TSAN AND NOT VAULTINE_FUZZ)
+    target_compile_definitions(vaultine_flags INTERFACE
+        $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+endif()
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+include(CheckPIESupported)
+check_pie_supported()
+target_link_options(vaultine_flags INTERFACE -Wl,-z,relro -Wl,-z,now)
 
 target_compile_definitions(vaultine_flags INTERFACE
     QT_NO_CAST_FROM_ASCII

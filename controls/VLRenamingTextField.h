@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/VLDelegatePointer.h"
+#include "platform/core/VLWeakDelegate.h"
 #include "controls/VLRenamingTextFieldDelegate.h"
 #include "controls/VLTextFieldDelegate.h"
 #include "platform/core/VLError.h"
@@ -76,7 +76,7 @@ private:
 
     QPointer<VLTextField> m_managedTextField;
     QString m_previousStringValue;
-    VLDelegatePointer<VLRenamingTextFieldDelegate> m_delegate;
+    VLWeakDelegate<VLRenamingTextFieldDelegate> m_delegate;
     platform::VLClickCounter m_clickCounter;
     int m_pressClickCount = 0;
     bool m_keyPassedOn = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/VLDelegatePointer.h"
+#include "platform/core/VLWeakDelegate.h"
 #include "controls/VLGeometry.h"
 #include "controls/VLTextFieldAutoCorrectedPair.h"
 #include "controls/VLTextFieldDelegate.h"
@@ -191,7 +191,7 @@ private:
     VLTextFieldLayer *m_textLayer = nullptr;
     VLLayer *m_caretLayer = nullptr;
 
-    VLDelegatePointer<VLTextFieldDelegate> m_delegate;
+    VLWeakDelegate<VLTextFieldDelegate> m_delegate;
 
     QString m_placeholder;
     QColor m_textColor = Qt::black;

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build ccache pkg-config clang-14 libclang-rt-14-dev libfuzzer-14-dev
+    build-essential cmake ninja-build ccache pkg-config clang-14 clang-format-14 libclang-rt-14-dev libfuzzer-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-svg-dev qt6-multimedia-dev qt6-webengine-dev qt6-webchannel-dev libqt6opengl6-dev
     libssl-dev zlib1g-dev libdeflate-dev libpng-dev libplist-dev libacl1-dev libhunspell-dev hunspell-en-us

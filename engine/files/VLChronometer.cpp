@@ -1,12 +1,11 @@
 #include "engine/files/VLChronometer.h"
 
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/RepeatingTimer.h"
 #include "platform/localization/Localization.h"
 #include "platform/localization/SWLocalizationHelper.h"
 
 #include <QCoreApplication>
-#include <QPointer>
-#include <QTimer>
 
 #include <atomic>
 #include <cmath>
@@ -22,7 +21,7 @@ struct VLChronometer::State
     QString remainingTimeString;
     bool valid = true;
     bool scheduled = false;
-    QPointer<QTimer> timer; // lives on the main thread
+    std::shared_ptr<platform::RepeatingTimer> timer; // made and destroyed on the main thread
 
     std::atomic<double> progress = 0;
 
@@ -43,9 +42,9 @@ void onMain(std::function<void()> work)
         platform::dispatchToMain(std::move(work));
 }
 
-void dropTimer(QPointer<QTimer> timer)
+void dropTimer(std::shared_ptr<platform::RepeatingTimer> timer)
 {
-    onMain([timer] { delete timer.data(); });
+    onMain([timer = std::move(timer)]() mutable { timer.reset(); });
 }
 
 } // namespace
@@ -63,15 +62,14 @@ VLChronometer::~VLChronometer()
         d->owner = nullptr;
         d->delegate = nullptr;
     }
-    QPointer<QTimer> timer;
+    std::shared_ptr<platform::RepeatingTimer> timer;
     {
         const std::lock_guard lock(d->mutex);
         d->valid = false;
-        timer = d->timer;
-        d->timer.clear();
+        timer = std::move(d->timer);
     }
     if (timer)
-        dropTimer(timer);
+        dropTimer(std::move(timer));
 }
 
 void VLChronometer::updateProgress(double percent)
@@ -136,15 +134,10 @@ void VLChronometer::start()
         const std::lock_guard lock(state->mutex);
         if (!state->valid)
             return;
-        auto *timer = new QTimer(QCoreApplication::instance());
-        timer->setTimerType(Qt::PreciseTimer); // never a tick before the full second
-        timer->setInterval(1000);
-        QObject::connect(timer, &QTimer::timeout, timer, [weak] {
+        state->timer = platform::RepeatingTimer::start(std::chrono::seconds(1), [weak] {
             if (const std::shared_ptr<State> ticking = weak.lock())
                 tick(*ticking, true);
         });
-        state->timer = timer;
-        timer->start();
     });
 }
 
@@ -152,18 +145,17 @@ void VLChronometer::stop()
 {
     // Waits for a tick under way on the main thread (the delegate may stop from its callback).
     const std::lock_guard delegateLock(d->delegateMutex);
-    QPointer<QTimer> timer;
+    std::shared_ptr<platform::RepeatingTimer> timer;
     {
         const std::lock_guard lock(d->mutex);
         d->valid = false;
         d->measuredTime = 0;
         d->remainingTime = 0;
         d->progress.store(0);
-        timer = d->timer;
-        d->timer.clear();
+        timer = std::move(d->timer);
     }
     if (timer)
-        dropTimer(timer);
+        dropTimer(std::move(timer));
 }
 
 QString VLChronometer::transformedTimeFromSeconds(quint64 seconds)

@@ -3,6 +3,7 @@
 #include "platform/animation/VLAnimator.h"
 
 #include <chrono>
+#include <cmath>
 
 VLFrameClock::VLFrameClock(std::function<void()> tick, QObject *parent) : QObject(parent), m_tick(std::move(tick))
 {
@@ -25,7 +26,7 @@ void VLFrameClock::setFramesWanted(bool wanted)
         m_timer.stop();
 }
 
-VLManualClock::VLManualClock(double startTime) : m_now(startTime)
+VLManualClock::VLManualClock(double startTime) : m_now(startTime), m_timersNow(startTime)
 {
     VLAnimator::instance()->setClock(this);
 }
@@ -46,5 +47,9 @@ void VLManualClock::advance(double seconds, int frames)
     for (int i = 0; i < frames; ++i) {
         m_now += step;
         VLAnimator::instance()->tick();
+        // Whole milliseconds, without losing the fractions between frames.
+        const auto elapsed = std::chrono::milliseconds(std::llround((m_now - m_timersNow) * 1000.0));
+        m_timersNow += double(elapsed.count()) / 1000.0;
+        m_timers.advance(elapsed);
     }
 }

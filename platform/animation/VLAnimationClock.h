@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/dispatch/RepeatingTimer.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -34,6 +36,7 @@ private:
 // A clock for tests: time moves only by advance(), which ticks the animator synchronously, so
 // animations can be checked at chosen instants without sleeping. It installs itself in the
 // animator while it exists; when it goes, the animations still running go with it, silently.
+// The repeating timers started while it exists (the remaining-time estimates) follow it too.
 class VLManualClock final : public VLAnimationClock
 {
 public:
@@ -50,5 +53,7 @@ public:
 
 private:
     double m_now;
+    double m_timersNow;
     bool m_framesWanted = false;
+    platform::ManualTimers m_timers;
 };

@@ -1,8 +1,8 @@
 #include "engine/files/VLChronometer.h"
 #include "platform/core/SystemInfo.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/RepeatingTimer.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 
@@ -19,15 +19,13 @@ public:
         senders << chronometer;
         estimates << seconds;
         onMain << platform::isMainThread();
-        if (clock.isValid())
-            times << clock.elapsed();
     }
     QList<VLChronometer *> senders;
     QList<double> estimates;
     QList<bool> onMain;
-    QList<qint64> times;
-    QElapsedTimer clock;
 };
+
+using namespace std::chrono_literals;
 
 } // namespace
 
@@ -135,40 +133,41 @@ private slots:
 
     void stopBeforeStartOnlyInvalidates()
     {
+        platform::ManualTimers time;
         VLChronometer chronometer;
         Recorder recorder;
         chronometer.setDelegate(&recorder);
         chronometer.stop();
         chronometer.start();
-        QTest::qWait(1300);
+        QCoreApplication::processEvents();
+        time.advance(5s);
         QVERIFY(recorder.estimates.isEmpty());
         QVERIFY(!chronometer.isTimerScheduled());
+        QCOMPARE(time.activeTimers(), 0);
     }
 
     void tickOnceASecondOnTheMainThread()
     {
+        platform::ManualTimers time;
         auto chronometer = std::make_unique<VLChronometer>();
         Recorder recorder;
         chronometer->setDelegate(&recorder);
         chronometer->updateProgress(50);
-        // The jobs start it from their worker thread.
+        // The jobs start it from their worker thread; the timer is made on the main thread.
         platform::Semaphore started;
-        recorder.clock.start();
         platform::dispatchAsync(platform::QueuePriority::Background, [&] {
             chronometer->start();
             started.signal();
         });
         QVERIFY(started.waitFor(std::chrono::seconds(5)));
-        QTest::qWait(800);
-        QVERIFY(recorder.times.isEmpty()); // nothing before a full second
-        QTRY_VERIFY_WITH_TIMEOUT(recorder.times.size() >= 3, 6000);
-        QVERIFY(recorder.times.first() >= 1000);
-        for (qsizetype i = 1; i < recorder.times.size(); ++i) {
-            const qint64 gap = recorder.times[i] - recorder.times[i - 1];
-            QVERIFY2(gap >= 900 && gap <= 3000, qPrintable(QString::number(gap)));
-        }
+        QTRY_VERIFY(chronometer->isTimerScheduled());
+        time.advance(999ms);
+        QVERIFY(recorder.estimates.isEmpty()); // nothing before a full second
+        time.advance(1ms);
+        QCOMPARE(recorder.estimates, (QList<double>{1.0}));
+        time.advance(2s);
+        QCOMPARE(recorder.estimates, (QList<double>{1.0, 2.0, 3.0}));
         QVERIFY(!recorder.onMain.contains(false));
-        QCOMPARE(recorder.estimates.first(), 1.0);
 
         // Stopped from another thread: no further tick.
         platform::Semaphore stopped;
@@ -177,9 +176,9 @@ private slots:
             stopped.signal();
         });
         QVERIFY(stopped.waitFor(std::chrono::seconds(5)));
-        const qsizetype count = recorder.times.size();
-        QTest::qWait(1500);
-        QCOMPARE(recorder.times.size(), count);
+        QTRY_COMPARE(time.activeTimers(), 0);
+        time.advance(5s);
+        QCOMPARE(recorder.estimates.size(), 3);
         QVERIFY(!chronometer->isTimerScheduled());
     }
 
@@ -202,10 +201,12 @@ private slots:
             std::atomic<bool> finished = false;
             platform::Semaphore inTick;
         };
+        platform::ManualTimers time;
         VLChronometer chronometer;
         SlowDelegate delegate;
         chronometer.setDelegate(&delegate);
         chronometer.start();
+        QCoreApplication::processEvents();
         std::atomic<bool> stoppedAfterTick = false;
         platform::Semaphore stopped;
         platform::dispatchAsync(platform::QueuePriority::Background, [&] {
@@ -214,15 +215,17 @@ private slots:
             stoppedAfterTick.store(delegate.finished.load());
             stopped.signal();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(delegate.calls.load() >= 1, 5000);
+        time.advance(1s); // the tick that the stop must wait for
         QVERIFY(stopped.waitFor(std::chrono::seconds(10)));
         QVERIFY(stoppedAfterTick.load());
-        QTest::qWait(1300);
+        QCoreApplication::processEvents();
+        time.advance(3s);
         QCOMPARE(delegate.calls.load(), 1);
     }
 
     void destroyedWhileRunning()
     {
+        platform::ManualTimers time;
         Recorder recorder;
         {
             VLChronometer chronometer;
@@ -231,7 +234,9 @@ private slots:
             QCoreApplication::processEvents();
             QVERIFY(chronometer.isTimerScheduled());
         }
-        QTest::qWait(1300);
+        QCoreApplication::processEvents();
+        QCOMPARE(time.activeTimers(), 0);
+        time.advance(3s);
         QVERIFY(recorder.estimates.isEmpty());
     }
 };
