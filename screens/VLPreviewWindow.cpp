@@ -96,13 +96,13 @@ VLPreviewWindow::VLPreviewWindow(QWidget *parent)
 
     // The window's keys page too; the buttons never take the focus from it.
     const auto makePagerButton = [this](const QString &name, Qt::ArrowType arrow, const QString &tip,
-                                        void (VLPreviewWindow::*show)()) {
+                                        void (VLPreviewWindow::*page)()) {
         auto *button = new QToolButton(this);
         button->setObjectName(name);
         button->setArrowType(arrow);
         button->setToolTip(tip);
         button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QToolButton::clicked, this, show);
+        connect(button, &QToolButton::clicked, this, page);
         return button;
     };
     m_previousButton = makePagerButton(QStringLiteral("previewPrevious"), Qt::LeftArrow, tr("Previous Item"),

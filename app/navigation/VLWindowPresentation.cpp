@@ -105,12 +105,12 @@ void vlDismissViewControllerAnimated(QWidget *window, VLViewController *controll
         vlRemoveFromSuperview(presented->view());
         if (!guardedWindow)
             return;
-        PresentedList *list = PresentedList::of(guardedWindow, false);
-        if (!list)
+        PresentedList *remaining = PresentedList::of(guardedWindow, false);
+        if (!remaining)
             return;
-        list->controllers.removeAll(presented);
-        if (!list->controllers.isEmpty())
-            vlMakeFirstResponder(guardedWindow, list->controllers.last()->firstValidResponder());
+        remaining->controllers.removeAll(presented);
+        if (!remaining->controllers.isEmpty())
+            vlMakeFirstResponder(guardedWindow, remaining->controllers.last()->firstValidResponder());
         else
             focusFirstKeyView(guardedWindow);
     });

@@ -251,12 +251,12 @@ bool VLArchiveOpener::checkPassword(const QString &password)
                 archive.setDelegate(shared.get());
                 archive.setPassword(password);
                 {
-                    std::lock_guard lock(shared->mutex);
+                    std::lock_guard sharedLock(shared->mutex);
                     shared->archive = &archive;
                 }
                 archive.openArchive(shared->archivePath);
                 {
-                    std::lock_guard lock(shared->mutex);
+                    std::lock_guard sharedLock(shared->mutex);
                     if (shared->archive == &archive) {
                         // Ended without a callback the opener listens to: answer the check.
                         shared->archive = nullptr;

@@ -93,7 +93,7 @@ void appendStreamHeader(std::vector<std::uint8_t> &out, int level)
     out.push_back(std::uint8_t(header & 0xff));
 }
 
-bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionarySize, const std::uint8_t *data,
+bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionaryLength, const std::uint8_t *data,
                    std::size_t size, bool last, int level, std::vector<std::uint8_t> &out)
 {
     thread_local BlockCompressor state;
@@ -112,7 +112,7 @@ bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionarySize, c
         return false;
     }
     z_stream &stream = state.stream;
-    if (dictionarySize > 0 && deflateSetDictionary(&stream, dictionary, uInt(dictionarySize)) != Z_OK)
+    if (dictionaryLength > 0 && deflateSetDictionary(&stream, dictionary, uInt(dictionaryLength)) != Z_OK)
         return false;
     // The bound of the whole stream plus room for the flush marker.
     out.resize(deflateBound(&stream, uLong(size)) + 16);

@@ -24,7 +24,7 @@ InflateResult inflateWhole(const std::uint8_t *data, std::size_t size, std::vect
 void appendStreamHeader(std::vector<std::uint8_t> &out, int level);
 // A block of a stream in raw deflate form: primed with `dictionary` (up to 32 KiB of the data
 // before the block), ended with a sync flush or, for the last block, with the final block.
-[[nodiscard]] bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionarySize, const std::uint8_t *data,
+[[nodiscard]] bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionaryLength, const std::uint8_t *data,
                                  std::size_t size, bool last, int level, std::vector<std::uint8_t> &out);
 std::uint32_t adler32(const std::uint8_t *data, std::size_t size);
 // The checksum of two pieces joined, from theirs and the second one's length.

@@ -761,9 +761,9 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             // The item's progress is reported at the points of its bytes, as far as the worker
             // has come, while it is restored; that is also where a cancel comes in.
             const quint64 size = record->size();
-            VLProgressSchedule schedule(size, size / 200);
+            VLProgressSchedule itemProgress(size, size / 200);
             auto catchUp = [&](quint64 written) {
-                return schedule.advance(written, [&](quint64 at) {
+                return itemProgress.advance(written, [&](quint64 at) {
                     const double total = m_operationTotal == 0
                         ? 100.0
                         : double(m_processed + at) * 100.0 / double(m_operationTotal);

@@ -250,8 +250,8 @@ void VLEncryptedArchive::save(const QString &path)
             }
             if (answersProgress && job->dataSize > 0) {
                 const quint64 expected = record->attributes().size.value_or(0);
-                VLProgressSchedule schedule(expected, expected / 100);
-                schedule.advance(job->dataSize, [&](quint64 at) {
+                VLProgressSchedule itemProgress(expected, expected / 100);
+                itemProgress.advance(job->dataSize, [&](quint64 at) {
                     reportSaveProgressForItemTotalProgressCancel(double(at) * 100.0 / double(expected), record,
                                                                  m_processed + at, &stop);
                     return !stop;

@@ -242,8 +242,8 @@ void VLDecryptedViewController::cancelOperation()
             if (answer == 0) {
                 VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Start Over"),
                                                    QStringLiteral("After Decryption"));
-                if (VLNavigationController *navigation = self->navigationController())
-                    navigation->popToRootViewControllerAnimated(true);
+                if (VLNavigationController *stack = self->navigationController())
+                    stack->popToRootViewControllerAnimated(true);
             } else if (answer == 1) {
                 self->saveBeforeLeaving(VLTransporter::startOverTag);
             }

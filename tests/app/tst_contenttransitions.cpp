@@ -243,8 +243,8 @@ void TestContentTransitions::dropSubtitleKeepsItsGapUnderTheTitle()
     auto password = VLViewController::create<PasswordScreen>(QStringLiteral("password"));
     password->titleHeight = 44;
     TransitionHarness h(drop);
-    h.delegate.factory = [](bool push, VLViewController *, VLViewController *) {
-        return VLDropContentTransition::transitionWithPush(push);
+    h.delegate.factory = [](bool pushing, VLViewController *, VLViewController *) {
+        return VLDropContentTransition::transitionWithPush(pushing);
     };
     QWidget *title = drop->titleView();
     QWidget *subtitle = drop->subtitleView();
@@ -275,8 +275,8 @@ void TestContentTransitions::dropToAScreenWithoutTitle()
     password->view();
     password->setTitleView(nullptr);
     TransitionHarness h(drop);
-    h.delegate.factory = [](bool push, VLViewController *, VLViewController *) {
-        return VLDropContentTransition::transitionWithPush(push);
+    h.delegate.factory = [](bool pushing, VLViewController *, VLViewController *) {
+        return VLDropContentTransition::transitionWithPush(pushing);
     };
     QWidget *title = drop->titleView();
     h.navigation->pushViewControllerAnimated(password, true);

@@ -30,7 +30,8 @@ std::atomic<bool> g_forbidAllocation{false};
 [[noreturn]] void allocationForbidden()
 {
     static const char message[] = "allocation inside the crash handler\n";
-    (void)::write(2, message, sizeof message - 1);
+    if (::write(2, message, sizeof message - 1) < 0)
+        ::_exit(98);
     ::_exit(99);
 }
 } // namespace

@@ -96,8 +96,8 @@ inline int darkPixels(const QImage &image, const QRect &rect)
 // Real platform mouse events on a widget, with chosen timestamps, so that presses make double
 // clicks and separate series never do.
 struct PlatformMouse {
-    explicit PlatformMouse(QWidget *widget)
-        : widget(widget)
+    explicit PlatformMouse(QWidget *target)
+        : widget(target)
     {
     }
     QWidget *widget;

@@ -408,10 +408,10 @@ private slots:
         const pid_t application = pid_t(started.captured(1).toLongLong());
         QVERIFY(application > 0);
 
-        QFile environ(QStringLiteral("/proc/%1/environ").arg(application));
-        QVERIFY(environ.open(QIODevice::ReadOnly));
-        const QList<QByteArray> variables = environ.readAll().split('\0');
-        environ.close();
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(application));
+        QVERIFY(environment.open(QIODevice::ReadOnly));
+        const QList<QByteArray> variables = environment.readAll().split('\0');
+        environment.close();
         const bool marked = variables.contains(QByteArrayLiteral("VLExtensionLaunch=YES"));
 
         // The application the helper started for this test is ended by its id.

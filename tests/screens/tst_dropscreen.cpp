@@ -81,8 +81,8 @@ struct DropStage
         drag(enter);
         QDragMoveEvent move(at + QPoint(3, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         drag(move);
-        QDropEvent drop(QPointF(at + QPoint(3, 2)), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        return this->drag(drop);
+        QDropEvent release(QPointF(at + QPoint(3, 2)), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        return this->drag(release);
     }
 };
 
