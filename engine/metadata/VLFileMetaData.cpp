@@ -93,16 +93,23 @@ bool VLFileMetaData::applyExtendedAttributesToFile(const VLExtendedAttributes &a
     return result;
 }
 
+bool VLFileMetaData::carriesAccessControlList(const QByteArray &options)
+{
+    return options.size() >= Security::headerSize && options.size() <= Security::bufferSize
+        && (u32At(options, Security::returnedCommonOffset) & Security::extendedSecurityBit)
+        && u32At(options, Security::listReferenceOffset + 4) != 0;
+}
+
 bool VLFileMetaData::applyExtendedSecurityOptionsToFile(const QByteArray &options, const QString &path)
 {
     if (options.size() < Security::headerSize || options.size() > Security::bufferSize)
         return false;
+    if (!carriesAccessControlList(options))
+        return true;
     QByteArray buffer(Security::bufferSize, '\0');
     std::copy(options.cbegin(), options.cend(), buffer.begin());
 
     const quint32 returned = u32At(buffer, Security::returnedCommonOffset);
-    if (!(returned & Security::extendedSecurityBit) || u32At(buffer, Security::listReferenceOffset + 4) == 0)
-        return true;
 
     bool result = true;
     if (const int errorNumber = Security::write(path, Security::extendedSecurityBit, buffer); errorNumber != 0) {
