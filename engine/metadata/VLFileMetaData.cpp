@@ -6,6 +6,9 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 // Marks downloads on the original platform; a restored copy must not inherit it.
@@ -95,9 +98,13 @@ bool VLFileMetaData::applyExtendedAttributesToFile(const VLExtendedAttributes &a
 
 bool VLFileMetaData::carriesAccessControlList(const QByteArray &options)
 {
-    return options.size() >= Security::headerSize && options.size() <= Security::bufferSize
-        && (u32At(options, Security::returnedCommonOffset) & Security::extendedSecurityBit)
-        && u32At(options, Security::listReferenceOffset + 4) != 0;
+    if (options.size() < Security::headerSize || options.size() > Security::bufferSize)
+        return false;
+    std::array<char, Security::headerSize> header;
+    std::copy(options.cbegin(), options.cbegin() + Security::headerSize, header.begin());
+    const QByteArray view = QByteArray::fromRawData(header.data(), Security::headerSize);
+    return (u32At(view, Security::returnedCommonOffset) & Security::extendedSecurityBit)
+        && u32At(view, Security::listReferenceOffset + 4) != 0;
 }
 
 bool VLFileMetaData::applyExtendedSecurityOptionsToFile(const QByteArray &options, const QString &path)
