@@ -13,6 +13,7 @@ packages=(
     xvfb xauth dbus dbus-x11 attr acl
     xdotool imagemagick
     libxcb-xkb-dev
+    7zip pigz time
 )
 
 missing=()
