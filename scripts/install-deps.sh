@@ -14,6 +14,7 @@ packages=(
     xdotool imagemagick xdg-utils desktop-file-utils
     passwd util-linux
     libxcb-xkb-dev
+    7zip pigz time
 )
 
 missing=()

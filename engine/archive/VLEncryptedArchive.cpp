@@ -63,8 +63,10 @@ void VLEncryptedArchive::addToDirectory(const VLEncryptedArchiveItemPtr &record)
         m_records[existing.value()] = record;
     } else {
         m_recordIndex.insert(path, m_records.size());
+        // Most paths are their own lower case: the exact index finds them under that spelling,
+        // and only the others get an entry of their own.
         const QString folded = path.toLower();
-        if (!m_foldedIndex.contains(folded))
+        if (folded != path && !m_foldedIndex.contains(folded) && !m_recordIndex.contains(folded))
             m_foldedIndex.insert(folded, m_records.size());
         m_records.append(record);
     }
@@ -98,8 +100,12 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::recordAtPath(const QString &path) 
     const auto exact = m_recordIndex.constFind(path);
     if (exact != m_recordIndex.constEnd())
         return m_records.at(exact.value());
-    const auto folded = m_foldedIndex.constFind(path.toLower());
-    return folded != m_foldedIndex.constEnd() ? m_records.at(folded.value()) : nullptr;
+    const QString lower = path.toLower();
+    const auto folded = m_foldedIndex.constFind(lower);
+    if (folded != m_foldedIndex.constEnd())
+        return m_records.at(folded.value());
+    const auto own = m_recordIndex.constFind(lower);
+    return own != m_recordIndex.constEnd() ? m_records.at(own.value()) : nullptr;
 }
 
 bool VLEncryptedArchive::isValidItemPath(const QString &path)

@@ -3,6 +3,7 @@
 #include "engine/archive/VLTypeIdentifier.h"
 #include "platform/files/PosixFile.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
 
@@ -234,11 +235,28 @@ void VLEncryptedArchiveItem::setCompressedSize(quint64 value)
 std::optional<QByteArray> VLEncryptedArchiveItem::hmac() const
 {
     std::lock_guard lock(mutex());
-    return m_hmac;
+    switch (m_hmacState) {
+    case HmacState::Inline:
+        return QByteArray(m_hmacBytes.data(), qsizetype(m_hmacBytes.size()));
+    case HmacState::Aside:
+        return *m_hmacAside;
+    case HmacState::None:
+        break;
+    }
+    return std::nullopt;
 }
 
 void VLEncryptedArchiveItem::setHmac(const std::optional<QByteArray> &value)
 {
     std::lock_guard lock(mutex());
-    m_hmac = value;
+    m_hmacAside.reset();
+    if (!value) {
+        m_hmacState = HmacState::None;
+    } else if (std::size_t(value->size()) == hmacSize) {
+        std::copy(value->cbegin(), value->cend(), m_hmacBytes.begin());
+        m_hmacState = HmacState::Inline;
+    } else {
+        m_hmacAside = std::make_unique<QByteArray>(*value);
+        m_hmacState = HmacState::Aside;
+    }
 }

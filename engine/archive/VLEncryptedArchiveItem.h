@@ -9,6 +9,7 @@
 #include <QMetaType>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -79,7 +80,13 @@ private:
     quint64 m_fileDataPosition = 0;
     bool m_compressed = false;
     quint64 m_compressedSize = 0;
-    std::optional<QByteArray> m_hmac;
+    // A section's HMAC is 32 bytes: kept in the record itself, which spares a large tree one
+    // allocation per item. A value of another length, which only a caller can set, is kept aside.
+    static constexpr std::size_t hmacSize = 32;
+    enum class HmacState : quint8 { None, Inline, Aside };
+    HmacState m_hmacState = HmacState::None;
+    std::array<char, hmacSize> m_hmacBytes{};
+    std::unique_ptr<QByteArray> m_hmacAside;
 };
 
 using VLEncryptedArchiveItemPtr = std::shared_ptr<VLEncryptedArchiveItem>;

@@ -610,8 +610,9 @@ void VLEncryptedArchive::restoreItem(ExtractJob &job)
         job.error = itemError(VLArchiveErrorSeekItem);
         return;
     }
-    // The local header holds a 4160-byte access-control buffer besides its other fields.
-    if (!decoder.begin(m_in, position, m_archiveSize, sectionKeys(s.filesHmac), 8 + 8192 + stored)) {
+    // A local header is a few hundred bytes unless it carries an access-control list (4 KB); a
+    // larger one costs a second read.
+    if (!decoder.begin(m_in, position, m_archiveSize, sectionKeys(s.filesHmac), 8 + 512 + stored)) {
         job.error = itemError(s.encryptFiles ? VLArchiveErrorDecipher : VLArchiveErrorSeekItem);
         return;
     }

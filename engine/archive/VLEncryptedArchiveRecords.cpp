@@ -35,6 +35,22 @@ bool fillerBytes(char *out, std::size_t size)
     return true;
 }
 
+// A directory names few type identifiers, each for many items: a record read from it shares the
+// text with earlier records of the same type instead of holding its own copy.
+QString sharedIdentifier(const QString &identifier)
+{
+    constexpr qsizetype kept = 64;
+    thread_local QList<QString> recent;
+    for (const QString &known : std::as_const(recent)) {
+        if (known == identifier)
+            return known;
+    }
+    if (recent.size() == kept)
+        recent.removeFirst();
+    recent.append(identifier);
+    return identifier;
+}
+
 constexpr quint32 itemFlagCompressed = 16;
 // Later than any date a file system keeps; larger values are not dates.
 constexpr quint64 latestDateMilliseconds = 253402300799999ULL;
@@ -143,7 +159,9 @@ std::optional<QByteArray> VLEncryptedArchive::localHeader(const VLEncryptedArchi
         putU32(*content, quint32(archive.size()));
         *content += archive;
     }
-    if (!security.isEmpty()) {
+    // A buffer without an access-control list restores nothing in any reader: leaving it out
+    // saves its 4 KB in every such record.
+    if (VLFileMetaData::carriesAccessControlList(security)) {
         putTag(*content, tag("FEXS"));
         putU32(*content, quint32(security.size()));
         *content += security;
@@ -348,8 +366,10 @@ bool VLEncryptedArchive::loadArchiveItemFromData(const VLEncryptedArchiveItemPtr
     if (security)
         record->setExtendedSecurityOptions(*security);
     if (uti)
-        record->setUTI(*uti);
-    if (path)
+        record->setUTI(sharedIdentifier(*uti));
+    // The local header repeats the directory's path: the record keeps the text it has, which the
+    // container's tables share, instead of holding a second copy.
+    if (path && *path != record->path())
         record->setPath(*path);
     if (link)
         record->setLinkDestination(link);

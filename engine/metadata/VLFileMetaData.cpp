@@ -6,6 +6,9 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 // Marks downloads on the original platform; a restored copy must not inherit it.
@@ -97,16 +100,27 @@ bool VLFileMetaData::applyExtendedAttributesToFile(const VLExtendedAttributes &a
     return result;
 }
 
+bool VLFileMetaData::carriesAccessControlList(const QByteArray &options)
+{
+    if (options.size() < Security::headerSize || options.size() > Security::bufferSize)
+        return false;
+    std::array<char, Security::headerSize> header;
+    std::copy(options.cbegin(), options.cbegin() + Security::headerSize, header.begin());
+    const QByteArray view = QByteArray::fromRawData(header.data(), Security::headerSize);
+    return (u32At(view, Security::returnedCommonOffset) & Security::extendedSecurityBit)
+        && u32At(view, Security::listReferenceOffset + 4) != 0;
+}
+
 bool VLFileMetaData::applyExtendedSecurityOptionsToFile(const QByteArray &options, const QString &path)
 {
     if (options.size() < Security::headerSize || options.size() > Security::bufferSize)
         return false;
+    if (!carriesAccessControlList(options))
+        return true;
     QByteArray buffer(Security::bufferSize, '\0');
     std::copy(options.cbegin(), options.cend(), buffer.begin());
 
     const quint32 returned = u32At(buffer, Security::returnedCommonOffset);
-    if (!(returned & Security::extendedSecurityBit) || u32At(buffer, Security::listReferenceOffset + 4) == 0)
-        return true;
 
     bool result = true;
     if (const int errorNumber = Security::write(path, Security::extendedSecurityBit, buffer); errorNumber != 0) {

@@ -35,6 +35,9 @@ public:
     static std::optional<QByteArray> extendedSecurityOptionsOfFile(const QString &path);
     // True when every attribute was set.
     static bool applyExtendedAttributesToFile(const VLExtendedAttributes &attributes, const QString &path);
+    // True when the buffer names an access-control list, the only case in which applying it changes
+    // anything (its owner and group UUIDs go only with a list).
+    static bool carriesAccessControlList(const QByteArray &options);
     // True when nothing failed.
     static bool applyExtendedSecurityOptionsToFile(const QByteArray &options, const QString &path);
 

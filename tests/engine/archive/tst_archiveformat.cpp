@@ -302,6 +302,62 @@ private slots:
         QCOMPARE(record->extendedAttributes().size(), 2);
     }
 
+    // A path is found in its exact spelling first, then as the first record entered under any
+    // spelling of it, whichever of the two spellings came first.
+    void recordLookupByCase_data()
+    {
+        QTest::addColumn<QStringList>("entered");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<int>("found"); // index into entered, -1 for none
+        const QStringList lowerFirst{QStringLiteral("/a/b.txt"), QStringLiteral("/A/b.txt")};
+        const QStringList upperFirst{QStringLiteral("/A/b.txt"), QStringLiteral("/a/b.txt")};
+        QTest::newRow("lower first, exact lower") << lowerFirst << QStringLiteral("/a/b.txt") << 0;
+        QTest::newRow("lower first, exact upper") << lowerFirst << QStringLiteral("/A/b.txt") << 1;
+        QTest::newRow("lower first, other case") << lowerFirst << QStringLiteral("/A/B.TXT") << 0;
+        QTest::newRow("upper first, other case") << upperFirst << QStringLiteral("/A/B.TXT") << 0;
+        QTest::newRow("upper first, exact lower") << upperFirst << QStringLiteral("/a/b.txt") << 1;
+        QTest::newRow("lower only, other case") << QStringList{QStringLiteral("/a")} << QStringLiteral("/A") << 0;
+        QTest::newRow("upper only, lower asked") << QStringList{QStringLiteral("/Ab")} << QStringLiteral("/ab") << 0;
+        QTest::newRow("none") << lowerFirst << QStringLiteral("/a/c.txt") << -1;
+    }
+
+    void recordLookupByCase()
+    {
+        QFETCH(QStringList, entered);
+        QFETCH(QString, asked);
+        QFETCH(int, found);
+        VLEncryptedArchive archive;
+        QList<VLEncryptedArchiveItemPtr> records;
+        for (const QString &path : entered) {
+            records.append(std::make_shared<VLEncryptedArchiveItem>());
+            records.last()->setPath(path);
+            archive.addToDirectory(records.last());
+        }
+        QCOMPARE(archive.recordAtPath(asked), found < 0 ? nullptr : records.at(found));
+    }
+
+    void recordKeepsItsHmac_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("hmac");
+        QTest::newRow("none") << false << QByteArray();
+        QTest::newRow("a section's") << true << sampleNoise(32);
+        QTest::newRow("shorter") << true << QByteArray(5, 'h');
+        QTest::newRow("empty") << true << QByteArray();
+    }
+
+    void recordKeepsItsHmac()
+    {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, hmac);
+        const std::optional<QByteArray> value = present ? std::optional<QByteArray>(hmac) : std::nullopt;
+        VLEncryptedArchiveItem record;
+        record.setHmac(QByteArray(32, 'x'));
+        record.setHmac(value);
+        QCOMPARE(record.hmac().has_value(), present);
+        QCOMPARE(record.hmac().value_or(QByteArray()), hmac);
+    }
+
     void commonFieldsOfALink()
     {
         const QString target = m_dir.filePath(QStringLiteral("linkdir/target"));

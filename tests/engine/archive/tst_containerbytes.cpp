@@ -4,6 +4,7 @@
 
 #include "engine/archive/VLArchiveBytes.h"
 #include "engine/metadata/VLFileMetaData.h"
+#include "tests/support/AclText.h"
 
 #include <QTemporaryDir>
 
@@ -304,6 +305,11 @@ private slots:
         makeTree(base, tree);
         QVERIFY(VLFileMetaData::applyExtendedAttributesToFile(
             {{QStringLiteral("colour"), QByteArray("blue")}}, base + u"/Folder/text.txt"));
+        // Only an item with an access-control list carries its buffer; where the file system
+        // takes no lists, no item does.
+        const QString withList = QStringLiteral("/Folder/Sub/one");
+        const bool listSet =
+            AclText::set(base + withList, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid()));
 
         VLEncryptedArchive archive;
         RecordingDelegate delegate;
@@ -488,6 +494,10 @@ private slots:
             QCOMPARE(getU64(find(localFields, "FMDT")->value.constData()), quint64(mtime));
             QCOMPARE(size, quint64(st.st_size));
             QVERIFY(!find(localFields, "FLNK"));
+            const Field *security = find(localFields, "FEXS");
+            QCOMPARE(security != nullptr, listSet && path == withList);
+            if (security)
+                QCOMPARE(security->value, *VLFileMetaData::extendedSecurityOptionsOfFile(base + path));
             if (source->second.type == 1) {
                 QCOMPARE(find(localFields, "FUTI")->value, QByteArray("public.folder"));
                 QVERIFY(data.isEmpty());
