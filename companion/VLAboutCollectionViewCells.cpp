@@ -104,7 +104,7 @@ QString VLAboutCollectionViewCreditFooter::reuseIdentifier()
 
 QString VLAboutCollectionViewCreditFooter::countryOfOriginLabel()
 {
-    return platform::localizedString("Made in Poland");
+    return platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Made in Poland"));
 }
 
 QRectF VLAboutCollectionViewCreditFooter::labelRect() const

@@ -121,7 +121,7 @@ void VLAboutWindowController::loadWindow()
     m_window->setObjectName(QStringLiteral("aboutWindow"));
     if (const platform::InterfaceFileSetup setup = platform::interfaceFileSetup(windowNibName()))
         setup(m_window.get(), this);
-    m_window->setWindowTitle(platform::formatWithObjects(platform::localizedString("About %@"),
+    m_window->setWindowTitle(platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "About %@")),
                                                          {QString::fromLatin1(platform::bundle::name)}));
     // The height changes as the products strip shows and hides; the top edge stays.
     m_window->setFixedWidth(int(windowWidth));
@@ -193,7 +193,7 @@ void VLAboutWindowController::windowDidLoad()
 {
     loadAcknowledgements();
     if (m_versionLabel)
-        m_versionLabel->setText(platform::formatWithObjects(platform::localizedString("Version %@"),
+        m_versionLabel->setText(platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Version %@")),
                                                             {QString::fromLatin1(platform::bundle::shortVersion)}));
     if (m_creditsCollectionView) {
         m_creditsCollectionView->setDataSource(this);

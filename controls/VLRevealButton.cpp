@@ -30,7 +30,7 @@ VLRevealButton::VLRevealButton(QWidget *parent)
 void VLRevealButton::setIsOn(bool on)
 {
     m_isOn = on;
-    setTitle(on ? platform::localizedString("Hide") : platform::localizedString("Show"));
+    setTitle(on ? platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Hide")) : platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Show")));
 }
 
 void VLRevealButton::trackingChanged(bool inside)

@@ -168,8 +168,8 @@ void VLTransportWindowController::refreshNow()
 
 QString VLTransportWindowController::statusText(quint64 movedSize, quint64 totalSize, const QString &remainingTime)
 {
-    const QString remaining = remainingTime.isEmpty() ? platform::localizedString("Estimating...") : remainingTime;
-    return platform::formatWithObjects(platform::localizedString("%@ from %@ \u2013 %@..."),
+    const QString remaining = remainingTime.isEmpty() ? platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Estimating...")) : remainingTime;
+    return platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "%@ from %@ \u2013 %@...")),
                                        {NBFileSizer::displayItemSizeFromSize(movedSize),
                                         NBFileSizer::displayItemSizeFromSize(totalSize), remaining});
 }

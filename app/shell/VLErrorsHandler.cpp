@@ -15,11 +15,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("VLErrorsHandler", text);
-}
-
 QString abbreviatedWithTilde(const QString &path)
 {
     const QString home = QDir::homePath();
@@ -63,7 +58,7 @@ struct Texts
 // the sentence names "this file" or "this item" instead, so no placeholder ever shows.
 QString withName(const char *format, const char *formatWithoutName, const QString &name)
 {
-    return name.isEmpty() ? tr(formatWithoutName) : tr(format).arg(name);
+    return name.isEmpty() ? VLErrorsHandler::tr(formatWithoutName) : VLErrorsHandler::tr(format).arg(name);
 }
 
 std::optional<Texts> textsForCode(qint64 code, const QString &itemPath, const QString &rootItem)
@@ -75,23 +70,25 @@ std::optional<Texts> textsForCode(qint64 code, const QString &itemPath, const QS
     case 9:
     case 101:
     case 28:
-        return Texts{tr("The .vault file cannot be created."),
-                     tr("Please make sure that you have enough disk space and read/write permissions.")};
+        return Texts{VLErrorsHandler::tr("The .vault file cannot be created."),
+                     VLErrorsHandler::tr("Please make sure that you have enough disk space and read/write permissions.")};
     case 1002:
     case 1003:
-        return Texts{tr("Vaultine cannot access this item."),
-                     withName("Vaultine cannot process \"%1\". Please make sure you have read/write permissions.",
-                              "Vaultine cannot process this item. Please make sure you have read/write permissions.",
+        return Texts{VLErrorsHandler::tr("Vaultine cannot access this item."),
+                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler",
+                                                "Vaultine cannot process \"%1\". Please make sure you have read/write permissions."),
+                              QT_TRANSLATE_NOOP("VLErrorsHandler",
+                                                "Vaultine cannot process this item. Please make sure you have read/write permissions."),
                               itemPath)};
     case 104:
     case 1102:
-        return Texts{tr("This file cannot be opened."),
-                     withName("\"%1\" is not a .vault file and cannot be decrypted with Vaultine.",
-                              "This is not a .vault file and cannot be decrypted with Vaultine.", rootItem)};
+        return Texts{VLErrorsHandler::tr("This file cannot be opened."),
+                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" is not a .vault file and cannot be decrypted with Vaultine."),
+                              QT_TRANSLATE_NOOP("VLErrorsHandler", "This is not a .vault file and cannot be decrypted with Vaultine."), rootItem)};
     case 106:
     case 1105:
-        return Texts{tr("This file cannot be opened in this version."),
-                     tr("To decrypt this file, update Vaultine to the latest version.")};
+        return Texts{VLErrorsHandler::tr("This file cannot be opened in this version."),
+                     VLErrorsHandler::tr("To decrypt this file, update Vaultine to the latest version.")};
     case 105:
     case 1101:
     case 1103:
@@ -104,13 +101,13 @@ std::optional<Texts> textsForCode(qint64 code, const QString &itemPath, const QS
     case 1205:
     case 1207:
     case 1208:
-        return Texts{withName("\"%1\" is corrupted.", "This file is corrupted.", rootItem),
-                     tr("Unfortunately, the structure of this file is damaged and it cannot be decrypted.")};
+        return Texts{withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" is corrupted."), QT_TRANSLATE_NOOP("VLErrorsHandler", "This file is corrupted."), rootItem),
+                     VLErrorsHandler::tr("Unfortunately, the structure of this file is damaged and it cannot be decrypted.")};
     case 107:
     case 1009:
-        return Texts{tr("File verification failed."),
-                     withName("\"%1\" cannot be decrypted due to file verification fail.",
-                              "This file cannot be decrypted due to file verification fail.", rootItem)};
+        return Texts{VLErrorsHandler::tr("File verification failed."),
+                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" cannot be decrypted due to file verification fail."),
+                              QT_TRANSLATE_NOOP("VLErrorsHandler", "This file cannot be decrypted due to file verification fail."), rootItem)};
     default:
         return std::nullopt;
     }
@@ -152,12 +149,12 @@ VLError failedWrite(const VLError &error)
 Texts textsForFailedWrite(const VLError &cause)
 {
     if (cause.code() == ENOSPC || cause.code() == EDQUOT) {
-        return Texts{tr("There is not enough free space on the disk."),
-                     tr("The disk that holds Vaultine's work folders is full. Free some space on it and try again. "
+        return Texts{VLErrorsHandler::tr("There is not enough free space on the disk."),
+                     VLErrorsHandler::tr("The disk that holds Vaultine's work folders is full. Free some space on it and try again. "
                         "Your files have not been changed.")};
     }
-    return Texts{tr("Vaultine cannot write to the disk."),
-                 tr("Writing to the disk that holds Vaultine's work folders failed: %1. Your files have not been "
+    return Texts{VLErrorsHandler::tr("Vaultine cannot write to the disk."),
+                 VLErrorsHandler::tr("Writing to the disk that holds Vaultine's work folders failed: %1. Your files have not been "
                     "changed.")
                      .arg(cause.systemMessage())};
 }
@@ -216,8 +213,8 @@ void VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(const VL
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeQuitting(const QString &itemName)
 {
-    return VLAlert::withMessageText(withName("Do you want to save a copy of \"%1\" before quitting?",
-                                             "Do you want to save a copy of this file before quitting?", itemName),
+    return VLAlert::withMessageText(withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "Do you want to save a copy of \"%1\" before quitting?"),
+                                             QT_TRANSLATE_NOOP("VLErrorsHandler", "Do you want to save a copy of this file before quitting?"), itemName),
                                     tr("Save"), tr("Don't Save"), VLAlert::cancelTitle(),
                                     tr("This file will be lost if you quit before saving it to a location."));
 }

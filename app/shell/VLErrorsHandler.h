@@ -5,6 +5,8 @@
 
 #include "platform/core/VLError.h"
 
+#include <QCoreApplication>
+
 class QWidget;
 
 // Turns failures into alerts the user can read: a short title and an explanation chosen by
@@ -12,6 +14,8 @@ class QWidget;
 // confirmation alerts of the flows.
 class VLErrorsHandler final
 {
+    Q_DECLARE_TR_FUNCTIONS(VLErrorsHandler)
+
 public:
     using CompletionHandler = VLAlertHandler::CompletionHandler;
 
