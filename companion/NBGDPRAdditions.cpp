@@ -10,8 +10,7 @@ namespace {
 class EdgePin final : public QObject
 {
 public:
-    EdgePin(QWidget *receiver, QWidget *view)
-        : QObject(view), m_view(view)
+    EdgePin(QWidget *receiver, QWidget *view) : QObject(view), m_view(view)
     {
         receiver->installEventFilter(this);
         view->setGeometry(receiver->rect());
@@ -58,6 +57,7 @@ QString nbgdpr_stringWithText(const QString &text)
     // Qt's rich text names the distance between lines with its own line-height type.
     QString escaped = text.toHtmlEscaped();
     escaped.replace(u'\n', QStringLiteral("<br>"));
-    return QStringLiteral("<p align=\"center\" style=\"margin:0; line-height:3px; -qt-line-height-type:line-distance;\">")
-        + escaped + QStringLiteral("</p>");
+    return QStringLiteral(
+               "<p align=\"center\" style=\"margin:0; line-height:3px; -qt-line-height-type:line-distance;\">")
+           + escaped + QStringLiteral("</p>");
 }

@@ -4,8 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-NBGDPRButton::NBGDPRButton(QWidget *parent)
-    : QPushButton(parent)
+NBGDPRButton::NBGDPRButton(QWidget *parent) : QPushButton(parent)
 {
     setCursor(Qt::ArrowCursor);
 }
@@ -28,12 +27,30 @@ void NBGDPRButton::setHorizontalContentInset(double inset)
     updateGeometry();
 }
 
-void NBGDPRButton::setBackgrounColor(const QColor &color) { setColor(m_backgrounColor, color); }
-void NBGDPRButton::setHighlightedBackgroundColor(const QColor &color) { setColor(m_highlightedBackgroundColor, color); }
-void NBGDPRButton::setTitleColor(const QColor &color) { setColor(m_titleColor, color); }
-void NBGDPRButton::setHighlightedTitleColor(const QColor &color) { setColor(m_highlightedTitleColor, color); }
-void NBGDPRButton::setDisabledBackgroundColor(const QColor &color) { setColor(m_disabledBackgroundColor, color); }
-void NBGDPRButton::setDisabledTitleColor(const QColor &color) { setColor(m_disabledTitleColor, color); }
+void NBGDPRButton::setBackgrounColor(const QColor &color)
+{
+    setColor(m_backgrounColor, color);
+}
+void NBGDPRButton::setHighlightedBackgroundColor(const QColor &color)
+{
+    setColor(m_highlightedBackgroundColor, color);
+}
+void NBGDPRButton::setTitleColor(const QColor &color)
+{
+    setColor(m_titleColor, color);
+}
+void NBGDPRButton::setHighlightedTitleColor(const QColor &color)
+{
+    setColor(m_highlightedTitleColor, color);
+}
+void NBGDPRButton::setDisabledBackgroundColor(const QColor &color)
+{
+    setColor(m_disabledBackgroundColor, color);
+}
+void NBGDPRButton::setDisabledTitleColor(const QColor &color)
+{
+    setColor(m_disabledTitleColor, color);
+}
 
 QSize NBGDPRButton::sizeHint() const
 {

@@ -11,8 +11,7 @@ constexpr double imageTitleGap = 4.0;
 
 } // namespace
 
-NBGDPRTintedButton::NBGDPRTintedButton(QWidget *parent)
-    : QAbstractButton(parent)
+NBGDPRTintedButton::NBGDPRTintedButton(QWidget *parent) : QAbstractButton(parent)
 {
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);

@@ -3,8 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-NBGDPRView::NBGDPRView(QWidget *parent)
-    : QWidget(parent)
+NBGDPRView::NBGDPRView(QWidget *parent) : QWidget(parent)
 {
 }
 

@@ -3,8 +3,7 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 
-NBGDPRWindow::NBGDPRWindow(QWidget *parent)
-    : QDialog(parent)
+NBGDPRWindow::NBGDPRWindow(QWidget *parent) : QDialog(parent)
 {
     setModal(true);
 }

@@ -34,9 +34,9 @@ void registerInterface()
 } // namespace
 
 NBGDPRWindowController::NBGDPRWindowController(const QUrl &policyURL, const QUrl &termsOfServiceURL, QObject *parent)
-    : QObject(parent),
-      m_policyURL(policyURL),
-      m_termsOfServiceURL(termsOfServiceURL)
+    : QObject(parent)
+    , m_policyURL(policyURL)
+    , m_termsOfServiceURL(termsOfServiceURL)
 {
     registerInterface();
     // The window must go while the application object still exists.
@@ -89,7 +89,8 @@ void NBGDPRWindowController::loadWindow()
     if (m_privacyPolicyButton)
         connect(m_privacyPolicyButton, &NBGDPRTintedButton::clicked, this, &NBGDPRWindowController::readPrivacyPolicy);
     if (m_termsOfServiceButton)
-        connect(m_termsOfServiceButton, &NBGDPRTintedButton::clicked, this, &NBGDPRWindowController::readTermsOfService);
+        connect(m_termsOfServiceButton, &NBGDPRTintedButton::clicked, this,
+                &NBGDPRWindowController::readTermsOfService);
     if (m_quitButton)
         connect(m_quitButton, &NBGDPRButton::clicked, this, &NBGDPRWindowController::quit);
     if (m_acceptButton)

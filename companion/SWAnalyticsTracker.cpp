@@ -57,12 +57,12 @@ SWAnalyticsTracker &SWAnalyticsTracker::defaultTracker()
 }
 
 SWAnalyticsTracker::SWAnalyticsTracker(Configuration configuration, QObject *parent)
-    : QObject(parent),
-      m_configuration(std::move(configuration)),
-      m_environment(m_configuration.environment.value_or(SWTrackingEnvironment::current())),
-      m_defaults(m_configuration.defaults ? *m_configuration.defaults : platform::Defaults::standard()),
-      m_abTester(m_configuration.abTester ? *m_configuration.abTester : VLABTester::instance()),
-      m_connectionQueue(std::make_unique<platform::HttpSender>())
+    : QObject(parent)
+    , m_configuration(std::move(configuration))
+    , m_environment(m_configuration.environment.value_or(SWTrackingEnvironment::current()))
+    , m_defaults(m_configuration.defaults ? *m_configuration.defaults : platform::Defaults::standard())
+    , m_abTester(m_configuration.abTester ? *m_configuration.abTester : VLABTester::instance())
+    , m_connectionQueue(std::make_unique<platform::HttpSender>())
 {
     // A machine without a serial number writes the text for a missing object, as the links do.
     m_cid = NSStringAdditions::md5Hash(m_environment.serialNumber.value_or(SWNilText) + m_environment.userName);
@@ -226,8 +226,8 @@ QString SWAnalyticsTracker::applicationVersion() const
 
 QByteArray SWAnalyticsTracker::requestURLFor(const QString &gaid, const QVariantMap &parameters) const
 {
-    QByteArray query = "v=1&tid=" + escaped(gaid) + "&an=" + escaped(applicationName) + "&av="
-                       + escaped(applicationVersion()) + "&cid=" + escaped(m_cid);
+    QByteArray query = "v=1&tid=" + escaped(gaid) + "&an=" + escaped(applicationName)
+                       + "&av=" + escaped(applicationVersion()) + "&cid=" + escaped(m_cid);
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it)
         query += '&' + escaped(it.key()) + '=' + escaped(SWQueryValueText(it.value()));
     const QSize screen = platform::mainScreenSize();
@@ -283,8 +283,8 @@ void SWAnalyticsTracker::sendAnalyticsWithParameters(const QVariantMap &paramete
             hit.age.start();
             m_postponedRequests << hit;
         } else if (useSynchronousRequest) {
-            const platform::HttpResponse response =
-                m_connectionQueue->sendSynchronously(request, m_configuration.synchronousDeadline);
+            const platform::HttpResponse response = m_connectionQueue->sendSynchronously(
+                request, m_configuration.synchronousDeadline);
             if (!response.answered()) {
                 platform::log(QStringLiteral("[Analytics]: hit not sent: ") + response.errorString);
                 return; // the next property's copy would only wait out the same failure
@@ -296,7 +296,7 @@ void SWAnalyticsTracker::sendAnalyticsWithParameters(const QVariantMap &paramete
 }
 
 void SWAnalyticsTracker::debugEventIsPostponedForGAID(const QVariantMap &parameters, bool postponed,
-                                                       const QString &gaid)
+                                                      const QString &gaid)
 {
     QVariantMap userInfo = parameters;
     userInfo.insert(QStringLiteral("gaid"), gaid);
@@ -329,8 +329,8 @@ void SWAnalyticsTracker::sendPostponedRequests()
     for (qsizetype i = 0; i < hits.size(); ++i) {
         const PostponedHit &hit = hits.at(i);
         const QByteArray url = hit.url + "&qt=" + QByteArray::number(quint64(hit.age.elapsed()));
-        const platform::HttpResponse response =
-            m_connectionQueue->sendSynchronously(requestFor(url), m_configuration.synchronousDeadline);
+        const platform::HttpResponse response = m_connectionQueue->sendSynchronously(
+            requestFor(url), m_configuration.synchronousDeadline);
         if (!response.answered()) {
             // Waiting out the same failure for every held hit would freeze the interface.
             platform::log(QStringLiteral("[Analytics]: held hits not sent (%1 dropped): %2")

@@ -69,7 +69,8 @@ class SWAnalyticsTracker final : public QObject
     Q_DISABLE_COPY_MOVE(SWAnalyticsTracker)
 
 public:
-    static inline const QUrl productionCollectEndpoint = QUrl(QStringLiteral("https://www.google-analytics.com/collect"));
+    static inline const QUrl productionCollectEndpoint = QUrl(
+        QStringLiteral("https://www.google-analytics.com/collect"));
     static inline const QString productionPropertyIdentifier = QStringLiteral("UA-27182818-4");
     static inline const QString applicationName = QStringLiteral("Vaultine");
 
@@ -77,8 +78,8 @@ public:
     {
         QUrl collectEndpoint = productionCollectEndpoint;
         QString propertyIdentifier = productionPropertyIdentifier;
-        platform::Defaults *defaults = nullptr;  // the standard defaults when null
-        VLABTester *abTester = nullptr;          // the shared tester when null
+        platform::Defaults *defaults = nullptr;           // the standard defaults when null
+        VLABTester *abTester = nullptr;                   // the shared tester when null
         std::optional<SWTrackingEnvironment> environment; // the system's when empty
         // How long one synchronous hit (the quit hit, each postponed hit) may take.
         std::chrono::milliseconds synchronousDeadline{3000};

@@ -20,8 +20,8 @@ struct Column
 const QList<Column> &columns()
 {
     static const QList<Column> list = {
-        {"Category", SWAnalyticsKey::eventCategory},   {"Action", SWAnalyticsKey::eventAction},
-        {"Label", SWAnalyticsKey::eventLabel},         {"Value", SWAnalyticsKey::eventValue},
+        {"Category", SWAnalyticsKey::eventCategory},    {"Action", SWAnalyticsKey::eventAction},
+        {"Label", SWAnalyticsKey::eventLabel},          {"Value", SWAnalyticsKey::eventValue},
         {"Screen", SWAnalyticsKey::contentDescription}, {"Property", QStringLiteral("gaid")},
         {"Postponed", QStringLiteral("postponed")}};
     return list;
@@ -50,7 +50,9 @@ void loadSharedController()
 
 Q_COREAPP_STARTUP_FUNCTION(loadSharedController)
 
-SWAnalyticsEventsModel::SWAnalyticsEventsModel(QObject *parent) : QAbstractTableModel(parent) {}
+SWAnalyticsEventsModel::SWAnalyticsEventsModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 int SWAnalyticsEventsModel::rowCount(const QModelIndex &parent) const
 {
@@ -107,7 +109,8 @@ std::unique_ptr<SWAnalyticsWindowController> SWAnalyticsWindowController::create
 }
 
 SWAnalyticsWindowController::SWAnalyticsWindowController(QObject *parent)
-    : QObject(parent), m_eventsArrayController(new SWAnalyticsEventsModel(this))
+    : QObject(parent)
+    , m_eventsArrayController(new SWAnalyticsEventsModel(this))
 {
     // Queued, also from the interface thread: events may be tracked on any thread, the list changes on
     // the interface thread only, and a queued call never reaches a controller that is gone.

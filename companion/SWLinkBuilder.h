@@ -21,17 +21,21 @@ public:
                                        const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
     static QUrl tdsURLWithAction(const QString &action,
                                  const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
-    static QUrl standartTdsURLWithActionParams(const QString &action, const QVariantMap &params,
-                                               const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
+    static QUrl standartTdsURLWithActionParams(
+        const QString &action, const QVariantMap &params,
+        const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
     static QUrl standartTdsURLWithAction(const QString &action,
                                          const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
     static QUrl tdsURLGiveAwayAction(const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
 
     static QString standardParameters(const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
-    static QString standardGiveAwayParameters(const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
+    static QString standardGiveAwayParameters(
+        const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
     static QString CLHParam(const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
-    static std::optional<QString> hardwareUUID(const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
-    static std::optional<QString> osVersion(const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
+    static std::optional<QString> hardwareUUID(
+        const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
+    static std::optional<QString> osVersion(
+        const SWTrackingEnvironment &environment = SWTrackingEnvironment::current());
 
 private:
     static QUrl linkFromText(const QString &text);

@@ -16,9 +16,9 @@ struct SWTrackingEnvironment
 {
     static inline const QString productionTrackingServer = QStringLiteral("https://tds.nimbrel.com/index.php?4");
 
-    QString productName;   // the bundle name
-    QString shortVersion;  // the bundle's short version
-    QString buildVersion;  // the bundle's build version
+    QString productName;  // the bundle name
+    QString shortVersion; // the bundle's short version
+    QString buildVersion; // the bundle's build version
     std::optional<platform::SystemVersion> systemVersion;
     QStringList preferredLanguages;
     std::optional<QString> hardwareUUID;

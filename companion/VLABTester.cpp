@@ -9,8 +9,9 @@ namespace {
 
 const QHash<QString, unsigned> &VLABTesterOptionTable()
 {
-    static const QHash<QString, unsigned> table = {
-        {QStringLiteral("A"), VLABTester::A}, {QStringLiteral("B"), VLABTester::B}, {QStringLiteral("C"), VLABTester::C}};
+    static const QHash<QString, unsigned> table = {{QStringLiteral("A"), VLABTester::A},
+                                                   {QStringLiteral("B"), VLABTester::B},
+                                                   {QStringLiteral("C"), VLABTester::C}};
     return table;
 }
 
@@ -59,10 +60,14 @@ unsigned VLABTester::optionFromString(const QString &letter)
 QString VLABTester::humanReadableValueForOption(unsigned option)
 {
     switch (option) {
-    case A: return QStringLiteral("A");
-    case B: return QStringLiteral("B");
-    case C: return QStringLiteral("C");
-    default: return QString();
+    case A:
+        return QStringLiteral("A");
+    case B:
+        return QStringLiteral("B");
+    case C:
+        return QStringLiteral("C");
+    default:
+        return QString();
     }
 }
 

@@ -15,14 +15,14 @@ QWidget *VLAboutCollectionViewDataSource::collectionViewViewForSupplementaryView
 }
 
 void VLAboutCollectionViewDataSource::collectionViewDidSelectItemAtIndexPath(VLAboutCollectionView *collectionView,
-                                                                            const VLIndexPath &indexPath)
+                                                                             const VLIndexPath &indexPath)
 {
     Q_UNUSED(collectionView)
     Q_UNUSED(indexPath)
 }
 
 double VLAboutCollectionViewDataSource::collectionViewHeightForRowAtIndexPath(VLAboutCollectionView *collectionView,
-                                                                             const VLIndexPath &indexPath)
+                                                                              const VLIndexPath &indexPath)
 {
     Q_UNUSED(collectionView)
     Q_UNUSED(indexPath)
@@ -30,7 +30,7 @@ double VLAboutCollectionViewDataSource::collectionViewHeightForRowAtIndexPath(VL
 }
 
 double VLAboutCollectionViewDataSource::collectionViewHeightForHeaderInSection(VLAboutCollectionView *collectionView,
-                                                                              int section)
+                                                                               int section)
 {
     Q_UNUSED(collectionView)
     Q_UNUSED(section)
@@ -38,7 +38,7 @@ double VLAboutCollectionViewDataSource::collectionViewHeightForHeaderInSection(V
 }
 
 double VLAboutCollectionViewDataSource::collectionViewHeightForFooterInSection(VLAboutCollectionView *collectionView,
-                                                                              int section)
+                                                                               int section)
 {
     Q_UNUSED(collectionView)
     Q_UNUSED(section)
@@ -71,8 +71,8 @@ QList<VLAboutCollectionViewLayoutItem> VLAboutCollectionViewListLayout::layoutIt
     for (int section = 0; section < sections; ++section) {
         const double header = source->collectionViewHeightForHeaderInSection(collectionView, section);
         if (header > 0.0)
-            items << VLAboutCollectionViewLayoutItem{VLAboutCollectionViewListLayoutHeaderKind, {section, 0},
-                                                     QRectF(0.0, y, width, header)};
+            items << VLAboutCollectionViewLayoutItem{
+                VLAboutCollectionViewListLayoutHeaderKind, {section, 0}, QRectF(0.0, y, width, header)};
         y += header;
         const int rows = source->collectionViewNumberOfItemsInSection(collectionView, section);
         for (int row = 0; row < rows; ++row) {
@@ -82,8 +82,8 @@ QList<VLAboutCollectionViewLayoutItem> VLAboutCollectionViewListLayout::layoutIt
         }
         const double footer = source->collectionViewHeightForFooterInSection(collectionView, section);
         if (footer > 0.0)
-            items << VLAboutCollectionViewLayoutItem{VLAboutCollectionViewListLayoutFooterKind, {section, 0},
-                                                     QRectF(0.0, y, width, footer)};
+            items << VLAboutCollectionViewLayoutItem{
+                VLAboutCollectionViewListLayoutFooterKind, {section, 0}, QRectF(0.0, y, width, footer)};
         y += footer;
     }
     documentSize = QSizeF(width, y);
@@ -118,10 +118,11 @@ QList<VLAboutCollectionViewLayoutItem> VLAboutCollectionViewHorizontalGridLayout
         for (int index = 0; index < count; ++index) {
             const int column = index / rows;
             const int row = index % rows;
-            items << VLAboutCollectionViewLayoutItem{
-                QString(), {section, index},
-                QRectF(x + column * size.width(), insets.top() + row * (size.height() + rowGap), size.width(),
-                       size.height())};
+            items << VLAboutCollectionViewLayoutItem{QString(),
+                                                     {section, index},
+                                                     QRectF(x + column * size.width(),
+                                                            insets.top() + row * (size.height() + rowGap), size.width(),
+                                                            size.height())};
         }
         x += columns * size.width() + insets.right();
     }
@@ -129,8 +130,7 @@ QList<VLAboutCollectionViewLayoutItem> VLAboutCollectionViewHorizontalGridLayout
     return items;
 }
 
-VLAboutCollectionView::VLAboutCollectionView(QWidget *parent)
-    : QScrollArea(parent)
+VLAboutCollectionView::VLAboutCollectionView(QWidget *parent) : QScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
@@ -202,10 +202,9 @@ void VLAboutCollectionView::reloadData()
     }
     QSizeF documentSize;
     for (const VLAboutCollectionViewLayoutItem &item : m_layout->layoutItems(this, documentSize)) {
-        QWidget *view = item.kind.isEmpty()
-            ? m_dataSource->collectionViewCellForItemAtIndexPath(this, item.indexPath)
-            : m_dataSource->collectionViewViewForSupplementaryViewOfKindInSection(this, item.kind,
-                                                                                 item.indexPath.section);
+        QWidget *view = item.kind.isEmpty() ? m_dataSource->collectionViewCellForItemAtIndexPath(this, item.indexPath)
+                                            : m_dataSource->collectionViewViewForSupplementaryViewOfKindInSection(
+                                                this, item.kind, item.indexPath.section);
         if (!view)
             continue;
         view->setParent(m_document);

@@ -36,9 +36,9 @@ QSizeF textSize(const QFont &font, const QString &text)
 } // namespace
 
 VLAboutCreditTitleView::VLAboutCreditTitleView(QColor color, double kerning, QWidget *parent)
-    : QWidget(parent),
-      m_color(std::move(color)),
-      m_kerning(kerning)
+    : QWidget(parent)
+    , m_color(std::move(color))
+    , m_kerning(kerning)
 {
 }
 
@@ -90,9 +90,10 @@ QRectF VLAboutCollectionViewCreditHeader::titleFrame(const QSizeF &size) const
 }
 
 VLAboutCollectionViewCreditFooter::VLAboutCollectionViewCreditFooter(QWidget *parent)
-    : QWidget(parent),
-      m_colors{VLHexColor::vl_colorFromHex(QStringLiteral("FFFFFF")), VLHexColor::vl_colorFromHex(QStringLiteral("DC143C"))},
-      m_labelRect(0.0, 13.0, 120.0, 13.0)
+    : QWidget(parent)
+    , m_colors{VLHexColor::vl_colorFromHex(QStringLiteral("FFFFFF")),
+               VLHexColor::vl_colorFromHex(QStringLiteral("DC143C"))}
+    , m_labelRect(0.0, 13.0, 120.0, 13.0)
 {
     setMouseTracking(true);
 }
@@ -140,8 +141,9 @@ void VLAboutCollectionViewCreditFooter::paintEvent(QPaintEvent *event)
     const QSizeF size = textSize(font, text);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(VLRectFromBottomLeft(QRectF(label.x() + 20.0, label.y() - 3.0, size.width() + 1.0, size.height()), h),
-                     Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.drawText(
+        VLRectFromBottomLeft(QRectF(label.x() + 20.0, label.y() - 3.0, size.width() + 1.0, size.height()), h),
+        Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
 void VLAboutCollectionViewCreditFooter::mousePressEvent(QMouseEvent *event)
@@ -164,8 +166,7 @@ void VLAboutCollectionViewCreditFooter::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
 }
 
-VLAboutCollectionViewProductCell::VLAboutCollectionViewProductCell(QWidget *parent)
-    : QWidget(parent)
+VLAboutCollectionViewProductCell::VLAboutCollectionViewProductCell(QWidget *parent) : QWidget(parent)
 {
     setCursor(Qt::PointingHandCursor);
 }
@@ -217,7 +218,8 @@ QRect VLAboutCollectionViewProductCell::titleRect() const
 QRect VLAboutCollectionViewProductCell::subtitleRect() const
 {
     const QFontMetricsF metrics(textFont(11, 0.3));
-    const QRectF bounds = metrics.boundingRect(QRectF(0, 0, width(), 1e6), Qt::AlignHCenter | Qt::TextWordWrap, m_subtitle);
+    const QRectF bounds = metrics.boundingRect(QRectF(0, 0, width(), 1e6), Qt::AlignHCenter | Qt::TextWordWrap,
+                                               m_subtitle);
     return QRectF((width() - bounds.width()) * 0.5, titleRect().bottom() + 1, bounds.width(), bounds.height())
         .toAlignedRect();
 }
@@ -237,8 +239,7 @@ void VLAboutCollectionViewProductCell::paintEvent(QPaintEvent *event)
     painter.drawText(subtitleRect(), Qt::AlignHCenter | Qt::TextWordWrap, m_subtitle);
 }
 
-VLAboutProductBackdropView::VLAboutProductBackdropView(QWidget *parent)
-    : QWidget(parent)
+VLAboutProductBackdropView::VLAboutProductBackdropView(QWidget *parent) : QWidget(parent)
 {
 }
 

@@ -41,8 +41,8 @@ QStringList stringList(const QJsonValue &value)
 } // namespace
 
 VLAboutCreditsSection::VLAboutCreditsSection(QString title, QStringList names)
-    : m_title(std::move(title)),
-      m_names(std::move(names))
+    : m_title(std::move(title))
+    , m_names(std::move(names))
 {
 }
 
@@ -74,10 +74,10 @@ QList<VLAboutCreditsSection> VLAboutCredits::creditsFromFile(const QString &path
 }
 
 VLAboutProduct::VLAboutProduct(QPixmap image, QString title, QString subtitle, QString action)
-    : m_image(std::move(image)),
-      m_title(std::move(title)),
-      m_subtitle(std::move(subtitle)),
-      m_action(std::move(action))
+    : m_image(std::move(image))
+    , m_title(std::move(title))
+    , m_subtitle(std::move(subtitle))
+    , m_action(std::move(action))
 {
 }
 
@@ -117,8 +117,8 @@ QList<VLAboutProduct> VLAboutProduct::productsFromFile(const QString &path)
         const auto index = static_cast<quint64>(product.value(QStringLiteral("index")).toInteger(-1));
         const QPixmap image = index < quint64(icons.size()) ? icons.at(qsizetype(index)) : QPixmap();
         products << VLAboutProduct::productWithImageTitleSubtitleAction(
-            image, product.value(QStringLiteral("title")).toString(), product.value(QStringLiteral("subtitle")).toString(),
-            product.value(QStringLiteral("action")).toString());
+            image, product.value(QStringLiteral("title")).toString(),
+            product.value(QStringLiteral("subtitle")).toString(), product.value(QStringLiteral("action")).toString());
     }
     return products;
 }

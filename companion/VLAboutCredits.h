@@ -42,7 +42,7 @@ public:
     VLAboutProduct() = default;
     VLAboutProduct(QPixmap image, QString title, QString subtitle, QString action);
     static VLAboutProduct productWithImageTitleSubtitleAction(const QPixmap &image, const QString &title,
-                                                             const QString &subtitle, const QString &action);
+                                                              const QString &subtitle, const QString &action);
 
     QPixmap image() const { return m_image; }
     QString title() const { return m_title; }

@@ -2,8 +2,8 @@
 
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/SWLinkBuilder.h"
-#include "companion/VLApplicationIcon.h"
 #include "companion/VLAboutCollectionViewCells.h"
+#include "companion/VLApplicationIcon.h"
 #include "companion/VLMoreProductsButton.h"
 #include "controls/VLLinkButton.h"
 #include "controls/VLLinkRoundedButton.h"
@@ -62,14 +62,13 @@ View *makeView()
 
 } // namespace
 
-VLAboutWindowController::VLAboutWindowController()
-    : VLAboutWindowController(Configuration{})
+VLAboutWindowController::VLAboutWindowController() : VLAboutWindowController(Configuration{})
 {
 }
 
 VLAboutWindowController::VLAboutWindowController(Configuration configuration, QObject *parent)
-    : QObject(parent),
-      m_configuration(std::move(configuration))
+    : QObject(parent)
+    , m_configuration(std::move(configuration))
 {
     registerInterface();
     m_credits = VLAboutCredits::creditsFromFile(m_configuration.creditsPath);
@@ -121,8 +120,9 @@ void VLAboutWindowController::loadWindow()
     m_window->setObjectName(QStringLiteral("aboutWindow"));
     if (const platform::InterfaceFileSetup setup = platform::interfaceFileSetup(windowNibName()))
         setup(m_window.get(), this);
-    m_window->setWindowTitle(platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "About %@")),
-                                                         {QString::fromLatin1(platform::bundle::name)}));
+    m_window->setWindowTitle(
+        platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "About %@")),
+                                    {QString::fromLatin1(platform::bundle::name)}));
     // The height changes as the products strip shows and hides; the top edge stays.
     m_window->setFixedWidth(int(windowWidth));
     m_window->setMinimumHeight(int(collapsedHeight));
@@ -193,8 +193,9 @@ void VLAboutWindowController::windowDidLoad()
 {
     loadAcknowledgements();
     if (m_versionLabel)
-        m_versionLabel->setText(platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Version %@")),
-                                                            {QString::fromLatin1(platform::bundle::shortVersion)}));
+        m_versionLabel->setText(
+            platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Version %@")),
+                                        {QString::fromLatin1(platform::bundle::shortVersion)}));
     if (m_creditsCollectionView) {
         m_creditsCollectionView->setDataSource(this);
         m_creditsCollectionView->setCollectionViewLayout(std::make_unique<VLAboutCollectionViewListLayout>());
@@ -240,8 +241,8 @@ void VLAboutWindowController::trackAndOpen(const QString &action, const QString 
     tracker().trackEventWithParameters(SWAnalyticsTracker::eventParameters(category, action, label));
     if (!linkAction)
         return;
-    const SWTrackingEnvironment environment =
-        m_configuration.environment ? *m_configuration.environment : SWTrackingEnvironment::current();
+    const SWTrackingEnvironment environment = m_configuration.environment ? *m_configuration.environment
+                                                                          : SWTrackingEnvironment::current();
     QDesktopServices::openUrl(SWLinkBuilder::standartTdsURLWithAction(*linkAction, environment));
 }
 
@@ -352,7 +353,7 @@ QWidget *VLAboutWindowController::collectionViewViewForSupplementaryViewOfKindIn
 }
 
 void VLAboutWindowController::collectionViewDidSelectItemAtIndexPath(VLAboutCollectionView *collectionView,
-                                                                    const VLIndexPath &indexPath)
+                                                                     const VLIndexPath &indexPath)
 {
     if (collectionView != m_productsCollectionView || indexPath.item < 0 || indexPath.item >= m_products.size())
         return;

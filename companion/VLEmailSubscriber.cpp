@@ -10,14 +10,22 @@ namespace {
 QString reasonPhrase(int status)
 {
     switch (status) {
-    case 400: return QStringLiteral("bad request");
-    case 401: return QStringLiteral("unauthorized");
-    case 403: return QStringLiteral("forbidden");
-    case 404: return QStringLiteral("not found");
-    case 500: return QStringLiteral("internal server error");
-    case 502: return QStringLiteral("bad gateway");
-    case 503: return QStringLiteral("service unavailable");
-    default: return QStringLiteral("server error");
+    case 400:
+        return QStringLiteral("bad request");
+    case 401:
+        return QStringLiteral("unauthorized");
+    case 403:
+        return QStringLiteral("forbidden");
+    case 404:
+        return QStringLiteral("not found");
+    case 500:
+        return QStringLiteral("internal server error");
+    case 502:
+        return QStringLiteral("bad gateway");
+    case 503:
+        return QStringLiteral("service unavailable");
+    default:
+        return QStringLiteral("server error");
     }
 }
 
@@ -26,17 +34,27 @@ VLError errorFor(const platform::HttpResponse &response)
     using Failure = platform::HttpResponse::Failure;
     if (response.answered()) {
         return VLError(VLEmailSubscriber::responseErrorDomain, -1011,
-                       {{QStringLiteral("NSLocalizedDescription"),
-                         QStringLiteral("Request failed: %1 (%2)").arg(reasonPhrase(response.statusCode)).arg(response.statusCode)},
+                       {{QStringLiteral("NSLocalizedDescription"), QStringLiteral("Request failed: %1 (%2)")
+                                                                       .arg(reasonPhrase(response.statusCode))
+                                                                       .arg(response.statusCode)},
                         {QStringLiteral("statusCode"), response.statusCode}});
     }
     qint64 code = -1005; // the connection was lost
     switch (response.failure) {
-    case Failure::ConnectionRefused: code = -1004; break;
-    case Failure::HostNotFound: code = -1003; break;
-    case Failure::TimedOut: code = -1001; break;
-    case Failure::Cancelled: code = -999; break;
-    default: break;
+    case Failure::ConnectionRefused:
+        code = -1004;
+        break;
+    case Failure::HostNotFound:
+        code = -1003;
+        break;
+    case Failure::TimedOut:
+        code = -1001;
+        break;
+    case Failure::Cancelled:
+        code = -999;
+        break;
+    default:
+        break;
     }
     return VLError(VLEmailSubscriber::urlErrorDomain, code,
                    {{QStringLiteral("NSLocalizedDescription"), response.errorString}});
@@ -57,10 +75,10 @@ void VLEmailSubscriberFailureHandler(const VLEmailSubscriber::Completion &comple
 } // namespace
 
 VLEmailSubscriber::VLEmailSubscriber(QUrl backend, std::optional<SWTrackingEnvironment> environment, QObject *parent)
-    : QObject(parent),
-      m_backend(std::move(backend)),
-      m_environment(environment.value_or(SWTrackingEnvironment::current())),
-      m_manager(std::make_unique<platform::HttpSender>())
+    : QObject(parent)
+    , m_backend(std::move(backend))
+    , m_environment(environment.value_or(SWTrackingEnvironment::current()))
+    , m_manager(std::make_unique<platform::HttpSender>())
 {
 }
 

@@ -89,18 +89,17 @@ std::optional<VLIssuesReporter::ServiceAddress> VLIssuesReporter::ServiceAddress
     return address;
 }
 
-VLIssuesReporter::VLIssuesReporter(const QString &dsn, QObject *parent)
-    : VLIssuesReporter(dsn, Configuration{}, parent)
+VLIssuesReporter::VLIssuesReporter(const QString &dsn, QObject *parent) : VLIssuesReporter(dsn, Configuration{}, parent)
 {
 }
 
 VLIssuesReporter::VLIssuesReporter(const QString &dsn, Configuration configuration, QObject *parent)
-    : QObject(parent),
-      m_dsn(dsn),
-      m_address(ServiceAddress::fromDSN(dsn)),
-      m_reportsFolder(configuration.reportsFolder.isEmpty() ? platform::libraryFolder(QStringLiteral("CrashReports"))
-                                                            : configuration.reportsFolder),
-      m_defaults(configuration.defaults ? *configuration.defaults : platform::Defaults::standard())
+    : QObject(parent)
+    , m_dsn(dsn)
+    , m_address(ServiceAddress::fromDSN(dsn))
+    , m_reportsFolder(configuration.reportsFolder.isEmpty() ? platform::libraryFolder(QStringLiteral("CrashReports"))
+                                                            : configuration.reportsFolder)
+    , m_defaults(configuration.defaults ? *configuration.defaults : platform::Defaults::standard())
 {
     if (!m_address)
         platform::log(sentryLog
@@ -140,12 +139,14 @@ void VLIssuesReporter::sendPendingReports()
         return;
     // Reports cut short by a second crash while writing are never finished.
     QDir folder(m_reportsFolder);
-    for (const QString &name : folder.entryList({QStringLiteral("*") + reportSuffix + QStringLiteral(".tmp")}, QDir::Files))
+    for (const QString &name :
+         folder.entryList({QStringLiteral("*") + reportSuffix + QStringLiteral(".tmp")}, QDir::Files))
         folder.remove(name);
 
     QStringList reports = pendingReports();
     while (reports.size() > keptReports) {
-        platform::log(sentryLog + QStringLiteral("dropped the old report %1").arg(QFileInfo(reports.first()).fileName()));
+        platform::log(sentryLog
+                      + QStringLiteral("dropped the old report %1").arg(QFileInfo(reports.first()).fileName()));
         QFile::remove(reports.takeFirst());
     }
     if (reports.isEmpty() || m_inFlight > 0) {
@@ -155,8 +156,8 @@ void VLIssuesReporter::sendPendingReports()
     }
     // Until the user accepts the privacy policy the reports stay where they are.
     if (!m_defaults.boolValue(privacyPolicyAcceptedKey)) {
-        platform::log(sentryLog + QStringLiteral("%1 report(s) wait for the privacy policy to be accepted")
-                                      .arg(reports.size()));
+        platform::log(sentryLog
+                      + QStringLiteral("%1 report(s) wait for the privacy policy to be accepted").arg(reports.size()));
         emit pendingReportsProcessed();
         return;
     }
@@ -166,7 +167,8 @@ void VLIssuesReporter::sendPendingReports()
         QFile file(path);
         const QByteArray event = file.open(QIODevice::ReadOnly) ? eventForReport(file.readAll()) : QByteArray();
         if (event.isEmpty()) {
-            platform::log(sentryLog + QStringLiteral("removed the unreadable report %1").arg(QFileInfo(path).fileName()));
+            platform::log(sentryLog
+                          + QStringLiteral("removed the unreadable report %1").arg(QFileInfo(path).fileName()));
             QFile::remove(path);
             continue;
         }
@@ -182,10 +184,11 @@ void VLIssuesReporter::sendPendingReports()
                 QFile::remove(path);
                 platform::log(sentryLog + QStringLiteral("sent the report %1").arg(QFileInfo(path).fileName()));
             } else {
-                platform::log(sentryLog + QStringLiteral("could not send the report %1 (%2); it stays for the next launch")
-                                              .arg(QFileInfo(path).fileName(),
-                                                   response.answered() ? QString::number(response.statusCode)
-                                                                       : response.errorString));
+                platform::log(sentryLog
+                              + QStringLiteral("could not send the report %1 (%2); it stays for the next launch")
+                                    .arg(QFileInfo(path).fileName(), response.answered()
+                                                                         ? QString::number(response.statusCode)
+                                                                         : response.errorString));
             }
             finishOne();
         });
@@ -253,9 +256,9 @@ QByteArray VLIssuesReporter::eventForReport(const QByteArray &report) const
         {QStringLiteral("release"), releaseName()},
         {QStringLiteral("exception"), QJsonObject{{QStringLiteral("values"), QJsonArray{exception}}}},
         {QStringLiteral("contexts"),
-         QJsonObject{{QStringLiteral("os"), QJsonObject{{QStringLiteral("name"), fields.value(QStringLiteral("system"))},
-                                                         {QStringLiteral("kernel_version"),
-                                                          fields.value(QStringLiteral("kernel"))}}},
+         QJsonObject{{QStringLiteral("os"),
+                      QJsonObject{{QStringLiteral("name"), fields.value(QStringLiteral("system"))},
+                                  {QStringLiteral("kernel_version"), fields.value(QStringLiteral("kernel"))}}},
                      {QStringLiteral("device"),
                       QJsonObject{{QStringLiteral("arch"), fields.value(QStringLiteral("architecture"))}}}}}};
     return QJsonDocument(event).toJson(QJsonDocument::Compact);

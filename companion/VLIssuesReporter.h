@@ -23,8 +23,8 @@ class VLIssuesReporter final : public QObject
     Q_DISABLE_COPY_MOVE(VLIssuesReporter)
 
 public:
-    static inline const QString productionDSN =
-        QStringLiteral("https://5f0e3c7a9b1d4e2f8a6c0b3d7e9f1a2c@sentry.io/1384620");
+    static inline const QString productionDSN = QStringLiteral(
+        "https://5f0e3c7a9b1d4e2f8a6c0b3d7e9f1a2c@sentry.io/1384620");
     static inline const QString crashOnExceptionsKey = QStringLiteral("NSApplicationCrashOnExceptions");
     static inline const QString privacyPolicyAcceptedKey = QStringLiteral("NBPrivacyPolicyAccepted");
     // Reports waiting for the service; older ones are dropped first.
@@ -42,7 +42,7 @@ public:
 
     struct Configuration
     {
-        QString reportsFolder;                 // the Library's "CrashReports" when empty
+        QString reportsFolder;                  // the Library's "CrashReports" when empty
         platform::Defaults *defaults = nullptr; // the standard defaults when null
     };
 

@@ -29,15 +29,14 @@ QPixmap arrowImage()
 
 VLAnimatablePropertyPtr layerRotationProperty()
 {
-    static const VLAnimatablePropertyPtr property =
-        VLAnimatableProperty::qtProperty(QStringLiteral("layer.rotation"), "rotation", 0.01);
+    static const VLAnimatablePropertyPtr property = VLAnimatableProperty::qtProperty(QStringLiteral("layer.rotation"),
+                                                                                     "rotation", 0.01);
     return property;
 }
 
 } // namespace
 
-VLMoreProductsButton::VLMoreProductsButton(QWidget *parent)
-    : VLLinkRoundedButton(parent)
+VLMoreProductsButton::VLMoreProductsButton(QWidget *parent) : VLLinkRoundedButton(parent)
 {
     setImage(arrowImage());
 }

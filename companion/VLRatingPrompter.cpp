@@ -25,12 +25,15 @@ double daysSince(const QDateTime &moment)
 
 VLRatingPrompter &VLRatingPrompter::sharedInstance()
 {
-    static VLRatingPrompter *prompter = new VLRatingPrompter(platform::Defaults::standard(), QCoreApplication::instance());
+    static VLRatingPrompter *prompter = new VLRatingPrompter(platform::Defaults::standard(),
+                                                             QCoreApplication::instance());
     return *prompter;
 }
 
 VLRatingPrompter::VLRatingPrompter(platform::Defaults &defaults, QObject *parent)
-    : QObject(parent), m_defaults(defaults), m_applicationVersion(QString::fromLatin1(platform::bundle::shortVersion))
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_applicationVersion(QString::fromLatin1(platform::bundle::shortVersion))
 {
 }
 

@@ -3,8 +3,8 @@
 #include "companion/VLTutorialWindowController.h"
 
 VLTutorialScriptBridge::VLTutorialScriptBridge(VLTutorialWindowController *controller)
-    : QObject(controller),
-      m_controller(controller)
+    : QObject(controller)
+    , m_controller(controller)
 {
 }
 

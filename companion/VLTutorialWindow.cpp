@@ -45,8 +45,7 @@ bool validate(const QAction *item, const QAction *closeAction)
 
 } // namespace
 
-VLTutorialWindow::VLTutorialWindow(QWidget *parent)
-    : QMainWindow(parent)
+VLTutorialWindow::VLTutorialWindow(QWidget *parent) : QMainWindow(parent)
 {
     setMouseTracking(true);
     m_closeAction = makeCloseAction(this);
@@ -105,8 +104,7 @@ void VLTutorialWindow::mouseReleaseEvent(QMouseEvent *event)
     QMainWindow::mouseReleaseEvent(event);
 }
 
-VLLegacyTutorialWindow::VLLegacyTutorialWindow(QWidget *parent)
-    : VLLegacyWindow(parent)
+VLLegacyTutorialWindow::VLLegacyTutorialWindow(QWidget *parent) : VLLegacyWindow(parent)
 {
     // The legacy window already moves by its background.
     setMouseTracking(true);

@@ -52,11 +52,7 @@ QString readResource(const QString &path)
 class DropRefuser final : public QObject
 {
 public:
-    explicit DropRefuser(QWidget *root)
-        : QObject(root)
-    {
-        refuse(root);
-    }
+    explicit DropRefuser(QWidget *root) : QObject(root) { refuse(root); }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -90,8 +86,8 @@ private:
 
 VLAnimatablePropertyPtr windowAlphaProperty()
 {
-    static const VLAnimatablePropertyPtr property =
-        VLAnimatableProperty::qtProperty(QStringLiteral("window.alphaValue"), "windowOpacity", 0.01);
+    static const VLAnimatablePropertyPtr property = VLAnimatableProperty::qtProperty(
+        QStringLiteral("window.alphaValue"), "windowOpacity", 0.01);
     return property;
 }
 
@@ -124,14 +120,13 @@ QUrl VLTutorialWindowController::tutorialPageURL()
     return QUrl(QStringLiteral("qrc:/Tutorial/welcome_tutorial.html"));
 }
 
-VLTutorialWindowController::VLTutorialWindowController()
-    : VLTutorialWindowController(Configuration{})
+VLTutorialWindowController::VLTutorialWindowController() : VLTutorialWindowController(Configuration{})
 {
 }
 
 VLTutorialWindowController::VLTutorialWindowController(Configuration configuration, QObject *parent)
-    : QObject(parent),
-      m_configuration(std::move(configuration))
+    : QObject(parent)
+    , m_configuration(std::move(configuration))
 {
     registerInterfaceFiles(&VLTutorialWindowController::setUpInterface);
     m_launchTimer = new QTimer(this);

@@ -4,7 +4,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
-VLColoredView::VLColoredView(QWidget *parent) : QWidget(parent) {}
+VLColoredView::VLColoredView(QWidget *parent) : QWidget(parent)
+{
+}
 
 void VLColoredView::setSolidColor(const QColor &color)
 {

@@ -52,12 +52,10 @@ QImage inverted(const QImage &mask)
 
 } // namespace
 
-VLControl::VLControl(QWidget *parent)
-    : QWidget(parent)
+VLControl::VLControl(QWidget *parent) : QWidget(parent)
 {
     updateFocusPolicy();
-    connect(QGuiApplication::styleHints(), &QStyleHints::tabFocusBehaviorChanged, this,
-            &VLControl::updateFocusPolicy);
+    connect(QGuiApplication::styleHints(), &QStyleHints::tabFocusBehaviorChanged, this, &VLControl::updateFocusPolicy);
 }
 
 VLControl::~VLControl() = default;

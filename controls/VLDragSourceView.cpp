@@ -18,15 +18,14 @@ namespace {
 // bottom ones do not.
 bool pointInRect(QPointF point, const QRectF &rect)
 {
-    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top()
-        && point.y() < rect.bottom();
+    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top() && point.y() < rect.bottom();
 }
 
 QImage transparentImage(QSizeF size, qreal ratio)
 {
-    QImage image(QSize(static_cast<int>(std::ceil(size.width() * ratio)),
-                       static_cast<int>(std::ceil(size.height() * ratio))),
-                 QImage::Format_ARGB32_Premultiplied);
+    QImage image(
+        QSize(static_cast<int>(std::ceil(size.width() * ratio)), static_cast<int>(std::ceil(size.height() * ratio))),
+        QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     return image;
@@ -34,12 +33,14 @@ QImage transparentImage(QSizeF size, qreal ratio)
 
 } // namespace
 
-VLDragSourceView::VLDragSourceView(QWidget *parent) : QWidget(parent) {}
+VLDragSourceView::VLDragSourceView(QWidget *parent) : QWidget(parent)
+{
+}
 
 VLDragSourceView::~VLDragSourceView() = default;
 
 VLDragOperation VLDragSourceView::draggingSessionSourceOperationMaskForDraggingContext(VLDraggingSession *session,
-                                                                                      VLDraggingContext context)
+                                                                                       VLDraggingContext context)
 {
     Q_UNUSED(session)
     // Nothing may be dropped back into the window.
@@ -131,8 +132,7 @@ QList<VLDraggingImageComponent> VLDragSourceView::imageComponents() const
         {VLDraggingImageComponentIconKey, frameOfView(m_iconView), snapshotView(m_iconView)},
         {VLDraggingImageComponentLabelKey, grown(m_titleView, frameOfView(m_titleView)),
          highlightedSnapshotView(m_titleView)},
-        {subtitleLabelKey, grown(m_subtitleView, frameOfView(m_subtitleView)),
-         highlightedSnapshotView(m_subtitleView)},
+        {subtitleLabelKey, grown(m_subtitleView, frameOfView(m_subtitleView)), highlightedSnapshotView(m_subtitleView)},
     };
 }
 
@@ -167,7 +167,7 @@ void VLDragSourceView::mousePressEvent(QMouseEvent *event)
     // Qt follows the second press of a double click with a double-click event of the same
     // moment; that is one press, not two.
     const bool samePress = event->type() == QEvent::MouseButtonDblClick && m_gesture == Gesture::Pressed
-        && event->timestamp() == m_lastPressTimestamp;
+                           && event->timestamp() == m_lastPressTimestamp;
     if (!samePress)
         m_clickCount = m_clickCounter.countForPress(*event);
     m_lastPressTimestamp = event->timestamp();

@@ -50,7 +50,7 @@ public:
     void setSubtitleView(QWidget *view) { m_subtitleView = view; }
 
     VLDragOperation draggingSessionSourceOperationMaskForDraggingContext(VLDraggingSession *session,
-                                                                        VLDraggingContext context) override;
+                                                                         VLDraggingContext context) override;
     void draggingSessionEndedAtPointOperation(VLDraggingSession *session, QPointF screenPoint,
                                               VLDragOperation operation) override;
 

@@ -3,7 +3,9 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-VLDraggableImageView::VLDraggableImageView(QWidget *parent) : QLabel(parent) {}
+VLDraggableImageView::VLDraggableImageView(QWidget *parent) : QLabel(parent)
+{
+}
 
 void VLDraggableImageView::mousePressEvent(QMouseEvent *event)
 {

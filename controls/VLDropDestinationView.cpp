@@ -8,9 +8,7 @@
 #include <QUrl>
 #include <QWindow>
 
-VLDropDestinationView::VLDropDestinationView(QWidget *parent)
-    : QWidget(parent)
-    , m_registeredTypes{fileURLType}
+VLDropDestinationView::VLDropDestinationView(QWidget *parent) : QWidget(parent), m_registeredTypes{fileURLType}
 {
     // Clicks and hovering go to the views beneath; Qt then also leaves this view out when it
     // looks for a drop target, so it takes part in drags only while one is over its window.
@@ -36,8 +34,8 @@ bool VLDropDestinationView::carriesRegisteredType(const QMimeData *data)
 
 VLDraggingDestination::Callbacks VLDropDestinationView::answeredDraggingDestinationCallbacks() const
 {
-    return Callback::DraggingEntered | Callback::DraggingUpdated | Callback::DraggingExited
-        | Callback::DraggingEnded | Callback::PrepareForDragOperation | Callback::PerformDragOperation;
+    return Callback::DraggingEntered | Callback::DraggingUpdated | Callback::DraggingExited | Callback::DraggingEnded
+           | Callback::PrepareForDragOperation | Callback::PerformDragOperation;
 }
 
 VLDragOperation VLDropDestinationView::draggingEntered(const VLDraggingInfo &info)
@@ -45,14 +43,14 @@ VLDragOperation VLDropDestinationView::draggingEntered(const VLDraggingInfo &inf
     m_dragInProgress = true;
     VLDraggingDestination *target = delegate();
     return target && target->answersDraggingCallback(Callback::DraggingEntered) ? target->draggingEntered(info)
-                                                                                  : VLDragOperationNone;
+                                                                                : VLDragOperationNone;
 }
 
 VLDragOperation VLDropDestinationView::draggingUpdated(const VLDraggingInfo &info)
 {
     VLDraggingDestination *target = delegate();
     return target && target->answersDraggingCallback(Callback::DraggingUpdated) ? target->draggingUpdated(info)
-                                                                                  : VLDragOperationNone;
+                                                                                : VLDragOperationNone;
 }
 
 void VLDropDestinationView::draggingExited(const VLDraggingInfo *info)
@@ -81,7 +79,7 @@ bool VLDropDestinationView::performDragOperation(const VLDraggingInfo &info)
 {
     VLDraggingDestination *target = delegate();
     return target && target->answersDraggingCallback(Callback::PerformDragOperation)
-        && target->performDragOperation(info);
+           && target->performDragOperation(info);
 }
 
 void VLDropDestinationView::answer(QDragMoveEvent *event, VLDragOperation operation, const VLDraggingInfo &info)

@@ -18,8 +18,7 @@ QPointF iconPoint(double x, double y)
 
 } // namespace
 
-VLDropFilesButton::VLDropFilesButton(QWidget *parent)
-    : VLControl(parent)
+VLDropFilesButton::VLDropFilesButton(QWidget *parent) : VLControl(parent)
 {
     m_viewLayer = new VLLayer(this);
     m_viewLayer->setHostView(this);

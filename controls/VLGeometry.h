@@ -4,7 +4,8 @@
 #include <QSizeF>
 
 // Edge insets of a rectangle, in the order top, left, bottom, right.
-struct VLEdgeInsets {
+struct VLEdgeInsets
+{
     double top = 0.0;
     double left = 0.0;
     double bottom = 0.0;

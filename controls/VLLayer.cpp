@@ -62,8 +62,7 @@ const QString kPathKey = QStringLiteral("path");
 
 } // namespace
 
-VLLayer::VLLayer(QObject *parent)
-    : QObject(parent)
+VLLayer::VLLayer(QObject *parent) : QObject(parent)
 {
 }
 
@@ -185,8 +184,8 @@ void VLLayer::setOpacityWithoutAction(double opacity)
 
 void VLLayer::setOpacity(double opacity)
 {
-    static const VLAnimatablePropertyPtr presented =
-        VLAnimatableProperty::propertyWithName(u"layer.presentationOpacity"_s, [](VLAnimatableProperty &p) {
+    static const VLAnimatablePropertyPtr presented = VLAnimatableProperty::propertyWithName(
+        u"layer.presentationOpacity"_s, [](VLAnimatableProperty &p) {
             p.setReadBlock([](QObject *object) {
                 auto *layer = qobject_cast<VLLayer *>(object);
                 return layer ? VLAnimationValues{layer->m_presentationOpacity} : VLAnimationValues();
@@ -328,8 +327,7 @@ bool VLLayerActionsDisabled::active()
 
 // --- Text layer ---
 
-VLTextLayer::VLTextLayer(QObject *parent)
-    : VLLayer(parent)
+VLTextLayer::VLTextLayer(QObject *parent) : VLLayer(parent)
 {
 }
 
@@ -412,8 +410,7 @@ bool VLPath::hasSameShapeAs(const VLPath &other) const
     return true;
 }
 
-VLShapeLayer::VLShapeLayer(QObject *parent)
-    : VLLayer(parent)
+VLShapeLayer::VLShapeLayer(QObject *parent) : VLLayer(parent)
 {
 }
 
@@ -428,8 +425,8 @@ void VLShapeLayer::setPresentationPoints(const QList<double> &values)
 
 void VLShapeLayer::setPath(const VLPath &path)
 {
-    static const VLAnimatablePropertyPtr presented =
-        VLAnimatableProperty::propertyWithName(u"layer.presentationPath"_s, [](VLAnimatableProperty &p) {
+    static const VLAnimatablePropertyPtr presented = VLAnimatableProperty::propertyWithName(
+        u"layer.presentationPath"_s, [](VLAnimatableProperty &p) {
             p.setReadBlock([](QObject *object) {
                 VLAnimationValues values;
                 if (auto *layer = qobject_cast<VLShapeLayer *>(object)) {

@@ -217,8 +217,10 @@ private:
 };
 
 // A path of move-to and line-to elements, the kind a shape layer morphs point by point.
-struct VLPath {
-    struct Element {
+struct VLPath
+{
+    struct Element
+    {
         enum class Type { MoveTo, LineTo } type = Type::MoveTo;
         QPointF point;
         bool operator==(const Element &) const = default;

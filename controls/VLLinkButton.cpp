@@ -1,7 +1,6 @@
 #include "controls/VLLinkButton.h"
 
-VLLinkButton::VLLinkButton(QWidget *parent)
-    : QPushButton(parent)
+VLLinkButton::VLLinkButton(QWidget *parent) : QPushButton(parent)
 {
     resetCursorRects();
 }

@@ -1,7 +1,6 @@
 #include "controls/VLLinkRoundedButton.h"
 
-VLLinkRoundedButton::VLLinkRoundedButton(QWidget *parent)
-    : VLRoundedButton(parent)
+VLLinkRoundedButton::VLLinkRoundedButton(QWidget *parent) : VLRoundedButton(parent)
 {
     resetCursorRects();
 }

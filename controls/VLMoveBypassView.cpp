@@ -8,7 +8,9 @@
 
 #include <cmath>
 
-VLMoveBypassView::VLMoveBypassView(QWidget *parent) : QWidget(parent) {}
+VLMoveBypassView::VLMoveBypassView(QWidget *parent) : QWidget(parent)
+{
+}
 
 namespace {
 // A rectangle holds its near edges, not its far ones, so neighbouring frames never share a point.

@@ -1,3 +1,5 @@
 #include "controls/VLOpaqueView.h"
 
-VLOpaqueView::VLOpaqueView(QWidget *parent) : QWidget(parent) {}
+VLOpaqueView::VLOpaqueView(QWidget *parent) : QWidget(parent)
+{
+}

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-VLProgressIndicator::VLProgressIndicator(QWidget *parent)
-    : QProgressBar(parent)
+VLProgressIndicator::VLProgressIndicator(QWidget *parent) : QProgressBar(parent)
 {
     setRange(0, scale);
     setValue(0);

@@ -17,8 +17,7 @@ constexpr qint64 kInvalidFileNameError = 514;
 
 } // namespace
 
-VLRenamingTextField::VLRenamingTextField(QWidget *parent)
-    : QLabel(parent)
+VLRenamingTextField::VLRenamingTextField(QWidget *parent) : QLabel(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/core/VLWeakDelegate.h"
 #include "controls/VLRenamingTextFieldDelegate.h"
 #include "controls/VLTextFieldDelegate.h"
 #include "platform/core/VLError.h"
+#include "platform/core/VLWeakDelegate.h"
 #include "platform/view/VLClickCounter.h"
 #include "platform/view/VLKeyBindings.h"
 

@@ -15,8 +15,7 @@ QColor restingBorderColor()
 
 } // namespace
 
-VLRevealButton::VLRevealButton(QWidget *parent)
-    : VLRoundedButton(parent)
+VLRevealButton::VLRevealButton(QWidget *parent) : VLRoundedButton(parent)
 {
     viewLayer()->setBorderWidth(1.0);
     viewLayer()->setBorderColor(restingBorderColor());
@@ -30,7 +29,8 @@ VLRevealButton::VLRevealButton(QWidget *parent)
 void VLRevealButton::setIsOn(bool on)
 {
     m_isOn = on;
-    setTitle(on ? platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Hide")) : platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Show")));
+    setTitle(on ? platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Hide"))
+                : platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Show")));
 }
 
 void VLRevealButton::trackingChanged(bool inside)

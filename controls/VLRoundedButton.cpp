@@ -37,8 +37,7 @@ double pixelSizeOf(const QFont &font)
 
 } // namespace
 
-VLRoundedButton::VLRoundedButton(QWidget *parent)
-    : VLControl(parent)
+VLRoundedButton::VLRoundedButton(QWidget *parent) : VLControl(parent)
 {
     commonInit();
 }

@@ -1,7 +1,6 @@
 #include "controls/VLStartOverButton.h"
 
-VLStartOverButton::VLStartOverButton(QWidget *parent)
-    : VLRoundedButton(parent)
+VLStartOverButton::VLStartOverButton(QWidget *parent) : VLRoundedButton(parent)
 {
     m_maskLayer = new VLLayer;
     m_maskLayer->setBackgroundColor(Qt::black);

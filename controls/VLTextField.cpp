@@ -49,9 +49,7 @@ QFont defaultFont()
 
 } // namespace
 
-VLTextField::VLTextField(QWidget *parent)
-    : QWidget(parent)
-    , m_renderer(std::make_unique<VLTextFieldRenderer>(this))
+VLTextField::VLTextField(QWidget *parent) : QWidget(parent), m_renderer(std::make_unique<VLTextFieldRenderer>(this))
 {
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
@@ -76,9 +74,9 @@ void VLTextField::setupLayers()
 
     m_capsLockLayer = new VLLayer(m_rootLayer);
     m_capsLockLayer->setContents(capsLockImage());
-    m_capsLockLayer->setFrame(QRectF(QPointF(width() - kCapsLockImageSize.width(),
-                                             (height() - kCapsLockImageSize.height()) * 0.5),
-                                     kCapsLockImageSize));
+    m_capsLockLayer->setFrame(
+        QRectF(QPointF(width() - kCapsLockImageSize.width(), (height() - kCapsLockImageSize.height()) * 0.5),
+               kCapsLockImageSize));
     m_capsLockLayer->setHidden(true);
 
     m_placeholderLayer = new VLTextLayer(m_rootLayer);
@@ -342,8 +340,8 @@ void VLTextField::layoutPass()
         // leaving room behind it; otherwise the selection (the caret) is kept in view.
         const double w = std::max(cursorWidth, textSize.width());
         const QRectF visible(m_scrollOffset, 0.0, tr.width(), tr.height());
-        const QRectF target =
-            visible.right() > w ? VLRectIntegralWithX(visible, w - tr.width()) : m_renderer->selectionFrame();
+        const QRectF target = visible.right() > w ? VLRectIntegralWithX(visible, w - tr.width())
+                                                  : m_renderer->selectionFrame();
         if (target.left() < m_scrollOffset)
             m_scrollOffset = target.left();
         else if (target.right() > m_scrollOffset + tr.width())
@@ -509,8 +507,7 @@ void VLTextField::inputMethodEvent(QInputMethodEvent *event)
                     formats.append({attribute.start, attribute.length, format});
             }
         }
-        m_renderer->setMarkedTextSelectedRangeReplacementRange(preedit, selected, {VLTextRange::notFound, 0},
-                                                               formats);
+        m_renderer->setMarkedTextSelectedRangeReplacementRange(preedit, selected, {VLTextRange::notFound, 0}, formats);
     } else if (m_renderer->hasMarkedText()) {
         // The composition was cancelled.
         m_renderer->setMarkedTextSelectedRangeReplacementRange(QString(), {0, 0}, {VLTextRange::notFound, 0});

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/core/VLWeakDelegate.h"
 #include "controls/VLGeometry.h"
 #include "controls/VLTextFieldAutoCorrectedPair.h"
 #include "controls/VLTextFieldDelegate.h"
 #include "controls/VLTextFieldRenderer.h"
+#include "platform/core/VLWeakDelegate.h"
 #include "platform/view/VLClickCounter.h"
 #include "platform/view/VLKeyBindings.h"
 

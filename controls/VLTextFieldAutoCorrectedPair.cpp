@@ -2,7 +2,8 @@
 
 VLTextFieldAutoCorrectedPair::VLTextFieldAutoCorrectedPair(platform::TextCheckingResult correctionResult,
                                                            QString sourceString)
-    : m_correctionResult(std::move(correctionResult)), m_sourceString(std::move(sourceString))
+    : m_correctionResult(std::move(correctionResult))
+    , m_sourceString(std::move(sourceString))
 {
 }
 

@@ -4,8 +4,7 @@
 
 #include <QPainter>
 
-VLTextFieldLayer::VLTextFieldLayer(QObject *parent)
-    : VLLayer(parent)
+VLTextFieldLayer::VLTextFieldLayer(QObject *parent) : VLLayer(parent)
 {
 }
 

@@ -71,8 +71,7 @@ struct VLTextFieldRenderer::Line
     double height() const { return line.isValid() ? line.ascent() + line.descent() + line.leading() : 0.0; }
 };
 
-VLTextFieldRenderer::VLTextFieldRenderer(VLTextField *textField)
-    : m_textField(textField)
+VLTextFieldRenderer::VLTextFieldRenderer(VLTextField *textField) : m_textField(textField)
 {
     QColor selection = QGuiApplication::palette().color(QPalette::Highlight);
     selection.setAlphaF(0.35f);

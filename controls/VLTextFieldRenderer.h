@@ -125,8 +125,7 @@ public:
     bool hasMarkedText() const { return !m_markedRange.isNotFound(); }
     VLTextRange markedRange() const { return m_markedRange; }
     // The range is cut to the text; actualRange receives the cut range.
-    VLAttributedText attributedSubstringForProposedRangeActualRange(VLTextRange range,
-                                                                     VLTextRange *actualRange) const;
+    VLAttributedText attributedSubstringForProposedRangeActualRange(VLTextRange range, VLTextRange *actualRange) const;
     QRectF firstRectForCharacterRangeActualRange(VLTextRange range, VLTextRange *actualRange) const;
     qsizetype characterIndexForPoint(QPointF point) const;
 

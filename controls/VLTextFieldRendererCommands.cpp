@@ -132,15 +132,13 @@ void VLTextFieldRenderer::moveLeftAndModifySelection()
 
 void VLTextFieldRenderer::moveWordRight()
 {
-    setCaret(NSStringAdditions::wb_endOfWordGivenCursor(wordText(),
-                                                       std::max(m_selectionStart, m_selectionEnd)));
+    setCaret(NSStringAdditions::wb_endOfWordGivenCursor(wordText(), std::max(m_selectionStart, m_selectionEnd)));
     textDidChange();
 }
 
 void VLTextFieldRenderer::moveWordLeft()
 {
-    setCaret(NSStringAdditions::wb_beginningOfWordGivenCursor(wordText(),
-                                                             std::min(m_selectionStart, m_selectionEnd)));
+    setCaret(NSStringAdditions::wb_beginningOfWordGivenCursor(wordText(), std::min(m_selectionStart, m_selectionEnd)));
     textDidChange();
 }
 
@@ -234,8 +232,9 @@ void VLTextFieldRenderer::deleteToBeginningOfLine()
 void VLTextFieldRenderer::deleteToEndOfLine()
 {
     const VLTextRange selection = selectedRange();
-    const VLTextRange range =
-        selection.length > 0 ? selection : VLTextRange{selection.location, m_store.string.size() - selection.location};
+    const VLTextRange range = selection.length > 0
+                                  ? selection
+                                  : VLTextRange{selection.location, m_store.string.size() - selection.location};
     // A secure field's text never reaches the kill buffer, where any field could yank it.
     if (!m_secure)
         VLTextFieldKillBuffer::setContents(m_store.string.mid(range.location, range.length));

@@ -327,7 +327,8 @@ std::unique_ptr<QMenu> VLTextField::menuForEvent(QPointF position)
         for (auto it = m_autoCorrectedResults.cbegin(); it != m_autoCorrectedResults.cend(); ++it) {
             TextCheckingResult corrected = it.key().correctionResult();
             corrected.length = corrected.replacementString.size();
-            if (contains(rangeOf(corrected), index) && textInRange(text, rangeOf(corrected)) == corrected.replacementString) {
+            if (contains(rangeOf(corrected), index)
+                && textInRange(text, rangeOf(corrected)) == corrected.replacementString) {
                 m_selectedTextCheckingResult = corrected;
                 m_selectedCheckedText = corrected.replacementString;
                 selectedPair = it.key();
@@ -340,8 +341,8 @@ std::unique_ptr<QMenu> VLTextField::menuForEvent(QPointF position)
     if (m_selectedTextCheckingResult && checked) {
         if (selectedPair && m_selectedTextCheckingResult->resultType == TextCheckingType::Correction) {
             const QString source = selectedPair->sourceString();
-            const QString title =
-                platform::formatWithObjects(platform::localizedString("Change Back to \"%@\""), {source});
+            const QString title = platform::formatWithObjects(platform::localizedString("Change Back to \"%@\""),
+                                                              {source});
             connect(menu->addAction(title), &QAction::triggered, this,
                     [this, source] { replaceAutoCorrectedWord(source); });
             menu->addSeparator();
@@ -367,9 +368,8 @@ void VLTextField::standardMenuWithMenu(QMenu &menu)
         if (command == toggleAutomaticSpellingCorrection) {
             item->setCheckable(true);
             item->setChecked(platform::SpellChecker::shared().isAutomaticSpellingCorrectionEnabled());
-            connect(item, &QAction::triggered, this, [](bool on) {
-                platform::SpellChecker::shared().setAutomaticSpellingCorrectionEnabled(on);
-            });
+            connect(item, &QAction::triggered, this,
+                    [](bool on) { platform::SpellChecker::shared().setAutomaticSpellingCorrectionEnabled(on); });
         } else {
             connect(item, &QAction::triggered, this, [this, command] { doCommandBySelector(command); });
         }

@@ -3,7 +3,9 @@
 #include <QEvent>
 #include <QFontMetricsF>
 
-VLTooltipedTextField::VLTooltipedTextField(QWidget *parent) : QLabel(parent) {}
+VLTooltipedTextField::VLTooltipedTextField(QWidget *parent) : QLabel(parent)
+{
+}
 
 void VLTooltipedTextField::setStringValue(const QString &value)
 {

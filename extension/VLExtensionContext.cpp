@@ -86,8 +86,7 @@ void VLItemProvider::loadItemForTypeIdentifierOptionsCompletionHandler(const QSt
                             });
 }
 
-VLExtensionContext::VLExtensionContext(QList<VLExtensionItem> inputItems)
-    : m_inputItems(std::move(inputItems))
+VLExtensionContext::VLExtensionContext(QList<VLExtensionItem> inputItems) : m_inputItems(std::move(inputItems))
 {
 }
 

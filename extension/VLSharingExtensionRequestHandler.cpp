@@ -40,8 +40,8 @@ void VLSharingActivateApplication(const std::optional<VLRunningApplication> &app
 } // namespace
 
 VLSharingExtensionRequestHandler::VLSharingExtensionRequestHandler(VLWorkspace *workspace, QObject *parent)
-    : QObject(parent),
-      m_workspace(workspace ? *workspace : VLWorkspace::sharedWorkspace())
+    : QObject(parent)
+    , m_workspace(workspace ? *workspace : VLWorkspace::sharedWorkspace())
 {
 }
 

@@ -55,9 +55,9 @@ QString firstExecWord(const QString &exec)
 } // namespace
 
 VLRunningApplication::VLRunningApplication(QUrl bundleURL, qint64 processIdentifier, bool launchedNow)
-    : m_bundleURL(std::move(bundleURL)),
-      m_processIdentifier(processIdentifier),
-      m_launchedNow(launchedNow)
+    : m_bundleURL(std::move(bundleURL))
+    , m_processIdentifier(processIdentifier)
+    , m_launchedNow(launchedNow)
 {
 }
 
@@ -73,13 +73,11 @@ VLWorkspace &VLWorkspace::sharedWorkspace()
     return workspace;
 }
 
-VLWorkspace::VLWorkspace()
-    : VLWorkspace(Configuration{})
+VLWorkspace::VLWorkspace() : VLWorkspace(Configuration{})
 {
 }
 
-VLWorkspace::VLWorkspace(Configuration configuration)
-    : m_configuration(std::move(configuration))
+VLWorkspace::VLWorkspace(Configuration configuration) : m_configuration(std::move(configuration))
 {
     if (m_configuration.applicationFolders.isEmpty() && QCoreApplication::instance())
         m_configuration.applicationFolders << QCoreApplication::applicationDirPath();

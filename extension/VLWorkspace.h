@@ -19,7 +19,8 @@ enum VLWorkspaceLaunchOptions : quint32 {
 
 // The configuration key whose value (a map of names to texts) is added to the environment of
 // the launched application.
-inline const QString VLWorkspaceLaunchConfigurationEnvironment = QStringLiteral("NSWorkspaceLaunchConfigurationEnvironment");
+inline const QString VLWorkspaceLaunchConfigurationEnvironment = QStringLiteral(
+    "NSWorkspaceLaunchConfigurationEnvironment");
 
 enum VLApplicationActivationOptions : quint32 {
     VLApplicationActivateAllWindows = 1,

@@ -34,12 +34,14 @@ QMenu *KXSharingServicePickerMenu::vl_menuForSharingItemsOptionsWithTargetSelect
         constructMenuItemSelectorDelegateMenuService(target, selector, delegate, menu, service);
     }
     if (std::floor(platform::appKitVersionNumber()) > platform::appKitVersionLegacy) {
-        auto *more = new VLSharingService(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "More...")), QIcon(QStringLiteral(":/images/MoreIcon.svg")),
-                                          QIcon(), [] {
-                                              if (!platform::openSharingSettings())
-                                                  platform::log(QStringLiteral("[Encrypt]: no sharing settings to open."));
-                                          },
-                                          menu);
+        auto *more = new VLSharingService(
+            platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "More...")),
+            QIcon(QStringLiteral(":/images/MoreIcon.svg")), QIcon(),
+            [] {
+                if (!platform::openSharingSettings())
+                    platform::log(QStringLiteral("[Encrypt]: no sharing settings to open."));
+            },
+            menu);
         constructMenuItemSelectorDelegateMenuService(target, selector, delegate, menu, more);
     }
     return menu;

@@ -10,8 +10,10 @@ std::shared_ptr<VLAnimationProgressMonitor> VLAnimationProgressMonitor::monitorW
 }
 
 VLAnimationProgressMonitor::VLAnimationProgressMonitor(double duration)
-    : m_duration(duration), m_maxVelocity(1.0 / duration)
-{}
+    : m_duration(duration)
+    , m_maxVelocity(1.0 / duration)
+{
+}
 
 void VLAnimationProgressMonitor::appendProgressPoint(double point)
 {

@@ -21,9 +21,8 @@ QRectF frameInWindow(const QWidget *view, const QRectF &frame)
 }
 } // namespace
 
-std::shared_ptr<VLCryptingProcessAnimation>
-VLCryptingProcessAnimation::animationWithProgressImageViewParticleView(VLEncryptProgressImageView *progressImageView,
-                                                                       VLParticleView *particleView)
+std::shared_ptr<VLCryptingProcessAnimation> VLCryptingProcessAnimation::animationWithProgressImageViewParticleView(
+    VLEncryptProgressImageView *progressImageView, VLParticleView *particleView)
 {
     return animationWithProgressImageViewParticleViewSignalRect(progressImageView, particleView, QRectF());
 }
@@ -38,7 +37,9 @@ VLCryptingProcessAnimationPtr VLCryptingProcessAnimation::animationWithProgressI
 
 VLCryptingProcessAnimation::VLCryptingProcessAnimation(VLEncryptProgressImageView *progressImageView,
                                                        VLParticleView *particleView, const QRectF &signalRect)
-    : m_progressImageView(progressImageView), m_particleView(particleView), m_signalRect(signalRect)
+    : m_progressImageView(progressImageView)
+    , m_particleView(particleView)
+    , m_signalRect(signalRect)
 {
     if (progressImageView)
         m_progressInterval = vlViewFrame(progressImageView).height();
@@ -116,8 +117,9 @@ bool VLCryptingProcessAnimation::tickWithTarget(QObject *object)
     const double low = std::min(0.0, middle);
     const double high = std::max(0.0, middle);
     const bool overlapsAcross = std::min(iconRect.right(), barNow.width()) > std::max(iconRect.left(), 0.0);
-    const double covered =
-        overlapsAcross ? std::max(0.0, std::min(up(iconRect.top()), high) - std::max(up(iconRect.bottom()), low)) : 0.0;
+    const double covered = overlapsAcross ? std::max(0.0, std::min(up(iconRect.top()), high)
+                                                              - std::max(up(iconRect.bottom()), low))
+                                          : 0.0;
     const double iconHeight = iconFrame.height();
     icon->setProgress(iconHeight > 0.0 ? covered / iconHeight : 0.0);
 

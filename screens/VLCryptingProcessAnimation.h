@@ -35,12 +35,10 @@ public:
     // The key under which the progress screens add it to the bar.
     static inline const QString slidingAnimationKey = QStringLiteral("slidingAnimation");
 
-    static std::shared_ptr<VLCryptingProcessAnimation>
-    animationWithProgressImageViewParticleView(VLEncryptProgressImageView *progressImageView,
-                                               VLParticleView *particleView);
-    static std::shared_ptr<VLCryptingProcessAnimation>
-    animationWithProgressImageViewParticleViewSignalRect(VLEncryptProgressImageView *progressImageView,
-                                                         VLParticleView *particleView, const QRectF &signalRect);
+    static std::shared_ptr<VLCryptingProcessAnimation> animationWithProgressImageViewParticleView(
+        VLEncryptProgressImageView *progressImageView, VLParticleView *particleView);
+    static std::shared_ptr<VLCryptingProcessAnimation> animationWithProgressImageViewParticleViewSignalRect(
+        VLEncryptProgressImageView *progressImageView, VLParticleView *particleView, const QRectF &signalRect);
 
     VLCryptingProcessAnimation(VLEncryptProgressImageView *progressImageView, VLParticleView *particleView,
                                const QRectF &signalRect);

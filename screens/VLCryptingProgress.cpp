@@ -8,8 +8,7 @@
 
 #include <chrono>
 
-VLCryptingProgress::VLCryptingProgress()
-    : m_monitor(VLAnimationProgressMonitor::monitorWithDuration(2.0))
+VLCryptingProgress::VLCryptingProgress() : m_monitor(VLAnimationProgressMonitor::monitorWithDuration(2.0))
 {
 }
 

@@ -46,5 +46,6 @@ void VLDropBarView::layoutContent()
     m_hover->setGeometry(rect());
     m_destination->setGeometry(rect());
     const double side = VLDropFilesButton::iconSide;
-    vlSetFrame(m_button, QRectF((bounds.width() - side) * 0.5, (bounds.height() - side) * 0.5 - m_constant, side, side));
+    vlSetFrame(m_button,
+               QRectF((bounds.width() - side) * 0.5, (bounds.height() - side) * 0.5 - m_constant, side, side));
 }

@@ -10,10 +10,10 @@
 #include "controls/VLDropHoverView.h"
 #include "screens/VLDropBarView.h"
 #include "screens/VLEncryptViewController.h"
-#include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/VLFilesOpenPanel.h"
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
+#include "screens/decrypt/VLDecryptViewController.h"
 
 #include "platform/animation/VLAnimatableProperty.h"
 #include "platform/animation/VLAnimator.h"
@@ -128,7 +128,7 @@ QObject *VLDropViewController::centerAlignmentConstraint() const
 bool VLDropViewController::dragInProgress() const
 {
     return (dropDestination() && dropDestination()->dragInProgress())
-        || (m_screenDropDestination && m_screenDropDestination->dragInProgress());
+           || (m_screenDropDestination && m_screenDropDestination->dragInProgress());
 }
 
 bool VLDropViewController::hasPendingRequests() const
@@ -198,7 +198,7 @@ VLDraggingDestination::Callbacks VLDropViewController::answeredDraggingDestinati
 {
     using Callback = VLDraggingDestination::Callback;
     return Callback::DraggingEntered | Callback::DraggingUpdated | Callback::DraggingExited
-        | Callback::PerformDragOperation;
+           | Callback::PerformDragOperation;
 }
 
 VLDragOperation VLDropViewController::draggingEntered(const VLDraggingInfo &)

@@ -8,10 +8,9 @@
 #include <cerrno>
 
 VLEmailSharingService::VLEmailSharingService(QObject *parent)
-    : VLSharingService(tr("Email"),
-                       QIcon::fromTheme(QStringLiteral("mail-message-new"),
-                                        QIcon::fromTheme(QStringLiteral("internet-mail"))),
-                       parent)
+    : VLSharingService(
+        tr("Email"),
+        QIcon::fromTheme(QStringLiteral("mail-message-new"), QIcon::fromTheme(QStringLiteral("internet-mail"))), parent)
 {
 }
 

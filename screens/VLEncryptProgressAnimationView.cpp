@@ -17,7 +17,8 @@
 const QString VLEncryptProgressAnimationView::slideAnimationKey = QStringLiteral("slideAnimation");
 
 VLEncryptProgressAnimationView::VLEncryptProgressAnimationView(QWidget *parent)
-    : QWidget(parent), m_durationRandom(quint32(QDateTime::currentMSecsSinceEpoch()))
+    : QWidget(parent)
+    , m_durationRandom(quint32(QDateTime::currentMSecsSinceEpoch()))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
@@ -120,8 +121,8 @@ void VLEncryptProgressAnimationView::resizeLayers()
         if (sliding)
             VLAnimator::removeAnimationForKey(column, slideAnimationKey);
         // The column stands on the container's line and reaches four rows above it.
-        column->setFrame(VLRectFromBottomLeft(QRectF(i * columnWidth, 0, columnWidth, columnHeight),
-                                              m_containerFrame.height()));
+        column->setFrame(
+            VLRectFromBottomLeft(QRectF(i * columnWidth, 0, columnWidth, columnHeight), m_containerFrame.height()));
         if (sliding)
             addAnimationForLayer(column);
     }

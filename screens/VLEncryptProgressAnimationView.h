@@ -58,7 +58,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    struct Slide {
+    struct Slide
+    {
         QPointer<VLEncryptTextStackLayer> layer;
         QPointF originalPosition;
     };

@@ -13,7 +13,8 @@ class QPainter;
 class QWidget;
 
 // One character of a column.
-struct VLEncryptTextLayer {
+struct VLEncryptTextLayer
+{
     QString string;
     QColor foregroundColor;
     QRectF frame; // in the column's coordinates

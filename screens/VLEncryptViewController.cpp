@@ -120,8 +120,8 @@ void VLEncryptViewController::loadView()
     m_passwordField->setSecure(true);
     vlSetViewFrame(m_passwordField, QRectF(90, 4, width - 180, kFieldHeight));
     vlSetAutoresizingMask(m_passwordField, VLViewWidthSizable);
-    m_passwordHintField =
-        makeField(panel, QStringLiteral("passwordHintField"), tr("Password Hint (optional)"), 13, this);
+    m_passwordHintField = makeField(panel, QStringLiteral("passwordHintField"), tr("Password Hint (optional)"), 13,
+                                    this);
     vlSetViewFrame(m_passwordHintField, QRectF(90, 36, width - 180, kFieldHeight));
     auto *separator = new VLColoredView(panel);
     separator->setSolidColor(VLScreenStyle::panelTextColor().lighter(300));

@@ -26,9 +26,9 @@ QFont dejaVu(int pixelSize, bool bold = false)
 } // namespace
 
 VLEncryptedView::VLEncryptedView(QWidget *nameField, QWidget *nameEditor, QWidget *parent)
-    : QWidget(parent),
-      m_nameField(nameField),
-      m_nameEditor(nameEditor)
+    : QWidget(parent)
+    , m_nameField(nameField)
+    , m_nameEditor(nameEditor)
 {
     setObjectName(QStringLiteral("encryptedView"));
     // Keys that no control takes end here (Escape, Return, Space).

@@ -9,8 +9,8 @@
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRenamingTextField.h"
-#include "controls/VLTextField.h"
 #include "controls/VLStartOverButton.h"
+#include "controls/VLTextField.h"
 #include "engine/files/VLFileNamer.h"
 #include "platform/animation/VLAnimatableProperty.h"
 #include "platform/animation/VLAnimator.h"
@@ -58,9 +58,9 @@ VLError renameError(int errorNumber, const QString &name)
 
 VLEncryptedViewController::VLEncryptedViewController(const QUrl &encryptedURL, const QList<QUrl> &originalFiles,
                                                      QObject *parent)
-    : VLTitledViewController(parent),
-      m_encryptedFileURL(encryptedURL),
-      m_originalFiles(originalFiles)
+    : VLTitledViewController(parent)
+    , m_encryptedFileURL(encryptedURL)
+    , m_originalFiles(originalFiles)
 {
     setObjectName(QStringLiteral("VLEncryptedViewController"));
     setOverlayFrame(QRectF(0, 450, kVLViewNoIntrinsicMetric, 26));
@@ -237,14 +237,15 @@ void VLEncryptedViewController::shareFile(QObject *sender)
     m_shareMenu = KXSharingServicePickerMenu::vl_menuForSharingItemsOptionsWithTargetSelectorServiceDelegate(
         {QVariant::fromValue(m_encryptedFileURL)}, 2, this, "selectedServiceAction", this, button);
     for (QAction *item : m_shareMenu->actions()) {
-        if (auto *saveToFile = qobject_cast<VLSaveToFileSharingService *>(KXSharingServicePickerMenu::serviceOfMenuItem(item))) {
-            saveToFile->setTransporterHandler([self = QPointer<VLEncryptedViewController>(this)](
-                                                  const std::shared_ptr<VLTransporter> &transporter) {
-                if (!self)
-                    return;
-                self->m_transporters << transporter;
-                self->m_transfersStopped = false;
-            });
+        if (auto *saveToFile = qobject_cast<VLSaveToFileSharingService *>(
+                KXSharingServicePickerMenu::serviceOfMenuItem(item))) {
+            saveToFile->setTransporterHandler(
+                [self = QPointer<VLEncryptedViewController>(this)](const std::shared_ptr<VLTransporter> &transporter) {
+                    if (!self)
+                        return;
+                    self->m_transporters << transporter;
+                    self->m_transfersStopped = false;
+                });
         }
     }
     button->setMenuDelegateOf(m_shareMenu);
@@ -413,8 +414,8 @@ void VLEncryptedViewController::renamingTextFieldDidRename(VLRenamingTextField *
     // Never over another item: the file manager refuses a name that is taken.
     const int error = platform::renameItem(current.filePath(), destination, false);
     if (error != 0) {
-        VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(renameError(error, QFileInfo(destination).fileName()),
-                                                                   window(), {});
+        VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(
+            renameError(error, QFileInfo(destination).fileName()), window(), {});
         // The field keeps showing the name the container still has.
         if (field)
             field->setStringValue(current.completeBaseName());
@@ -466,7 +467,7 @@ void VLEncryptedViewController::dragSourceViewPerformActionWithURL(VLDragSourceV
 }
 
 QWidget *VLEncryptedViewController::sharingServiceSourceWindowForShareItems(VLSharingService *service,
-                                                                         const QVariantList &items)
+                                                                            const QVariantList &items)
 {
     Q_UNUSED(service)
     Q_UNUSED(items)
@@ -480,7 +481,7 @@ void VLEncryptedViewController::sharingServiceWillShareItems(VLSharingService *s
 }
 
 void VLEncryptedViewController::sharingServiceDidFailToShareItemsError(VLSharingService *service,
-                                                                     const QVariantList &items, const VLError &error)
+                                                                       const QVariantList &items, const VLError &error)
 {
     Q_UNUSED(service)
     QStringList described;

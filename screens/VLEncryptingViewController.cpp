@@ -156,7 +156,8 @@ void VLEncryptingViewController::viewDidAppear(bool animated)
     SWAnalyticsTracker::defaultTracker().trackView(QStringLiteral("Encryption Progress"));
 
     QWidget *bar = overlayContainer();
-    auto sliding = VLCryptingProcessAnimation::animationWithProgressImageViewParticleView(m_fileImageView, m_particleView);
+    auto sliding = VLCryptingProcessAnimation::animationWithProgressImageViewParticleView(m_fileImageView,
+                                                                                          m_particleView);
     if (bar)
         sliding->setFromValue(vlViewFrame(bar));
     sliding->setByValue(kSlideDistance);

@@ -2,8 +2,8 @@
 
 #include "app/navigation/VLTitledViewController.h"
 #include "app/shell/VLTerminator.h"
-#include "engine/jobs/VLVedidador.h"
 #include "controls/VLRoundedButton.h"
+#include "engine/jobs/VLVedidador.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressAnimationView.h"
 #include "screens/VLEncryptProgressImageView.h"

@@ -25,8 +25,7 @@ std::optional<QStringList> &nextFileNames()
 class Panel final : public QFileDialog
 {
 public:
-    explicit Panel(QWidget *parent)
-        : QFileDialog(parent)
+    explicit Panel(QWidget *parent) : QFileDialog(parent)
     {
         setOption(QFileDialog::DontUseNativeDialog);
         setOption(QFileDialog::DontResolveSymlinks);
@@ -41,8 +40,9 @@ public:
         const auto *nameEdit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         const QStringList chosen = selectedFiles();
         const bool named = nameEdit && !nameEdit->text().trimmed().isEmpty();
-        if (named && !chosen.isEmpty()
-            && std::all_of(chosen.cbegin(), chosen.cend(), [](const QString &path) { return QFileInfo::exists(path); })) {
+        if (named && !chosen.isEmpty() && std::all_of(chosen.cbegin(), chosen.cend(), [](const QString &path) {
+                return QFileInfo::exists(path);
+            })) {
             QDialog::accept();
             return;
         }
@@ -70,13 +70,14 @@ void VLFilesOpenPanel::beginSheetModalForWindow(QWidget *window, CompletionHandl
         return;
     }
     auto *panel = new Panel(window);
-    VLSheetRegistry::instance().beginSheet(window, panel, [completion = std::move(completion)](QDialog *sheet, int result) {
-        QList<QUrl> urls;
-        if (result == QDialog::Accepted) {
-            for (const QString &path : static_cast<QFileDialog *>(sheet)->selectedFiles())
-                urls << QUrl::fromLocalFile(path);
-        }
-        if (completion)
-            completion(result == QDialog::Accepted && !urls.isEmpty(), urls);
-    });
+    VLSheetRegistry::instance().beginSheet(
+        window, panel, [completion = std::move(completion)](QDialog *sheet, int result) {
+            QList<QUrl> urls;
+            if (result == QDialog::Accepted) {
+                for (const QString &path : static_cast<QFileDialog *>(sheet)->selectedFiles())
+                    urls << QUrl::fromLocalFile(path);
+            }
+            if (completion)
+                completion(result == QDialog::Accepted && !urls.isEmpty(), urls);
+        });
 }

@@ -29,8 +29,7 @@ void VLFlowScreen::setTracker(SWAnalyticsTracker *tracker)
     trackerOverride() = tracker;
 }
 
-void VLFlowScreen::navigateWhenPossible(VLViewController *screen,
-                                       std::function<void(VLNavigationController *)> change)
+void VLFlowScreen::navigateWhenPossible(VLViewController *screen, std::function<void(VLNavigationController *)> change)
 {
     VLNavigationController *navigation = screen ? screen->navigationController() : nullptr;
     if (!navigation)

@@ -10,11 +10,7 @@ class VLLayoutConstraint final : public QObject
     Q_PROPERTY(double constant READ constant WRITE setConstant NOTIFY constantChanged)
 
 public:
-    explicit VLLayoutConstraint(double constant, QObject *parent = nullptr)
-        : QObject(parent),
-          m_constant(constant)
-    {
-    }
+    explicit VLLayoutConstraint(double constant, QObject *parent = nullptr) : QObject(parent), m_constant(constant) {}
 
     double constant() const { return m_constant; }
     void setConstant(double constant)

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-VLParticleEmitter::VLParticleEmitter(quint32 seed) : m_random(seed) {}
+VLParticleEmitter::VLParticleEmitter(quint32 seed) : m_random(seed)
+{
+}
 
 double VLParticleEmitter::spread(double value, double range)
 {

@@ -8,10 +8,11 @@
 #include <vector>
 
 // One kind of particle an emitter makes. Ranges spread a value evenly on both sides of it.
-struct VLParticleEmitterCell {
-    double birthRate = 0.0; // particles per second
-    double lifetime = 0.0;  // seconds
-    double velocity = 0.0;  // pixels per second
+struct VLParticleEmitterCell
+{
+    double birthRate = 0.0;     // particles per second
+    double lifetime = 0.0;      // seconds
+    double velocity = 0.0;      // pixels per second
     double emissionRange = 0.0; // radians, centred on the emission direction
     double scale = 1.0;
     double scaleRange = 0.0;
@@ -25,7 +26,8 @@ struct VLParticleEmitterCell {
 class VLParticleEmitter final
 {
 public:
-    struct Particle {
+    struct Particle
+    {
         QPointF position; // relative to the emitter's position
         QPointF velocity;
         double age = 0.0;

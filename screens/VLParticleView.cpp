@@ -27,8 +27,7 @@ QImage loadImage(const QString &name, const QSize &size)
 constexpr int kImageScale = 2;
 } // namespace
 
-VLParticleView::VLParticleView(QWidget *parent)
-    : QWidget(parent), m_emitter(QRandomGenerator::global()->generate())
+VLParticleView::VLParticleView(QWidget *parent) : QWidget(parent), m_emitter(QRandomGenerator::global()->generate())
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_emitter.setOpacity(0.5);
@@ -70,9 +69,8 @@ void VLParticleView::setEmitterBirthRate(double rate)
 void VLParticleView::setGlows(bool glows)
 {
     m_glows = glows;
-    auto fade = VLBasicAnimation::animationWithProperty(
-        VLAnimatableProperty::qtProperty(QStringLiteral("com.nimbrel.Vaultine.prop.glowOpacity"),
-                                         QByteArrayLiteral("glowOpacity"), 0.01));
+    auto fade = VLBasicAnimation::animationWithProperty(VLAnimatableProperty::qtProperty(
+        QStringLiteral("com.nimbrel.Vaultine.prop.glowOpacity"), QByteArrayLiteral("glowOpacity"), 0.01));
     fade->setToValue(glows ? 1.0 : 0.0);
     fade->setDuration(0.25);
     VLAnimator::addAnimationForKey(this, fade, kGlowKey);
@@ -131,8 +129,8 @@ void VLParticleView::paintEvent(QPaintEvent *event)
         const QSizeF size = image.deviceIndependentSize() * particle.scale;
         const QPointF centre = origin + particle.position;
         painter.setOpacity(m_emitter.opacity() * particle.alpha);
-        painter.drawImage(QRectF(centre.x() - size.width() * 0.5, centre.y() - size.height() * 0.5, size.width(),
-                                 size.height()),
-                          image);
+        painter.drawImage(
+            QRectF(centre.x() - size.width() * 0.5, centre.y() - size.height() * 0.5, size.width(), size.height()),
+            image);
     }
 }

@@ -64,8 +64,7 @@ void VLPreviewWindow::toggleSharedPreviewWindowForURLs(const QList<QUrl> &urls, 
     preview->makeKeyAndOrderFront(window);
 }
 
-VLPreviewWindow::VLPreviewWindow(QWidget *parent)
-    : QWidget(parent, Qt::Tool)
+VLPreviewWindow::VLPreviewWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("previewWindow"));
     setWindowTitle(tr("Preview"));
@@ -150,8 +149,8 @@ void VLPreviewWindow::showCurrentItem()
     const QUrl url = previewItemURL();
     // The composer answers a thumbnail, the container picture for a container, or the type icon.
     m_image = url.isEmpty()
-        ? QImage()
-        : VLFileImageComposer::composeImageFromURLsWithImageSize({url}, QSize(imageSide, imageSide));
+                  ? QImage()
+                  : VLFileImageComposer::composeImageFromURLsWithImageSize({url}, QSize(imageSide, imageSide));
     QPixmap pixmap = QPixmap::fromImage(m_image);
     if (!pixmap.isNull()) {
         pixmap = pixmap.scaled(imageSide, imageSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);

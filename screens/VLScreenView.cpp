@@ -4,9 +4,7 @@
 
 #include <QKeyEvent>
 
-VLScreenView::VLScreenView(platform::VLKeyBindingClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
+VLScreenView::VLScreenView(platform::VLKeyBindingClient *client, QWidget *parent) : QWidget(parent), m_client(client)
 {
 }
 
@@ -16,11 +14,7 @@ namespace {
 class KeyViewLoopClient final : public platform::VLKeyBindingClient
 {
 public:
-    KeyViewLoopClient(QWidget *view, platform::VLKeyBindingClient *screen)
-        : m_view(view)
-        , m_screen(screen)
-    {
-    }
+    KeyViewLoopClient(QWidget *view, platform::VLKeyBindingClient *screen) : m_view(view), m_screen(screen) {}
 
     void insertText(const QString &text) override { m_screen->insertText(text); }
     void doCommandBySelector(const QString &selector) override

@@ -12,8 +12,7 @@ constexpr double kMenuShadeOpacity = 0.1;
 
 } // namespace
 
-VLShareButton::VLShareButton(QWidget *parent)
-    : VLRoundedButton(parent)
+VLShareButton::VLShareButton(QWidget *parent) : VLRoundedButton(parent)
 {
 }
 

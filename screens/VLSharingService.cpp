@@ -7,18 +7,18 @@
 
 VLSharingService::VLSharingService(const QString &title, const QIcon &image, const QIcon &alternateImage,
                                    Handler handler, QObject *parent)
-    : QObject(parent),
-      m_title(title),
-      m_image(image),
-      m_alternateImage(alternateImage),
-      m_handler(std::move(handler))
+    : QObject(parent)
+    , m_title(title)
+    , m_image(image)
+    , m_alternateImage(alternateImage)
+    , m_handler(std::move(handler))
 {
 }
 
 VLSharingService::VLSharingService(const QString &title, const QIcon &image, QObject *parent)
-    : QObject(parent),
-      m_title(title),
-      m_image(image)
+    : QObject(parent)
+    , m_title(title)
+    , m_image(image)
 {
 }
 

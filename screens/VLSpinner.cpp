@@ -9,8 +9,7 @@ constexpr int kSpokes = 12;
 constexpr int kStepMs = 80;
 } // namespace
 
-VLSpinner::VLSpinner(QWidget *parent)
-    : QWidget(parent)
+VLSpinner::VLSpinner(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_timer.setInterval(kStepMs);

@@ -22,9 +22,7 @@ namespace {
 class TransportSheet final : public QDialog
 {
 public:
-    explicit TransportSheet(VLTransportWindowController *controller)
-        : m_controller(controller)
-    {}
+    explicit TransportSheet(VLTransportWindowController *controller) : m_controller(controller) {}
 
     void reject() override
     {
@@ -53,8 +51,7 @@ QString lastPathComponent(const QString &path)
 
 } // namespace
 
-VLTransportWindowController::VLTransportWindowController(QObject *parent)
-    : QObject(parent)
+VLTransportWindowController::VLTransportWindowController(QObject *parent) : QObject(parent)
 {
     registerInterface();
 }
@@ -138,8 +135,9 @@ void VLTransportWindowController::setMovedSize(quint64 size)
     if (m_totalSize > 0 && m_chromoneter) {
         quint64 scaled = 0;
         const quint64 percent = !qMulOverflow(size, quint64(100), &scaled)
-            ? scaled / m_totalSize
-            : quint64(static_cast<long double>(size) * 100 / static_cast<long double>(m_totalSize));
+                                    ? scaled / m_totalSize
+                                    : quint64(static_cast<long double>(size) * 100
+                                              / static_cast<long double>(m_totalSize));
         m_chromoneter->updateProgress(double(percent));
     }
     redrawSateTextFiled();
@@ -168,10 +166,12 @@ void VLTransportWindowController::refreshNow()
 
 QString VLTransportWindowController::statusText(quint64 movedSize, quint64 totalSize, const QString &remainingTime)
 {
-    const QString remaining = remainingTime.isEmpty() ? platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Estimating...")) : remainingTime;
-    return platform::formatWithObjects(platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "%@ from %@ \u2013 %@...")),
-                                       {NBFileSizer::displayItemSizeFromSize(movedSize),
-                                        NBFileSizer::displayItemSizeFromSize(totalSize), remaining});
+    const QString remaining = remainingTime.isEmpty()
+                                  ? platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "Estimating..."))
+                                  : remainingTime;
+    return platform::formatWithObjects(
+        platform::localizedString(QT_TRANSLATE_NOOP("Localizable", "%@ from %@ \u2013 %@...")),
+        {NBFileSizer::displayItemSizeFromSize(movedSize), NBFileSizer::displayItemSizeFromSize(totalSize), remaining});
 }
 
 void VLTransportWindowController::cancel()

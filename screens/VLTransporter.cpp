@@ -204,7 +204,7 @@ bool VLTransporter::isDestinationOnAnotherVolume(const QUrl &source, const QUrl 
         return false;
     }
     return destinationVolume.rootPath() != sourceVolume.rootPath()
-        || destinationVolume.device() != sourceVolume.device();
+           || destinationVolume.device() != sourceVolume.device();
 }
 
 void VLTransporter::transportItemFromURLToURLOverwriteLeaveOriginal(const QUrl &source, const QUrl &destination,
@@ -212,9 +212,9 @@ void VLTransporter::transportItemFromURLToURLOverwriteLeaveOriginal(const QUrl &
 {
     const bool anotherVolume = isDestinationOnAnotherVolume(source, destination);
     const quint64 mode = overwrite ? KXAdditions::TransferReplace : KXAdditions::TransferFreeName;
-    const quint64 type = leaveOriginal ? KXAdditions::TransferCopyWithProgress
-        : anotherVolume               ? KXAdditions::TransferMoveAcrossVolumes
-                                      : KXAdditions::TransferMove;
+    const quint64 type = leaveOriginal   ? KXAdditions::TransferCopyWithProgress
+                         : anotherVolume ? KXAdditions::TransferMoveAcrossVolumes
+                                         : KXAdditions::TransferMove;
 
     auto transport = std::make_shared<Transport>();
     transport->transporter = shared_from_this();
@@ -223,8 +223,7 @@ void VLTransporter::transportItemFromURLToURLOverwriteLeaveOriginal(const QUrl &
     transport->destination = destination;
     transport->usesWindow = leaveOriginal || anotherVolume;
     KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
-        source, destination, mode, type,
-        [transport](quint64 state, bool *cancel, const QVariantMap &information) {
+        source, destination, mode, type, [transport](quint64 state, bool *cancel, const QVariantMap &information) {
             transport->handle(state, cancel, information);
         });
 }

@@ -78,8 +78,7 @@ public:
     // runs (also when none ever ran).
     bool waitUntilStopped(std::chrono::milliseconds bound);
     bool isRunning() const;
-    void transferItemFromURLToURLOverwriteCopy(const QUrl &source, const QUrl &destination, bool overwrite,
-                                               bool copy);
+    void transferItemFromURLToURLOverwriteCopy(const QUrl &source, const QUrl &destination, bool overwrite, bool copy);
 
     quint64 tag() const { return m_tag.load(); }
     void setTag(quint64 tag) { m_tag = tag; }

@@ -6,11 +6,9 @@
 
 #include <QWidget>
 
-void VLWiggleAnimation::tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(QWidget *view,
-                                                                                    const QRectF &frame,
+void VLWiggleAnimation::tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(QWidget *view, const QRectF &frame,
                                                                                     double duration, double delay,
-                                                                                    double beginOffset,
-                                                                                    int repetitions)
+                                                                                    double beginOffset, int repetitions)
 {
     tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitionsCompletion(view, frame, duration, delay, beginOffset,
                                                                           repetitions, {});

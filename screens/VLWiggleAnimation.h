@@ -23,8 +23,8 @@ public:
         QWidget *view, const QRectF &frame, double duration, double delay, double beginOffset, int repetitions,
         const VLAnimation::CompletionBlock &completion);
     static void tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(QWidget *view, const QRectF &frame,
-                                                                           double duration, double delay,
-                                                                           double beginOffset, int repetitions);
+                                                                            double duration, double delay,
+                                                                            double beginOffset, int repetitions);
 
     // Degrees of each turn and points of growth on every side.
     static constexpr double rotationAngle = 10.0;

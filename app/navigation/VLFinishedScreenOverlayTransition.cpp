@@ -5,7 +5,7 @@
 
 std::shared_ptr<VLFinishedScreenOverlayTransition>
 VLFinishedScreenOverlayTransition::transitionWithOverlayContainerViewOverlayRootView(QWidget *overlayContainerView,
-                                                                                    QWidget *overlayRootView)
+                                                                                     QWidget *overlayRootView)
 {
     return std::make_shared<VLFinishedScreenOverlayTransition>(overlayContainerView, overlayRootView);
 }

@@ -7,8 +7,8 @@
 namespace {
 
 // The navigation view's mask: flexible left and both vertical margins, flexible size.
-constexpr int kNavigationViewMask =
-    VLViewMinXMargin | VLViewWidthSizable | VLViewMinYMargin | VLViewHeightSizable | VLViewMaxYMargin;
+constexpr int kNavigationViewMask = VLViewMinXMargin | VLViewWidthSizable | VLViewMinYMargin | VLViewHeightSizable
+                                    | VLViewMaxYMargin;
 
 VLViewControllerPtr makeBlankController(const QRectF &frame)
 {
@@ -147,8 +147,8 @@ std::optional<QList<VLViewControllerPtr>> VLNavigationController::popToRootViewC
     return removed;
 }
 
-std::optional<QList<VLViewControllerPtr>>
-VLNavigationController::popToViewControllerAnimated(const VLViewControllerPtr &viewController, bool animated)
+std::optional<QList<VLViewControllerPtr>> VLNavigationController::popToViewControllerAnimated(
+    const VLViewControllerPtr &viewController, bool animated)
 {
     if (!m_canNavigate)
         return std::nullopt;
@@ -225,8 +225,9 @@ VLAnimatedTransitioningPtr VLNavigationController::transitionFor(VLViewControlle
         transition = from->navigationControllerAnimationControllerForOperationToViewController(this, operation, to);
     if (!transition) {
         if (VLNavigationControllerDelegate *navigationDelegate = delegate()) {
-            transition = navigationDelegate->navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
-                this, operation, from, to);
+            transition = navigationDelegate
+                             ->navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
+                                 this, operation, from, to);
         }
     }
     if (!transition)

@@ -40,7 +40,8 @@ VLNavigationControllerDefaultTransition::VLNavigationControllerDefaultTransition
     setPush(push);
 }
 
-std::shared_ptr<VLNavigationControllerDefaultTransition> VLNavigationControllerDefaultTransition::transitionWithPush(bool push)
+std::shared_ptr<VLNavigationControllerDefaultTransition> VLNavigationControllerDefaultTransition::transitionWithPush(
+    bool push)
 {
     return std::make_shared<VLNavigationControllerDefaultTransition>(push);
 }
@@ -67,8 +68,8 @@ void VLNavigationControllerDefaultTransition::animateTransition(const VLTransiti
     vlSetViewFrame(toView, bounds.translated(dx, 0.0));
     vlAddSubview(container, toView);
 
-    const VLTimingFunction timing =
-        VLTimingFunction::functionWithName(m_push ? VLTimingFunctionName::EaseIn : VLTimingFunctionName::EaseOut);
+    const VLTimingFunction timing = VLTimingFunction::functionWithName(m_push ? VLTimingFunctionName::EaseIn
+                                                                              : VLTimingFunctionName::EaseOut);
 
     if (fromView && fromView != toView) {
         auto fromSlide = VLBasicAnimation::animationWithPropertyNamed(kVLViewFrame);
@@ -76,9 +77,8 @@ void VLNavigationControllerDefaultTransition::animateTransition(const VLTransiti
         fromSlide->setTimingFunction(timing);
         fromSlide->setDuration(duration);
         QPointer<QWidget> guardedFrom(fromView);
-        fromSlide->setCompletionBlock([guardedFrom](VLAnimation *, bool) {
-            vlSetAutoLayoutDisabled(guardedFrom, false);
-        });
+        fromSlide->setCompletionBlock(
+            [guardedFrom](VLAnimation *, bool) { vlSetAutoLayoutDisabled(guardedFrom, false); });
         vlSetAutoLayoutDisabled(fromView, true);
         VLAnimator::addAnimationForKey(fromView, fromSlide, navAnimationKey());
     }

@@ -56,7 +56,8 @@ public:
         Q_UNUSED(viewController)
         Q_UNUSED(animated)
     }
-    virtual VLAnimatedTransitioningPtr navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
+    virtual VLAnimatedTransitioningPtr
+    navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
         VLNavigationController *navigationController, VLNavigationControllerOperation operation,
         VLViewController *fromViewController, VLViewController *toViewController)
     {
@@ -71,7 +72,8 @@ public:
 // The context of one navigation: the views and controllers a transition works on, and the
 // completion the navigation controller runs when the transition calls completeTransition().
 // Only the first completeTransition() counts; later ones are ignored.
-class VLNavigationControllerContextTransitioning : public std::enable_shared_from_this<VLNavigationControllerContextTransitioning>
+class VLNavigationControllerContextTransitioning
+    : public std::enable_shared_from_this<VLNavigationControllerContextTransitioning>
 {
 public:
     using Completion = std::function<void(bool finished)>;

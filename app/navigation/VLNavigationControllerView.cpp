@@ -4,8 +4,7 @@
 
 #include <QEvent>
 
-VLNavigationControllerView::VLNavigationControllerView(QWidget *parent)
-    : QWidget(parent)
+VLNavigationControllerView::VLNavigationControllerView(QWidget *parent) : QWidget(parent)
 {
 }
 

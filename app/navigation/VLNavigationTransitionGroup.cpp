@@ -8,8 +8,8 @@ VLNavigationTransitionGroup::VLNavigationTransitionGroup(QList<VLAnimatedTransit
     m_transitions.removeAll(nullptr);
 }
 
-std::shared_ptr<VLNavigationTransitionGroup>
-VLNavigationTransitionGroup::groupWithTransitions(QList<VLAnimatedTransitioningPtr> transitions)
+std::shared_ptr<VLNavigationTransitionGroup> VLNavigationTransitionGroup::groupWithTransitions(
+    QList<VLAnimatedTransitioningPtr> transitions)
 {
     return std::make_shared<VLNavigationTransitionGroup>(std::move(transitions));
 }

@@ -9,7 +9,8 @@ class VLNavigationTransitionGroup final : public VLNavigationControllerAnimatedT
 {
 public:
     explicit VLNavigationTransitionGroup(QList<VLAnimatedTransitioningPtr> transitions);
-    static std::shared_ptr<VLNavigationTransitionGroup> groupWithTransitions(QList<VLAnimatedTransitioningPtr> transitions);
+    static std::shared_ptr<VLNavigationTransitionGroup> groupWithTransitions(
+        QList<VLAnimatedTransitioningPtr> transitions);
 
     double transitionDuration(const VLTransitionContextPtr &context) override;
     // Hands every member one group context. An empty group completes at once.

@@ -73,9 +73,8 @@ VLOverlaySpringTransition::VLOverlaySpringTransition(QWidget *overlayContainerVi
 {
 }
 
-std::shared_ptr<VLOverlaySpringTransition>
-VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(QWidget *overlayContainerView,
-                                                                            QWidget *overlayRootView)
+std::shared_ptr<VLOverlaySpringTransition> VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(
+    QWidget *overlayContainerView, QWidget *overlayRootView)
 {
     return std::make_shared<VLOverlaySpringTransition>(overlayContainerView, overlayRootView);
 }

@@ -1,7 +1,6 @@
 #include "app/navigation/VLTitledViewController.h"
 
-VLTitledViewController::VLTitledViewController(QObject *parent)
-    : VLViewController(parent)
+VLTitledViewController::VLTitledViewController(QObject *parent) : VLViewController(parent)
 {
 }
 

@@ -19,8 +19,7 @@ void deleteOwnedView(QPointer<QWidget> &view)
 
 } // namespace
 
-VLViewController::VLViewController(QObject *parent)
-    : QObject(parent)
+VLViewController::VLViewController(QObject *parent) : QObject(parent)
 {
 }
 
@@ -176,8 +175,8 @@ QList<QWidget *> VLViewController::keyViewRoots()
 
 std::shared_ptr<VLNavigationControllerAnimatedTransitioning>
 VLViewController::navigationControllerAnimationControllerForOperationToViewController(VLNavigationController *,
-                                                                                     VLNavigationControllerOperation,
-                                                                                     VLViewController *)
+                                                                                      VLNavigationControllerOperation,
+                                                                                      VLViewController *)
 {
     return nullptr;
 }

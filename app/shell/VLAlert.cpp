@@ -34,12 +34,12 @@ VLAlert VLAlert::withError(const VLError &error)
     QString description = info.value(VLErrorsHandler::localizedDescriptionKey).toString();
     if (description.isEmpty()) {
         // The platform's own wording for an error that brings no description of its own.
-        description =
-            error.domain() == VLError::posixDomain
-                ? QCoreApplication::translate("VLAlert", "The operation couldn’t be completed. %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(int(error.code()))))
-                : QCoreApplication::translate("VLAlert", "The operation couldn’t be completed. (%1 error %2.)")
-                      .arg(error.domain(), QString::number(error.code()));
+        description = error.domain() == VLError::posixDomain
+                          ? QCoreApplication::translate("VLAlert", "The operation couldn’t be completed. %1")
+                                .arg(QString::fromLocal8Bit(std::strerror(int(error.code()))))
+                          : QCoreApplication::translate("VLAlert",
+                                                        "The operation couldn’t be completed. (%1 error %2.)")
+                                .arg(error.domain(), QString::number(error.code()));
     }
     alert.m_messageText = description;
     alert.m_informativeText = info.value(VLErrorsHandler::localizedRecoverySuggestionKey).toString();

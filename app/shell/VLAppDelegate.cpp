@@ -78,14 +78,14 @@ void centerWindow(QWidget *window)
 
 } // namespace
 
-VLAppDelegate::VLAppDelegate(QObject *parent)
-    : VLAppDelegate(Configuration{}, parent)
+VLAppDelegate::VLAppDelegate(QObject *parent) : VLAppDelegate(Configuration{}, parent)
 {
 }
 
 VLAppDelegate::VLAppDelegate(Configuration configuration, QObject *parent)
-    : QObject(parent), m_configuration(std::move(configuration)),
-      m_servicesProvider(std::make_unique<VLServiceProvider>())
+    : QObject(parent)
+    , m_configuration(std::move(configuration))
+    , m_servicesProvider(std::make_unique<VLServiceProvider>())
 {
     if (!m_configuration.tutorial.tracker)
         m_configuration.tutorial.tracker = m_configuration.tracker;
@@ -200,8 +200,7 @@ void VLAppDelegate::applicationDidFinishLaunching()
     // There is no recent-documents list to clear here: the application keeps none. The log was
     // opened by the program before anything else could write to it.
 
-    m_issuesReporter = std::make_unique<VLIssuesReporter>(m_configuration.crashReportDSN,
-                                                          m_configuration.crashReports);
+    m_issuesReporter = std::make_unique<VLIssuesReporter>(m_configuration.crashReportDSN, m_configuration.crashReports);
     m_issuesReporter->enableReporter();
 
     VLTerminatorProxy::sharedInstance()->setPreTerminationHook([this] { return preTerminationHook(); });
@@ -347,16 +346,18 @@ void VLAppDelegate::buildMenus()
     };
 
     QMenu *appMenu = addMenu(tr("&Vaultine"), QStringLiteral("applicationMenu"));
-    addItem(appMenu, tr("About Vaultine"), QStringLiteral("aboutAction"), [this](QAction *) { showAboutWindow(); })
-        ->setMenuRole(QAction::AboutRole);
-    QAction *preferences =
-        addItem(appMenu, tr("Preferences…"), QStringLiteral("preferencesAction"), [this](QAction *) { showPreferences(); });
+    addItem(appMenu, tr("About Vaultine"), QStringLiteral("aboutAction"), [this](QAction *) {
+        showAboutWindow();
+    })->setMenuRole(QAction::AboutRole);
+    QAction *preferences = addItem(appMenu, tr("Preferences…"), QStringLiteral("preferencesAction"),
+                                   [this](QAction *) { showPreferences(); });
     preferences->setMenuRole(QAction::PreferencesRole);
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction *analytics = addItem(appMenu, tr("Share Anonymous Usage Statistics"), QStringLiteral("analyticsAction"),
                                  [this](QAction *item) { toggleAnalytics(item); });
     analytics->setCheckable(true);
-    connect(appMenu, &QMenu::aboutToShow, analytics, [this, analytics] { analytics->setChecked(tracker().isEnabled()); });
+    connect(appMenu, &QMenu::aboutToShow, analytics,
+            [this, analytics] { analytics->setChecked(tracker().isEnabled()); });
     appMenu->addSeparator();
     QAction *quit = addItem(appMenu, tr("&Quit Vaultine"), QStringLiteral("quitAction"),
                             [](QAction *) { VLTerminatorProxy::sharedInstance()->terminate(); });
@@ -374,7 +375,8 @@ void VLAppDelegate::buildMenus()
     });
     helpMenu->addSeparator();
     addItem(helpMenu, tr("Frequently Asked Questions"), QStringLiteral("faqAction"), [this](QAction *) { showFaq(); });
-    addItem(helpMenu, tr("Suggest a Feature…"), QStringLiteral("suggestFeatureAction"), [this](QAction *) { suggestFeature(); });
+    addItem(helpMenu, tr("Suggest a Feature…"), QStringLiteral("suggestFeatureAction"),
+            [this](QAction *) { suggestFeature(); });
     addItem(helpMenu, tr("Send Feedback…"), QStringLiteral("feedbackAction"), [this](QAction *) { showFeedback(); });
     addItem(helpMenu, tr("Contact Support…"), QStringLiteral("supportAction"), [this](QAction *) { contactSupport(); });
     helpMenu->addSeparator();

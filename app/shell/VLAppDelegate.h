@@ -48,7 +48,7 @@ public:
         QString crashReportDSN = VLIssuesReporter::productionDSN;
         VLIssuesReporter::Configuration crashReports;
         VLTutorialWindowController::Configuration tutorial; // its tracker is this one's
-        VLRatingPrompter *ratingPrompter = nullptr; // the shared prompter when null
+        VLRatingPrompter *ratingPrompter = nullptr;         // the shared prompter when null
     };
 
     explicit VLAppDelegate(QObject *parent = nullptr);

@@ -148,8 +148,7 @@ void VLContentWindowController::windowDidLoad()
     QWidget *navigationView = m_navigationController->view();
     vlSetAutoresizingMask(navigationView, VLViewWidthSizable | VLViewHeightSizable);
     vlSetViewFrame(navigationView, vlViewBounds(m_contentContainerView));
-    const VLViewControllerPtr root =
-        rootFactory() ? rootFactory()() : VLViewController::create<VLViewController>();
+    const VLViewControllerPtr root = rootFactory() ? rootFactory()() : VLViewController::create<VLViewController>();
     m_navigationController->setViewControllers({root});
     // Placing the navigation view shows the root screen.
     vlAddSubview(m_contentContainerView, navigationView);

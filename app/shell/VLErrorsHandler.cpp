@@ -70,21 +70,28 @@ std::optional<Texts> textsForCode(qint64 code, const QString &itemPath, const QS
     case 9:
     case 101:
     case 28:
-        return Texts{VLErrorsHandler::tr("The .vault file cannot be created."),
-                     VLErrorsHandler::tr("Please make sure that you have enough disk space and read/write permissions.")};
+        return Texts{
+            VLErrorsHandler::tr("The .vault file cannot be created."),
+            VLErrorsHandler::tr("Please make sure that you have enough disk space and read/write permissions.")};
     case 1002:
     case 1003:
-        return Texts{VLErrorsHandler::tr("Vaultine cannot access this item."),
-                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler",
-                                                "Vaultine cannot process \"%1\". Please make sure you have read/write permissions."),
-                              QT_TRANSLATE_NOOP("VLErrorsHandler",
-                                                "Vaultine cannot process this item. Please make sure you have read/write permissions."),
-                              itemPath)};
+        return Texts{
+            VLErrorsHandler::tr("Vaultine cannot access this item."),
+            withName(
+                QT_TRANSLATE_NOOP("VLErrorsHandler",
+                                  "Vaultine cannot process \"%1\". Please make sure you have read/write permissions."),
+                QT_TRANSLATE_NOOP(
+                    "VLErrorsHandler",
+                    "Vaultine cannot process this item. Please make sure you have read/write permissions."),
+                itemPath)};
     case 104:
     case 1102:
         return Texts{VLErrorsHandler::tr("This file cannot be opened."),
-                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" is not a .vault file and cannot be decrypted with Vaultine."),
-                              QT_TRANSLATE_NOOP("VLErrorsHandler", "This is not a .vault file and cannot be decrypted with Vaultine."), rootItem)};
+                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler",
+                                                "\"%1\" is not a .vault file and cannot be decrypted with Vaultine."),
+                              QT_TRANSLATE_NOOP("VLErrorsHandler",
+                                                "This is not a .vault file and cannot be decrypted with Vaultine."),
+                              rootItem)};
     case 106:
     case 1105:
         return Texts{VLErrorsHandler::tr("This file cannot be opened in this version."),
@@ -101,13 +108,18 @@ std::optional<Texts> textsForCode(qint64 code, const QString &itemPath, const QS
     case 1205:
     case 1207:
     case 1208:
-        return Texts{withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" is corrupted."), QT_TRANSLATE_NOOP("VLErrorsHandler", "This file is corrupted."), rootItem),
-                     VLErrorsHandler::tr("Unfortunately, the structure of this file is damaged and it cannot be decrypted.")};
+        return Texts{
+            withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" is corrupted."),
+                     QT_TRANSLATE_NOOP("VLErrorsHandler", "This file is corrupted."), rootItem),
+            VLErrorsHandler::tr("Unfortunately, the structure of this file is damaged and it cannot be decrypted.")};
     case 107:
     case 1009:
-        return Texts{VLErrorsHandler::tr("File verification failed."),
-                     withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" cannot be decrypted due to file verification fail."),
-                              QT_TRANSLATE_NOOP("VLErrorsHandler", "This file cannot be decrypted due to file verification fail."), rootItem)};
+        return Texts{
+            VLErrorsHandler::tr("File verification failed."),
+            withName(
+                QT_TRANSLATE_NOOP("VLErrorsHandler", "\"%1\" cannot be decrypted due to file verification fail."),
+                QT_TRANSLATE_NOOP("VLErrorsHandler", "This file cannot be decrypted due to file verification fail."),
+                rootItem)};
     default:
         return std::nullopt;
     }
@@ -150,12 +162,14 @@ Texts textsForFailedWrite(const VLError &cause)
 {
     if (cause.code() == ENOSPC || cause.code() == EDQUOT) {
         return Texts{VLErrorsHandler::tr("There is not enough free space on the disk."),
-                     VLErrorsHandler::tr("The disk that holds Vaultine's work folders is full. Free some space on it and try again. "
-                        "Your files have not been changed.")};
+                     VLErrorsHandler::tr(
+                         "The disk that holds Vaultine's work folders is full. Free some space on it and try again. "
+                         "Your files have not been changed.")};
     }
     return Texts{VLErrorsHandler::tr("Vaultine cannot write to the disk."),
-                 VLErrorsHandler::tr("Writing to the disk that holds Vaultine's work folders failed: %1. Your files have not been "
-                    "changed.")
+                 VLErrorsHandler::tr(
+                     "Writing to the disk that holds Vaultine's work folders failed: %1. Your files have not been "
+                     "changed.")
                      .arg(cause.systemMessage())};
 }
 
@@ -206,17 +220,18 @@ void VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(const VL
     // A window that goes away while the alert travels leaves it to the main window.
     QPointer<QWidget> target(window);
     platform::dispatchToMain([alert, target, completion = std::move(completion)]() mutable {
-        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(target.data(), alert,
-                                                                           std::move(completion));
+        VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(target.data(), alert, std::move(completion));
     });
 }
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeQuitting(const QString &itemName)
 {
-    return VLAlert::withMessageText(withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "Do you want to save a copy of \"%1\" before quitting?"),
-                                             QT_TRANSLATE_NOOP("VLErrorsHandler", "Do you want to save a copy of this file before quitting?"), itemName),
-                                    tr("Save"), tr("Don't Save"), VLAlert::cancelTitle(),
-                                    tr("This file will be lost if you quit before saving it to a location."));
+    return VLAlert::withMessageText(
+        withName(QT_TRANSLATE_NOOP("VLErrorsHandler", "Do you want to save a copy of \"%1\" before quitting?"),
+                 QT_TRANSLATE_NOOP("VLErrorsHandler", "Do you want to save a copy of this file before quitting?"),
+                 itemName),
+        tr("Save"), tr("Don't Save"), VLAlert::cancelTitle(),
+        tr("This file will be lost if you quit before saving it to a location."));
 }
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeStartingOver(const QString &itemName)

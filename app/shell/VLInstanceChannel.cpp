@@ -32,9 +32,9 @@ QByteArray encode(VLInstanceChannel::Kind kind, const QStringList &paths, const 
 
 } // namespace
 
-VLInstanceChannel::VLInstanceChannel(QObject *parent)
-    : QObject(parent)
-{}
+VLInstanceChannel::VLInstanceChannel(QObject *parent) : QObject(parent)
+{
+}
 
 VLInstanceChannel::~VLInstanceChannel()
 {

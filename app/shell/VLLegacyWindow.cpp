@@ -8,8 +8,7 @@
 #include <QPainterPath>
 #include <QWindow>
 
-VLLegacyWindow::VLLegacyWindow(QWidget *parent)
-    : VLWindow(parent, Qt::Window | Qt::FramelessWindowHint)
+VLLegacyWindow::VLLegacyWindow(QWidget *parent) : VLWindow(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     // A clear, non-opaque window: only the rounded content is drawn.
     setAttribute(Qt::WA_TranslucentBackground);
@@ -110,9 +109,9 @@ void VLLegacyWindow::mouseReleaseEvent(QMouseEvent *event)
     VLWindow::mouseReleaseEvent(event);
 }
 
-VLMainLegacyWindow::VLMainLegacyWindow(QWidget *parent)
-    : VLLegacyWindow(parent)
-{}
+VLMainLegacyWindow::VLMainLegacyWindow(QWidget *parent) : VLLegacyWindow(parent)
+{
+}
 
 VLMainLegacyWindow::~VLMainLegacyWindow() = default;
 

@@ -4,9 +4,9 @@
 
 #include <QCloseEvent>
 
-VLModernWindow::VLModernWindow(QWidget *parent)
-    : VLWindow(parent)
-{}
+VLModernWindow::VLModernWindow(QWidget *parent) : VLWindow(parent)
+{
+}
 
 VLModernWindow::~VLModernWindow() = default;
 

@@ -5,9 +5,9 @@
 #include <QRegion>
 #include <QScreen>
 
-VLOverlayContentView::VLOverlayContentView(QWidget *parent)
-    : QWidget(parent)
-{}
+VLOverlayContentView::VLOverlayContentView(QWidget *parent) : QWidget(parent)
+{
+}
 
 VLOverlayContentView::~VLOverlayContentView() = default;
 

@@ -12,7 +12,9 @@
 
 VLPreferencesWindowController::VLPreferencesWindowController(SWAnalyticsTracker &tracker,
                                                              ToggleAnalytics toggleAnalytics, QObject *parent)
-    : QObject(parent), m_tracker(tracker), m_toggleAnalytics(std::move(toggleAnalytics))
+    : QObject(parent)
+    , m_tracker(tracker)
+    , m_toggleAnalytics(std::move(toggleAnalytics))
 {
     // The check box follows the decision wherever it is taken (the quit-time question, the menu).
     connect(&platform::Defaults::standard(), &platform::Defaults::changed, this, [this](const QString &key) {

@@ -85,21 +85,20 @@ void VLSavePanel::beginSheetModalForWindow(QWidget *window, const QString &nameF
         panel->setNameFilter(QStringLiteral("*.") + allowedFileType);
     panel->setDirectory(initialFolder());
     panel->selectFile(proposed);
-    VLSheetRegistry::instance().beginSheet(window, panel,
-                                           [completion = std::move(completion), allowedFileType](QDialog *sheet,
-                                                                                                int result) {
-                                               auto *dialog = static_cast<QFileDialog *>(sheet);
-                                               const QStringList files = dialog->selectedFiles();
-                                               if (!completion)
-                                                   return;
-                                               if (result != QDialog::Accepted || files.isEmpty()) {
-                                                   completion(cancelButton, {});
-                                                   return;
-                                               }
-                                               const QUrl url = withExtension(files.first(), allowedFileType);
-                                               rememberSavedFolder(url);
-                                               completion(okButton, url);
-                                           });
+    VLSheetRegistry::instance().beginSheet(
+        window, panel, [completion = std::move(completion), allowedFileType](QDialog *sheet, int result) {
+            auto *dialog = static_cast<QFileDialog *>(sheet);
+            const QStringList files = dialog->selectedFiles();
+            if (!completion)
+                return;
+            if (result != QDialog::Accepted || files.isEmpty()) {
+                completion(cancelButton, {});
+                return;
+            }
+            const QUrl url = withExtension(files.first(), allowedFileType);
+            rememberSavedFolder(url);
+            completion(okButton, url);
+        });
 }
 
 void VLSavePanel::setNextFileName(const QString &path)

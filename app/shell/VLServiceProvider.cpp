@@ -9,8 +9,7 @@
 
 #include <exception>
 
-void VLServiceProvider::encryptFilesUserDataError(const QMimeData &pasteboard, const QString &userData,
-                                                  QString *error)
+void VLServiceProvider::encryptFilesUserDataError(const QMimeData &pasteboard, const QString &userData, QString *error)
 {
     Q_UNUSED(userData)
     try {
@@ -31,6 +30,7 @@ void VLServiceProvider::encryptFilesUserDataError(const QMimeData &pasteboard, c
         if (VLAppDelegate *delegate = VLAppDelegate::instance())
             delegate->handleFinderServiceFiles(paths);
     } catch (const std::exception &exception) {
-        platform::log(QStringLiteral("Error while processing services request: %1").arg(QString::fromUtf8(exception.what())));
+        platform::log(
+            QStringLiteral("Error while processing services request: %1").arg(QString::fromUtf8(exception.what())));
     }
 }

@@ -13,7 +13,8 @@ VLTerminatorProxy *VLTerminatorProxy::sharedInstance()
 VLTerminatorProxy::VLTerminatorProxy(QObject *parent)
     : QObject(parent)
     , m_exitHandler([] { QCoreApplication::exit(0); })
-{}
+{
+}
 
 VLTerminatorProxy::~VLTerminatorProxy() = default;
 

@@ -2,9 +2,9 @@
 
 #include "app/navigation/VLKeyViewLoop.h"
 
-VLWindow::VLWindow(QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags)
-{}
+VLWindow::VLWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+{
+}
 
 VLWindow::~VLWindow() = default;
 

@@ -38,7 +38,9 @@ QRectF destinationRect(QWidget *sourceTitle, QWidget *destinationTitle)
 
 using namespace vltransition;
 
-VLDropContentTransition::VLDropContentTransition(bool push) : m_push(push) {}
+VLDropContentTransition::VLDropContentTransition(bool push) : m_push(push)
+{
+}
 
 std::shared_ptr<VLDropContentTransition> VLDropContentTransition::transitionWithPush(bool push)
 {
@@ -86,8 +88,8 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
     const QList<QWidget *> fromViews = vl_allViewsExcept(fromView, excepted);
 
     const double d = kDropTransitionDuration;
-    const VLTimingFunction timing =
-        VLTimingFunction::functionWithName(m_push ? VLTimingFunctionName::EaseIn : VLTimingFunctionName::EaseOut);
+    const VLTimingFunction timing = VLTimingFunction::functionWithName(m_push ? VLTimingFunctionName::EaseIn
+                                                                              : VLTimingFunctionName::EaseOut);
 
     if (toView) {
         vlSetFrame(toView, vlViewBounds(container));

@@ -35,7 +35,8 @@ public:
     void setOriginalSourceSubtitleRect(const QRectF &rect) { m_originalSourceSubtitleRect = rect; }
 
 private:
-    struct Roles {
+    struct Roles
+    {
         QWidget *sourceTitle = nullptr;
         QWidget *sourceSubtitle = nullptr;
         QWidget *destinationTitle = nullptr;

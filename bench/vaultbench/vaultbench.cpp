@@ -77,8 +77,8 @@ QStringList walk(const QString &root)
     QStringList paths{root};
     const QFileInfo info(root);
     if (info.isDir() && !info.isSymLink()) {
-        QStringList children = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                    QDir::Name);
+        QStringList children = QDir(root).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         for (const QString &child : children)
             paths += walk(root + u'/' + child);
     }
@@ -164,20 +164,22 @@ int decrypt(const QStringList &args)
 void writeCorpus(const QString &dir)
 {
     static const char *const words[] = {
-        "the",     "container", "holds",   "every",    "dropped",  "item",     "in",      "one",     "file",
-        "each",    "metadata",  "and",     "content",  "compressed", "with",   "zlib",    "encrypted", "under",
-        "fresh",   "random",    "keys",    "that",     "are",      "themselves", "derived", "from",  "password",
-        "a",       "central",   "directory", "is",     "authenticated", "hint", "preview", "small", "image",
-        "window",  "screen",    "progress", "remaining", "time",   "estimate", "drop",    "folder",  "restore",
-        "of",      "to",        "for",     "on",       "at",       "by",       "it",      "as",      "be",
-        "this",    "we",        "you",     "not",      "or",       "have",     "but",     "what",    "all",
-        "were",    "when",      "there",   "can",      "an",       "which",    "their",   "if",      "do",
-        "will",    "each",      "about",   "how",      "up",       "out",      "them",    "then",    "she",
-        "many",    "some",      "so",      "these",    "would",    "other",    "into",    "has",     "more",
-        "her",     "two",       "like",    "him",      "see",      "number",   "no",      "way",     "could",
-        "people",  "my",        "than",    "first",    "water",    "been",     "call",    "who",     "oil",
-        "its",     "now",       "find",    "long",     "down",     "day",      "did",     "get",     "come",
-        "made",    "may",       "part",    "over",     "new",      "sound",    "take",    "only",    "little",
+        "the",       "container", "holds",    "every",  "dropped", "item",       "in",       "one",
+        "file",      "each",      "metadata", "and",    "content", "compressed", "with",     "zlib",
+        "encrypted", "under",     "fresh",    "random", "keys",    "that",       "are",      "themselves",
+        "derived",   "from",      "password", "a",      "central", "directory",  "is",       "authenticated",
+        "hint",      "preview",   "small",    "image",  "window",  "screen",     "progress", "remaining",
+        "time",      "estimate",  "drop",     "folder", "restore", "of",         "to",       "for",
+        "on",        "at",        "by",       "it",     "as",      "be",         "this",     "we",
+        "you",       "not",       "or",       "have",   "but",     "what",       "all",      "were",
+        "when",      "there",     "can",      "an",     "which",   "their",      "if",       "do",
+        "will",      "each",      "about",    "how",    "up",      "out",        "them",     "then",
+        "she",       "many",      "some",     "so",     "these",   "would",      "other",    "into",
+        "has",       "more",      "her",      "two",    "like",    "him",        "see",      "number",
+        "no",        "way",       "could",    "people", "my",      "than",       "first",    "water",
+        "been",      "call",      "who",      "oil",    "its",     "now",        "find",     "long",
+        "down",      "day",       "did",      "get",    "come",    "made",       "may",      "part",
+        "over",      "new",       "sound",    "take",   "only",    "little",
     };
     constexpr int wordCount = int(sizeof words / sizeof *words);
     QRandomGenerator rng(20261210);
@@ -224,7 +226,8 @@ void writeCorpus(const QString &dir)
     QDir().mkpath(dir + u"/text");
     QDir().mkpath(dir + u"/binary");
     for (int i = 0; i < 160; ++i)
-        writeFile(QStringLiteral("%1/text/document-%2.txt").arg(dir).arg(i), text(256 * 1024 + rng.bounded(512 * 1024)));
+        writeFile(QStringLiteral("%1/text/document-%2.txt").arg(dir).arg(i),
+                  text(256 * 1024 + rng.bounded(512 * 1024)));
     for (int i = 0; i < 120; ++i)
         writeFile(QStringLiteral("%1/binary/data-%2.bin").arg(dir).arg(i),
                   binary(256 * 1024 + rng.bounded(512 * 1024), i % 3 == 0));
@@ -403,13 +406,17 @@ int compare(const QStringList &args)
             return 1;
     }
 
-    print(QStringLiteral("corpus          %1 files, %2 MB").arg(files.size()).arg(double(deflated.bytes) / 1e6, 0, 'f', 1));
+    print(QStringLiteral("corpus          %1 files, %2 MB")
+              .arg(files.size())
+              .arg(double(deflated.bytes) / 1e6, 0, 'f', 1));
     print(QStringLiteral("raw deflate     %1 MB/s").arg(deflated.megabytesPerSecond(), 0, 'f', 1));
     print(QStringLiteral("save            %1 MB/s").arg(saved.megabytesPerSecond(), 0, 'f', 1));
     print(QStringLiteral("raw inflate     %1 MB/s").arg(inflated.megabytesPerSecond(), 0, 'f', 1));
     print(QStringLiteral("extractAllItems %1 MB/s").arg(extracted.megabytesPerSecond(), 0, 'f', 1));
-    print(QStringLiteral("save/deflate    %1").arg(saved.megabytesPerSecond() / deflated.megabytesPerSecond(), 0, 'f', 3));
-    print(QStringLiteral("extract/inflate %1").arg(extracted.megabytesPerSecond() / inflated.megabytesPerSecond(), 0, 'f', 3));
+    print(QStringLiteral("save/deflate    %1")
+              .arg(saved.megabytesPerSecond() / deflated.megabytesPerSecond(), 0, 'f', 3));
+    print(QStringLiteral("extract/inflate %1")
+              .arg(extracted.megabytesPerSecond() / inflated.megabytesPerSecond(), 0, 'f', 3));
     print(QStringLiteral("peak resident   %1 MiB").arg(double(peakResidentKiB()) / 1024.0, 0, 'f', 1));
     return 0;
 }

@@ -174,7 +174,7 @@ bool VLDriveAccessController::askDecFolderAccessWindowError(QWidget *window, VLE
 {
     QUrl chosen;
     const bool granted = askAccessForURLBookmarkFilePathResultURLWindowError(QUrl(), decBookmarkPath(), &chosen, window,
-                                                                           error);
+                                                                             error);
     if (!chosen.isEmpty())
         m_decFolderURL = chosen;
     if (resultURL)
@@ -183,9 +183,9 @@ bool VLDriveAccessController::askDecFolderAccessWindowError(QWidget *window, VLE
 }
 
 bool VLDriveAccessController::askAccessForURLBookmarkFilePathResultURLWindowError(const QUrl &allowedURL,
-                                                                                const QString &bookmarkFilePath,
-                                                                                QUrl *resultURL, QWidget *window,
-                                                                                VLError *error)
+                                                                                  const QString &bookmarkFilePath,
+                                                                                  QUrl *resultURL, QWidget *window,
+                                                                                  VLError *error)
 {
     // The panel waits in a loop of its own; a second request meanwhile is refused, not nested.
     if (m_asking)

@@ -36,7 +36,7 @@ public:
     [[nodiscard]] bool startDecFolderAccess(VLError *error, QUrl *resolvedURL = nullptr);
     // Reads a grant file, resolves the folder it names and starts using it.
     [[nodiscard]] bool startBookmarkAccessingResolvedURL(const QString &bookmarkFilePath, QUrl *resolvedURL,
-                                                        VLError *error);
+                                                         VLError *error);
     // Ends the use of the granted folders; the URLs stay.
     void stopAccess();
 
@@ -46,9 +46,9 @@ public:
     // The request: a window-modal folder panel on the window that lets only allowedURL be chosen
     // (any folder when empty); true when the grant file was written. Blocks until the panel ends.
     [[nodiscard]] bool askAccessForURLBookmarkFilePathResultURLWindowError(const QUrl &allowedURL,
-                                                                          const QString &bookmarkFilePath,
-                                                                          QUrl *resultURL, QWidget *window,
-                                                                          VLError *error);
+                                                                           const QString &bookmarkFilePath,
+                                                                           QUrl *resultURL, QWidget *window,
+                                                                           VLError *error);
     // Whether the panel lets the user confirm a folder.
     bool panelShouldEnableURL(const QUrl &url) const;
 

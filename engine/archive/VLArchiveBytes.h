@@ -12,7 +12,7 @@ namespace VLArchiveBytes {
 constexpr quint32 tag(const char (&text)[5])
 {
     return quint32(quint8(text[0])) | quint32(quint8(text[1])) << 8 | quint32(quint8(text[2])) << 16
-        | quint32(quint8(text[3])) << 24;
+           | quint32(quint8(text[3])) << 24;
 }
 
 void putU8(QByteArray &out, quint8 value);
@@ -34,11 +34,7 @@ std::optional<QString> decodeUtf8(const char *data, qsizetype size);
 class Reader final
 {
 public:
-    explicit Reader(const QByteArray &bytes)
-        : m_data(bytes.constData())
-        , m_size(bytes.size())
-    {
-    }
+    explicit Reader(const QByteArray &bytes) : m_data(bytes.constData()), m_size(bytes.size()) {}
     qsizetype remaining() const { return m_size - m_at; }
     bool atEnd() const { return m_at == m_size; }
     bool u8(quint8 *value);

@@ -71,8 +71,8 @@ InflateResult inflateWhole(const std::uint8_t *data, std::size_t size, std::vect
     if (!state.decompressor)
         return InflateResult::Damaged;
     std::size_t consumed = 0;
-    const libdeflate_result result =
-        libdeflate_zlib_decompress_ex(state.decompressor, data, size, out.data(), out.size(), &consumed, produced);
+    const libdeflate_result result = libdeflate_zlib_decompress_ex(state.decompressor, data, size, out.data(),
+                                                                   out.size(), &consumed, produced);
     switch (result) {
     case LIBDEFLATE_SUCCESS:
         return *produced == out.size() ? InflateResult::Done : InflateResult::Short;

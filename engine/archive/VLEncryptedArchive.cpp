@@ -148,9 +148,13 @@ QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::addItemsFromRoot(const QStr
     return added;
 }
 
-void VLEncryptedArchive::extractItemToPath(const VLEncryptedArchiveItemPtr &, const QString &) {}
+void VLEncryptedArchive::extractItemToPath(const VLEncryptedArchiveItemPtr &, const QString &)
+{
+}
 
-void VLEncryptedArchive::extractItemsToPath(const QList<VLEncryptedArchiveItemPtr> &, const QString &) {}
+void VLEncryptedArchive::extractItemsToPath(const QList<VLEncryptedArchiveItemPtr> &, const QString &)
+{
+}
 
 // ---------------------------------------------------------------------------------------------
 // Properties

@@ -167,7 +167,8 @@ private:
     quint32 flagsForSwitches() const;
     void sendStarted(const QString &operation);
     void sendFinished(const QString &operation);
-    void sendError(const QString &operation, int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError);
+    void sendError(const QString &operation, int code, const VLEncryptedArchiveItemPtr &record,
+                   const VLError &lowError);
     void sendProgress(const QString &operation, std::optional<double> progress, const VLEncryptedArchiveItemPtr &record,
                       double totalProgress, bool *cancel);
     bool delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const;
@@ -244,7 +245,7 @@ private:
     QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
     QHash<QString, qsizetype> m_foldedIndex;                     // lower-cased path -> first such record
     QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
-    QString m_lastParent;    // the parent path of the last record entered, and its key
+    QString m_lastParent; // the parent path of the last record entered, and its key
     QString m_lastParentKey;
     bool m_encryptFiles = true;
     bool m_encryptDirectory = true;
@@ -283,7 +284,7 @@ private:
     platform::crypto::SecureBytes m_masterKey;
     QByteArray m_masterSalt;
     std::unique_ptr<VLSectionEncoder> m_outSection; // the directory section being written
-    std::unique_ptr<VLSectionDecoder> m_inSection; // the directory section being read
+    std::unique_ptr<VLSectionDecoder> m_inSection;  // the directory section being read
     platform::crypto::HmacSha256 m_hmac;
     QByteArray m_lastHmac;
 

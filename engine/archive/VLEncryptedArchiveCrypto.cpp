@@ -53,7 +53,8 @@ bool VLEncryptedArchive::cryptWithMasterIvDecrypt(QByteArray &data, const std::o
     auto *bytes = reinterpret_cast<std::uint8_t *>(data.data());
     std::size_t produced = 0;
     if (cipher)
-        status = cipher->update(bytes, std::size_t(data.size()), bytes, std::size_t(data.size()) + blockSize, &produced);
+        status = cipher->update(bytes, std::size_t(data.size()), bytes, std::size_t(data.size()) + blockSize,
+                                &produced);
     if (status != CryptoStatus::Success) {
         platform::log(QStringLiteral("Warning! CCZeriderUpdate failed: %1").arg(statusCode(status)));
         return false;

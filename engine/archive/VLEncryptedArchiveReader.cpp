@@ -2,11 +2,11 @@
 #include "engine/archive/VLArchiveBytes.h"
 #include "engine/archive/VLEncryptedArchive.h"
 
-#include "platform/core/Log.h"
 #include "engine/archive/VLDeflate.h"
 #include "engine/archive/VLProgressSchedule.h"
 #include "engine/archive/VLScratchBuffers.h"
 #include "engine/archive/VLSectionCipher.h"
+#include "platform/core/Log.h"
 
 #include "platform/crypto/CryptoFunctions.h"
 #include "platform/dispatch/WorkerPool.h"
@@ -242,9 +242,9 @@ void VLEncryptedArchive::openArchive(const QString &path)
     struct DirectoryRun
     {
         std::vector<QByteArray> contents;
-        std::vector<quint64> offsets; // directory bytes before each record
+        std::vector<quint64> offsets;                   // directory bytes before each record
         std::vector<VLEncryptedArchiveItemPtr> records; // null where a record does not parse
-        int readError = -1; // a failed read after the records above: its system error, or 0
+        int readError = -1;                             // a failed read after the records above: its system error, or 0
         bool ready = false;
     };
     constexpr std::size_t runLength = 256;
@@ -286,7 +286,7 @@ void VLEncryptedArchive::openArchive(const QString &path)
                 for (const QByteArray &content : run->contents) {
                     auto record = std::make_shared<VLEncryptedArchiveItem>();
                     const bool loaded = loadArchiveItemFromData(record, content) && !record->path().isEmpty()
-                        && record->localHeaderPosition() != 0;
+                                        && record->localHeaderPosition() != 0;
                     run->records.push_back(loaded ? record : nullptr);
                 }
                 run->contents = {};
@@ -314,8 +314,8 @@ void VLEncryptedArchive::openArchive(const QString &path)
             addToDirectory(record);
             if (answersProgress) {
                 bool stop = false;
-                sendProgress(operationOpening, std::nullopt, nullptr, double(run->offsets[i]) * 100.0 / double(directorySize),
-                             &stop);
+                sendProgress(operationOpening, std::nullopt, nullptr,
+                             double(run->offsets[i]) * 100.0 / double(directorySize), &stop);
                 if (stop) {
                     reportOpenErrorLowError(VLArchiveErrorStopped);
                     return;
@@ -428,7 +428,8 @@ void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchive
 
 // Items with their parent folders first, each path once; on a case-sensitive file system "/A"
 // and "/a" are two items.
-QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const
+QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(
+    const QList<VLEncryptedArchiveItemPtr> &records) const
 {
     QList<VLEncryptedArchiveItemPtr> order;
     QSet<QString> planned;
@@ -442,8 +443,8 @@ QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(const QList<
                 break;
             const VLEncryptedArchiveItemPtr parentRecord = recordAtPath(parent);
             if (!parentRecord) {
-                platform::log(
-                    QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for %1").arg(recordPath));
+                platform::log(QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for %1")
+                                  .arg(recordPath));
                 break;
             }
             if (planned.contains(parentRecord->path()) || chain.contains(parentRecord))
@@ -478,7 +479,8 @@ VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &d
         job.written += count;
     };
     auto logShort = [&] {
-        platform::log(QStringLiteral("Warning! Processed size differs from item size for file %1.").arg(record->path()));
+        platform::log(
+            QStringLiteral("Warning! Processed size differs from item size for file %1.").arg(record->path()));
     };
 
     if (compressed && size <= wholeRestoreLimit && stored <= wholeRestoreLimit) {
@@ -653,7 +655,8 @@ void VLEncryptedArchive::restoreItem(ExtractJob &job)
         // its application pads back.
         record->setExtendedSecurityOptions(withoutTrailingZeros(record->extendedSecurityOptions()));
     } else if (type == platform::FileType::SymbolicLink) {
-        if (const int result = m_destination.createSymbolicLink(relative, record->linkDestination().value_or(QString()))) {
+        if (const int result = m_destination.createSymbolicLink(relative,
+                                                                record->linkDestination().value_or(QString()))) {
             job.error = VLError::posix(result);
             return;
         }
@@ -766,8 +769,8 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             auto catchUp = [&](quint64 written) {
                 return itemProgress.advance(written, [&](quint64 at) {
                     const double total = m_operationTotal == 0
-                        ? 100.0
-                        : double(m_processed + at) * 100.0 / double(m_operationTotal);
+                                             ? 100.0
+                                             : double(m_processed + at) * 100.0 / double(m_operationTotal);
                     reportExtractProgressForItemTotalProgressCancel(double(at) * 100.0 / double(size), record, total,
                                                                     &m_extractCancel);
                     return !m_extractCancel;

@@ -261,9 +261,9 @@ bool VLEncryptedArchive::loadArchiveItemFromData(const VLEncryptedArchiveItemPtr
             quint8 type = 0;
             if (!reader.u8(&type) || type > 2)
                 return false;
-            attributes.type = type == 0 ? platform::FileType::Regular
-                : type == 1             ? platform::FileType::Directory
-                                        : platform::FileType::SymbolicLink;
+            attributes.type = type == 0   ? platform::FileType::Regular
+                              : type == 1 ? platform::FileType::Directory
+                                          : platform::FileType::SymbolicLink;
             break;
         }
         case tag("FFLG"): {

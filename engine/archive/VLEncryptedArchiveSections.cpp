@@ -199,8 +199,8 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
     if (!compressed) {
         std::vector<std::uint8_t> piece(plainPiece);
         while (done < expected) {
-            const std::int64_t got =
-                source.read(piece.data(), std::size_t(std::min<quint64>(piece.size(), expected - done)));
+            const std::int64_t got = source.read(piece.data(),
+                                                 std::size_t(std::min<quint64>(piece.size(), expected - done)));
             if (got < 0)
                 return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
             if (got == 0) {
@@ -226,7 +226,7 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
         struct Block
         {
             quint64 offset = 0;
-            std::size_t size = 0; // what the block should hold; less when the file got shorter
+            std::size_t size = 0;            // what the block should hold; less when the file got shorter
             std::vector<std::uint8_t> input; // the dictionary, then the block
             std::size_t dictionary = 0;
             std::vector<std::uint8_t> output;
@@ -271,13 +271,15 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
                     if (!m_workersStop) {
                         const std::size_t want = block->dictionary + block->size;
                         block->input.resize(want);
-                        const std::int64_t got =
-                            file->readAt(block->offset - block->dictionary, block->input.data(), want, &block->readError);
+                        const std::int64_t got = file->readAt(block->offset - block->dictionary, block->input.data(),
+                                                              want, &block->readError);
                         if (got >= 0) {
                             // A file that got shorter since it was added ends its stream here.
                             if (std::size_t(got) < want) {
                                 block->last = true;
-                                block->size = std::size_t(got) > block->dictionary ? std::size_t(got) - block->dictionary : 0;
+                                block->size = std::size_t(got) > block->dictionary
+                                                  ? std::size_t(got) - block->dictionary
+                                                  : 0;
                                 block->dictionary = std::min(block->dictionary, std::size_t(got));
                             }
                             const std::uint8_t *data = block->input.data() + block->dictionary;

@@ -7,7 +7,6 @@
 #include "platform/crypto/CryptoFunctions.h"
 #include "platform/dispatch/WorkerPool.h"
 
-
 #include <cerrno>
 #include <climits>
 #include <deque>
@@ -32,7 +31,7 @@ quint32 VLEncryptedArchive::flagsForSwitches() const
     const quint64 bits = AESKeyBits();
     const quint32 keyCode = bits <= 128 ? 1 : bits <= 192 ? 2 : 3;
     quint32 flags = (s.encryptFiles ? 1u : 0u) | (s.encryptDirectory ? 2u : 0u) | (s.filesHmac ? 4u : 0u)
-        | (s.compress ? 16u : 0u) | keyCode << 8;
+                    | (s.compress ? 16u : 0u) | keyCode << 8;
     // A directory HMAC exists only inside an enciphered directory section (its key travels in the
     // section's key block); the flag claims one only when it is there.
     if (s.directoryHmac && s.encryptDirectory)

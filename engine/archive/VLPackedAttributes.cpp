@@ -4,7 +4,7 @@
 
 namespace {
 
-template<typename T, typename Stored>
+template <typename T, typename Stored>
 void pack(const std::optional<T> &value, Stored &stored, quint16 &present, quint16 field)
 {
     if (value) {
@@ -13,7 +13,7 @@ void pack(const std::optional<T> &value, Stored &stored, quint16 &present, quint
     }
 }
 
-template<typename T, typename Stored>
+template <typename T, typename Stored>
 std::optional<T> unpack(Stored stored, quint16 present, quint16 field)
 {
     return (present & field) ? std::optional<T>(T(stored)) : std::nullopt;

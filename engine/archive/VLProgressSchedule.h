@@ -11,16 +11,13 @@
 class VLProgressSchedule final
 {
 public:
-    VLProgressSchedule(quint64 size, quint64 step)
-        : m_size(size)
-        , m_step(step)
-    {
-    }
+    VLProgressSchedule(quint64 size, quint64 step) : m_size(size), m_step(step) {}
 
     quint64 done() const { return m_done; }
 
     // Calls report(done) for each point up to `to` bytes; false as soon as a report says stop.
-    template <typename Report> bool advance(quint64 to, Report report)
+    template <typename Report>
+    bool advance(quint64 to, Report report)
     {
         to = std::min(to, m_size);
         while (m_done < to) {

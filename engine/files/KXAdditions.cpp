@@ -126,7 +126,7 @@ public:
         // A name of its own, not derived from the item's, so a long name cannot grow past the
         // file system's limit.
         const QString aside = QFileInfo(path).path() + u"/.vaultine-replaced-"_qs
-            + QUuid::createUuid().toString(QUuid::Id128).left(12);
+                              + QUuid::createUuid().toString(QUuid::Id128).left(12);
         *error = platform::renameItem(path, aside, false);
         if (*error)
             return nullptr;
@@ -166,10 +166,7 @@ public:
     }
 
 private:
-    ReplacedItem(QString path, QString aside)
-        : m_path(std::move(path))
-        , m_aside(std::move(aside))
-    {}
+    ReplacedItem(QString path, QString aside) : m_path(std::move(path)), m_aside(std::move(aside)) {}
 
     const QString m_path;
     const QString m_aside;
@@ -386,7 +383,7 @@ void runProgressTransfer(const QString &source, const QString &destination, quin
                          const KXAdditions::TransferHandler &handler)
 {
     const auto entries = type == KXAdditions::TransferMoveWithProgress ? TreeTransfer::Entries::Move
-                                                                        : TreeTransfer::Entries::Copy;
+                                                                       : TreeTransfer::Entries::Copy;
     TreeTransfer(source, destination, entries, type != KXAdditions::TransferMoveWithProgress,
                  type == KXAdditions::TransferMoveAcrossVolumes, lateness, true, handler)
         .run();
@@ -457,8 +454,8 @@ QString KXAdditions::com_nimbrel_vaultine_rootPathForURLs(const QList<QUrl> &url
     return parentOf(first);
 }
 
-void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source, const QUrl &destination,
-                                                            quint64 mode, quint64 type, TransferHandler handler)
+void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source, const QUrl &destination, quint64 mode,
+                                                             quint64 type, TransferHandler handler)
 {
     const QString sourcePath = cleanedPath(source.toLocalFile());
     const QString destinationPath = cleanedPath(destination.toLocalFile());
@@ -488,8 +485,8 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
     const QString realDestination = pathThroughRealFolder(destinationPath);
     const bool intoItself = realSource == u"/" || realDestination.startsWith(realSource + u'/');
     const bool replacesSource = mode == TransferReplace
-        && (realSource == realDestination || realSource.startsWith(realDestination + u'/')
-            || realDestination == u"/");
+                                && (realSource == realDestination || realSource.startsWith(realDestination + u'/')
+                                    || realDestination == u"/");
     if (intoItself || replacesSource) {
         fail(VLError::posix(EINVAL));
         return;
@@ -516,7 +513,8 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
     }
     const bool recreateLinks = type != TransferMoveWithProgress;
     int error = 0;
-    const QString reserved = reserve(destinationPath, mode == TransferFreeName, kind, sourcePath, recreateLinks, &error);
+    const QString reserved = reserve(destinationPath, mode == TransferFreeName, kind, sourcePath, recreateLinks,
+                                     &error);
     if (reserved.isEmpty()) {
         fail(VLError::posix(error));
         return;
@@ -559,9 +557,9 @@ void KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source,
 }
 
 void KXAdditions::vl_ftsTransferItemFromURLToURLTransferTypeHandlerLatenessHandler(const QUrl &source,
-                                                                                  const QUrl &destination,
-                                                                                  quint64 type, double lateness,
-                                                                                  TransferHandler handler)
+                                                                                   const QUrl &destination,
+                                                                                   quint64 type, double lateness,
+                                                                                   TransferHandler handler)
 {
     const QString sourcePath = cleanedPath(source.toLocalFile());
     const QString destinationPath = cleanedPath(destination.toLocalFile());
@@ -584,7 +582,7 @@ void KXAdditions::vl_ftsTransferItemFromURLToURLTransferTypeHandlerLatenessHandl
 }
 
 bool KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(const QString &source, const QString &destination,
-                                                                   VLError *error, const CopyProgressHandler &progress)
+                                                                    VLError *error, const CopyProgressHandler &progress)
 {
     const auto failWith = [error](int number) {
         if (error)
@@ -653,8 +651,8 @@ QString KXAdditions::com_nimbrel_vaultine_homeDir()
     return home;
 }
 
-bool KXAdditions::vl_checkSourceReadabilityFailedFile(
-    const QUrl &source, QString *failedFile, const std::function<bool()> &shouldStop)
+bool KXAdditions::vl_checkSourceReadabilityFailedFile(const QUrl &source, QString *failedFile,
+                                                      const std::function<bool()> &shouldStop)
 {
     const QString path = cleanedPath(source.toLocalFile());
     QString failed;

@@ -19,7 +19,12 @@ public:
     // path, isRoot (the first entry only), the entry's byte size, stop (set to end the walk).
     using WalkHandler = std::function<void(const QString &path, bool isRoot, qint64 size, bool &stop)>;
 
-    enum TransferState : quint64 { TransferStarted = 1, TransferProgress = 2, TransferFailed = 3, TransferFinished = 4 };
+    enum TransferState : quint64 {
+        TransferStarted = 1,
+        TransferProgress = 2,
+        TransferFailed = 3,
+        TransferFinished = 4
+    };
     enum TransferMode : quint64 { TransferReplace = 1, TransferFreeName = 2 };
     enum TransferType : quint64 {
         TransferMove = 0,
@@ -58,22 +63,22 @@ public:
     // or cancelled transfer puts it back. Results come through the handler, on a thread of the background
     // queue (a failure before the transfer starts comes on the calling thread).
     static void vl_transferItemFromURLToURLModeTypeHandler(const QUrl &source, const QUrl &destination, quint64 mode,
-                                                          quint64 type, TransferHandler handler);
+                                                           quint64 type, TransferHandler handler);
 
     // Types 2 to 4 into a destination that is not there yet, entry by entry, with started and
     // progress reports held back for `lateness` seconds. A failed or cancelled transfer leaves
     // nothing of its own behind and the source as it was; a cancelled one sends no final report.
     static void vl_ftsTransferItemFromURLToURLTransferTypeHandlerLatenessHandler(const QUrl &source,
-                                                                                const QUrl &destination, quint64 type,
-                                                                                double lateness,
-                                                                                TransferHandler handler);
+                                                                                 const QUrl &destination, quint64 type,
+                                                                                 double lateness,
+                                                                                 TransferHandler handler);
 
     // Copies a file's content in 1 MiB chunks and then its metadata; the destination is created
     // (0600) when missing and cut to the copied length.
     [[nodiscard]] static bool vl_atomicFileCopyAtPathToPathErrorProgressHandler(const QString &source,
-                                                                               const QString &destination,
-                                                                               VLError *error,
-                                                                               const CopyProgressHandler &progress);
+                                                                                const QString &destination,
+                                                                                VLError *error,
+                                                                                const CopyProgressHandler &progress);
 
     // The user's Library folder of the application; empty when there is none.
     static QUrl com_nimbrel_vaultine_userLibraryURL();
@@ -86,8 +91,8 @@ public:
     // with the first one that cannot. Links are stored as links, so only their own entry counts.
     // shouldStop, asked before each entry, ends the walk early so that a large tree does not
     // hold up a caller that has given up; a check stopped that way counts as passed.
-    static bool vl_checkSourceReadabilityFailedFile(
-        const QUrl &source, QString *failedFile, const std::function<bool()> &shouldStop = {});
+    static bool vl_checkSourceReadabilityFailedFile(const QUrl &source, QString *failedFile,
+                                                    const std::function<bool()> &shouldStop = {});
 
     // Test hook: runs on the copying thread after every chunk a file copy writes (with the
     // bytes of that file copied so far), so that tests can make a transfer last. Empty clears it.

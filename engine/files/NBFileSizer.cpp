@@ -37,16 +37,17 @@ QStringList &stopList()
 constexpr quint64 blockUnit = 512;
 constexpr qint64 largeEntry = qint64(1) << 41; // 2 TiB
 
-constexpr std::array<quint64, 5> decimalDivisors = {
-    1000ull, 1000000ull, 1000000000ull, 1000000000000ull, 1000000000000000ull};
-constexpr std::array<quint64, 5> binaryDivisors = {
-    1024ull, 1048576ull, 1073741824ull, 1099511627776ull, 1125899906842624ull};
+constexpr std::array<quint64, 5> decimalDivisors = {1000ull, 1000000ull, 1000000000ull, 1000000000000ull,
+                                                    1000000000000000ull};
+constexpr std::array<quint64, 5> binaryDivisors = {1024ull, 1048576ull, 1073741824ull, 1099511627776ull,
+                                                   1125899906842624ull};
 constexpr char unitLetters[] = "KMGTPE";
 
 // Units of the size texts, as the translations know them.
-constexpr std::array<const char *, 5> unitTexts = {QT_TRANSLATE_NOOP("Localizable", "KB"),
-    QT_TRANSLATE_NOOP("Localizable", "MB"), QT_TRANSLATE_NOOP("Localizable", "GB"),
-    QT_TRANSLATE_NOOP("Localizable", "TB"), QT_TRANSLATE_NOOP("Localizable", "PB")};
+constexpr std::array<const char *, 5> unitTexts = {
+    QT_TRANSLATE_NOOP("Localizable", "KB"), QT_TRANSLATE_NOOP("Localizable", "MB"),
+    QT_TRANSLATE_NOOP("Localizable", "GB"), QT_TRANSLATE_NOOP("Localizable", "TB"),
+    QT_TRANSLATE_NOOP("Localizable", "PB")};
 
 QString localized(const char *key)
 {
@@ -219,8 +220,8 @@ QString NBSizeFormatter::stringFromNumber(double value) const
         return {};
     // to_chars rounds the exact binary value, ties to even, independent of the C locale.
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, m_maximumFractionDigits);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                      m_maximumFractionDigits);
     if (result.ec != std::errc())
         return {};
     const QString text = QString::fromLatin1(buffer, result.ptr - buffer);

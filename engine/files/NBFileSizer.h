@@ -15,9 +15,7 @@ class PhysicalWalk;
 class NBSizeFormatter final
 {
 public:
-    explicit NBSizeFormatter(int maximumFractionDigits = 2)
-        : m_maximumFractionDigits(maximumFractionDigits)
-    {}
+    explicit NBSizeFormatter(int maximumFractionDigits = 2) : m_maximumFractionDigits(maximumFractionDigits) {}
 
     int maximumFractionDigits() const { return m_maximumFractionDigits; }
     void setMaximumFractionDigits(int digits) { m_maximumFractionDigits = digits; }

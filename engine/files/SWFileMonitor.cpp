@@ -7,7 +7,8 @@ SWFileMonitorObservationInfo::SWFileMonitorObservationInfo(QUrl url, qint64 flag
     : m_url(std::move(url))
     , m_flags(flags)
     , m_block(std::move(block))
-{}
+{
+}
 
 SWFileMonitorObservationInfo::~SWFileMonitorObservationInfo()
 {
@@ -28,8 +29,9 @@ void SWFileMonitorObservationInfo::buildWatcher()
 {
     std::weak_ptr<SWFileMonitorObservationInfo> weakSelf = weak_from_this();
     // The delete bit is always asked for: a deleted item has to be watched anew.
-    m_watcher = platform::VnodeEventSource::create(m_url.toLocalFile(),
-        static_cast<unsigned long>(m_flags) | SWFileMonitorEventDelete, [weakSelf](unsigned long events) {
+    m_watcher = platform::VnodeEventSource::create(
+        m_url.toLocalFile(), static_cast<unsigned long>(m_flags) | SWFileMonitorEventDelete,
+        [weakSelf](unsigned long events) {
             const auto self = weakSelf.lock();
             if (!self)
                 return;
@@ -71,13 +73,12 @@ void SWFileMonitorObservationInfo::handleEventWithFlags(unsigned long flags, con
     if (m_cancelled->load())
         return;
     if ((flags & static_cast<unsigned long>(m_flags)) && !pause()) {
-        platform::dispatchAsync(
-            platform::QueuePriority::Default,
-            [block = m_block, cancelled = m_cancelled, delivery = m_delivery, flags, path] {
-                std::lock_guard lock(*delivery);
-                if (!cancelled->load() && block)
-                    block(flags, path);
-            });
+        platform::dispatchAsync(platform::QueuePriority::Default,
+                                [block = m_block, cancelled = m_cancelled, delivery = m_delivery, flags, path] {
+                                    std::lock_guard lock(*delivery);
+                                    if (!cancelled->load() && block)
+                                        block(flags, path);
+                                });
     }
     if (flags & SWFileMonitorEventDelete) {
         // The item is gone; whatever stands at the URL now (a safe save's replacement, say) is

@@ -49,8 +49,7 @@ void dropTimer(std::shared_ptr<platform::RepeatingTimer> timer)
 
 } // namespace
 
-VLChronometer::VLChronometer()
-    : d(std::make_shared<State>())
+VLChronometer::VLChronometer() : d(std::make_shared<State>())
 {
     d->owner = this;
 }

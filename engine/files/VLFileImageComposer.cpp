@@ -48,14 +48,14 @@ QImage genericIcon(QSize size, bool folder)
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF sheet =
-        QRectF(QPointF(0, 0), QSizeF(size))
-            .adjusted(size.width() * 0.18, size.height() * 0.08, -size.width() * 0.18, -size.height() * 0.08);
+    const QRectF sheet = QRectF(QPointF(0, 0), QSizeF(size))
+                             .adjusted(size.width() * 0.18, size.height() * 0.08, -size.width() * 0.18,
+                                       -size.height() * 0.08);
     painter.setPen(QPen(QColor(0x8a, 0x93, 0x9f), qMax(1.0, size.width() / 64.0)));
     painter.setBrush(folder ? QColor(0x6d, 0x9e, 0xd8) : QColor(0xf4, 0xf5, 0xf7));
-    painter.drawRoundedRect(
-        folder ? sheet.adjusted(-size.width() * 0.1, size.height() * 0.15, size.width() * 0.1, 0) : sheet,
-        size.width() / 24.0, size.width() / 24.0);
+    painter.drawRoundedRect(folder ? sheet.adjusted(-size.width() * 0.1, size.height() * 0.15, size.width() * 0.1, 0)
+                                   : sheet,
+                            size.width() / 24.0, size.width() / 24.0);
     return image;
 }
 
@@ -88,8 +88,8 @@ QImage VLFileImageComposer::composeImageFromURLsWithImageSize(const QList<QUrl> 
     return composeImageFromURLsWithImageSizeIsTypeIcon(urls, size, nullptr);
 }
 
-QImage VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
-    const QList<QUrl> &urls, QSize size, bool *isTypeIcon)
+QImage VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(const QList<QUrl> &urls, QSize size,
+                                                                        bool *isTypeIcon)
 {
     const QSize canvas = size * 2;
     if (urls.size() == 1 && VLPathComponents::pathExtension(urls.first().toLocalFile()) == u"vault")
@@ -146,8 +146,8 @@ QRectF VLFileImageComposer::rectForIndexFromSize(qint64 index, QSizeF size)
     const double fy = 0.025 + 0.04 * i;
     const double x = fx * size.width();
     const double width = size.width() * (1 - 2 * fx);
-    const double y =
-        0.08 * size.height() * i + 3 * double(qMin<qint64>(index, 2)) + 2 * double(qMax<qint64>(index - 2, 0));
+    const double y = 0.08 * size.height() * i + 3 * double(qMin<qint64>(index, 2))
+                     + 2 * double(qMax<qint64>(index - 2, 0));
     const double height = size.height() * (1 - 2 * fy);
     // Inward: the low edges round up, the high edges down. The small tolerance keeps values
     // such as 7.000000000001 from losing a whole pixel to binary fractions.
@@ -172,7 +172,7 @@ QImage VLFileImageComposer::imageWithPreviewOfURLOfSizeAsIcon(const QUrl &url, Q
     QImage image(asIcon ? size : thumbnail.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    painter.drawImage(
-        QPointF((image.width() - thumbnail.width()) / 2, (image.height() - thumbnail.height()) / 2), thumbnail);
+    painter.drawImage(QPointF((image.width() - thumbnail.width()) / 2, (image.height() - thumbnail.height()) / 2),
+                      thumbnail);
     return image;
 }

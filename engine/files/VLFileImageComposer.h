@@ -24,8 +24,8 @@ public:
     // icon. The image is twice the requested size.
     static QImage composeImageFromURLsWithImageSizeIsTypeIcon(const QList<QUrl> &urls, QSize size, bool *isTypeIcon);
     // Composes on a background work thread and calls the block there.
-    static void composeImageFromURLsWithImageSizeCompletionBlock(
-        const QList<QUrl> &urls, QSize size, std::function<void(const QImage &image)> completion);
+    static void composeImageFromURLsWithImageSizeCompletionBlock(const QList<QUrl> &urls, QSize size,
+                                                                 std::function<void(const QImage &image)> completion);
 
     // Where item `index` goes on a canvas, with the origin at the lower left (later items sit
     // higher): integral, every edge moved inward.

@@ -16,6 +16,6 @@ public:
     static QString titleForURLs(const QList<QUrl> &urls);
     static QString sizeForURLs(const QList<QUrl> &urls);
     // Computes sizeForURLs on a background work thread and calls the block there.
-    static void sizeForURLsCompletionBlock(
-        const QList<QUrl> &urls, std::function<void(const QString &size)> completion);
+    static void sizeForURLsCompletionBlock(const QList<QUrl> &urls,
+                                           std::function<void(const QString &size)> completion);
 };

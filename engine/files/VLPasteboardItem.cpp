@@ -26,7 +26,9 @@ private:
 
 } // namespace
 
-VLPasteboardItem::VLPasteboardItem(QUrl sourceURL) : m_sourceURL(std::move(sourceURL)) {}
+VLPasteboardItem::VLPasteboardItem(QUrl sourceURL) : m_sourceURL(std::move(sourceURL))
+{
+}
 
 std::unique_ptr<VLPasteboardItem> VLPasteboardItem::dragItemWithSourceURL(const QUrl &sourceURL)
 {

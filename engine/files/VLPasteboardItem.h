@@ -13,8 +13,8 @@ class VLPasteboardItem final
 {
 public:
     static inline const QString promisedFileURLType = QStringLiteral("com.apple.pasteboard.promised-file-url");
-    static inline const QString promisedFileContentType =
-        QStringLiteral("com.apple.pasteboard.promised-file-content-type");
+    static inline const QString promisedFileContentType = QStringLiteral(
+        "com.apple.pasteboard.promised-file-content-type");
     // The pasteboard's "promised" writing option.
     static constexpr int writingPromised = 512;
 

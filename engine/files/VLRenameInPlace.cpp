@@ -18,10 +18,10 @@ VLRenameInPlaceResult vlRenameItemInPlace(const QString &path, const QString &na
     if (error == 0)
         return {destination, {}};
     if (error == EEXIST) {
-        const QString description =
-            QCoreApplication::translate("VLRenameInPlace",
+        const QString description = QCoreApplication::translate(
+                                        "VLRenameInPlace",
                                         "“%1” couldn’t be renamed because an item with the same name already exists.")
-                .arg(fileName);
+                                        .arg(fileName);
         return {path, VLError(QStringLiteral("NSCocoaErrorDomain"), 516,
                               {{QStringLiteral("NSLocalizedDescription"), description},
                                {QStringLiteral("NSFilePath"), destination}})};

@@ -88,8 +88,8 @@ void VLTempCleaner::removeEntries(const QStringList &names)
         return;
     for (const QString &name : names) {
         if (name.isEmpty() || name == u"." || name == u".." || name.contains(u'/')) {
-            platform::log(u"Error deleting temporary item "_qs + VLError::posix(EINVAL).description() + u" ("_qs
-                          + name + u')');
+            platform::log(u"Error deleting temporary item "_qs + VLError::posix(EINVAL).description() + u" ("_qs + name
+                          + u')');
             continue;
         }
         const QString path = area + u'/' + name;
@@ -106,8 +106,8 @@ void VLTempCleaner::removeEntries(const QStringList &names)
                 continue;
         }
         if (const int error = platform::removeItemAtPath(path, platform::RemovalAccess::GrantOwner)) {
-            platform::log(u"Error deleting temporary item "_qs + VLError::posix(error).description() + u" ("_qs
-                          + path + u')');
+            platform::log(u"Error deleting temporary item "_qs + VLError::posix(error).description() + u" ("_qs + path
+                          + u')');
         }
     }
 }

@@ -10,7 +10,7 @@ namespace keys = VLEncryptedArchiveConstants;
 
 } // namespace
 
-template<typename Delegate>
+template <typename Delegate>
 VLArchiveJob<Delegate>::VLArchiveJob(QString operation)
     : m_operation(std::move(operation))
     , m_archive(VLEncryptedArchive::newArchive())
@@ -19,7 +19,7 @@ VLArchiveJob<Delegate>::VLArchiveJob(QString operation)
     m_chronometer->setDelegate(this);
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::detach()
 {
     if (m_archive->delegate() == this)
@@ -29,34 +29,34 @@ void VLArchiveJob<Delegate>::detach()
         m_chronometer->setDelegate(nullptr);
 }
 
-template<typename Delegate>
+template <typename Delegate>
 Delegate *VLArchiveJob<Delegate>::delegate() const
 {
     std::lock_guard lock(m_delegateMutex);
     return m_delegate;
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::setDelegate(Delegate *delegate)
 {
     std::lock_guard lock(m_delegateMutex);
     m_delegate = delegate;
 }
 
-template<typename Delegate>
+template <typename Delegate>
 QUrl VLArchiveJob<Delegate>::destinationURL() const
 {
     std::lock_guard lock(m_stateMutex);
     return m_destinationURL;
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::sendFailure(const VLError &error)
 {
     send([this, &error](Delegate *d) { reportFailure(d, error); });
 }
 
-template<typename Delegate>
+template <typename Delegate>
 QString VLArchiveJob<Delegate>::beginInFreshWorkFolder(const VLError &failure)
 {
     if (std::exchange(m_started, true))
@@ -67,7 +67,7 @@ QString VLArchiveJob<Delegate>::beginInFreshWorkFolder(const VLError &failure)
     return folder;
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::runInBackground(std::shared_ptr<VLArchiveJob> self, std::function<void()> work)
 {
     {
@@ -80,7 +80,7 @@ void VLArchiveJob<Delegate>::runInBackground(std::shared_ptr<VLArchiveJob> self,
     });
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::cancel()
 {
     {
@@ -91,21 +91,21 @@ void VLArchiveJob<Delegate>::cancel()
     stopChronometer();
 }
 
-template<typename Delegate>
+template <typename Delegate>
 bool VLArchiveJob<Delegate>::waitUntilStopped(std::chrono::milliseconds bound)
 {
     std::unique_lock lock(m_stateMutex);
     return m_stopped.wait_for(lock, bound, [this] { return !m_running; });
 }
 
-template<typename Delegate>
+template <typename Delegate>
 bool VLArchiveJob<Delegate>::isRunning() const
 {
     std::lock_guard lock(m_stateMutex);
     return m_running;
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::workerStopped()
 {
     {
@@ -115,21 +115,21 @@ void VLArchiveJob<Delegate>::workerStopped()
     m_stopped.notify_all();
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::stopChronometer()
 {
     if (m_chronometer->isMeasuring())
         m_chronometer->stop();
 }
 
-template<typename Delegate>
+template <typename Delegate>
 VLEncryptedArchiveDelegate::Callbacks VLArchiveJob<Delegate>::answeredCallbacks() const
 {
     return Callback::StartedOperation | Callback::FinishedOperation | Callback::OperationProgress
-        | Callback::OperationError;
+           | Callback::OperationError;
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::encryptedArchiveStartedOperation(VLEncryptedArchive *archive, const QVariantMap &info)
 {
     if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != m_operation)
@@ -138,7 +138,7 @@ void VLArchiveJob<Delegate>::encryptedArchiveStartedOperation(VLEncryptedArchive
     send([this](Delegate *d) { reportStarted(d); });
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::encryptedArchiveFinishedOperation(VLEncryptedArchive *archive, const QVariantMap &info)
 {
     if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != m_operation)
@@ -148,9 +148,9 @@ void VLArchiveJob<Delegate>::encryptedArchiveFinishedOperation(VLEncryptedArchiv
     send([this, &result](Delegate *d) { reportFinished(d, result); });
 }
 
-template<typename Delegate>
-void VLArchiveJob<Delegate>::encryptedArchiveOperationProgress(
-    VLEncryptedArchive *archive, const QVariantMap &info, bool &cancel)
+template <typename Delegate>
+void VLArchiveJob<Delegate>::encryptedArchiveOperationProgress(VLEncryptedArchive *archive, const QVariantMap &info,
+                                                               bool &cancel)
 {
     if (archive != m_archive.get())
         return;
@@ -162,7 +162,7 @@ void VLArchiveJob<Delegate>::encryptedArchiveOperationProgress(
     send([this, total](Delegate *d) { reportProgress(d, float(total)); });
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::encryptedArchiveOperationError(VLEncryptedArchive *archive, const QVariantMap &info)
 {
     if (archive != m_archive.get() || info.value(keys::keyOperation).toString() != m_operation)
@@ -181,7 +181,7 @@ void VLArchiveJob<Delegate>::encryptedArchiveOperationError(VLEncryptedArchive *
     sendFailure(VLError(cause.domain(), cause.code(), userInfo));
 }
 
-template<typename Delegate>
+template <typename Delegate>
 void VLArchiveJob<Delegate>::chronometerDidUpdateRemainingTime(VLChronometer *chronometer, double)
 {
     if (chronometer != m_chronometer.get())

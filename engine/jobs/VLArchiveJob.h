@@ -19,7 +19,7 @@
 // delegate behind a lock, the cancel flag and the running state of the work thread. The
 // container's callbacks for the job's own operation become the job delegate's started, progress,
 // finished and failure calls, which each job makes through its report hooks.
-template<typename Delegate>
+template <typename Delegate>
 class VLArchiveJob : public VLEncryptedArchiveDelegate, public VLChronometerDelegate
 {
 public:
@@ -68,7 +68,7 @@ protected:
     void stopChronometer();
 
     // Calls the delegate under the delegate lock, unless there is none or the job is cancelled.
-    template<typename Call>
+    template <typename Call>
     void send(Call call)
     {
         std::lock_guard lock(m_delegateMutex);

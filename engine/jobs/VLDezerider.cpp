@@ -13,14 +13,24 @@ namespace keys = VLEncryptedArchiveConstants;
 
 } // namespace
 
-const QByteArray VLDezerider::specialScenarioHmac =
-    QByteArray::fromHex("9d2f47a103be5c68e4710f2d8a6b93c51f07d2e9b6483a0c72e5d91f4c08ab36");
+const QByteArray VLDezerider::specialScenarioHmac = QByteArray::fromHex(
+    "9d2f47a103be5c68e4710f2d8a6b93c51f07d2e9b6483a0c72e5d91f4c08ab36");
 
-void VLDezeriderDelegate::dezeriderDidStartedWithArchiveURL(VLDezerider *, const QUrl &) {}
-void VLDezeriderDelegate::dezeriderDidFailedWithError(VLDezerider *, const VLError &) {}
-void VLDezeriderDelegate::dezeriderDidFinishedWithResultURL(VLDezerider *, const QUrl &) {}
-void VLDezeriderDelegate::dezeriderDidUpdateProgress(VLDezerider *, float) {}
-void VLDezeriderDelegate::dezeriderDidUpdateEstimationTime(VLDezerider *, const QString &) {}
+void VLDezeriderDelegate::dezeriderDidStartedWithArchiveURL(VLDezerider *, const QUrl &)
+{
+}
+void VLDezeriderDelegate::dezeriderDidFailedWithError(VLDezerider *, const VLError &)
+{
+}
+void VLDezeriderDelegate::dezeriderDidFinishedWithResultURL(VLDezerider *, const QUrl &)
+{
+}
+void VLDezeriderDelegate::dezeriderDidUpdateProgress(VLDezerider *, float)
+{
+}
+void VLDezeriderDelegate::dezeriderDidUpdateEstimationTime(VLDezerider *, const QString &)
+{
+}
 
 std::shared_ptr<VLDezerider> VLDezerider::dezeriderWithArchiveURL(const QUrl &archiveURL)
 {
@@ -29,9 +39,7 @@ std::shared_ptr<VLDezerider> VLDezerider::dezeriderWithArchiveURL(const QUrl &ar
     return std::shared_ptr<VLDezerider>(new VLDezerider(archiveURL));
 }
 
-VLDezerider::VLDezerider(QUrl archiveURL)
-    : VLArchiveJob(keys::operationExtraction)
-    , m_archiveURL(std::move(archiveURL))
+VLDezerider::VLDezerider(QUrl archiveURL) : VLArchiveJob(keys::operationExtraction), m_archiveURL(std::move(archiveURL))
 {
 }
 
@@ -107,8 +115,8 @@ VLEncryptedArchiveDelegate::Callbacks VLDezerider::answeredCallbacks() const
     return VLArchiveJob::answeredCallbacks() | Callback::HMACMismatch;
 }
 
-void VLDezerider::encryptedArchiveHMACMismatch(
-    VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &, quint64 &action)
+void VLDezerider::encryptedArchiveHMACMismatch(VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &,
+                                               quint64 &action)
 {
     if (archive != this->archive())
         return;

@@ -26,8 +26,7 @@ public:
 // thread. Made, started and cancelled on the GUI thread, after the password has been checked;
 // runs once. rootName, hint, destinationURL and specialScenario are meant to be read after the
 // finished callback.
-class VLDezerider final : public std::enable_shared_from_this<VLDezerider>,
-                          public VLArchiveJob<VLDezeriderDelegate>
+class VLDezerider final : public std::enable_shared_from_this<VLDezerider>, public VLArchiveJob<VLDezeriderDelegate>
 {
 public:
     // The HMAC of the single top-level item that marks the special case.
@@ -47,8 +46,8 @@ public:
 
     // The container's callbacks beyond those of every job.
     Callbacks answeredCallbacks() const override;
-    void encryptedArchiveHMACMismatch(
-        VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &item, quint64 &action) override;
+    void encryptedArchiveHMACMismatch(VLEncryptedArchive *archive, const VLEncryptedArchiveItemPtr &item,
+                                      quint64 &action) override;
 
 private:
     explicit VLDezerider(QUrl archiveURL);

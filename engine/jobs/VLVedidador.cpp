@@ -22,21 +22,33 @@ QString bundleDomain()
 // Packages keep their icon as the preview; on this platform that is known by the extension.
 bool isBundleOrPackageExtension(const QString &extension)
 {
-    static const QSet<QString> packages = {QStringLiteral("app"), QStringLiteral("appex"), QStringLiteral("bundle"),
-        QStringLiteral("framework"), QStringLiteral("plugin"), QStringLiteral("kext"), QStringLiteral("rtfd"),
-        QStringLiteral("pkg"), QStringLiteral("mpkg"), QStringLiteral("xcodeproj"), QStringLiteral("xcworkspace"),
-        QStringLiteral("playground"), QStringLiteral("key"), QStringLiteral("pages"), QStringLiteral("numbers"),
+    static const QSet<QString> packages = {
+        QStringLiteral("app"),          QStringLiteral("appex"),       QStringLiteral("bundle"),
+        QStringLiteral("framework"),    QStringLiteral("plugin"),      QStringLiteral("kext"),
+        QStringLiteral("rtfd"),         QStringLiteral("pkg"),         QStringLiteral("mpkg"),
+        QStringLiteral("xcodeproj"),    QStringLiteral("xcworkspace"), QStringLiteral("playground"),
+        QStringLiteral("key"),          QStringLiteral("pages"),       QStringLiteral("numbers"),
         QStringLiteral("photoslibrary")};
     return packages.contains(extension.toLower());
 }
 
 } // namespace
 
-void VLVedidadorDelegate::vedidadorDidStartedWithURLs(VLVedidador *, const QList<QUrl> &) {}
-void VLVedidadorDelegate::vedidadorDidFailedWithError(VLVedidador *, const VLError &) {}
-void VLVedidadorDelegate::vedidadorDidFinishedWithResultURL(VLVedidador *, const QUrl &) {}
-void VLVedidadorDelegate::vedidadorDidUpdateProgress(VLVedidador *, float) {}
-void VLVedidadorDelegate::vedidadorDidUpdateEstimationTime(VLVedidador *, const QString &) {}
+void VLVedidadorDelegate::vedidadorDidStartedWithURLs(VLVedidador *, const QList<QUrl> &)
+{
+}
+void VLVedidadorDelegate::vedidadorDidFailedWithError(VLVedidador *, const VLError &)
+{
+}
+void VLVedidadorDelegate::vedidadorDidFinishedWithResultURL(VLVedidador *, const QUrl &)
+{
+}
+void VLVedidadorDelegate::vedidadorDidUpdateProgress(VLVedidador *, float)
+{
+}
+void VLVedidadorDelegate::vedidadorDidUpdateEstimationTime(VLVedidador *, const QString &)
+{
+}
 
 std::shared_ptr<VLVedidador> VLVedidador::vedidadorWithSourceURLs(const QList<QUrl> &sourceURLs)
 {
@@ -61,8 +73,8 @@ QString VLVedidador::outputNameForSourceURLs(const QList<QUrl> &sourceURLs)
 {
     if (sourceURLs.size() >= 2)
         return QStringLiteral("Encrypted Archive.vault");
-    const QString name =
-        sourceURLs.isEmpty() ? QString() : VLPathComponents::lastPathComponent(sourceURLs.first().toLocalFile());
+    const QString name = sourceURLs.isEmpty() ? QString()
+                                              : VLPathComponents::lastPathComponent(sourceURLs.first().toLocalFile());
     return VLPathComponents::deletingPathExtension(name) + QStringLiteral(".vault");
 }
 
@@ -76,9 +88,8 @@ void VLVedidador::encryptWithPasswordHint(const QString &password, const QString
         std::lock_guard lock(m_stateMutex);
         m_destinationURL = QUrl::fromLocalFile(folder + u'/' + outputNameForSourceURLs(m_sourceURLs));
     }
-    runInBackground(shared_from_this(), [this, password, hint, rootPath]() mutable {
-        work(std::move(password), hint, rootPath);
-    });
+    runInBackground(shared_from_this(),
+                    [this, password, hint, rootPath]() mutable { work(std::move(password), hint, rootPath); });
 }
 
 void VLVedidador::work(QString password, const QString &hint, const QString &rootPath)
@@ -155,8 +166,8 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
 std::optional<QByteArray> VLVedidador::previewForSource(const QUrl &source) const
 {
     bool typeIcon = false;
-    const QImage image =
-        VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({source}, QSize(128, 128), &typeIcon);
+    const QImage image = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({source}, QSize(128, 128),
+                                                                                          &typeIcon);
     if (image.isNull())
         return std::nullopt;
     if (typeIcon && !isBundleOrPackageExtension(VLPathComponents::pathExtension(source.toLocalFile())))

@@ -29,8 +29,7 @@ public:
 
 // Encrypts a set of files and folders into one container in a fresh work folder, on a
 // background work thread. Made, started and cancelled on the GUI thread; runs once.
-class VLVedidador final : public std::enable_shared_from_this<VLVedidador>,
-                          public VLArchiveJob<VLVedidadorDelegate>
+class VLVedidador final : public std::enable_shared_from_this<VLVedidador>, public VLArchiveJob<VLVedidadorDelegate>
 {
 public:
     // Null without sources: a job always needs some.

@@ -79,9 +79,8 @@ std::optional<QByteArray> VLFileMetaData::extendedSecurityOptionsOfFile(const QS
 {
     QByteArray buffer;
     if (const int errorNumber = Security::read(path, buffer); errorNumber != 0) {
-        platform::log(QStringLiteral("Error getting extended security options for path %1 errno %2")
-                          .arg(path)
-                          .arg(errorNumber));
+        platform::log(
+            QStringLiteral("Error getting extended security options for path %1 errno %2").arg(path).arg(errorNumber));
         return std::nullopt;
     }
     return buffer;
@@ -108,7 +107,7 @@ bool VLFileMetaData::carriesAccessControlList(const QByteArray &options)
     std::copy(options.cbegin(), options.cbegin() + Security::headerSize, header.begin());
     const QByteArray view = QByteArray::fromRawData(header.data(), Security::headerSize);
     return (u32At(view, Security::returnedCommonOffset) & Security::extendedSecurityBit)
-        && u32At(view, Security::listReferenceOffset + 4) != 0;
+           && u32At(view, Security::listReferenceOffset + 4) != 0;
 }
 
 bool VLFileMetaData::applyExtendedSecurityOptionsToFile(const QByteArray &options, const QString &path)
@@ -124,9 +123,8 @@ bool VLFileMetaData::applyExtendedSecurityOptionsToFile(const QByteArray &option
 
     bool result = true;
     if (const int errorNumber = Security::write(path, Security::extendedSecurityBit, buffer); errorNumber != 0) {
-        platform::log(QStringLiteral("Error setting extended security options for path %1 errno %2")
-                          .arg(path)
-                          .arg(errorNumber));
+        platform::log(
+            QStringLiteral("Error setting extended security options for path %1 errno %2").arg(path).arg(errorNumber));
         result = false;
     }
     if (returned & Security::ownerUUIDBit) {

@@ -16,7 +16,8 @@ using VLExtendedAttributes = QMap<QString, QByteArray>;
 class VLFileMetaData final
 {
 public:
-    VLFileMetaData(std::optional<platform::FileAttributes> attributes, std::optional<VLExtendedAttributes> extendedAttributes,
+    VLFileMetaData(std::optional<platform::FileAttributes> attributes,
+                   std::optional<VLExtendedAttributes> extendedAttributes,
                    std::optional<QByteArray> extendedSecurityOptions);
 
     // initWithFilePath: / metadataOfFile:. Null for a missing or empty path.

@@ -9,9 +9,9 @@ class VLPreviewDiscriminator final
 {
 public:
     enum Result : int {
-        Unreadable = 0, // no data, not a PNG, or its header could not be read
+        Unreadable = 0,    // no data, not a PNG, or its header could not be read
         SRGBWithGamma = 1, // sRGB and gAMA chunks and no iCCP chunk: written on Windows
-        Other = 2, // any other readable PNG
+        Other = 2,         // any other readable PNG
     };
 
     static int discriminatePreviewData(const std::optional<QByteArray> &data);

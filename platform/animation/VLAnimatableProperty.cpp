@@ -7,7 +7,9 @@
 #include <QMetaProperty>
 #include <QWidget>
 
-VLAnimatableProperty::VLAnimatableProperty(QString name) : m_name(std::move(name)) {}
+VLAnimatableProperty::VLAnimatableProperty(QString name) : m_name(std::move(name))
+{
+}
 
 VLAnimationValues VLAnimatableProperty::read(QObject *object) const
 {
@@ -29,8 +31,9 @@ std::shared_ptr<const VLAnimatableProperty> VLAnimatableProperty::propertyWithNa
     return property;
 }
 
-std::shared_ptr<const VLAnimatableProperty>
-VLAnimatableProperty::qtProperty(const QString &name, const QByteArray &propertyName, double threshold)
+std::shared_ptr<const VLAnimatableProperty> VLAnimatableProperty::qtProperty(const QString &name,
+                                                                             const QByteArray &propertyName,
+                                                                             double threshold)
 {
     return propertyWithName(name, [propertyName, threshold](VLAnimatableProperty &p) {
         p.setReadBlock([propertyName](QObject *object) {

@@ -21,7 +21,8 @@ VLAnimator *VLAnimator::instance()
 }
 
 VLAnimator::VLAnimator(QObject *parent)
-    : QObject(parent), m_frameClock(std::make_unique<VLFrameClock>([this] { tick(); }))
+    : QObject(parent)
+    , m_frameClock(std::make_unique<VLFrameClock>([this] { tick(); }))
 {
     m_clock = m_frameClock.get();
 }

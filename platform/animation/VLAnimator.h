@@ -63,7 +63,8 @@ private:
     explicit VLAnimator(QObject *parent);
     ~VLAnimator() override;
 
-    struct Record {
+    struct Record
+    {
         QPointer<QObject> target;
         const QObject *identity = nullptr; // for lookups; never dereferenced
         QString key;

@@ -1,6 +1,8 @@
 #include "platform/animation/VLCustomAnimation.h"
 
-VLCustomAnimation::VLCustomAnimation(Block block) : m_block(std::move(block)) {}
+VLCustomAnimation::VLCustomAnimation(Block block) : m_block(std::move(block))
+{
+}
 
 std::shared_ptr<VLCustomAnimation> VLCustomAnimation::animationWithBlock(Block block)
 {

@@ -6,8 +6,12 @@
 VLTimingFunction::VLTimingFunction() = default;
 
 VLTimingFunction::VLTimingFunction(double c1x, double c1y, double c2x, double c2y)
-    : m_c1x(std::clamp(c1x, 0.0, 1.0)), m_c1y(c1y), m_c2x(std::clamp(c2x, 0.0, 1.0)), m_c2y(c2y)
-{}
+    : m_c1x(std::clamp(c1x, 0.0, 1.0))
+    , m_c1y(c1y)
+    , m_c2x(std::clamp(c2x, 0.0, 1.0))
+    , m_c2y(c2y)
+{
+}
 
 VLTimingFunction VLTimingFunction::functionWithName(VLTimingFunctionName name)
 {

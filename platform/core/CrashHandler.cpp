@@ -36,13 +36,20 @@ alignas(16) char g_alternateStack[64 * 1024];
 const char *signalName(int signal)
 {
     switch (signal) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGILL: return "SIGILL";
-    case SIGFPE: return "SIGFPE";
-    case SIGABRT: return "SIGABRT";
-    case SIGTRAP: return "SIGTRAP";
-    default: return "SIGNAL";
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGILL:
+        return "SIGILL";
+    case SIGFPE:
+        return "SIGFPE";
+    case SIGABRT:
+        return "SIGABRT";
+    case SIGTRAP:
+        return "SIGTRAP";
+    default:
+        return "SIGNAL";
     }
 }
 
@@ -141,7 +148,9 @@ void writeReport(int signal)
 
 void restoreSignal(int signal)
 {
-    struct sigaction standard{};
+    struct sigaction standard
+    {
+    };
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);
     ::sigaction(signal, &standard, nullptr);
@@ -189,7 +198,9 @@ bool installCrashHandler(const QString &folder, const QByteArray &headerLines)
     alternate.ss_size = sizeof(g_alternateStack);
     ::sigaltstack(&alternate, nullptr);
     for (std::size_t i = 0; i < fatalSignals.size(); ++i) {
-        struct sigaction action{};
+        struct sigaction action
+        {
+        };
         action.sa_sigaction = crashSignalHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);

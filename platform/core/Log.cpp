@@ -33,8 +33,9 @@ void log(const QString &message)
         return;
     }
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + u' '
-        + QCoreApplication::applicationName() + u'[' + QString::number(::getpid()) + u':'
-        + QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16) + u"] " + message + u'\n';
+                         + QCoreApplication::applicationName() + u'[' + QString::number(::getpid()) + u':'
+                         + QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16) + u"] " + message
+                         + u'\n';
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);

@@ -34,7 +34,8 @@ QString serialNumberForMachineId(const QByteArray &machineId)
 
 QString hardwareUUIDForMachineId(const QByteArray &machineId)
 {
-    const QString hex = QString::fromLatin1(derive(machineId, "com.nimbrel.Vaultine hardware UUID").left(16).toHex().toUpper());
+    const QString hex = QString::fromLatin1(
+        derive(machineId, "com.nimbrel.Vaultine hardware UUID").left(16).toHex().toUpper());
     return hex.mid(0, 8) + u'-' + hex.mid(8, 4) + u'-' + hex.mid(12, 4) + u'-' + hex.mid(16, 4) + u'-' + hex.mid(20);
 }
 

@@ -17,7 +17,8 @@ bool isSandboxed()
 {
     if (const int value = forced.load(); value >= 0)
         return value == 1;
-    static const bool flatpak = QFileInfo::exists(QStringLiteral("/.flatpak-info")) || qEnvironmentVariableIsSet("FLATPAK_ID");
+    static const bool flatpak = QFileInfo::exists(QStringLiteral("/.flatpak-info"))
+                                || qEnvironmentVariableIsSet("FLATPAK_ID");
     return flatpak;
 }
 

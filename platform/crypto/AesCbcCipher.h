@@ -36,8 +36,8 @@ public:
     [[nodiscard]] CryptoStatus finish(std::uint8_t *output, std::size_t outputCapacity, std::size_t *produced);
 
     // Enciphers or deciphers whole blocks in place without padding; data size a multiple of 16.
-    [[nodiscard]] static CryptoStatus cryptBlocks(Direction direction, const SecureBytes &key,
-                                                  const std::uint8_t *iv, std::uint8_t *data, std::size_t size);
+    [[nodiscard]] static CryptoStatus cryptBlocks(Direction direction, const SecureBytes &key, const std::uint8_t *iv,
+                                                  std::uint8_t *data, std::size_t size);
 
 private:
     AesCbcCipher(Direction direction, Padding padding);

@@ -40,8 +40,7 @@ struct HmacSha256::Context
     ~Context() { EVP_MAC_CTX_free(ctx); }
 };
 
-HmacSha256::HmacSha256()
-    : m_context(std::make_unique<Context>())
+HmacSha256::HmacSha256() : m_context(std::make_unique<Context>())
 {
 }
 

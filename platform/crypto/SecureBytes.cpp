@@ -14,26 +14,21 @@ SecureBytes::SecureBytes(std::size_t size)
 {
 }
 
-SecureBytes::SecureBytes(const void *data, std::size_t size)
-    : SecureBytes(size)
+SecureBytes::SecureBytes(const void *data, std::size_t size) : SecureBytes(size)
 {
     if (size)
         std::memcpy(m_data.get(), data, size);
 }
 
-SecureBytes::SecureBytes(const QByteArray &bytes)
-    : SecureBytes(bytes.constData(), std::size_t(bytes.size()))
+SecureBytes::SecureBytes(const QByteArray &bytes) : SecureBytes(bytes.constData(), std::size_t(bytes.size()))
 {
 }
 
-SecureBytes::SecureBytes(const SecureBytes &other)
-    : SecureBytes(other.data(), other.size())
+SecureBytes::SecureBytes(const SecureBytes &other) : SecureBytes(other.data(), other.size())
 {
 }
 
-SecureBytes::SecureBytes(SecureBytes &&other) noexcept
-    : m_data(std::move(other.m_data))
-    , m_size(other.m_size)
+SecureBytes::SecureBytes(SecureBytes &&other) noexcept : m_data(std::move(other.m_data)), m_size(other.m_size)
 {
     other.m_size = 0;
 }

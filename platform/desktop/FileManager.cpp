@@ -1,10 +1,10 @@
 #include "platform/desktop/FileManager.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 
@@ -20,8 +20,7 @@ QString &busConnectionName()
 
 QDBusConnection busConnection()
 {
-    return busConnectionName().isEmpty() ? QDBusConnection::sessionBus()
-                                         : QDBusConnection(busConnectionName());
+    return busConnectionName().isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(busConnectionName());
 }
 
 QUrl folderOf(const QUrl &url)

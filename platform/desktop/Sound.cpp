@@ -1,7 +1,7 @@
 #include "platform/desktop/Sound.h"
 
-#include <QCoreApplication>
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QHash>
 #include <QMediaDevices>
 #include <QSoundEffect>

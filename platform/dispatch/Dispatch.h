@@ -49,10 +49,7 @@ using DispatchDeadline = std::chrono::steady_clock::time_point;
 class Semaphore final
 {
 public:
-    explicit Semaphore(std::ptrdiff_t initial = 0)
-        : m_semaphore(initial)
-    {
-    }
+    explicit Semaphore(std::ptrdiff_t initial = 0) : m_semaphore(initial) {}
     Q_DISABLE_COPY_MOVE(Semaphore)
 
     void signal() { m_semaphore.release(); }

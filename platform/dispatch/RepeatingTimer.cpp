@@ -46,8 +46,7 @@ private:
     std::shared_ptr<ManualTimers::Entry> m_entry;
 };
 
-std::unique_ptr<RepeatingTimer> RepeatingTimer::start(std::chrono::milliseconds interval,
-                                                      std::function<void()> tick)
+std::unique_ptr<RepeatingTimer> RepeatingTimer::start(std::chrono::milliseconds interval, std::function<void()> tick)
 {
     interval = std::max(interval, std::chrono::milliseconds(1));
     if (ManualTimers *manual = ManualTimers::current()) {

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace platform {
@@ -24,10 +24,7 @@ bool isValidComponent(QStringView component)
 class Descriptor final
 {
 public:
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    {
-    }
+    explicit Descriptor(int fd) : m_fd(fd) {}
     ~Descriptor() { ::close(m_fd); }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
@@ -44,8 +41,7 @@ ConfinedFolder::~ConfinedFolder()
         ::close(m_fd);
 }
 
-ConfinedFolder::ConfinedFolder(ConfinedFolder &&other) noexcept
-    : m_fd(other.m_fd)
+ConfinedFolder::ConfinedFolder(ConfinedFolder &&other) noexcept : m_fd(other.m_fd)
 {
     other.m_fd = -1;
 }

@@ -50,7 +50,7 @@ QDateTime dateOf(qint64 seconds, quint32 nanoseconds)
 }
 
 // The *_r look-ups report their buffer need only through ERANGE; start with sysconf's hint.
-template<typename Entry, typename Lookup>
+template <typename Entry, typename Lookup>
 std::optional<QString> nameOf(Lookup lookup, int sizeHintName, char *Entry::*field)
 {
     long hint = ::sysconf(sizeHintName);
@@ -74,7 +74,7 @@ std::optional<QString> nameOf(Lookup lookup, int sizeHintName, char *Entry::*fie
 class NameCache final
 {
 public:
-    template<typename Lookup>
+    template <typename Lookup>
     std::optional<QString> name(quint32 id, Lookup lookup)
     {
         std::lock_guard lock(m_mutex);
@@ -121,7 +121,7 @@ std::optional<FileAttributes> attributesOfItemAtPath(const QString &path, VLErro
     if (RecentStatus::take(native, &sx)
         || ::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_BTIME,
                    &sx)
-            == 0) {
+               == 0) {
         attributes.type = fileTypeOfMode(sx.stx_mode);
         attributes.size = sx.stx_size;
         attributes.posixPermissions = quint16(sx.stx_mode & 07777);
@@ -171,7 +171,8 @@ VLError setAttributesOfItemAtPath(const FileAttributes &attributes, const QStrin
     VLError first;
     auto failed = [&](const char *what) {
         const VLError error = VLError::posix(errno);
-        log(QStringLiteral("[File Metadata]: can't set the %1 of %2: %3").arg(QLatin1String(what), path, error.description()));
+        log(QStringLiteral("[File Metadata]: can't set the %1 of %2: %3")
+                .arg(QLatin1String(what), path, error.description()));
         if (!first)
             first = error;
     };

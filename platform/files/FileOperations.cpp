@@ -28,7 +28,9 @@ int result(int value)
 
 FileKind fileKindAtPath(const QString &path, int *error)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(native(path).constData(), &status) != 0) {
         if (error)
             *error = errno;
@@ -47,7 +49,9 @@ FileKind fileKindAtPath(const QString &path, int *error)
 
 std::int64_t fileSizeAtPath(const QString &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     return ::lstat(native(path).constData(), &status) == 0 ? std::int64_t(status.st_size) : 0;
 }
 
@@ -63,7 +67,9 @@ int renameItem(const QString &from, const QString &to, bool replace)
         return errno;
     // A file system without RENAME_NOREPLACE: a hard link is exclusive for files; folders and
     // links fall back to a check right before the rename.
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(source.constData(), &status) != 0)
         return errno;
     if (S_ISREG(status.st_mode)) {
@@ -85,7 +91,8 @@ int createFolderExclusively(const QString &path, unsigned permissions)
 
 int createFileExclusively(const QString &path, unsigned permissions)
 {
-    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(permissions));
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode_t(permissions));
     if (fd < 0)
         return errno;
     ::close(fd);
@@ -113,7 +120,9 @@ int truncateFile(const PosixFile &file, std::uint64_t length)
 int removeItemAtPath(const QString &path, RemovalAccess access)
 {
     QByteArray root = native(path);
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(root.constData(), &status) != 0)
         return errno;
     if (!S_ISDIR(status.st_mode))

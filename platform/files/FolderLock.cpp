@@ -16,8 +16,7 @@ FolderLock::~FolderLock()
     release();
 }
 
-FolderLock::FolderLock(FolderLock &&other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1))
+FolderLock::FolderLock(FolderLock &&other) noexcept : m_fd(std::exchange(other.m_fd, -1))
 {
 }
 
@@ -60,8 +59,8 @@ bool FolderLock::isFolderAt(const QString &path) const
     struct stat held = {};
     struct stat named = {};
     return m_fd >= 0 && ::fstat(m_fd, &held) == 0 && held.st_nlink > 0
-        && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && held.st_dev == named.st_dev
-        && held.st_ino == named.st_ino;
+           && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && held.st_dev == named.st_dev
+           && held.st_ino == named.st_ino;
 }
 
 void FolderLock::release()

@@ -60,11 +60,7 @@ std::optional<quint64> uidOf(plist_t node)
 class Reader
 {
 public:
-    explicit Reader(plist_t objects)
-        : m_objects(objects)
-        , m_count(::plist_array_get_size(objects))
-    {
-    }
+    explicit Reader(plist_t objects) : m_objects(objects), m_count(::plist_array_get_size(objects)) {}
 
     plist_t object(plist_t reference) const
     {

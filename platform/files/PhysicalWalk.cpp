@@ -19,8 +19,7 @@ struct PhysicalWalk::Private
     QByteArray root;
 };
 
-PhysicalWalk::PhysicalWalk(const QString &path, Options options)
-    : d(std::make_unique<Private>())
+PhysicalWalk::PhysicalWalk(const QString &path, Options options) : d(std::make_unique<Private>())
 {
     d->root = QFile::encodeName(path);
     char *roots[] = {d->root.data(), nullptr};

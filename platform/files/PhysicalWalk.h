@@ -29,9 +29,7 @@ public:
         bool sameVolume = false; // do not cross into other file systems
     };
 
-    explicit PhysicalWalk(const QString &path)
-        : PhysicalWalk(path, Options{})
-    {}
+    explicit PhysicalWalk(const QString &path) : PhysicalWalk(path, Options{}) {}
     PhysicalWalk(const QString &path, Options options);
     ~PhysicalWalk();
     PhysicalWalk(const PhysicalWalk &) = delete;

@@ -25,9 +25,7 @@ PosixFile::~PosixFile()
     close();
 }
 
-PosixFile::PosixFile(PosixFile &&other) noexcept
-    : m_fd(other.m_fd)
-    , m_error(other.m_error)
+PosixFile::PosixFile(PosixFile &&other) noexcept : m_fd(other.m_fd), m_error(other.m_error)
 {
     other.m_fd = -1;
 }

@@ -14,10 +14,7 @@ class PosixFile final
 {
 public:
     PosixFile() = default;
-    explicit PosixFile(int descriptor)
-        : m_fd(descriptor)
-    {
-    }
+    explicit PosixFile(int descriptor) : m_fd(descriptor) {}
     ~PosixFile();
     PosixFile(PosixFile &&other) noexcept;
     PosixFile &operator=(PosixFile &&other) noexcept;

@@ -33,9 +33,9 @@ constexpr quint32 aceDirectoryInherit = 1u << 6;
 constexpr quint32 aceOnlyInherit = 1u << 8;
 
 // Entry rights.
-constexpr quint32 rightReadData = 1u << 1; // also list folder
-constexpr quint32 rightWriteData = 1u << 2; // also add file
-constexpr quint32 rightExecute = 1u << 3; // also search folder
+constexpr quint32 rightReadData = 1u << 1;   // also list folder
+constexpr quint32 rightWriteData = 1u << 2;  // also add file
+constexpr quint32 rightExecute = 1u << 3;    // also search folder
 constexpr quint32 rightAppendData = 1u << 5; // also add subfolder
 constexpr quint32 rightDeleteChild = 1u << 6;
 constexpr quint32 rightReadAttributes = 1u << 7;
@@ -89,7 +89,7 @@ QString uuidText(const QByteArray &uuid)
 quint32 deniedRightsOfPermissions(unsigned permissions)
 {
     return ((permissions & Read) ? rightReadData : 0u) | ((permissions & Write) ? rightWriteData | rightAppendData : 0u)
-        | ((permissions & Execute) ? rightExecute : 0u);
+           | ((permissions & Execute) ? rightExecute : 0u);
 }
 
 quint32 rightsOfPermissions(unsigned permissions, bool folder)
@@ -141,8 +141,8 @@ int namedEntriesOf(const QByteArray &native, acl_type_t type, NamedEntries &entr
         if (::acl_get_tag_type(entry, &tag) != 0 || ::acl_get_permset(entry, &permset) != 0)
             continue;
         const unsigned permissions = (::acl_get_perm(permset, ACL_READ) == 1 ? Read : 0u)
-            | (::acl_get_perm(permset, ACL_WRITE) == 1 ? Write : 0u)
-            | (::acl_get_perm(permset, ACL_EXECUTE) == 1 ? Execute : 0u);
+                                     | (::acl_get_perm(permset, ACL_WRITE) == 1 ? Write : 0u)
+                                     | (::acl_get_perm(permset, ACL_EXECUTE) == 1 ? Execute : 0u);
         if (tag == ACL_MASK) {
             mask = permissions;
         } else if (tag == ACL_GROUP_OBJ) {

@@ -38,8 +38,8 @@ inline constexpr quint32 returnedAttributesBit = 0x80000000u;
 inline constexpr quint32 extendedSecurityBit = 0x00400000u;
 inline constexpr quint32 ownerUUIDBit = 0x00800000u;
 inline constexpr quint32 groupUUIDBit = 0x01000000u;
-inline constexpr quint32 requestedCommonAttributes =
-    returnedAttributesBit | extendedSecurityBit | ownerUUIDBit | groupUUIDBit; // 0x81C00000
+inline constexpr quint32 requestedCommonAttributes = returnedAttributesBit | extendedSecurityBit | ownerUUIDBit
+                                                     | groupUUIDBit; // 0x81C00000
 
 inline constexpr qsizetype lengthOffset = 0;
 inline constexpr qsizetype returnedCommonOffset = 4;

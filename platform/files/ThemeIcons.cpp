@@ -121,9 +121,9 @@ Theme loadTheme(const QString &name)
             dir.maxSize = keys.value(QStringLiteral("MaxSize"), QString::number(dir.size)).toInt();
             dir.threshold = keys.value(QStringLiteral("Threshold"), QStringLiteral("2")).toInt();
             const QString type = keys.value(QStringLiteral("Type"), QStringLiteral("Threshold"));
-            dir.type = type == u"Fixed" ? ThemeDirectory::Type::Fixed
-                : type == u"Scalable"   ? ThemeDirectory::Type::Scalable
-                                        : ThemeDirectory::Type::Threshold;
+            dir.type = type == u"Fixed"      ? ThemeDirectory::Type::Fixed
+                       : type == u"Scalable" ? ThemeDirectory::Type::Scalable
+                                             : ThemeDirectory::Type::Threshold;
             if (dir.size > 0 && dir.scale == 1)
                 theme.directories << dir;
         }
@@ -199,8 +199,8 @@ private:
         return best;
     }
 
-    static QString findFile(
-        const QStringList &roots, const QString &dir, const QString &iconName, const QStringList &extensions)
+    static QString findFile(const QStringList &roots, const QString &dir, const QString &iconName,
+                            const QStringList &extensions)
     {
         for (const QString &root : roots) {
             for (const QString &extension : extensions) {

@@ -32,8 +32,8 @@ namespace platform {
 namespace {
 
 // One mask for every watch: inotify merges watches of the same inode into one, so they must agree.
-constexpr uint32_t watchMask =
-    IN_ATTRIB | IN_MODIFY | IN_MOVE_SELF | IN_DELETE_SELF | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+constexpr uint32_t watchMask = IN_ATTRIB | IN_MODIFY | IN_MOVE_SELF | IN_DELETE_SELF | IN_CREATE | IN_DELETE
+                               | IN_MOVED_FROM | IN_MOVED_TO;
 
 // What the kernel said, before it is turned into vnode bits with the item's state.
 enum Raw : unsigned {
@@ -137,8 +137,8 @@ public:
         if (it == m_subscribers.end())
             return;
         m_subscribers.erase(it);
-        const bool stillUsed = std::any_of(
-            m_subscribers.begin(), m_subscribers.end(), [wd](const auto &entry) { return entry.first == wd; });
+        const bool stillUsed = std::any_of(m_subscribers.begin(), m_subscribers.end(),
+                                           [wd](const auto &entry) { return entry.first == wd; });
         if (stillUsed)
             return;
         if (!m_gone.remove(wd))
@@ -146,8 +146,7 @@ public:
     }
 
 private:
-    Notifier()
-        : m_fd(inotify_init1(IN_CLOEXEC))
+    Notifier() : m_fd(inotify_init1(IN_CLOEXEC))
     {
         if (m_fd < 0) {
             log(QStringLiteral("Warning! inotify is not available: %1")
@@ -342,9 +341,9 @@ void VnodeEventSource::Private::watchParent(const std::shared_ptr<VnodeEventSour
     Notifier::instance().unwatch(superseded, self.get(), Role::Parent);
 }
 
-VnodeEventSource::VnodeEventSource(std::unique_ptr<Private> dd)
-    : d(std::move(dd))
-{}
+VnodeEventSource::VnodeEventSource(std::unique_ptr<Private> dd) : d(std::move(dd))
+{
+}
 
 VnodeEventSource::~VnodeEventSource()
 {

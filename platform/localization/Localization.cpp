@@ -15,18 +15,12 @@ namespace {
 
 // Texts looked up by keys made at run time, listed here so that lupdate keeps them in the tables.
 [[maybe_unused]] constexpr const char *keyedTexts[] = {
-    QT_TRANSLATE_NOOP("Localizable", "About %@"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm0_second"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_second"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm2_second"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm0_minute"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_minute"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm2_minute"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm0_hour"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_hour"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm2_hour"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm0_day"),
-    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_day"),
+    QT_TRANSLATE_NOOP("Localizable", "About %@"),           QT_TRANSLATE_NOOP("Localizable", "PluralForm0_second"),
+    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_second"), QT_TRANSLATE_NOOP("Localizable", "PluralForm2_second"),
+    QT_TRANSLATE_NOOP("Localizable", "PluralForm0_minute"), QT_TRANSLATE_NOOP("Localizable", "PluralForm1_minute"),
+    QT_TRANSLATE_NOOP("Localizable", "PluralForm2_minute"), QT_TRANSLATE_NOOP("Localizable", "PluralForm0_hour"),
+    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_hour"),   QT_TRANSLATE_NOOP("Localizable", "PluralForm2_hour"),
+    QT_TRANSLATE_NOOP("Localizable", "PluralForm0_day"),    QT_TRANSLATE_NOOP("Localizable", "PluralForm1_day"),
     QT_TRANSLATE_NOOP("Localizable", "PluralForm2_day"),
 };
 
@@ -50,7 +44,8 @@ QStringList shippedLocalizations()
     QStringList shipped;
     const QStringList files = QDir(QStringLiteral(":/i18n")).entryList({u"vaultine_*.qm"_qs}, QDir::Files);
     for (const QString &file : files) {
-        const QString name = file.mid(translationPrefix.size(), file.size() - translationPrefix.size() - translationSuffix.size());
+        const QString name = file.mid(translationPrefix.size(),
+                                      file.size() - translationPrefix.size() - translationSuffix.size());
         if (!name.isEmpty())
             shipped << normalized(name);
     }

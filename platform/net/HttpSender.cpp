@@ -206,7 +206,8 @@ HttpSender::HttpSender(QObject *parent) : QObject(parent), m_thread(std::make_un
 HttpSender::~HttpSender()
 {
     Worker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->shutdown(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->shutdown(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }
@@ -220,8 +221,9 @@ void HttpSender::send(HttpRequest request, QObject *context, Completion completi
     } else if (completion) {
         auto relay = std::make_shared<AnswerRelay>();
         auto answer = std::make_shared<HttpResponse>();
-        connect(relay.get(), &AnswerRelay::answered, context,
-                [completion = std::move(completion), answer] { completion(*answer); }, Qt::QueuedConnection);
+        connect(
+            relay.get(), &AnswerRelay::answered, context,
+            [completion = std::move(completion), answer] { completion(*answer); }, Qt::QueuedConnection);
         // The job, and with it the relay, ends on the worker thread.
         relay->moveToThread(m_thread.get());
         job.deliver = [relay, answer](const HttpResponse &response) {
@@ -230,8 +232,8 @@ void HttpSender::send(HttpRequest request, QObject *context, Completion completi
         };
     }
     Worker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->enqueue(std::move(job)); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker, job = std::move(job)]() mutable { worker->enqueue(std::move(job)); }, Qt::QueuedConnection);
 }
 
 HttpResponse HttpSender::sendSynchronously(HttpRequest request, std::chrono::milliseconds deadline)
@@ -251,8 +253,8 @@ HttpResponse HttpSender::sendSynchronously(HttpRequest request, std::chrono::mil
         slot->done.release();
     };
     Worker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->sendNow(std::move(job)); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker, job = std::move(job)]() mutable { worker->sendNow(std::move(job)); }, Qt::QueuedConnection);
     if (slot->done.try_acquire_for(deadline))
         return slot->response;
     // Its own time-out, no longer than the deadline, ends the request.

@@ -19,7 +19,8 @@ struct HttpRequest
 {
     HttpRequest() = default;
     explicit HttpRequest(QUrl address, QList<std::pair<QByteArray, QByteArray>> fields = {})
-        : url(std::move(address)), headers(std::move(fields))
+        : url(std::move(address))
+        , headers(std::move(fields))
     {
     }
 

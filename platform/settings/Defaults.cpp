@@ -11,15 +11,16 @@ Defaults &Defaults::standard()
 }
 
 Defaults::Defaults(QObject *parent)
-    : QObject(parent),
-      m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+    : QObject(parent)
+    , m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              QString::fromLatin1(bundle::organisation),
                                              QString::fromLatin1(bundle::name)))
 {
 }
 
 Defaults::Defaults(const QString &fileName, QObject *parent)
-    : QObject(parent), m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
+    : QObject(parent)
+    , m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
 {
 }
 

@@ -64,10 +64,7 @@ public:
 private:
     static inline const iconv_t invalid = reinterpret_cast<iconv_t>(-1);
 
-    Codec(iconv_t to, iconv_t from)
-        : m_toDictionary(to), m_fromDictionary(from)
-    {
-    }
+    Codec(iconv_t to, iconv_t from) : m_toDictionary(to), m_fromDictionary(from) {}
 
     static std::optional<std::string> convert(iconv_t descriptor, const std::string &input)
     {
@@ -90,7 +87,9 @@ private:
 };
 
 HunspellDictionary::HunspellDictionary(QString name, std::unique_ptr<Hunspell> hunspell, std::unique_ptr<Codec> codec)
-    : m_name(std::move(name)), m_hunspell(std::move(hunspell)), m_codec(std::move(codec))
+    : m_name(std::move(name))
+    , m_hunspell(std::move(hunspell))
+    , m_codec(std::move(codec))
 {
 }
 
@@ -104,7 +103,8 @@ std::unique_ptr<HunspellDictionary> HunspellDictionary::load(const QString &fold
     // Hunspell reports missing files on standard error and answers every word as wrong; check first.
     if (!QFileInfo(affix).isReadable() || !QFileInfo(words).isReadable())
         return nullptr;
-    auto hunspell = std::make_unique<Hunspell>(QFile::encodeName(affix).constData(), QFile::encodeName(words).constData());
+    auto hunspell = std::make_unique<Hunspell>(QFile::encodeName(affix).constData(),
+                                               QFile::encodeName(words).constData());
     std::unique_ptr<Codec> codec = Codec::forEncoding(hunspell->get_dict_encoding());
     if (!codec)
         return nullptr;

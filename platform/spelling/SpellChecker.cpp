@@ -78,7 +78,9 @@ SpellChecker &SpellChecker::shared()
 }
 
 SpellChecker::SpellChecker(const QString &dictionaryFolder, const QStringList &preferredLanguages, Defaults &defaults)
-    : m_folder(dictionaryFolder), m_languages(preferredLanguages), m_defaults(defaults)
+    : m_folder(dictionaryFolder)
+    , m_languages(preferredLanguages)
+    , m_defaults(defaults)
 {
     m_defaults.registerDefaults({{defaultsKey(), true}});
     m_worker = std::thread([this] { run(); });
@@ -135,8 +137,8 @@ void SpellChecker::setAutomaticSpellingCorrectionEnabled(bool enabled)
     m_defaults.setValue(defaultsKey(), enabled);
 }
 
-qint64 SpellChecker::requestChecking(const QString &text, qsizetype location, qsizetype length,
-                                     TextCheckingTypes types, TextCheckingHandler handler)
+qint64 SpellChecker::requestChecking(const QString &text, qsizetype location, qsizetype length, TextCheckingTypes types,
+                                     TextCheckingHandler handler)
 {
     const qint64 sequenceNumber = ++lastSequenceNumber;
     {

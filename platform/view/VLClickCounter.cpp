@@ -20,8 +20,8 @@ int VLClickCounter::countForPress(QPointF globalPosition, Qt::MouseButton button
     const double distance = hints->mouseDoubleClickDistance();
     const QPointF moved = globalPosition - m_lastPosition;
     const bool continues = m_count > 0 && button == m_lastButton && timestampMs >= m_lastTimestamp
-        && timestampMs - m_lastTimestamp <= interval && std::abs(moved.x()) <= distance
-        && std::abs(moved.y()) <= distance;
+                           && timestampMs - m_lastTimestamp <= interval && std::abs(moved.x()) <= distance
+                           && std::abs(moved.y()) <= distance;
     m_count = continues ? m_count + 1 : 1;
     m_lastPosition = globalPosition;
     m_lastButton = button;

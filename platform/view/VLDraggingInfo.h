@@ -15,8 +15,7 @@ class QObject;
 class VLDraggingInfo final
 {
 public:
-    VLDraggingInfo(const QMimeData *pasteboard, QPointF location, VLDragOperation sourceOperationMask,
-                   QObject *source);
+    VLDraggingInfo(const QMimeData *pasteboard, QPointF location, VLDragOperation sourceOperationMask, QObject *source);
     // From a drag event, in the coordinates of the widget it is delivered to. A drag that comes
     // from a source of this application (VLDraggingSource) offers what that source allows within
     // the application; any other offers the event's possible actions.

@@ -35,9 +35,9 @@ protected:
         auto *pasteboard = qobject_cast<const VLDraggingPasteboard *>(drop->mimeData());
         VLDraggingSource *source = pasteboard ? pasteboard->draggingSource() : nullptr;
         if (!source
-            || source->draggingSessionSourceOperationMaskForDraggingContext(
-                   nullptr, VLDraggingContext::WithinApplication)
-                != VLDragOperationNone)
+            || source->draggingSessionSourceOperationMaskForDraggingContext(nullptr,
+                                                                            VLDraggingContext::WithinApplication)
+                   != VLDragOperationNone)
             return false;
         drop->ignore();
         return true;
@@ -106,9 +106,9 @@ QImage VLDraggingSession::dragImage(QPointF *hotSpot) const
         return {};
 
     const qreal ratio = m_view ? m_view->devicePixelRatioF() : 1.0;
-    QImage image(QSize(static_cast<int>(std::ceil(area.width() * ratio)),
-                       static_cast<int>(std::ceil(area.height() * ratio))),
-                 QImage::Format_ARGB32_Premultiplied);
+    QImage image(
+        QSize(static_cast<int>(std::ceil(area.width() * ratio)), static_cast<int>(std::ceil(area.height() * ratio))),
+        QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -143,8 +143,8 @@ void VLDraggingSession::begin()
         drag->setHotSpot(hotSpot.toPoint());
     }
 
-    const VLDragOperation offered =
-        m_source->draggingSessionSourceOperationMaskForDraggingContext(this, VLDraggingContext::OutsideApplication);
+    const VLDragOperation offered = m_source->draggingSessionSourceOperationMaskForDraggingContext(
+        this, VLDraggingContext::OutsideApplication);
     const Qt::DropAction result = drag->exec(vlDropActionsForDragOperation(offered),
                                              vlPreferredDropActionForDragOperation(offered));
     // The drag's own loop may have closed the view (and its source) meanwhile.

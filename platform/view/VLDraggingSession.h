@@ -56,7 +56,7 @@ public:
     virtual ~VLDraggingSource() = default;
     // The operations offered to a destination in the given context.
     virtual VLDragOperation draggingSessionSourceOperationMaskForDraggingContext(VLDraggingSession *session,
-                                                                                VLDraggingContext context) = 0;
+                                                                                 VLDraggingContext context) = 0;
     // The drag is over: dropped (operation is what the destination did) or cancelled (none).
     virtual void draggingSessionEndedAtPointOperation(VLDraggingSession *session, QPointF screenPoint,
                                                       VLDragOperation operation)

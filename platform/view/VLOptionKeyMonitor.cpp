@@ -10,8 +10,7 @@ constexpr quint32 rightAltScanCode = 108;
 
 } // namespace
 
-VLOptionKeyMonitor::VLOptionKeyMonitor(QObject *parent)
-    : QObject(parent)
+VLOptionKeyMonitor::VLOptionKeyMonitor(QObject *parent) : QObject(parent)
 {
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(this);

@@ -6,7 +6,8 @@ class QWidget;
 
 // One step of the view-graph search: whether an excepted view was found below a view, and the
 // views to use from there.
-struct VLInternalViewGraphTuple {
+struct VLInternalViewGraphTuple
+{
     bool foundInside = false;
     QList<QWidget *> results;
 

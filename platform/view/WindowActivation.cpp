@@ -59,8 +59,7 @@ void activateOnX11(QWidget *window, const QString &startupId)
         request.type = internAtom(connection, "_NET_ACTIVE_WINDOW");
         request.data.data32[0] = 1; // asked by an application
         request.data.data32[1] = timestamp;
-        xcb_send_event(connection, 0, root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                        reinterpret_cast<const char *>(&request));
     }
 

@@ -27,9 +27,7 @@ QImage renderCheckIcon(QSize size)
 
 } // namespace
 
-VLCheckmarkLayer::VLCheckmarkLayer(QWidget *host)
-    : QObject(host),
-      m_host(host)
+VLCheckmarkLayer::VLCheckmarkLayer(QWidget *host) : QObject(host), m_host(host)
 {
 }
 
@@ -46,8 +44,8 @@ void VLCheckmarkLayer::setScale(double scale)
 }
 
 VLDecryptCompletedCheckmarkView::VLDecryptCompletedCheckmarkView(QWidget *parent)
-    : QWidget(parent),
-      m_checkmarkLayer(new VLCheckmarkLayer(this))
+    : QWidget(parent)
+    , m_checkmarkLayer(new VLCheckmarkLayer(this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -121,8 +119,7 @@ void VLDecryptCompletedCheckmarkView::paintEvent(QPaintEvent *)
         const QPointF centre = bounds.center();
         QPainterPath ring;
         ring.arcMoveTo(QRectF(centre.x() - radius, centre.y() - radius, radius * 2, radius * 2), -90.0);
-        ring.arcTo(QRectF(centre.x() - radius, centre.y() - radius, radius * 2, radius * 2), -90.0,
-                   360.0 * m_progress);
+        ring.arcTo(QRectF(centre.x() - radius, centre.y() - radius, radius * 2, radius * 2), -90.0, 360.0 * m_progress);
         painter.setPen(QPen(QColor::fromRgbF(1.0, 1.0, 1.0, 0.2), 1.0));
         painter.drawPath(ring);
     }

@@ -15,9 +15,9 @@
 #include <QLabel>
 
 VLDecryptCompletedViewController::VLDecryptCompletedViewController(const QUrl &url, bool success, QObject *parent)
-    : VLTitledViewController(parent),
-      m_url(url),
-      m_success(success)
+    : VLTitledViewController(parent)
+    , m_url(url)
+    , m_success(success)
 {
     setObjectName(QStringLiteral("VLDecryptCompletedViewController"));
     setOverlayFrame(QRectF(0, 200, kVLViewNoIntrinsicMetric, 0));

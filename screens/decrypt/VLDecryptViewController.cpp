@@ -18,8 +18,8 @@
 #include "platform/view/ViewFrame.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
-#include "screens/VLScreenView.h"
 #include "screens/VLScreenStyle.h"
+#include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
 
 #include <QLabel>
@@ -34,8 +34,8 @@ constexpr int kShakeRepeats = 4; // legs
 } // namespace
 
 VLDecryptViewController::VLDecryptViewController(const QList<QUrl> &files, QObject *parent)
-    : VLTitledViewController(parent),
-      m_files(files)
+    : VLTitledViewController(parent)
+    , m_files(files)
 {
     setObjectName(QStringLiteral("VLDecryptViewController"));
     if (!files.isEmpty())
@@ -141,8 +141,7 @@ QList<QWidget *> VLDecryptViewController::nonanimatableViews() const
 
 void VLDecryptViewController::cancelOperation()
 {
-    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Start Over"),
-                                       QStringLiteral("Before Decryption"));
+    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Start Over"), QStringLiteral("Before Decryption"));
     if (VLNavigationController *navigation = navigationController())
         navigation->popViewControllerAnimated(true);
 }
@@ -191,18 +190,16 @@ void VLDecryptViewController::encrypt()
 
 void VLDecryptViewController::proceed(const QString &password)
 {
-    VLFlowScreen::tracker().trackEvent(
-        kWorkflow, QStringLiteral("Decryption Started"),
-        m_passwordHintTextField->text().isEmpty() ? QStringLiteral("Hint Not Included")
-                                                   : QStringLiteral("Hint Included"));
+    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Decryption Started"),
+                                       m_passwordHintTextField->text().isEmpty() ? QStringLiteral("Hint Not Included")
+                                                                                 : QStringLiteral("Hint Included"));
     VLFlowScreen::tracker().trackEvent(QStringLiteral("Statistics"), QStringLiteral("Decrypt File From"),
                                        m_opener->creatorSystem() == 1 ? QStringLiteral("Windows")
                                                                       : QStringLiteral("Mac"));
     if (VLNavigationController *navigation = navigationController())
-        navigation->pushViewControllerAnimated(
-            VLViewController::create<VLDecryptingViewController>(m_files, m_fileImageView->topImage(),
-                                                                 m_opener->preview(), password),
-            true);
+        navigation->pushViewControllerAnimated(VLViewController::create<VLDecryptingViewController>(
+                                                   m_files, m_fileImageView->topImage(), m_opener->preview(), password),
+                                               true);
 }
 
 void VLDecryptViewController::shake()

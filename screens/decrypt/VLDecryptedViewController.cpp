@@ -1,5 +1,5 @@
-#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
+#include "screens/VLScreenStyle.h"
 
 #include "app/navigation/VLNavigationController.h"
 #include "app/navigation/VLViewHierarchy.h"
@@ -20,8 +20,8 @@
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
-#include "screens/VLScreenView.h"
 #include "screens/VLPreviewWindow.h"
+#include "screens/VLScreenView.h"
 #include "screens/VLWiggleAnimation.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 
@@ -43,10 +43,10 @@ constexpr double kStartingTop = 150.0;
 
 VLDecryptedViewController::VLDecryptedViewController(const QUrl &decryptedItemURL, const QImage &preview,
                                                      QObject *parent)
-    : VLTitledViewController(parent),
-      m_decryptedItemURL(decryptedItemURL),
-      m_preview(preview),
-      m_radar(VLRadar::radarWithURL(decryptedItemURL))
+    : VLTitledViewController(parent)
+    , m_decryptedItemURL(decryptedItemURL)
+    , m_preview(preview)
+    , m_radar(VLRadar::radarWithURL(decryptedItemURL))
 {
     setObjectName(QStringLiteral("VLDecryptedViewController"));
     setOverlayFrame(QRectF(0, -26, kVLViewNoIntrinsicMetric, 26));
@@ -186,32 +186,32 @@ void VLDecryptedViewController::saveAs()
 {
     const QString item = VLPathComponents::lastPathComponent(m_decryptedItemURL.toLocalFile());
     QPointer<VLDecryptedViewController> self(this);
-    VLSavePanel::beginSheetModalForWindow(
-        view()->window(), VLPathComponents::deletingPathExtension(item), VLPathComponents::pathExtension(item),
-        [self](int result, const QUrl &url) {
-            if (!self || result != VLSavePanel::okButton || url.isEmpty())
-                return;
-            self->m_radar->setPause(true);
-            VLFlowScreen::tracker().trackEvent(kWorkflow, kSaveAsAction, QStringLiteral("Button Click"));
-            self->transport(url, 0);
-        });
+    VLSavePanel::beginSheetModalForWindow(view()->window(), VLPathComponents::deletingPathExtension(item),
+                                          VLPathComponents::pathExtension(item), [self](int result, const QUrl &url) {
+                                              if (!self || result != VLSavePanel::okButton || url.isEmpty())
+                                                  return;
+                                              self->m_radar->setPause(true);
+                                              VLFlowScreen::tracker().trackEvent(kWorkflow, kSaveAsAction,
+                                                                                 QStringLiteral("Button Click"));
+                                              self->transport(url, 0);
+                                          });
 }
 
 void VLDecryptedViewController::saveBeforeLeaving(quint64 tag)
 {
     QPointer<VLDecryptedViewController> self(this);
-    VLSavePanel::beginSheetModalForWindow(
-        view()->window(), VLFileNamer::titleForURLs({m_decryptedItemURL}),
-        VLPathComponents::pathExtension(m_decryptedItemURL.toLocalFile()), [self, tag](int result, const QUrl &url) {
-            if (!self)
-                return;
-            if (result != VLSavePanel::okButton || url.isEmpty()) {
-                self->saveAbandoned(tag);
-                return;
-            }
-            self->m_radar->setPause(true);
-            self->transport(url, tag);
-        });
+    VLSavePanel::beginSheetModalForWindow(view()->window(), VLFileNamer::titleForURLs({m_decryptedItemURL}),
+                                          VLPathComponents::pathExtension(m_decryptedItemURL.toLocalFile()),
+                                          [self, tag](int result, const QUrl &url) {
+                                              if (!self)
+                                                  return;
+                                              if (result != VLSavePanel::okButton || url.isEmpty()) {
+                                                  self->saveAbandoned(tag);
+                                                  return;
+                                              }
+                                              self->m_radar->setPause(true);
+                                              self->transport(url, tag);
+                                          });
 }
 
 void VLDecryptedViewController::transport(const QUrl &destination, quint64 tag)
@@ -274,8 +274,8 @@ void VLDecryptedViewController::completeWithURL(const QUrl &url, bool success)
     m_completed = true;
     m_radar->setPause(true);
     VLFlowScreen::navigateWhenPossible(this, [url, success](VLNavigationController *navigation) {
-        navigation->pushViewControllerAnimated(
-            VLViewController::create<VLDecryptCompletedViewController>(url, success), true);
+        navigation->pushViewControllerAnimated(VLViewController::create<VLDecryptCompletedViewController>(url, success),
+                                               true);
     });
 }
 
@@ -314,8 +314,7 @@ void VLDecryptedViewController::dragSourceViewPerformActionWithURL(VLDragSourceV
     toggleQuickLook();
 }
 
-void VLDecryptedViewController::transporterDidFinishTransportationWithURL(VLTransporter *transporter,
-                                                                          const QUrl &url)
+void VLDecryptedViewController::transporterDidFinishTransportationWithURL(VLTransporter *transporter, const QUrl &url)
 {
     const quint64 tag = transporter->tag();
     platform::dispatchToMain(this, [this, tag, url] { handleTransferFinished(tag, url); });
@@ -335,8 +334,7 @@ void VLDecryptedViewController::handleTransferFinished(quint64 tag, const QUrl &
     }
 }
 
-void VLDecryptedViewController::transporterDidFailedTransportationWithURL(VLTransporter *transporter,
-                                                                          const QUrl &url)
+void VLDecryptedViewController::transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url)
 {
     Q_UNUSED(url)
     const quint64 tag = transporter->tag();
@@ -377,14 +375,12 @@ bool VLDecryptedViewController::shouldDelayTerminationForTerminator(VLTerminator
     QPointer<VLTerminatorProxy> guardedProxy(proxy);
     const QString itemName = QFileInfo(m_decryptedItemURL.toLocalFile()).fileName();
     VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
-        view()->window(), VLErrorsHandler::unsavedItemAlertBeforeQuitting(itemName),
-        [self, guardedProxy](int answer) {
+        view()->window(), VLErrorsHandler::unsavedItemAlertBeforeQuitting(itemName), [self, guardedProxy](int answer) {
             if (answer == 0 && guardedProxy) {
                 if (self)
                     self->stopTransfer();
                 guardedProxy->continueTermination();
-            }
-            else if (answer == 1 && self)
+            } else if (answer == 1 && self)
                 self->saveBeforeLeaving(VLTransporter::quitTag);
             else if (guardedProxy)
                 guardedProxy->cancelTermination(self);

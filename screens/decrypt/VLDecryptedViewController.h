@@ -6,9 +6,9 @@
 #include "controls/VLDragSourceView.h"
 #include "controls/VLDragSourceViewDelegate.h"
 #include "controls/VLRoundedButton.h"
-#include "screens/VLTransporter.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
+#include "screens/VLTransporter.h"
 #include "screens/decrypt/VLRadar.h"
 
 #include <QImage>

@@ -1,5 +1,5 @@
-#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
+#include "screens/VLScreenStyle.h"
 
 #include "app/navigation/VLNavigationController.h"
 #include "app/navigation/VLViewHierarchy.h"
@@ -18,8 +18,8 @@
 #include "screens/VLEncryptProgressAnimationView.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
-#include "screens/VLScreenView.h"
 #include "screens/VLParticleView.h"
+#include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
 
@@ -38,14 +38,13 @@ QString hintLabel(const QString &hint)
 } // namespace
 
 VLDecryptingViewController::VLDecryptingViewController(const QList<QUrl> &files, const QImage &icon,
-                                                       const QImage &preview, const QString &password,
-                                                       QObject *parent)
-    : VLTitledViewController(parent),
-      m_files(files),
-      m_icon(icon),
-      m_preview(preview),
-      m_password(password),
-      m_dezerider(VLDezerider::dezeriderWithArchiveURL(files.value(0)))
+                                                       const QImage &preview, const QString &password, QObject *parent)
+    : VLTitledViewController(parent)
+    , m_files(files)
+    , m_icon(icon)
+    , m_preview(preview)
+    , m_password(password)
+    , m_dezerider(VLDezerider::dezeriderWithArchiveURL(files.value(0)))
 {
     setObjectName(QStringLiteral("VLDecryptingViewController"));
     if (m_dezerider)
@@ -251,9 +250,8 @@ void VLDecryptingViewController::finished(const QUrl &url, bool specialScenario)
             next = VLViewController::create<VLSpecialCaseViewController>(url, self->m_preview);
         else
             next = VLViewController::create<VLDecryptedViewController>(url, self->m_preview);
-        VLFlowScreen::navigateWhenPossible(self, [next](VLNavigationController *navigation) {
-            navigation->pushViewControllerAnimated(next, true);
-        });
+        VLFlowScreen::navigateWhenPossible(
+            self, [next](VLNavigationController *navigation) { navigation->pushViewControllerAnimated(next, true); });
     });
 }
 

@@ -20,9 +20,7 @@ std::unique_ptr<VLRadar> VLRadar::radarWithURL(const QUrl &url)
     return std::make_unique<VLRadar>(url);
 }
 
-VLRadar::VLRadar(const QUrl &url)
-    : m_url(url),
-      m_fileMonitor(std::make_unique<SWFileMonitor>())
+VLRadar::VLRadar(const QUrl &url) : m_url(url), m_fileMonitor(std::make_unique<SWFileMonitor>())
 {
     m_fileMonitor->startObservationOfURLWithBlock(
         url, [this](unsigned long flags, const QString &path) { handleEvent(flags, path); });

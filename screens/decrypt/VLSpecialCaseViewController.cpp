@@ -1,5 +1,5 @@
-#include "screens/VLScreenStyle.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
+#include "screens/VLScreenStyle.h"
 
 #include "app/navigation/VLNavigationController.h"
 #include "app/navigation/VLViewHierarchy.h"
@@ -12,8 +12,8 @@
 #include "platform/desktop/FileManager.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
-#include "screens/VLScreenView.h"
 #include "screens/VLPreviewWindow.h"
+#include "screens/VLScreenView.h"
 
 #include <QLabel>
 
@@ -41,9 +41,9 @@ void slide(QWidget *view, double top, double begin, const QString &key)
 
 VLSpecialCaseViewController::VLSpecialCaseViewController(const QUrl &decryptedItemURL, const QImage &preview,
                                                          QObject *parent)
-    : VLTitledViewController(parent),
-      m_decryptedItemURL(decryptedItemURL),
-      m_preview(preview)
+    : VLTitledViewController(parent)
+    , m_decryptedItemURL(decryptedItemURL)
+    , m_preview(preview)
 {
     setObjectName(QStringLiteral("VLSpecialCaseViewController"));
     setOverlayFrame(QRectF(0, -26, kVLViewNoIntrinsicMetric, 26));

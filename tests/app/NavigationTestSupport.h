@@ -82,10 +82,7 @@ private:
 class ManualTransition final : public VLNavigationControllerAnimatedTransitioning
 {
 public:
-    explicit ManualTransition(QStringList *log)
-        : m_log(log)
-    {
-    }
+    explicit ManualTransition(QStringList *log) : m_log(log) {}
 
     double transitionDuration(const VLTransitionContextPtr &) override { return 0.5; }
     void animateTransition(const VLTransitionContextPtr &context) override
@@ -123,22 +120,21 @@ public:
     using Factory = std::function<VLAnimatedTransitioningPtr(VLNavigationControllerOperation, VLViewController *,
                                                              VLViewController *)>;
 
-    explicit RecordingDelegate(QStringList *log)
-        : m_log(log)
-    {
-    }
+    explicit RecordingDelegate(QStringList *log) : m_log(log) {}
 
     Factory factory;
 
     void navigationControllerWillShowViewControllerAnimated(VLNavigationController *, VLViewController *viewController,
                                                             bool animated) override
     {
-        m_log->append(QStringLiteral("delegate.willShow(%1,%2)").arg(viewController->objectName()).arg(animated ? 1 : 0));
+        m_log->append(
+            QStringLiteral("delegate.willShow(%1,%2)").arg(viewController->objectName()).arg(animated ? 1 : 0));
     }
     void navigationControllerDidShowViewControllerAnimated(VLNavigationController *, VLViewController *viewController,
                                                            bool animated) override
     {
-        m_log->append(QStringLiteral("delegate.didShow(%1,%2)").arg(viewController->objectName()).arg(animated ? 1 : 0));
+        m_log->append(
+            QStringLiteral("delegate.didShow(%1,%2)").arg(viewController->objectName()).arg(animated ? 1 : 0));
     }
     VLAnimatedTransitioningPtr navigationControllerAnimationControllerForOperationFromViewControllerToViewController(
         VLNavigationController *, VLNavigationControllerOperation operation, VLViewController *from,

@@ -85,7 +85,8 @@ class PasswordScreen final : public VLTitledViewController, public VLDropAnimati
     Q_OBJECT
 public:
     explicit PasswordScreen(QString name, QColor titleColor = Qt::magenta, QColor fieldColor = Qt::yellow)
-        : m_titleColor(titleColor), m_fieldColor(fieldColor)
+        : m_titleColor(titleColor)
+        , m_fieldColor(fieldColor)
     {
         setObjectName(name);
     }
@@ -175,7 +176,8 @@ public:
 };
 
 // A white window holding a navigation controller, on the manual animation clock.
-struct TransitionHarness {
+struct TransitionHarness
+{
     VLManualClock clock;
     QWidget window;
     TransitionDelegate delegate;

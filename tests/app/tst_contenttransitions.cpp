@@ -494,9 +494,10 @@ void TestContentTransitions::tourThroughEveryTransition()
             used << QStringLiteral("decryptFinished");
             return VLDecryptFinishedTransition::transition();
         }
-        const bool dropPair =
-            (dynamic_cast<VLDropAnimationSource *>(from) && dynamic_cast<VLDropAnimationDestination *>(to)) ||
-            (dynamic_cast<VLDropAnimationDestination *>(from) && dynamic_cast<VLDropAnimationSource *>(to));
+        const bool dropPair = (dynamic_cast<VLDropAnimationSource *>(from)
+                               && dynamic_cast<VLDropAnimationDestination *>(to))
+                              || (dynamic_cast<VLDropAnimationDestination *>(from)
+                                  && dynamic_cast<VLDropAnimationSource *>(to));
         if (dropPair) {
             used << QStringLiteral("drop");
             return VLDropContentTransition::transitionWithPush(push);

@@ -77,10 +77,8 @@ public:
     using RecordingScreen::RecordingScreen;
     std::function<VLAnimatedTransitioningPtr(VLNavigationControllerOperation, VLViewController *)> offer;
 
-    VLAnimatedTransitioningPtr
-    navigationControllerAnimationControllerForOperationToViewController(VLNavigationController *,
-                                                                        VLNavigationControllerOperation operation,
-                                                                        VLViewController *to) override
+    VLAnimatedTransitioningPtr navigationControllerAnimationControllerForOperationToViewController(
+        VLNavigationController *, VLNavigationControllerOperation operation, VLViewController *to) override
     {
         return offer ? offer(operation, to) : nullptr;
     }
@@ -121,8 +119,9 @@ private slots:
         // The first placement shows the root, not the top, without animation.
         QWidget *view = h.navigation->view();
         vlAddSubview(&h.window, view);
-        QCOMPARE(h.log, (QStringList{QStringLiteral("delegate.willShow(A,0)"), QStringLiteral("A.willAppear(0)"),
-                                     QStringLiteral("delegate.transition(0,-,A)"), QStringLiteral("transition.animate")}));
+        QCOMPARE(h.log,
+                 (QStringList{QStringLiteral("delegate.willShow(A,0)"), QStringLiteral("A.willAppear(0)"),
+                              QStringLiteral("delegate.transition(0,-,A)"), QStringLiteral("transition.animate")}));
         QVERIFY(h.navigation->isViewCreated());
         QVERIFY(!h.navigation->canNavigate());
         h.finish();
@@ -414,8 +413,8 @@ private slots:
         h.log.clear();
         h.navigation->pushViewControllerAnimated(h.c, true);
         const QStringList asked = h.log.filter(QStringLiteral(".transition("));
-        QCOMPARE(asked, (QStringList{QStringLiteral("screen.transition(0,C)"),
-                                     QStringLiteral("delegate.transition(0,O,C)")}));
+        QCOMPARE(asked,
+                 (QStringList{QStringLiteral("screen.transition(0,C)"), QStringLiteral("delegate.transition(0,O,C)")}));
         h.finish();
         QCOMPARE(h.navigation->topViewController(), VLViewControllerPtr(h.c));
     }

@@ -32,10 +32,7 @@ class DemoScreen : public VLTitledViewController
     Q_OBJECT
 
 public:
-    DemoScreen(int number, QColor color, bool result)
-        : m_number(number)
-        , m_color(color)
-        , m_result(result)
+    DemoScreen(int number, QColor color, bool result) : m_number(number), m_color(color), m_result(result)
     {
         setObjectName(QStringLiteral("Screen %1").arg(number));
         setOverlayFrame(QRectF(0, 0, kVLViewNoIntrinsicMetric, 40 + 10 * number));
@@ -171,7 +168,8 @@ public:
 
         contentTransitions.append([](bool) { return VLPartialDissolveTransition::transition(); });
         contentTransitions.append([](bool) { return VLContentFadeTransition::transition(); });
-        contentTransitions.append([](bool push) { return VLNavigationControllerDefaultTransition::transitionWithPush(push); });
+        contentTransitions.append(
+            [](bool push) { return VLNavigationControllerDefaultTransition::transitionWithPush(push); });
 
         m_navigation->setDelegate(this);
         vlSetRootViewController(this, m_navigation.data());
@@ -197,8 +195,10 @@ public:
         VLViewController *to) override
     {
         const bool push = operation == VLNavigationControllerOperation::Push;
-        const bool dropPair = (dynamic_cast<VLDropAnimationSource *>(to) && dynamic_cast<VLDropAnimationDestination *>(from))
-                              || (dynamic_cast<VLDropAnimationDestination *>(to) && dynamic_cast<VLDropAnimationSource *>(from));
+        const bool dropPair = (dynamic_cast<VLDropAnimationSource *>(to)
+                               && dynamic_cast<VLDropAnimationDestination *>(from))
+                              || (dynamic_cast<VLDropAnimationDestination *>(to)
+                                  && dynamic_cast<VLDropAnimationSource *>(from));
         const bool finishedPair = dynamic_cast<VLDecryptFinishedSourceScreen *>(from)
                                   && dynamic_cast<VLDecryptFinishedDestinationScreen *>(to);
         ContentTransitionFactory content;
@@ -211,13 +211,16 @@ public:
         } else {
             const int index = changes++ % contentTransitions.size();
             content = contentTransitions.at(index);
-            used.append(QStringList{QStringLiteral("dissolve"), QStringLiteral("fade"), QStringLiteral("slide")}.value(index));
+            used.append(
+                QStringList{QStringLiteral("dissolve"), QStringLiteral("fade"), QStringLiteral("slide")}.value(index));
         }
         VLAnimatedTransitioningPtr overlay;
         if (static_cast<DemoScreen *>(to)->isResult())
-            overlay = VLFinishedScreenOverlayTransition::transitionWithOverlayContainerViewOverlayRootView(m_panel, m_overlayRoot);
+            overlay = VLFinishedScreenOverlayTransition::transitionWithOverlayContainerViewOverlayRootView(
+                m_panel, m_overlayRoot);
         else
-            overlay = VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(m_panel, m_overlayRoot);
+            overlay = VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(m_panel,
+                                                                                                   m_overlayRoot);
         return VLNavigationTransitionGroup::groupWithTransitions({content(push), overlay});
     }
 
@@ -300,8 +303,8 @@ private slots:
 
         enum Action { Continue, Back, StartOver };
         const QList<std::pair<Action, int>> walk{
-            {Continue, 1}, {Back, 0}, {Continue, 1}, {Continue, 2}, {Continue, 3},
-            {Continue, 4}, {Back, 3}, {StartOver, 0},
+            {Continue, 1}, {Back, 0},     {Continue, 1}, {Continue, 2},
+            {Continue, 3}, {Continue, 4}, {Back, 3},     {StartOver, 0},
         };
         for (const auto &[action, expected] : walk) {
             DemoScreen *before = window.top();

@@ -24,11 +24,7 @@ const QColor kColorB(40, 160, 60);
 class EndRecorder final : public VLNavigationControllerAnimatedTransitioning
 {
 public:
-    EndRecorder(VLAnimatedTransitioningPtr inner, QList<bool> *ends)
-        : m_inner(std::move(inner))
-        , m_ends(ends)
-    {
-    }
+    EndRecorder(VLAnimatedTransitioningPtr inner, QList<bool> *ends) : m_inner(std::move(inner)), m_ends(ends) {}
     double transitionDuration(const VLTransitionContextPtr &context) override
     {
         return m_inner->transitionDuration(context);
@@ -74,13 +70,15 @@ struct Stage
     {
         window.resize(400, 300);
         delegate.factory = [this](VLNavigationControllerOperation operation, VLViewController *, VLViewController *) {
-            QList<VLAnimatedTransitioningPtr> members{
-                VLNavigationControllerDefaultTransition::transitionWithPush(operation == VLNavigationControllerOperation::Push)};
+            QList<VLAnimatedTransitioningPtr> members{VLNavigationControllerDefaultTransition::transitionWithPush(
+                operation == VLNavigationControllerOperation::Push)};
             if (withOverlay) {
                 if (finishedOverlay)
-                    members.append(VLFinishedScreenOverlayTransition::transitionWithOverlayContainerViewOverlayRootView(panel, overlayRoot));
+                    members.append(VLFinishedScreenOverlayTransition::transitionWithOverlayContainerViewOverlayRootView(
+                        panel, overlayRoot));
                 else
-                    members.append(VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(panel, overlayRoot));
+                    members.append(VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(
+                        panel, overlayRoot));
             }
             return std::make_shared<EndRecorder>(VLNavigationTransitionGroup::groupWithTransitions(members), &ends);
         };
@@ -319,7 +317,7 @@ private slots:
             return VLNavigationTransitionGroup::groupWithTransitions(
                 {std::make_shared<InstantTransition>(),
                  VLOverlaySpringTransition::transitionWithOverlayContainerViewOverlayRootView(stage.panel,
-                                                                                             stage.overlayRoot)});
+                                                                                              stage.overlayRoot)});
         };
         QWidget *aOverlay = stage.a->overlayView();
         stage.navigation->pushViewControllerAnimated(stage.b, true);
@@ -402,7 +400,8 @@ private slots:
         QCOMPARE(vlPresentedViewControllers(&stage.window), QList<VLViewControllerPtr>{sheet});
         QVERIFY(!second->isViewLoaded());
 
-        for (int i = 0; i < 600 && VLAnimator::animationForKey(sheet->view(), QStringLiteral("overlayPresentingAnimation")); ++i)
+        for (int i = 0;
+             i < 600 && VLAnimator::animationForKey(sheet->view(), QStringLiteral("overlayPresentingAnimation")); ++i)
             stage.clock.advance(1.0 / 60.0);
         stage.clock.advance(0.016);
         QCOMPARE(vlViewFrame(sheet->view()), QRectF(0, 0, 400, 300));
@@ -414,7 +413,8 @@ private slots:
         vlDismissViewControllerAnimated(&stage.window, second.data(), true); // not presented: nothing
         QVERIFY(!VLAnimator::animationForKey(sheet->view(), QStringLiteral("overlayPresentingAnimation")));
         vlDismissViewControllerAnimated(&stage.window, sheet.data(), true);
-        for (int i = 0; i < 600 && VLAnimator::animationForKey(sheet->view(), QStringLiteral("overlayPresentingAnimation")); ++i)
+        for (int i = 0;
+             i < 600 && VLAnimator::animationForKey(sheet->view(), QStringLiteral("overlayPresentingAnimation")); ++i)
             stage.clock.advance(1.0 / 60.0);
         stage.clock.advance(0.016);
         QVERIFY(vlPresentedViewControllers(&stage.window).isEmpty());

@@ -17,10 +17,7 @@ class FormScreen final : public VLTitledViewController
     Q_OBJECT
 
 public:
-    explicit FormScreen(bool legacy = false)
-        : m_legacy(legacy)
-    {
-    }
+    explicit FormScreen(bool legacy = false) : m_legacy(legacy) {}
     QString nibName() const override
     {
         return m_legacy ? QStringLiteral("FormScreen-Legacy") : QStringLiteral("FormScreen");
@@ -84,11 +81,12 @@ private slots:
 
     void interfaceRegistryBuildsTheView()
     {
-        VLInterfaceRegistry::registerInterface(QStringLiteral("PlainScreen"), [](QWidget *view, VLViewController *owner) {
-            auto *label = new QLabel(QStringLiteral("Title"), view);
-            label->setObjectName(QStringLiteral("titleLabel"));
-            owner->setInitialFirstResponder(label);
-        });
+        VLInterfaceRegistry::registerInterface(QStringLiteral("PlainScreen"),
+                                               [](QWidget *view, VLViewController *owner) {
+                                                   auto *label = new QLabel(QStringLiteral("Title"), view);
+                                                   label->setObjectName(QStringLiteral("titleLabel"));
+                                                   owner->setInitialFirstResponder(label);
+                                               });
         PlainScreen screen;
         QVERIFY(screen.view()->findChild<QLabel *>(QStringLiteral("titleLabel")));
         QCOMPARE(screen.loads, 1);

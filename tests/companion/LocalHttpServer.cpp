@@ -13,11 +13,16 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -123,13 +128,15 @@ LocalHttpServer::LocalHttpServer() : m_thread(std::make_unique<QThread>())
     connect(m_thread.get(), &QThread::finished, m_engine, &QObject::deleteLater);
     m_thread->start();
     Engine *engine = m_engine;
-    QMetaObject::invokeMethod(engine, [this, engine] { m_port = engine->listen(0); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        engine, [this, engine] { m_port = engine->listen(0); }, Qt::BlockingQueuedConnection);
 }
 
 LocalHttpServer::~LocalHttpServer()
 {
     Engine *engine = m_engine;
-    QMetaObject::invokeMethod(engine, [engine] { engine->close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        engine, [engine] { engine->close(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }
@@ -154,12 +161,15 @@ void LocalHttpServer::setListening(bool listening)
 {
     Engine *engine = m_engine;
     const quint16 port = m_port;
-    QMetaObject::invokeMethod(engine, [engine, listening, port] {
-        if (listening)
-            engine->listen(port);
-        else
-            engine->close();
-    }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        engine,
+        [engine, listening, port] {
+            if (listening)
+                engine->listen(port);
+            else
+                engine->close();
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 QList<LocalHttpServer::Request> LocalHttpServer::requests() const

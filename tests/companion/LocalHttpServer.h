@@ -29,7 +29,7 @@ public:
         QByteArray method; // "GET"
         QByteArray target; // path and query exactly as sent
         QByteArray path;
-        QByteArray query;  // without the "?"
+        QByteArray query;                     // without the "?"
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;                      // what followed the header block (Content-Length)
         QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }

@@ -14,8 +14,8 @@
 struct TestTracker
 {
     TestTracker(const QString &defaultsPath, const QUrl &collectEndpoint)
-        : defaults(std::make_unique<platform::Defaults>(defaultsPath)),
-          tester(std::make_unique<VLABTester>(*defaults))
+        : defaults(std::make_unique<platform::Defaults>(defaultsPath))
+        , tester(std::make_unique<VLABTester>(*defaults))
     {
         SWAnalyticsTracker::Configuration configuration;
         configuration.collectEndpoint = collectEndpoint;

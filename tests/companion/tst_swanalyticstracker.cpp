@@ -388,9 +388,9 @@ private slots:
         tracker->trackView(QStringLiteral("Preferences"));
 
         QTRY_COMPARE(m_server->requestCount(), 7);
-        QCOMPARE(sentValues("tid"), QList<QByteArray>({"UA-12345678-9", "UA-11111111-1", "UA-12345678-9",
-                                                       "UA-12345678-9", "UA-22222222-2", "UA-12345678-9",
-                                                       "UA-12345678-9"}));
+        QCOMPARE(sentValues("tid"),
+                 QList<QByteArray>({"UA-12345678-9", "UA-11111111-1", "UA-12345678-9", "UA-12345678-9", "UA-22222222-2",
+                                    "UA-12345678-9", "UA-12345678-9"}));
         QStringList announcedIds;
         for (const auto &arguments : announced)
             announcedIds << arguments.first().toMap().value(QStringLiteral("gaid")).toString();
@@ -482,12 +482,12 @@ private slots:
         tracker->trackEventWithParameters({{QStringLiteral("ec"), QStringLiteral("Workflow")},
                                            {QStringLiteral("ea"), QStringLiteral("Own")},
                                            {QStringLiteral("cd"), QStringLiteral("Given")}});
-        tracker->trackTimingWithParameters({{QStringLiteral("utc"), QStringLiteral("Jobs")},
-                                            {QStringLiteral("utt"), 1200}});
+        tracker->trackTimingWithParameters(
+            {{QStringLiteral("utc"), QStringLiteral("Jobs")}, {QStringLiteral("utt"), 1200}});
 
         QTRY_COMPARE(m_server->requestCount(), 8);
-        QCOMPARE(sentValues("t"), QList<QByteArray>({"appview", "appview", "event", "event", "appview", "event",
-                                                     "event", "timing"}));
+        QCOMPARE(sentValues("t"),
+                 QList<QByteArray>({"appview", "appview", "event", "event", "appview", "event", "event", "timing"}));
         QCOMPARE(sentValues("cd"), QList<QByteArray>({"Main", "Sheet", "Sheet", "Other", "Main", "Main", "Given", ""}));
         const QByteArray timing = m_server->requests().last().query;
         QVERIFY2(!timing.contains("&cd=") && timing.contains("&t=timing&utc=Jobs&utt=1200&sr="), timing.constData());

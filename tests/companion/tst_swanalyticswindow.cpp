@@ -52,7 +52,8 @@ private slots:
         tracker.trackEvent(QStringLiteral("Statistics"), QStringLiteral("Launch"));
         tracker.trackEvent(QStringLiteral("Statistics"), QStringLiteral("First Launch"));
         tracker.trackView(QStringLiteral("Drop Files"));
-        tracker.trackEvent(QStringLiteral("Workflow"), QStringLiteral("Add Items"), QStringLiteral("Files \u2013 Icon Drag"));
+        tracker.trackEvent(QStringLiteral("Workflow"), QStringLiteral("Add Items"),
+                           QStringLiteral("Files \u2013 Icon Drag"));
         tracker.trackEvent(QStringLiteral("Workflow"), QStringLiteral("Negative"), QString(), -1);
         QTRY_COMPARE(controller->events().size(), 3);
         QVERIFY(!controller->isWindowLoaded());
@@ -89,8 +90,9 @@ private slots:
         const auto controller = SWAnalyticsWindowController::create(platform::Defaults::standard());
         QVERIFY(controller);
         QThread *insertedOn = nullptr;
-        connect(controller->eventsArrayController(), &QAbstractItemModel::rowsInserted, this,
-                [&insertedOn] { insertedOn = QThread::currentThread(); }, Qt::DirectConnection);
+        connect(
+            controller->eventsArrayController(), &QAbstractItemModel::rowsInserted, this,
+            [&insertedOn] { insertedOn = QThread::currentThread(); }, Qt::DirectConnection);
         QScopedPointer<QThread> thread(QThread::create([] {
             emit SWAnalyticsEvents::center().analyticsEvent({{QStringLiteral("ea"), QStringLiteral("Background")}});
         }));

@@ -7,8 +7,8 @@ namespace {
 
 QStringList languages(int count)
 {
-    const QStringList all = {QStringLiteral("de-DE"), QStringLiteral("en"), QStringLiteral("fr"),
-                             QStringLiteral("it"), QStringLiteral("ja")};
+    const QStringList all = {QStringLiteral("de-DE"), QStringLiteral("en"), QStringLiteral("fr"), QStringLiteral("it"),
+                             QStringLiteral("ja")};
     return all.mid(0, count);
 }
 
@@ -25,8 +25,8 @@ private slots:
         QTest::addColumn<int>("languageCount");
         QTest::addColumn<QString>("lang");
         QTest::newRow("faq, one language") << QStringLiteral("faq") << 1 << QStringLiteral("de-DE");
-        QTest::newRow("suggestfeature, three") << QStringLiteral("suggestfeature") << 3
-                                               << QStringLiteral("de-DE%2Cen%2Cfr");
+        QTest::newRow("suggestfeature, three")
+            << QStringLiteral("suggestfeature") << 3 << QStringLiteral("de-DE%2Cen%2Cfr");
         QTest::newRow("feedback, four") << QStringLiteral("feedback") << 4 << QStringLiteral("de-DE%2Cen%2Cfr");
         QTest::newRow("support, five") << QStringLiteral("support") << 5 << QStringLiteral("de-DE%2Cen%2Cfr");
         QTest::newRow("faq, none") << QStringLiteral("faq") << 0 << QString();
@@ -53,9 +53,8 @@ private slots:
             QStringLiteral("productpage"),
             {{QStringLiteral("name"), QStringLiteral("a b&c+d#e=f\u2013")}, {QStringLiteral("id"), 7}},
             testEnvironment());
-        QCOMPARE(link.toEncoded(),
-                 QByteArrayLiteral("http://tds.example.com/index.php?4&action=productpage&id=7"
-                                   "&name=a%20b%26c%2Bd%23e%3Df%E2%80%93"));
+        QCOMPARE(link.toEncoded(), QByteArrayLiteral("http://tds.example.com/index.php?4&action=productpage&id=7"
+                                                     "&name=a%20b%26c%2Bd%23e%3Df%E2%80%93"));
         QCOMPARE(SWLinkBuilder::tdsURLWithAction(QStringLiteral("nimbrelsite"), testEnvironment()).toEncoded(),
                  QByteArrayLiteral("http://tds.example.com/index.php?4&action=nimbrelsite"));
 
@@ -107,8 +106,9 @@ private slots:
     void registrationDictionary()
     {
         const QVariantMap parameters = Registration::vl_defaultTrackingParameters(testEnvironment());
-        QCOMPARE(parameters.keys(), QStringList({QStringLiteral("OS"), QStringLiteral("lang"), QStringLiteral("product"),
-                                                 QStringLiteral("user"), QStringLiteral("version")}));
+        QCOMPARE(parameters.keys(),
+                 QStringList({QStringLiteral("OS"), QStringLiteral("lang"), QStringLiteral("product"),
+                              QStringLiteral("user"), QStringLiteral("version")}));
         QCOMPARE(parameters.value(QStringLiteral("product")).toString(), QStringLiteral("Vaultine"));
         QCOMPARE(parameters.value(QStringLiteral("version")).toString(), QStringLiteral("1.0.0"));
         QCOMPARE(parameters.value(QStringLiteral("user")).toString(), QStringLiteral("alice"));

@@ -77,7 +77,7 @@ class TestVLAboutWindow : public QObject
             if (hit.value(SWAnalyticsKey::eventCategory).toString() != u"About")
                 continue;
             QString event = hit.value(SWAnalyticsKey::eventAction).toString() + u'/'
-                + hit.value(SWAnalyticsKey::eventLabel).toString();
+                            + hit.value(SWAnalyticsKey::eventLabel).toString();
             if (hit.value(SWAnalyticsKey::eventValue).toInt() != 1)
                 event += QStringLiteral(" (value %1)").arg(hit.value(SWAnalyticsKey::eventValue).toString());
             events << event;
@@ -151,7 +151,8 @@ private slots:
         QVERIFY(VLAboutProduct::productsFromFile(path).isEmpty());
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines.at(0).startsWith(QStringLiteral("Credits deserialization error: ")), qPrintable(lines.at(0)));
-        QVERIFY2(lines.at(1).startsWith(QStringLiteral("Other products deserialization error: ")), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).startsWith(QStringLiteral("Other products deserialization error: ")),
+                 qPrintable(lines.at(1)));
     }
 
     void aProductOutsideTheIconTableHasNoIcon()
@@ -176,12 +177,12 @@ private slots:
         QTest::addColumn<QByteArray>("credits");
         QTest::addColumn<QList<int>>("headerHeights");
         QTest::addColumn<QList<int>>("footerHeights");
-        QTest::newRow("one section") << QByteArray(R"([{"title": "Only", "names": ["a", "b"]}])")
-                                     << QList<int>{45} << QList<int>{45};
-        QTest::newRow("three sections")
-            << QByteArray(R"([{"title": "First", "names": ["a"]}, {"title": "Second", "names": ["b", "c"]},
+        QTest::newRow("one section") << QByteArray(R"([{"title": "Only", "names": ["a", "b"]}])") << QList<int>{45}
+                                     << QList<int>{45};
+        QTest::newRow("three sections") << QByteArray(
+            R"([{"title": "First", "names": ["a"]}, {"title": "Second", "names": ["b", "c"]},
                               {"title": "Third", "names": ["d"]}])")
-            << QList<int>{45, 38, 38} << QList<int>{0, 0, 45};
+                                        << QList<int>{45, 38, 38} << QList<int>{0, 0, 45};
     }
 
     void creditsHeadersAndFootersFollowTheSections()
@@ -204,13 +205,15 @@ private slots:
             QCOMPARE(header->geometry(), QRect(0, y, list->viewport()->width(), headerHeights.at(section)));
             y += headerHeights.at(section);
             for (int item = 0; item < controller.credits().at(section).names().size(); ++item, ++row) {
-                auto *cell = qobject_cast<VLAboutCollectionViewCreditCell *>(list->cellForItemAtIndexPath({section, item}));
+                auto *cell = qobject_cast<VLAboutCollectionViewCreditCell *>(
+                    list->cellForItemAtIndexPath({section, item}));
                 QVERIFY(cell);
                 QCOMPARE(cell->title(), controller.credits().at(section).names().at(item));
                 QCOMPARE(cell->geometry(), QRect(0, y, list->viewport()->width(), 20));
                 y += 20;
             }
-            QWidget *footer = list->supplementaryViewForKindInSection(VLAboutCollectionViewListLayoutFooterKind, section);
+            QWidget *footer = list->supplementaryViewForKindInSection(VLAboutCollectionViewListLayoutFooterKind,
+                                                                      section);
             QCOMPARE(footer != nullptr, footerHeights.at(section) > 0);
             if (footer)
                 QCOMPARE(footer->geometry(), QRect(0, y, list->viewport()->width(), footerHeights.at(section)));
@@ -226,7 +229,8 @@ private slots:
         showAndWait(controller);
         QWidget *window = controller.window();
         QCOMPARE(window->height(), 340);
-        QCOMPARE(controller.versionLabel()->text(), QStringLiteral("Version ") + QCoreApplication::applicationVersion());
+        QCOMPARE(controller.versionLabel()->text(),
+                 QStringLiteral("Version ") + QCoreApplication::applicationVersion());
 
         // The credits: a section title in dim white, the names in white, on the dark window.
         const QImage image = grabWindow(window);
@@ -261,12 +265,13 @@ private slots:
             const QRect icon = cell->iconRect().translated(cell->mapTo(window, QPoint(0, 0)));
             QCOMPARE(icon.size(), QSize(56, 56));
             QVERIFY(pixelsOfColor(expanded.copy(icon), iconColors.at(item)) > 1000);
-            QVERIFY(brightestGray(expanded.copy(cell->titleRect().translated(cell->mapTo(window, QPoint(0, 0))))) > 230);
+            QVERIFY(brightestGray(expanded.copy(cell->titleRect().translated(cell->mapTo(window, QPoint(0, 0)))))
+                    > 230);
         }
         // The country of origin closes the credits: its flag's two stripes.
         list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
-        auto *footer = qobject_cast<VLAboutCollectionViewCreditFooter *>(
-            list->supplementaryViewForKindInSection(VLAboutCollectionViewListLayoutFooterKind, int(controller.credits().size()) - 1));
+        auto *footer = qobject_cast<VLAboutCollectionViewCreditFooter *>(list->supplementaryViewForKindInSection(
+            VLAboutCollectionViewListLayoutFooterKind, int(controller.credits().size()) - 1));
         QVERIFY(footer);
         const QImage scrolled = grabWindow(window).copy(frameIn(footer, window));
         QVERIFY(pixelsOfColor(scrolled, footer->colors().at(1), 8) >= 60);
@@ -320,8 +325,8 @@ private slots:
                                       << QStringLiteral("productpage");
         QTest::newRow("maker's site") << QStringLiteral("logo") << QStringLiteral("Visit Site/Logo")
                                       << QStringLiteral("nimbrelsite");
-        QTest::newRow("country of origin") << QStringLiteral("footer") << QStringLiteral("Visit Site/Made in Poland")
-                                           << QStringLiteral("madein");
+        QTest::newRow("country of origin")
+            << QStringLiteral("footer") << QStringLiteral("Visit Site/Made in Poland") << QStringLiteral("madein");
         QTest::newRow("a product") << QStringLiteral("product") << QStringLiteral("More Products/nimbrelsync")
                                    << QStringLiteral("nimbrelsync");
     }

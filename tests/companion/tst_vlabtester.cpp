@@ -26,8 +26,8 @@ private slots:
         QTest::addColumn<QString>("case2");
         QTest::newRow("none") << Steps{} << QString() << QString();
         QTest::newRow("one") << Steps{{VLABTester::B, 2}} << QStringLiteral("2B") << QStringLiteral("2B");
-        QTest::newRow("in case order") << Steps{{VLABTester::C, 7}, {VLABTester::A, 2}}
-                                       << QStringLiteral("2A7C") << QStringLiteral("2A");
+        QTest::newRow("in case order") << Steps{{VLABTester::C, 7}, {VLABTester::A, 2}} << QStringLiteral("2A7C")
+                                       << QStringLiteral("2A");
         QTest::newRow("case 0 is never kept") << Steps{{VLABTester::A, 0}} << QString() << QString();
         QTest::newRow("none removes") << Steps{{VLABTester::A, 2}, {VLABTester::None, 2}} << QString() << QString();
         QTest::newRow("out of range removes") << Steps{{VLABTester::A, 2}, {9, 2}} << QString() << QString();
@@ -77,7 +77,9 @@ private slots:
     {
         const auto defaults = freshDefaults();
         QVERIFY(!defaults->contains(VLABTester::valuesDefaultsKey));
-        { VLABTester tester(*defaults); }
+        {
+            VLABTester tester(*defaults);
+        }
         QVERIFY(defaults->contains(VLABTester::valuesDefaultsKey));
         QCOMPARE(defaults->stringValue(VLABTester::valuesDefaultsKey), QString());
 

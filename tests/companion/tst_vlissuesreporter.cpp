@@ -136,17 +136,17 @@ void writeReport(const QString &folder, qint64 seconds, const QByteArray &signal
 {
     QFile file(QStringLiteral("%1/%2-1.crash").arg(folder).arg(seconds, 20, 10, QChar(u'0')));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("Vaultine crash report\nversion: 1.0.0 (100)\nsystem: debian 12\nsignal: " + signal
-               + "\ntime: " + QByteArray::number(seconds) + "\nstack:\n/usr/bin/vaultine(main+0x1a) [0x55d1c0a0b1c2]\n");
+    file.write("Vaultine crash report\nversion: 1.0.0 (100)\nsystem: debian 12\nsignal: " + signal + "\ntime: "
+               + QByteArray::number(seconds) + "\nstack:\n/usr/bin/vaultine(main+0x1a) [0x55d1c0a0b1c2]\n");
 }
 
 // A launch of the reporter over a folder of reports, the service on a local server.
 struct NextLaunch
 {
     NextLaunch(const QTemporaryDir &dir, LocalHttpServer &server, bool accepted)
-        : defaults(settingsFile(dir, accepted)),
-          reporter(QStringLiteral("http://k@127.0.0.1:%1/7").arg(server.port()), {dir.path(), &defaults}),
-          processed(&reporter, &VLIssuesReporter::pendingReportsProcessed)
+        : defaults(settingsFile(dir, accepted))
+        , reporter(QStringLiteral("http://k@127.0.0.1:%1/7").arg(server.port()), {dir.path(), &defaults})
+        , processed(&reporter, &VLIssuesReporter::pendingReportsProcessed)
     {
     }
 
@@ -200,7 +200,8 @@ private slots:
     {
         QTemporaryDir dir;
         int exitCode = 0;
-        const QString failure = runCrashingChild(QStringLiteral("allocate"), dir.path(), settingsFile(dir, false), &exitCode);
+        const QString failure = runCrashingChild(QStringLiteral("allocate"), dir.path(), settingsFile(dir, false),
+                                                 &exitCode);
         QCOMPARE(failure, QStringLiteral("the child exited normally"));
         QCOMPARE(exitCode, 99);
     }

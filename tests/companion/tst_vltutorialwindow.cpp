@@ -155,8 +155,7 @@ class TestVLTutorialWindow : public QObject
     }
 
     // Checks the fade-out half way and at its end, where the delegate hears of it once.
-    void fadesOutAndFinishes(VLTutorialWindowController &controller, const RecordingDelegate &delegate,
-                             bool successful)
+    void fadesOutAndFinishes(VLTutorialWindowController &controller, const RecordingDelegate &delegate, bool successful)
     {
         QVERIFY(controller.isEnding());
         m_clock->advance(VLTutorialWindowController::fadeDuration / 2, 3);
@@ -231,8 +230,9 @@ private slots:
         platform::setAppKitVersionNumberForTesting(appKitVersion);
         const int hitsBefore = m_server.requestCount();
         VLTutorialWindowController controller(configuration());
-        QCOMPARE(VLTutorialWindowController::windowNibName(),
-                 legacy ? QStringLiteral("VLTutorialWindowController-Legacy") : QStringLiteral("VLTutorialWindowController"));
+        QCOMPARE(VLTutorialWindowController::windowNibName(), legacy
+                                                                  ? QStringLiteral("VLTutorialWindowController-Legacy")
+                                                                  : QStringLiteral("VLTutorialWindowController"));
         showAndLoad(controller);
         QCOMPARE(qobject_cast<VLLegacyTutorialWindow *>(controller.window()) != nullptr, legacy);
         QCOMPARE(qobject_cast<VLTutorialWindow *>(controller.window()) != nullptr, !legacy);
@@ -384,7 +384,8 @@ private slots:
         QVERIFY(VLEmailSubscriber::hasSubscribed());
         bool signedUp = false;
         for (const LocalHttpServer::Request &request : m_server.requests().mid(requestsBefore))
-            signedUp |= request.path == "/backend/vaultinesignup" && request.query.contains("email=reader%2Bnews%40example.com");
+            signedUp |= request.path == "/backend/vaultinesignup"
+                        && request.query.contains("email=reader%2Bnews%40example.com");
         QVERIFY(signedUp);
         // The page thanks the user; the tutorial ends by itself a moment later.
         QVERIFY(!controller.isEnding());

@@ -48,8 +48,7 @@ public:
 class FullKeyboardAccess
 {
 public:
-    explicit FullKeyboardAccess(bool on)
-        : m_before(QGuiApplication::styleHints()->tabFocusBehavior())
+    explicit FullKeyboardAccess(bool on) : m_before(QGuiApplication::styleHints()->tabFocusBehavior())
     {
         QGuiApplication::styleHints()->setTabFocusBehavior(on ? Qt::TabFocusAllControls : Qt::TabFocusTextControls);
     }
@@ -62,7 +61,8 @@ private:
 
 // A press, a path of moves and a release, as QTest sends them to the control itself (which is
 // where the window system delivers them while the button is down).
-struct Gesture {
+struct Gesture
+{
     QPoint press;
     QList<QPoint> moves;
     QPoint release;
@@ -95,11 +95,9 @@ inline int darkPixels(const QImage &image, const QRect &rect)
 
 // Real platform mouse events on a widget, with chosen timestamps, so that presses make double
 // clicks and separate series never do.
-struct PlatformMouse {
-    explicit PlatformMouse(QWidget *target)
-        : widget(target)
-    {
-    }
+struct PlatformMouse
+{
+    explicit PlatformMouse(QWidget *target) : widget(target) {}
     QWidget *widget;
     ulong time = 100000;
 

@@ -242,11 +242,11 @@ private slots:
     {
         QFETCH(quint64, operation);
         m_source->setDragOperation(operation);
-        QCOMPARE(m_source->draggingSessionSourceOperationMaskForDraggingContext(
-                     nullptr, VLDraggingContext::OutsideApplication),
+        QCOMPARE(m_source->draggingSessionSourceOperationMaskForDraggingContext(nullptr,
+                                                                                VLDraggingContext::OutsideApplication),
                  operation);
-        QCOMPARE(m_source->draggingSessionSourceOperationMaskForDraggingContext(
-                     nullptr, VLDraggingContext::WithinApplication),
+        QCOMPARE(m_source->draggingSessionSourceOperationMaskForDraggingContext(nullptr,
+                                                                                VLDraggingContext::WithinApplication),
                  VLDragOperationNone);
     }
 
@@ -262,14 +262,12 @@ private slots:
         QTest::newRow("icon") << quint64(1) << QPoint(100, 40) << QPoint(100, 140) << true << false;
         QTest::newRow("title") << quint64(1) << QPoint(25, 95) << QPoint(150, 180) << true << false;
         QTest::newRow("subtitle, move offered") << quint64(16) << QPoint(60, 120) << QPoint(5, 5) << true << false;
-        QTest::newRow("subtitle's last column is outside") << quint64(1) << QPoint(160, 120) << QPoint(5, 5) << false
-                                                           << false;
+        QTest::newRow("subtitle's last column is outside")
+            << quint64(1) << QPoint(160, 120) << QPoint(5, 5) << false << false;
         QTest::newRow("empty space") << quint64(1) << QPoint(10, 180) << QPoint(100, 100) << false << false;
-        QTest::newRow("below the drag distance") << quint64(1) << QPoint(100, 40) << QPoint(102, 42) << false
-                                                 << false;
+        QTest::newRow("below the drag distance") << quint64(1) << QPoint(100, 40) << QPoint(102, 42) << false << false;
         QTest::newRow("dragging off, icon") << quint64(0) << QPoint(100, 40) << QPoint(130, 80) << false << true;
-        QTest::newRow("dragging off, empty space") << quint64(0) << QPoint(10, 180) << QPoint(40, 220) << false
-                                                   << true;
+        QTest::newRow("dragging off, empty space") << quint64(0) << QPoint(10, 180) << QPoint(40, 220) << false << true;
     }
 
     void dragGesture()

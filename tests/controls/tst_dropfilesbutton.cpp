@@ -18,7 +18,8 @@ QPointF designed(double x, double y)
     return {x, 62.0 - y};
 }
 
-struct Harness {
+struct Harness
+{
     QWidget window;
     QLineEdit *field = new QLineEdit(&window);
     VLDropFilesButton *button = new VLDropFilesButton(&window);
@@ -70,10 +71,16 @@ private slots:
 
         const auto move = Element::Type::MoveTo;
         const auto line = Element::Type::LineTo;
-        const QList<Element> plus = {{move, designed(31, 1)}, {line, designed(31, 61)}, {move, designed(1, 31)},
-                                     {line, designed(31, 31)}, {line, designed(61, 31)}};
-        const QList<Element> arrow = {{move, designed(31, 1)}, {line, designed(31, 61)}, {move, designed(9, 22)},
-                                      {line, designed(31, 0)}, {line, designed(53, 22)}};
+        const QList<Element> plus = {{move, designed(31, 1)},
+                                     {line, designed(31, 61)},
+                                     {move, designed(1, 31)},
+                                     {line, designed(31, 31)},
+                                     {line, designed(61, 31)}};
+        const QList<Element> arrow = {{move, designed(31, 1)},
+                                      {line, designed(31, 61)},
+                                      {move, designed(9, 22)},
+                                      {line, designed(31, 0)},
+                                      {line, designed(53, 22)}};
         QCOMPARE(button.plusPath().elements, plus);
         QCOMPARE(button.addPath().elements, arrow);
         QVERIFY(button.plusPath().hasSameShapeAs(button.addPath()));
@@ -199,7 +206,7 @@ private slots:
         QVERIFY(h.show());
         QTest::mousePress(h.button, Qt::LeftButton, {}, {30, 30});
         QCOMPARE(QApplication::focusWidget(), h.button); // a click gives it the focus
-        h.field->setFocus(); // keep the focus ring out of the picture
+        h.field->setFocus();                             // keep the focus ring out of the picture
         QVERIFY(h.button->isTracking());
         QCOMPARE(h.button->viewLayer()->presentationOpacity(), 0.4);
         const QImage pressed = h.window.grab(h.button->geometry()).toImage();

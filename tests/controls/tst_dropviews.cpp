@@ -26,7 +26,7 @@ public:
     explicit DestinationRecorder(VLDropDestinationView *view) : m_view(view) {}
 
     Callbacks answers = Callback::DraggingEntered | Callback::DraggingUpdated | Callback::DraggingExited
-        | Callback::DraggingEnded | Callback::PerformDragOperation;
+                        | Callback::DraggingEnded | Callback::PerformDragOperation;
     VLDragOperation operation = VLDragOperationCopy;
     bool performs = true;
     QStringList calls;

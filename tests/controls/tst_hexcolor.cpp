@@ -51,8 +51,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("white") << QColor(Qt::white) << QStringLiteral("#ffffff");
         QTest::newRow("black") << QColor(Qt::black) << QStringLiteral("#000000");
-        QTest::newRow("round trip")
-            << VLHexColor::vl_colorFromHex(QStringLiteral("#5A3C00")) << QStringLiteral("#5a3c00");
+        QTest::newRow("round trip") << VLHexColor::vl_colorFromHex(QStringLiteral("#5A3C00"))
+                                    << QStringLiteral("#5a3c00");
         // Just under a half truncates to 127 (0x7f), where rounding would give 128.
         QTest::newRow("truncated, not rounded")
             << QColor(QColor::fromRgba64(0x7fff, 0x3fff, 0xffff)) << QStringLiteral("#7f3fff");
@@ -78,8 +78,8 @@ private slots:
         QTest::newRow("RGBA order") << VLHexColor::colorWithRGBAHex(0x11223380) << QStringLiteral("17 34 51 128");
         QTest::newRow("RGB is opaque") << VLHexColor::colorWithRGBHex(0x112233) << QStringLiteral("17 34 51 255");
         QTest::newRow("sRGB") << VLHexColor::colorWithSRGBHex(0xa0b0c0) << QStringLiteral("160 176 192 255");
-        QTest::newRow("no colour space")
-            << VLHexColor::colorWithRGBAHexColorSpace(0x000000ff, std::nullopt) << QStringLiteral("0 0 0 255");
+        QTest::newRow("no colour space") << VLHexColor::colorWithRGBAHexColorSpace(0x000000ff, std::nullopt)
+                                         << QStringLiteral("0 0 0 255");
     }
 
     void numbers()

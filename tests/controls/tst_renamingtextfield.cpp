@@ -28,7 +28,8 @@ public:
     Q_INVOKABLE void cancelOperation(QObject *) { ++cancels; }
 };
 
-struct Harness {
+struct Harness
+{
     QWidget window;
     // Created first, so the window's first focus lands here and not on the label.
     QLineEdit *sink = new QLineEdit(&window);

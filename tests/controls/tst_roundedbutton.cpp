@@ -21,7 +21,8 @@ namespace {
 // A window with a text field, the button under test and a second field, the button's action
 // wired to a receiver.
 template <class Button>
-struct Harness {
+struct Harness
+{
     QWidget window;
     QLineEdit *before = new QLineEdit(&window);
     Button *button = new Button(&window);
@@ -72,8 +73,8 @@ private slots:
         QTest::newRow("release inside") << Gesture{{10, 10}, {{12, 12}}, {12, 12}} << 1 << 0;
         QTest::newRow("dragged out, released outside") << Gesture{{10, 10}, {{60, 15}, {200, 15}}, {200, 15}} << 0 << 1;
         QTest::newRow("released outside without a move") << Gesture{{10, 10}, {}, {-5, 10}} << 0 << 1;
-        QTest::newRow("dragged out and back in") << Gesture{{10, 10}, {{-30, 10}, {50, 40}, {50, 12}}, {50, 12}} << 1
-                                                 << 1;
+        QTest::newRow("dragged out and back in")
+            << Gesture{{10, 10}, {{-30, 10}, {50, 40}, {50, 12}}, {50, 12}} << 1 << 1;
     }
     void pressTracking()
     {
@@ -331,7 +332,6 @@ private slots:
         QVERIFY(!button.shouldDrawManually());
         QCOMPARE(button.textLayer()->opacity(), 1.0);
         QVERIFY(darkPixels(high, high.rect()) > 40);
-
     }
 
     void revealButtonToggles()
@@ -348,7 +348,7 @@ private slots:
         QTest::mousePress(reveal, Qt::LeftButton, {}, {10, 10});
         QCOMPARE(reveal->viewLayer()->borderWidth(), 0.0);
         QCOMPARE(reveal->viewLayer()->backgroundColor().alpha(), 13); // black at 0.05
-        QCOMPARE(reveal->shadeLayer()->opacity(), 0.0); // no shade for this one
+        QCOMPARE(reveal->shadeLayer()->opacity(), 0.0);               // no shade for this one
         QTest::mouseMove(reveal, {-10, 10});
         QCOMPARE(reveal->viewLayer()->borderWidth(), 1.0); // off: bordered while outside
         QCOMPARE(reveal->viewLayer()->backgroundColor().alpha(), 0);
@@ -387,9 +387,9 @@ private slots:
         QCOMPARE(button.maskLayer()->frame(), QRectF(-10, 0, 150, 36));
 
         const QImage image = renderAt(&button, 1.0);
-        QCOMPARE(qGray(image.pixel(0, 0)), 0);        // square on the left
+        QCOMPARE(qGray(image.pixel(0, 0)), 0); // square on the left
         QCOMPARE(qGray(image.pixel(0, 35)), 0);
-        QVERIFY(qGray(image.pixel(139, 0)) > 200);    // rounded on the right
+        QVERIFY(qGray(image.pixel(139, 0)) > 200); // rounded on the right
         QVERIFY(qGray(image.pixel(139, 35)) > 200);
         QCOMPARE(qGray(image.pixel(70, 18)), 0);
     }

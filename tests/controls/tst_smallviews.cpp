@@ -16,7 +16,8 @@
 #include <QTest>
 
 // A window with a bypass area over a button; the area holds a label that lies over the button.
-struct BypassFixture {
+struct BypassFixture
+{
     QWidget window;
     QPushButton *button = new QPushButton(QStringLiteral("Below"), &window);
     VLMoveBypassView *bypass = new VLMoveBypassView(&window);

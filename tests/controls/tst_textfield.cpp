@@ -37,7 +37,8 @@ public:
     Q_INVOKABLE void cut(QObject *) { commands << u"cut:"_s; }
 };
 
-struct Harness {
+struct Harness
+{
     QWidget window;
     // Created first, so the window's first focus lands here and not in a field.
     QLineEdit *sink = new QLineEdit(&window);
@@ -153,26 +154,27 @@ private slots:
         QTest::newRow("right collapses a selection") << hello << 1 << 4 << keys({Qt::Key_Right}) << hello << 4 << 0;
         QTest::newRow("left stops at 0") << hello << 0 << 0 << keys({Qt::Key_Left}) << hello << 0 << 0;
         QTest::newRow("right stops at the end") << hello << 5 << 5 << keys({Qt::Key_Right}) << hello << 5 << 0;
-        QTest::newRow("word right") << words << 0 << 0 << keys({Qt::ControlModifier | Qt::Key_Right}) << words << 3 << 0;
+        QTest::newRow("word right") << words << 0 << 0 << keys({Qt::ControlModifier | Qt::Key_Right}) << words << 3
+                                    << 0;
         QTest::newRow("word right twice")
             << words << 0 << 0 << keys({Qt::ControlModifier | Qt::Key_Right, Qt::ControlModifier | Qt::Key_Right})
             << words << 7 << 0;
-        QTest::newRow("word left") << words << 13 << 13 << keys({Qt::ControlModifier | Qt::Key_Left}) << words << 8 << 0;
+        QTest::newRow("word left") << words << 13 << 13 << keys({Qt::ControlModifier | Qt::Key_Left}) << words << 8
+                                   << 0;
         QTest::newRow("home") << hello << 3 << 3 << keys({Qt::Key_Home}) << hello << 0 << 0;
         QTest::newRow("end") << hello << 1 << 1 << keys({Qt::Key_End}) << hello << 5 << 0;
         QTest::newRow("up is home") << hello << 3 << 3 << keys({Qt::Key_Up}) << hello << 0 << 0;
         QTest::newRow("down is end") << hello << 1 << 1 << keys({Qt::Key_Down}) << hello << 5 << 0;
-        QTest::newRow("left over a surrogate pair") << u"a\U0001F600b"_s << 3 << 3 << keys({Qt::Key_Left})
-                                                    << u"a\U0001F600b"_s << 1 << 0;
-        QTest::newRow("right over a combining sequence") << u"e\u0301x"_s << 0 << 0 << keys({Qt::Key_Right})
-                                                         << u"e\u0301x"_s << 2 << 0;
+        QTest::newRow("left over a surrogate pair")
+            << u"a\U0001F600b"_s << 3 << 3 << keys({Qt::Key_Left}) << u"a\U0001F600b"_s << 1 << 0;
+        QTest::newRow("right over a combining sequence")
+            << u"e\u0301x"_s << 0 << 0 << keys({Qt::Key_Right}) << u"e\u0301x"_s << 2 << 0;
         // Selection
         QTest::newRow("shift right") << hello << 1 << 1 << keys({Qt::ShiftModifier | Qt::Key_Right}) << hello << 1 << 1;
-        QTest::newRow("shift left below 0") << hello << 0 << 0 << keys({Qt::ShiftModifier | Qt::Key_Left}) << hello
-                                            << 0 << 0;
-        QTest::newRow("shift word right") << words << 4 << 4
-                                          << keys({Qt::ShiftModifier | Qt::ControlModifier | Qt::Key_Right}) << words
-                                          << 4 << 3;
+        QTest::newRow("shift left below 0")
+            << hello << 0 << 0 << keys({Qt::ShiftModifier | Qt::Key_Left}) << hello << 0 << 0;
+        QTest::newRow("shift word right")
+            << words << 4 << 4 << keys({Qt::ShiftModifier | Qt::ControlModifier | Qt::Key_Right}) << words << 4 << 3;
         QTest::newRow("shift home") << hello << 3 << 3 << keys({Qt::ShiftModifier | Qt::Key_Home}) << hello << 0 << 3;
         QTest::newRow("shift end") << hello << 2 << 2 << keys({Qt::ShiftModifier | Qt::Key_End}) << hello << 2 << 3;
         QTest::newRow("select all") << hello << 2 << 2 << keys({Qt::ControlModifier | Qt::Key_A}) << hello << 0 << 5;
@@ -183,26 +185,25 @@ private slots:
         QTest::newRow("delete at the end") << hello << 5 << 5 << keys({Qt::Key_Delete}) << hello << 5 << 0;
         QTest::newRow("delete") << hello << 0 << 0 << keys({Qt::Key_Delete}) << u"ello"_s << 0 << 0;
         QTest::newRow("delete a selection") << hello << 1 << 4 << keys({Qt::Key_Delete}) << u"ho"_s << 1 << 0;
-        QTest::newRow("backspace a surrogate pair whole") << u"a\U0001F600b"_s << 3 << 3 << keys({Qt::Key_Backspace})
-                                                           << u"ab"_s << 1 << 0;
-        QTest::newRow("delete a combining sequence whole") << u"e\u0301x"_s << 0 << 0 << keys({Qt::Key_Delete})
-                                                            << u"x"_s << 0 << 0;
-        QTest::newRow("to the beginning of the line") << u"hello world"_s << 5 << 5
-                                                      << keys({Qt::ControlModifier | Qt::Key_U}) << u" world"_s << 0
-                                                      << 0;
-        QTest::newRow("to the beginning with a selection") << hello << 1 << 3 << keys({Qt::ControlModifier | Qt::Key_U})
-                                                           << u"hlo"_s << 1 << 0;
+        QTest::newRow("backspace a surrogate pair whole")
+            << u"a\U0001F600b"_s << 3 << 3 << keys({Qt::Key_Backspace}) << u"ab"_s << 1 << 0;
+        QTest::newRow("delete a combining sequence whole")
+            << u"e\u0301x"_s << 0 << 0 << keys({Qt::Key_Delete}) << u"x"_s << 0 << 0;
+        QTest::newRow("to the beginning of the line")
+            << u"hello world"_s << 5 << 5 << keys({Qt::ControlModifier | Qt::Key_U}) << u" world"_s << 0 << 0;
+        QTest::newRow("to the beginning with a selection")
+            << hello << 1 << 3 << keys({Qt::ControlModifier | Qt::Key_U}) << u"hlo"_s << 1 << 0;
         QTest::newRow("word backward") << words << 7 << 7 << keys({Qt::ControlModifier | Qt::Key_Backspace})
                                        << u"one  three"_s << 4 << 0;
-        QTest::newRow("word forward does nothing") << words << 0 << 0 << keys({Qt::ControlModifier | Qt::Key_Delete})
-                                                   << words << 0 << 0;
+        QTest::newRow("word forward does nothing")
+            << words << 0 << 0 << keys({Qt::ControlModifier | Qt::Key_Delete}) << words << 0 << 0;
         // Kill and yank within one field
         QTest::newRow("kill to the end, yank back")
             << u"hello world"_s << 5 << 5
             << keys({Qt::ControlModifier | Qt::Key_K, Qt::Key_Home, Qt::ControlModifier | Qt::Key_Y})
             << u" worldhello"_s << 6 << 0;
-        QTest::newRow("yank with an empty kill buffer") << hello << 5 << 5 << keys({Qt::ControlModifier | Qt::Key_Y})
-                                                        << hello << 5 << 0;
+        QTest::newRow("yank with an empty kill buffer")
+            << hello << 5 << 5 << keys({Qt::ControlModifier | Qt::Key_Y}) << hello << 5 << 0;
     }
 
     void commands()
@@ -394,7 +395,8 @@ private slots:
 
         // A click in the middle of the character's bullet, where its halves met when each unit
         // had a bullet, puts the caret beside it.
-        const QPointF origin = h.field->textLayer()->superlayer()->frame().topLeft() + h.field->textLayer()->frame().topLeft();
+        const QPointF origin = h.field->textLayer()->superlayer()->frame().topLeft()
+                               + h.field->textLayer()->frame().topLeft();
         const QPoint middle = (bullet.center() + origin).toPoint();
         PlatformMouse mouse(h.field);
         mouse.clicks(middle, 1);
@@ -477,8 +479,8 @@ private slots:
         h.edit(u"ab"_s, 1, 1);
         QTextCharFormat underline;
         underline.setFontUnderline(true);
-        QInputMethodEvent preedit(u"ka"_s, {{QInputMethodEvent::Cursor, 2, 1, {}},
-                                            {QInputMethodEvent::TextFormat, 0, 2, underline}});
+        QInputMethodEvent preedit(
+            u"ka"_s, {{QInputMethodEvent::Cursor, 2, 1, {}}, {QInputMethodEvent::TextFormat, 0, 2, underline}});
         QApplication::sendEvent(h.field, &preedit);
         QCOMPARE(h.field->text(), u"akab"_s);
         QVERIFY(h.field->renderer().hasMarkedText());
@@ -486,7 +488,8 @@ private slots:
         QCOMPARE(h.selection(), (VLTextRange{3, 0}));
         // The input method is told where the caret is drawn.
         const QRectF caret = h.field->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
-        const QPointF origin = h.field->textLayer()->superlayer()->frame().topLeft() + h.field->textLayer()->frame().topLeft();
+        const QPointF origin = h.field->textLayer()->superlayer()->frame().topLeft()
+                               + h.field->textLayer()->frame().topLeft();
         QCOMPARE(caret, h.field->caretLayer()->frame().translated(origin));
 
         QInputMethodEvent commit;

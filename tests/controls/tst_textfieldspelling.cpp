@@ -59,8 +59,8 @@ struct Harness
     QPoint pointAtIndex(qsizetype index) const
     {
         const QRectF rect = field->renderer().firstRectForCharacterRange({index, 1});
-        const QPointF inField =
-            rect.center() + field->textLayer()->superlayer()->frame().topLeft() + field->textLayer()->frame().topLeft();
+        const QPointF inField = rect.center() + field->textLayer()->superlayer()->frame().topLeft()
+                                + field->textLayer()->frame().topLeft();
         return field->mapTo(&window, inField.toPoint());
     }
 
@@ -121,15 +121,9 @@ class TestTextFieldSpelling : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(platform::SpellChecker::shared().language(), u"en_US"_s);
-    }
+    void initTestCase() { QCOMPARE(platform::SpellChecker::shared().language(), u"en_US"_s); }
 
-    void init()
-    {
-        platform::SpellChecker::shared().setAutomaticSpellingCorrectionEnabled(true);
-    }
+    void init() { platform::SpellChecker::shared().setAutomaticSpellingCorrectionEnabled(true); }
 
     void typedWordIsCorrectedWhenASpaceEndsIt_data()
     {
@@ -281,11 +275,10 @@ private slots:
         QCOMPARE(h.marks(), QStringList{u"0+7"_s});
         QMenu *menu = h.rightClick(2);
         QVERIFY(menu);
-        QCOMPARE(titles(menu).mid(0, 5),
-                 (QStringList{u"No guesses"_s, u"-"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s}));
+        QCOMPARE(titles(menu).mid(0, 5), (QStringList{u"No guesses"_s, u"-"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s}));
         QVERIFY(!menu->actions().first()->isEnabled());
         QCOMPARE(titles(menu).mid(5), (QStringList{u"-"_s, u"Spelling and Grammar"_s, u"Substitutions"_s,
-                                                    u"Transformations"_s, u"Speech"_s}));
+                                                   u"Transformations"_s, u"Speech"_s}));
     }
 
     void editingItemsFollowTheSelection_data()

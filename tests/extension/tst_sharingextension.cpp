@@ -134,7 +134,8 @@ private slots:
         // The first item answers last; the files still arrive in the order they were shared.
         // An item offered as a file URL that is not a URL is dropped.
         auto notAURL = std::make_shared<VLItemProvider>();
-        notAURL->registerItemForTypeIdentifierLoadHandler(kUTTypeFileURL, [] { return QVariant(QStringLiteral("/x")); });
+        notAURL->registerItemForTypeIdentifierLoadHandler(kUTTypeFileURL,
+                                                          [] { return QVariant(QStringLiteral("/x")); });
         VLExtensionContext context({
             {{slowFileProvider(QUrl::fromLocalFile(a), 300), notAURL}},
             {{VLItemProvider::itemProviderWithContentsOfURL(QUrl::fromLocalFile(b)),
@@ -217,18 +218,34 @@ private slots:
 
     void theApplicationIsFoundByItsIdentifier_data()
     {
-        QTest::addColumn<QString>("beside");        // "exec", "plain" (not executable) or ""
-        QTest::addColumn<QString>("entryExec");     // the desktop entry's Exec line, "" for no entry
-        QTest::addColumn<QString>("expected");      // "beside", "installed", "onPath" or ""
-        QTest::newRow("beside the helper") << "exec" << "" << "beside";
-        QTest::newRow("beside wins over the entry") << "exec" << "\"@INSTALLED@\" %F" << "beside";
-        QTest::newRow("not executable beside") << "plain" << "" << "";
-        QTest::newRow("entry with a quoted path") << "" << "\"@INSTALLED@\" %F" << "installed";
-        QTest::newRow("entry naming a program on PATH") << "" << "vaultine-on-path %F" << "onPath";
+        QTest::addColumn<QString>("beside");    // "exec", "plain" (not executable) or ""
+        QTest::addColumn<QString>("entryExec"); // the desktop entry's Exec line, "" for no entry
+        QTest::addColumn<QString>("expected");  // "beside", "installed", "onPath" or ""
+        QTest::newRow("beside the helper") << "exec"
+                                           << ""
+                                           << "beside";
+        QTest::newRow("beside wins over the entry") << "exec"
+                                                    << "\"@INSTALLED@\" %F"
+                                                    << "beside";
+        QTest::newRow("not executable beside") << "plain"
+                                               << ""
+                                               << "";
+        QTest::newRow("entry with a quoted path") << ""
+                                                  << "\"@INSTALLED@\" %F"
+                                                  << "installed";
+        QTest::newRow("entry naming a program on PATH") << ""
+                                                        << "vaultine-on-path %F"
+                                                        << "onPath";
         QTest::newRow("entry with a wrapper and TryExec")
-            << "" << "env QT_SCALE_FACTOR=1 vaultine-on-path %F\nTryExec=vaultine-on-path" << "onPath";
-        QTest::newRow("entry naming a missing program") << "" << "/nowhere/vaultine %F" << "";
-        QTest::newRow("nothing") << "" << "" << "";
+            << ""
+            << "env QT_SCALE_FACTOR=1 vaultine-on-path %F\nTryExec=vaultine-on-path"
+            << "onPath";
+        QTest::newRow("entry naming a missing program") << ""
+                                                        << "/nowhere/vaultine %F"
+                                                        << "";
+        QTest::newRow("nothing") << ""
+                                 << ""
+                                 << "";
     }
 
     void theApplicationIsFoundByItsIdentifier()
@@ -258,30 +275,33 @@ private slots:
         const QByteArray savedPath = qgetenv("PATH");
         qputenv("XDG_DATA_HOME", QFile::encodeName(data));
         qputenv("PATH", QFile::encodeName(QFileInfo(onPath).path()) + ':' + savedPath);
-        const QUrl url = VLWorkspace({{besideFolder}})
-                             .URLForApplicationWithBundleIdentifier(QStringLiteral("com.nimbrel.Vaultine"));
+        const QUrl url =
+            VLWorkspace({{besideFolder}}).URLForApplicationWithBundleIdentifier(QStringLiteral("com.nimbrel.Vaultine"));
         qputenv("XDG_DATA_HOME", savedData);
         qputenv("PATH", savedPath);
 
-        const QString expectedPath = expected == u"beside"      ? besideFolder + QStringLiteral("/" VAULTINE_PROGRAM_NAME)
+        const QString expectedPath = expected == u"beside" ? besideFolder + QStringLiteral("/" VAULTINE_PROGRAM_NAME)
                                      : expected == u"installed" ? installed
                                      : expected == u"onPath"    ? onPath
                                                                 : QString();
         QCOMPARE(url.toLocalFile(), expectedPath);
         // Other applications are found only through their desktop entries.
-        QCOMPARE(VLWorkspace({{besideFolder}}).URLForApplicationWithBundleIdentifier(QStringLiteral("org.example.Other")),
-                 QUrl());
+        QCOMPARE(
+            VLWorkspace({{besideFolder}}).URLForApplicationWithBundleIdentifier(QStringLiteral("org.example.Other")),
+            QUrl());
     }
 
     void theDesktopEntryStartsTheHelperWithTheSharedFiles()
     {
-        QFile entry(QStringLiteral(VAULTINE_SOURCE_DIR "/extension/desktop/com.nimbrel.Vaultine.SharingExtension.desktop"));
+        QFile entry(
+            QStringLiteral(VAULTINE_SOURCE_DIR "/extension/desktop/com.nimbrel.Vaultine.SharingExtension.desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
         const QString text = QString::fromUtf8(entry.readAll());
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
         // Local paths, which the desktop gives also for files on remote mounts; "--" keeps a file
         // named like an option from being read as one.
-        QVERIFY(text.contains(QStringLiteral("\nExec=%1 -- %F\n").arg(QFileInfo(QStringLiteral(VAULTINE_SHARE_EXECUTABLE)).fileName())));
+        QVERIFY(text.contains(
+            QStringLiteral("\nExec=%1 -- %F\n").arg(QFileInfo(QStringLiteral(VAULTINE_SHARE_EXECUTABLE)).fileName())));
         // Listed among all applications, so that "Open With" offers it, and started with a token
         // that lets the application's window come forward.
         QVERIFY(!text.contains(QStringLiteral("NoDisplay=true")));
@@ -336,7 +356,8 @@ private slots:
         QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
         const QString applications = prefix + QStringLiteral("/share/applications");
         QVERIFY(QFile::exists(applications + QStringLiteral("/com.nimbrel.Vaultine.SharingExtension.desktop")));
-        const QFileInfo serviceMenu(prefix + QStringLiteral("/share/kio/servicemenus/com.nimbrel.Vaultine.SharingExtension.desktop"));
+        const QFileInfo serviceMenu(
+            prefix + QStringLiteral("/share/kio/servicemenus/com.nimbrel.Vaultine.SharingExtension.desktop"));
         QVERIFY(serviceMenu.exists());
         QVERIFY(serviceMenu.isExecutable());
         if (!QFile::exists(applications + QStringLiteral("/mimeinfo.cache")))
@@ -388,9 +409,9 @@ private slots:
         env.remove(QStringLiteral("VLExtensionLaunch"));
         QProcess helper;
         helper.setProcessEnvironment(env);
-        helper.start(QStringLiteral(VAULTINE_SHARE_EXECUTABLE),
-                     {QStringLiteral("--"), QUrl::fromLocalFile(a).toString(), b,
-                      QStringLiteral("https://example.com/")});
+        helper.start(
+            QStringLiteral(VAULTINE_SHARE_EXECUTABLE),
+            {QStringLiteral("--"), QUrl::fromLocalFile(a).toString(), b, QStringLiteral("https://example.com/")});
         QVERIFY(helper.waitForFinished(60000));
         QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(helper.exitCode(), 0);
@@ -400,10 +421,11 @@ private slots:
             QFile file(logPath);
             return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
         };
-        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("[Launch]: files from another launch: %1, %2").arg(a, b)),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            log().contains(QStringLiteral("[Launch]: files from another launch: %1, %2").arg(a, b)), 10000);
         const QRegularExpressionMatch started =
-            QRegularExpression(QStringLiteral(R"(Vaultine\[(\d+):[0-9a-f]+\] Vaultine v\. .* started with)")).match(log());
+            QRegularExpression(QStringLiteral(R"(Vaultine\[(\d+):[0-9a-f]+\] Vaultine v\. .* started with)"))
+                .match(log());
         QVERIFY2(started.hasMatch(), qPrintable(log()));
         const pid_t application = pid_t(started.captured(1).toLongLong());
         QVERIFY(application > 0);

@@ -17,13 +17,11 @@ namespace {
 class FuzzDelegate final : public VLEncryptedArchiveDelegate
 {
 public:
-    explicit FuzzDelegate(bool acceptMismatches)
-        : m_acceptMismatches(acceptMismatches)
-    {
-    }
+    explicit FuzzDelegate(bool acceptMismatches) : m_acceptMismatches(acceptMismatches) {}
     Callbacks answeredCallbacks() const override
     {
-        return Callback::OperationProgress | Callback::OperationError | Callback::PasswordNeeded | Callback::HMACMismatch;
+        return Callback::OperationProgress | Callback::OperationError | Callback::PasswordNeeded
+               | Callback::HMACMismatch;
     }
     void encryptedArchivePasswordNeeded(VLEncryptedArchive *, bool &cancel) override { cancel = true; }
     void encryptedArchiveHMACMismatch(VLEncryptedArchive *, const VLEncryptedArchiveItemPtr &, quint64 &action) override

@@ -59,8 +59,8 @@ int main(int argc, char *argv[])
         {"plain", false, false, false, false, true, 128, true},
         {"plainraw", false, false, false, false, false, 128, false},
     };
-    const QStringList items{root, root + u"/hello.txt", root + u"/Sub", root + u"/Sub/notes.md",
-                            root + u"/Sub/empty", root + u"/link"};
+    const QStringList items{
+        root, root + u"/hello.txt", root + u"/Sub", root + u"/Sub/notes.md", root + u"/Sub/empty", root + u"/link"};
     for (const SwitchSet &set : sets) {
         VLEncryptedArchive archive;
         archive.setEncryptFiles(set.encryptFiles);

@@ -36,7 +36,8 @@ inline SentHit eventHit(const QString &category, const QString &action, const QS
 
 inline char *toString(const SentHit &hit)
 {
-    return QTest::toString(QStringLiteral("%1 %2/%3/%4 %5").arg(hit.type, hit.category, hit.action, hit.label, hit.screen));
+    return QTest::toString(
+        QStringLiteral("%1 %2/%3/%4 %5").arg(hit.type, hit.category, hit.action, hit.label, hit.screen));
 }
 
 // The default analytics tracker pointed at a collector on 127.0.0.1, with the user's consent, so

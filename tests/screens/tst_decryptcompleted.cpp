@@ -36,10 +36,7 @@ class OpenedURLs final : public QObject
     Q_OBJECT
 
 public:
-    OpenedURLs()
-    {
-        QDesktopServices::setUrlHandler(u"file"_s, this, "open");
-    }
+    OpenedURLs() { QDesktopServices::setUrlHandler(u"file"_s, this, "open"); }
     ~OpenedURLs() override { QDesktopServices::unsetUrlHandler(u"file"_s); }
     QList<QUrl> urls;
 

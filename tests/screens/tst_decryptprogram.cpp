@@ -40,10 +40,13 @@ VLDecryptViewController *dropContainer(VLContentWindowController &controller, co
         return nullptr;
     controller.processAddedFiles(QStringList{container.toLocalFile()});
     VLDecryptViewController *password = nullptr;
-    const bool shown = QTest::qWaitFor([&] {
-        password = qobject_cast<VLDecryptViewController *>(controller.navigationController()->topViewController().get());
-        return password && QApplication::focusWidget() == password->passwordTextField();
-    }, 5000);
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            password = qobject_cast<VLDecryptViewController *>(
+                controller.navigationController()->topViewController().get());
+            return password && QApplication::focusWidget() == password->passwordTextField();
+        },
+        5000);
     return shown ? password : nullptr;
 }
 
@@ -166,7 +169,8 @@ private slots:
         QTRY_COMPARE(controller.navigationController()->topViewController().get(), password);
         QTRY_VERIFY(controller.navigationController()->canNavigate());
         QVERIFY(!VLAlertHandler::isSheetOpen(window));
-        QTRY_VERIFY(QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QTRY_VERIFY(
+            QDir(VLTempCleaner::workFolderArea()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 
     // Restoring onto a full disk says so: the container is whole, and the alert must not make
@@ -179,8 +183,8 @@ private slots:
         QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
         QVERIFY(writeTestFile(source + u"/scan.bin"_s, random));
         QVERIFY(writeTestFile(source + u"/note.txt"_s, "scanned"));
-        const QUrl container = makeContainer({QUrl::fromLocalFile(source)}, dir.filePath(u"scans.vault"_s),
-                                             u"pw"_s, QString());
+        const QUrl container = makeContainer({QUrl::fromLocalFile(source)}, dir.filePath(u"scans.vault"_s), u"pw"_s,
+                                             QString());
         QVERIFY(container.isValid());
         VLTempCleaner::sharedInstance().sync_clean();
         const auto digest = [&container] {
@@ -214,7 +218,8 @@ private slots:
         QCOMPARE(alert.messageText(), u"There is not enough free space on the disk."_s);
         QVERIFY2(!alert.informativeText().contains(u"damaged"_s), qPrintable(alert.informativeText()));
         QCOMPARE(digest(), before);
-        QVERIFY(!qobject_cast<VLDecryptedViewController *>(controller.navigationController()->topViewController().get()));
+        QVERIFY(
+            !qobject_cast<VLDecryptedViewController *>(controller.navigationController()->topViewController().get()));
     }
 };
 

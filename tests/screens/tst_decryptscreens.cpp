@@ -8,8 +8,8 @@
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLEncryptedArchiveDirectoryLocator.h"
 #include "engine/files/VLPathComponents.h"
-#include "engine/jobs/VLDezerider.h"
 #include "engine/files/VLTempCleaner.h"
+#include "engine/jobs/VLDezerider.h"
 #include "platform/core/Library.h"
 #include "platform/core/Sandbox.h"
 #include "platform/view/ViewFrame.h"
@@ -113,14 +113,14 @@ class TestDecryptScreens : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString m_source;        // a folder of two files
-    QUrl m_withHint;         // its container, with a hint
-    QUrl m_withoutHint;      // its container, without one
-    QUrl m_singleFile;       // a container of the one file a.txt
-    QUrl m_application;      // a container holding an application
-    QUrl m_large;            // a container that takes a while to restore
-    QUrl m_dotName;          // a container of the one file ".config"
-    QUrl m_marked;           // a container of the give-away, giveaway.txt
+    QString m_source;   // a folder of two files
+    QUrl m_withHint;    // its container, with a hint
+    QUrl m_withoutHint; // its container, without one
+    QUrl m_singleFile;  // a container of the one file a.txt
+    QUrl m_application; // a container holding an application
+    QUrl m_large;       // a container that takes a while to restore
+    QUrl m_dotName;     // a container of the one file ".config"
+    QUrl m_marked;      // a container of the give-away, giveaway.txt
 
     // Runs the real clock's queued work and the manual clock until the condition holds.
     bool settleUntil(FlowWindow &window, const std::function<bool()> &condition, int timeoutMs = 30000)
@@ -156,14 +156,17 @@ class TestDecryptScreens : public QObject
     // Pushes the progress screen for a container and returns once its job has started.
     VLDecryptingViewController *runDecryption(FlowWindow &window, const QUrl &container, const QString &password)
     {
-        auto screen = VLViewController::create<VLDecryptingViewController>(QList<QUrl>{container}, QImage(),
-                                                                            QImage(), password);
+        auto screen = VLViewController::create<VLDecryptingViewController>(QList<QUrl>{container}, QImage(), QImage(),
+                                                                           password);
         auto *decrypting = static_cast<VLDecryptingViewController *>(screen.get());
         window.navigation()->pushViewControllerAnimated(screen, true);
-        settleUntil(window, [decrypting] {
-            return decrypting->dezerider()->isRunning() || decrypting->dezerider()->isCancelled()
-                   || !decrypting->dezerider()->destinationURL().isEmpty();
-        }, 5000);
+        settleUntil(
+            window,
+            [decrypting] {
+                return decrypting->dezerider()->isRunning() || decrypting->dezerider()->isCancelled()
+                       || !decrypting->dezerider()->destinationURL().isEmpty();
+            },
+            5000);
         return decrypting;
     }
 
@@ -248,11 +251,11 @@ private slots:
         typePassword(window, screen, u"right"_s);
         window.settle(0.5);
         QVERIFY(window.topAs<VLDecryptingViewController>());
-        QTRY_COMPARE(analytics.hits().mid(0, 3),
-                     (QStringList{u"view:Decryption Password Entry"_s,
-                                  u"Workflow/Decryption Started/"_s + (hinted ? u"Hint Included"_s
-                                                                               : u"Hint Not Included"_s),
-                                  u"Statistics/Decrypt File From/Mac"_s}));
+        QTRY_COMPARE(
+            analytics.hits().mid(0, 3),
+            (QStringList{u"view:Decryption Password Entry"_s,
+                         u"Workflow/Decryption Started/"_s + (hinted ? u"Hint Included"_s : u"Hint Not Included"_s),
+                         u"Statistics/Decrypt File From/Mac"_s}));
     }
 
     void wrongPasswordShakesAndExtractsNothing()
@@ -308,8 +311,8 @@ private slots:
         window.settle();
         QCOMPARE(window.navigation()->viewControllers().size(), 1);
         QTRY_COMPARE(VLArchiveOpener::runningBackgroundOpens(), 0);
-        QTRY_COMPARE(analytics.hits(), (QStringList{u"view:Decryption Password Entry"_s,
-                                                    u"Workflow/Start Over/Before Decryption"_s}));
+        QTRY_COMPARE(analytics.hits(),
+                     (QStringList{u"view:Decryption Password Entry"_s, u"Workflow/Start Over/Before Decryption"_s}));
     }
 
     void anApplicationAsksForTheHomeFolderOnlyInASandbox_data()
@@ -340,7 +343,8 @@ private slots:
         FlowWindow window;
         VLDecryptViewController *screen = showPasswordScreen(window, m_application);
         typePassword(window, screen, u"right"_s);
-        QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptingViewController>() != nullptr; }, 5000));
+        QVERIFY(settleUntil(
+            window, [&] { return window.topAs<VLDecryptingViewController>() != nullptr; }, 5000));
         QCOMPARE(panel, panelShown);
         const std::optional<VLAlert> alert = VLAlertHandler::lastAlert();
         QCOMPARE(alert.has_value(), sandboxed);
@@ -376,15 +380,15 @@ private slots:
         QVERIFY(!screen->stopButton()->isEnabled());
         auto *result = window.topAs<VLDecryptedViewController>();
         QCOMPARE(VLPathComponents::deletingPathExtension(result->decryptedItemURL().fileName()), title);
-        QTRY_COMPARE(analytics.hits().mid(0, 2), (QStringList{u"view:Decryption Progress"_s,
-                                                             u"Workflow/Decryption Successful/"_s + hintLabel}));
+        QTRY_COMPARE(analytics.hits().mid(0, 2),
+                     (QStringList{u"view:Decryption Progress"_s, u"Workflow/Decryption Successful/"_s + hintLabel}));
     }
 
     void remainingTimeShowsAfterThreeSeconds()
     {
         FlowWindow window;
         auto screen = VLViewController::create<VLDecryptingViewController>(QList<QUrl>{m_large}, QImage(), QImage(),
-                                                                             u"right"_s);
+                                                                           u"right"_s);
         auto *decrypting = static_cast<VLDecryptingViewController *>(screen.get());
         decrypting->view();
         decrypting->progress().setJobStartTime(VLCryptingProgress::currentTime());
@@ -439,8 +443,7 @@ private slots:
         // A folder has no extension: its name alone, and no restriction on the type.
         QTest::newRow("a folder") << m_withoutHint << m_source << u"Restored"_s << u"Holiday"_s;
         // The whole name, with no extension taken from it and no type restriction.
-        QTest::newRow("a dot name") << m_dotName << m_dir.filePath(u"dot/.config"_s) << u".config"_s
-                                    << u".config"_s;
+        QTest::newRow("a dot name") << m_dotName << m_dir.filePath(u"dot/.config"_s) << u".config"_s << u".config"_s;
     }
 
     // The marked container's item fails its check like any tampered one: it never restores.
@@ -687,8 +690,8 @@ private slots:
         if (answer == 1)
             VLSavePanel::setNextFileName(saved);
         QTest::keyClick(window.window()->windowHandle(), Qt::Key_Escape);
-        QVERIFY(settleUntil(window, [&] { return window.navigation()->viewControllers().size() == screensLeft; },
-                            3000));
+        QVERIFY(settleUntil(
+            window, [&] { return window.navigation()->viewControllers().size() == screensLeft; }, 3000));
         window.settle(0.5);
         QCOMPARE(window.navigation()->viewControllers().size(), screensLeft);
         QCOMPARE(QFileInfo::exists(saved), answer == 1);

@@ -7,8 +7,8 @@
 #include "screens/VLDropBarView.h"
 #include "screens/VLDropViewController.h"
 #include "screens/VLEncryptViewController.h"
-#include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/VLFilesOpenPanel.h"
+#include "screens/decrypt/VLDecryptViewController.h"
 
 #include "platform/animation/VLAnimationClock.h"
 #include "platform/animation/VLAnimator.h"
@@ -97,7 +97,7 @@ QList<QUrl> urlsOf(const QStringList &paths)
 bool sameFrame(const QRectF &a, const QRectF &b)
 {
     return std::abs(a.x() - b.x()) < 0.5 && std::abs(a.y() - b.y()) < 0.5 && std::abs(a.width() - b.width()) < 0.5
-        && std::abs(a.height() - b.height()) < 0.5;
+           && std::abs(a.height() - b.height()) < 0.5;
 }
 
 } // namespace
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(encrypt);
         const QWidget *target = encrypt->titleView();
         const double targetY = target->mapTo(stage.controller.window(), QPoint(0, 0)).y()
-            - title->parentWidget()->mapTo(stage.controller.window(), QPoint(0, 0)).y();
+                               - title->parentWidget()->mapTo(stage.controller.window(), QPoint(0, 0)).y();
         QVERIFY(targetY < home.y());
 
         stage.clock.advance(0.1, 6);
@@ -241,16 +241,17 @@ private slots:
         QTest::addColumn<QPoint>("at");
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("decrypt");
-        QTest::newRow("file on the bar") << QStringList{u"Notes.txt"_s} << kOverBar << u"Files – Drag and Drop"_s << false;
-        QTest::newRow("file on the title") << QStringList{u"Notes.txt"_s} << kOverTitle << u"Files – Drag and Drop"_s
-                                           << false;
+        QTest::newRow("file on the bar") << QStringList{u"Notes.txt"_s} << kOverBar << u"Files – Drag and Drop"_s
+                                         << false;
+        QTest::newRow("file on the title")
+            << QStringList{u"Notes.txt"_s} << kOverTitle << u"Files – Drag and Drop"_s << false;
         QTest::newRow("folder") << QStringList{u"Album"_s} << kOverBar << u"Folder – Drag and Drop"_s << false;
         QTest::newRow("container") << QStringList{u"a.vault"_s} << kOverBar << u"Decrypt – Drag and Drop"_s << true;
         // The label looks at the extension's case, the flow does not.
-        QTest::newRow("container in capitals") << QStringList{u"PHOTO.VAULT"_s} << kOverBar
-                                               << u"Files – Drag and Drop"_s << true;
-        QTest::newRow("folder named as a container") << QStringList{u"Box.vault"_s} << kOverBar
-                                                     << u"Decrypt – Drag and Drop"_s << true;
+        QTest::newRow("container in capitals")
+            << QStringList{u"PHOTO.VAULT"_s} << kOverBar << u"Files – Drag and Drop"_s << true;
+        QTest::newRow("folder named as a container")
+            << QStringList{u"Box.vault"_s} << kOverBar << u"Decrypt – Drag and Drop"_s << true;
         QTest::newRow("two files") << QStringList{u"Notes.txt"_s, u"Album"_s} << kOverBar << u"Files – Drag and Drop"_s
                                    << false;
     }

@@ -9,24 +9,24 @@
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRenamingTextField.h"
 #include "controls/VLRoundedButton.h"
-#include "controls/VLTextField.h"
 #include "controls/VLStartOverButton.h"
+#include "controls/VLTextField.h"
 #include "engine/files/KXAdditions.h"
 #include "engine/files/VLFileNamer.h"
 #include "platform/animation/VLAnimationClock.h"
+#include "platform/core/AppKitVersion.h"
 #include "platform/desktop/Sound.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/settings/Defaults.h"
 #include "platform/view/ViewFrame.h"
+#include "screens/KXSharingServicePickerMenu.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLEncryptedView.h"
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLLayoutConstraint.h"
 #include "screens/VLPreviewWindow.h"
-#include "screens/KXSharingServicePickerMenu.h"
 #include "screens/VLSaveToFileSharingService.h"
 #include "screens/VLShareButton.h"
-#include "platform/core/AppKitVersion.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
 #include "tests/controls/ControlTestSupport.h"
@@ -112,10 +112,7 @@ private:
         return seen;
     }
 
-    void press(QWidget *control)
-    {
-        QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
-    }
+    void press(QWidget *control) { QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center()); }
 
     void escape() { QTest::keyClick(m_screen->encryptedView(), Qt::Key_Escape); }
 
@@ -524,8 +521,8 @@ private slots:
         QFile file(record);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList arguments = QString::fromUtf8(file.readAll()).split(u'\0', Qt::SkipEmptyParts);
-        QCOMPARE(arguments, (QStringList{u"--body"_qs, VLEncryptedViewController::sharingSnippetText(),
-                                         u"--attach"_qs, m_container.toLocalFile()}));
+        QCOMPARE(arguments, (QStringList{u"--body"_qs, VLEncryptedViewController::sharingSnippetText(), u"--attach"_qs,
+                                         m_container.toLocalFile()}));
         QVERIFY(VLEncryptedViewController::sharingSnippetText().startsWith(
             QStringLiteral("I\u2019ve shared a file with you via Vaultine. It\u2019s been securely encrypted")));
         QTRY_VERIFY(events().contains(QStringLiteral("Share File/Email")));

@@ -208,8 +208,8 @@ private slots:
         QCOMPARE(restorer.hint(), u"the stable"_s);
         QCOMPARE(QFileInfo(restored.toLocalFile()).fileName(), u"Holiday"_s);
         QCOMPARE(treeOf(restored.toLocalFile()), treeOf(sourceFolder()));
-        QTRY_VERIFY(m_analytics->events().contains(
-            eventHit(u"Workflow"_s, u"Encryption Successful"_s, u"Hint Included"_s)));
+        QTRY_VERIFY(
+            m_analytics->events().contains(eventHit(u"Workflow"_s, u"Encryption Successful"_s, u"Hint Included"_s)));
     }
 
     // Encrypting onto a full disk says so: not a damaged container, not the sources.

@@ -7,6 +7,7 @@
 #include "controls/VLRevealButton.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLTextField.h"
+#include "engine/files/VLFileNamer.h"
 #include "screens/VLAnimationProgressMonitor.h"
 #include "screens/VLCryptingProcessAnimation.h"
 #include "screens/VLDropViewController.h"
@@ -15,7 +16,6 @@
 #include "screens/VLEncryptedView.h"
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLEncryptingViewController.h"
-#include "engine/files/VLFileNamer.h"
 #include "screens/VLPreviewWindow.h"
 
 #include "platform/animation/VLAnimationClock.h"
@@ -227,8 +227,8 @@ private slots:
         screen->cancelOperation();
         stage.settle();
         QVERIFY(!preview->isVisible());
-        QTRY_VERIFY(stage.analytics.events().count(
-                        eventHit(u"Workflow"_s, u"QuickLook Preview"_s, u"Encryption"_s)) == 3);
+        QTRY_VERIFY(stage.analytics.events().count(eventHit(u"Workflow"_s, u"QuickLook Preview"_s, u"Encryption"_s))
+                    == 3);
     }
 
     void thePreviewOffersEveryDroppedItem()
@@ -353,8 +353,8 @@ private slots:
         FlowStage stage;
         auto password = VLViewController::create<VLEncryptViewController>(m_bulk);
         stage.push(password);
-        auto progress =
-            VLViewController::create<VLEncryptingViewController>(m_bulk, QImage(), QString(), u"pw"_s, QString());
+        auto progress = VLViewController::create<VLEncryptingViewController>(m_bulk, QImage(), QString(), u"pw"_s,
+                                                                             QString());
         stage.navigation()->pushViewControllerAnimated(progress, false);
         VLVedidador *job = progress->vedidador();
         QVERIFY(job->isRunning());
@@ -386,8 +386,8 @@ private slots:
     void quittingDuringTheJobAsksFirst()
     {
         FlowStage stage;
-        auto progress =
-            VLViewController::create<VLEncryptingViewController>(m_bulk, QImage(), QString(), u"pw"_s, QString());
+        auto progress = VLViewController::create<VLEncryptingViewController>(m_bulk, QImage(), QString(), u"pw"_s,
+                                                                             QString());
         stage.push(progress);
         VLTerminatorProxy *proxy = VLTerminatorProxy::sharedInstance();
         QCOMPARE(proxy->terminator(), progress.get());

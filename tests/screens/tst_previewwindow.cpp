@@ -4,10 +4,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QToolButton>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 class TestPreviewWindow : public QObject
 {

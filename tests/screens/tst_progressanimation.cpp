@@ -29,7 +29,8 @@ QImage solidImage(const QSize &size, const QColor &color)
 
 // A progress screen's parts in a window: the icon in the middle, the particles over the whole
 // window and the bar (the overlay container) below the icon or above it.
-struct ProgressStage : public VLCryptingProcessAnimationDelegate {
+struct ProgressStage : public VLCryptingProcessAnimationDelegate
+{
     VLManualClock clock;
     QWidget window;
     VLEncryptProgressImageView *icon = new VLEncryptProgressImageView(&window);
@@ -62,7 +63,7 @@ struct ProgressStage : public VLCryptingProcessAnimationDelegate {
         particles->setEmitterPosition(vlFrame(bar).topLeft());
         particles->setEmitterSize(QSizeF(window.width(), bar->height()));
         animation = VLCryptingProcessAnimation::animationWithProgressImageViewParticleViewSignalRect(icon, particles,
-                                                                                                   signalRect);
+                                                                                                     signalRect);
         animation->setDelegate(this);
         animation->setFromValue(vlFrame(bar));
         animation->setByValue(up ? 260 : -350);

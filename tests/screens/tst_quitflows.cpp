@@ -67,10 +67,12 @@ class TestQuitFlows : public QObject
     static Screen *waitForTop(Program &program, int timeoutMs = 30000)
     {
         Screen *screen = nullptr;
-        const bool shown = QTest::qWaitFor([&] {
-            screen = qobject_cast<Screen *>(program.navigation->topViewController().get());
-            return screen && program.navigation->canNavigate();
-        }, timeoutMs);
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                screen = qobject_cast<Screen *>(program.navigation->topViewController().get());
+                return screen && program.navigation->canNavigate();
+            },
+            timeoutMs);
         return shown ? screen : nullptr;
     }
 
@@ -87,7 +89,8 @@ private slots:
             QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
             QVERIFY(writeFile(bulkFolder() + u"/part-%1.bin"_s.arg(i), block));
         }
-        m_smallContainer = makeContainer({QUrl::fromLocalFile(smallFolder())}, m_dir.filePath(u"small.vault"_s), u"pw"_s);
+        m_smallContainer = makeContainer({QUrl::fromLocalFile(smallFolder())}, m_dir.filePath(u"small.vault"_s),
+                                         u"pw"_s);
         m_bulkContainer = makeContainer({QUrl::fromLocalFile(bulkFolder())}, m_dir.filePath(u"bulk.vault"_s), u"pw"_s);
         QVERIFY(m_smallContainer.isValid());
         QVERIFY(m_bulkContainer.isValid());
@@ -115,9 +118,9 @@ private slots:
     void aCancelledQuitKeepsTheWorkAndTheNextQuitAsksAgain_data()
     {
         QTest::addColumn<QString>("screen");
-        QTest::addColumn<int>("keep");          // the answer that keeps the work
-        QTest::addColumn<int>("quit");          // the answer that quits
-        QTest::addColumn<bool>("saveFails");    // Save: the panel's place cannot take the item
+        QTest::addColumn<int>("keep");       // the answer that keeps the work
+        QTest::addColumn<int>("quit");       // the answer that quits
+        QTest::addColumn<bool>("saveFails"); // Save: the panel's place cannot take the item
         const int cancel = VLAlert::otherReturn;
         const int save = VLAlert::defaultReturn;
         const int dontSave = VLAlert::alternateReturn;

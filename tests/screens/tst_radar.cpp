@@ -92,9 +92,9 @@ private slots:
     void aCopyToAnotherFileSystemIsFoundInTheDropFolder_data()
     {
         QTest::addColumn<QString>("item");
-        QTest::addColumn<QStringList>("present");   // in the drop folder before the drop
-        QTest::addColumn<QStringList>("copies");    // what the file manager writes there
-        QTest::addColumn<QString>("expected");      // "moved NAME" or "lost"
+        QTest::addColumn<QStringList>("present"); // in the drop folder before the drop
+        QTest::addColumn<QStringList>("copies");  // what the file manager writes there
+        QTest::addColumn<QString>("expected");    // "moved NAME" or "lost"
         QTest::newRow("same name") << u"notes.txt"_s << QStringList() << QStringList{u"notes.txt"_s}
                                    << u"moved notes.txt"_s;
         QTest::newRow("a free name beside an existing one")
@@ -137,7 +137,7 @@ private slots:
         QVERIFY(QFile::remove(itemPath));
 
         const QString line = expected == u"lost" ? u"lost "_s + drop.path()
-                                                  : u"moved "_s + drop.filePath(expected.mid(6));
+                                                 : u"moved "_s + drop.filePath(expected.mid(6));
         QTRY_COMPARE(reports.snapshot(), QStringList{line});
         radar.setDelegate(nullptr);
     }

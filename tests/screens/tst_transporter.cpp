@@ -3,9 +3,9 @@
 #include "controls/VLProgressIndicator.h"
 #include "engine/files/KXAdditions.h"
 #include "engine/files/NBFileSizer.h"
-#include "screens/VLTransporter.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
+#include "screens/VLTransporter.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -48,8 +48,7 @@ QByteArray readFile(const QString &path)
 
 QStringList listing(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Copies that take their time: every 1 MiB chunk waits, and with a gate the copy holds once it
@@ -57,8 +56,7 @@ QStringList listing(const QString &folder)
 class SlowCopies final
 {
 public:
-    explicit SlowCopies(std::chrono::milliseconds perChunk, quint64 gateAt = 0)
-        : m_state(std::make_shared<State>())
+    explicit SlowCopies(std::chrono::milliseconds perChunk, quint64 gateAt = 0) : m_state(std::make_shared<State>())
     {
         m_state->perChunk = perChunk;
         m_state->gateAt = gateAt;
@@ -263,13 +261,11 @@ private slots:
             transporter->setDelegate(&delegate);
             transporter->setTag(tag);
             if (copy)
-                transporter->copyItemFromURLToURLOverwrite(QUrl::fromLocalFile(source),
-                                                           QUrl::fromLocalFile(dir.path() + u"/out/report.vault"_qs),
-                                                           overwrite);
+                transporter->copyItemFromURLToURLOverwrite(
+                    QUrl::fromLocalFile(source), QUrl::fromLocalFile(dir.path() + u"/out/report.vault"_qs), overwrite);
             else
-                transporter->moveItemFromURLToURLOverwrite(QUrl::fromLocalFile(source),
-                                                           QUrl::fromLocalFile(dir.path() + u"/out/report.vault"_qs),
-                                                           overwrite);
+                transporter->moveItemFromURLToURLOverwrite(
+                    QUrl::fromLocalFile(source), QUrl::fromLocalFile(dir.path() + u"/out/report.vault"_qs), overwrite);
         }
         QTRY_COMPARE(delegate.count(), 1);
         const Callback call = delegate.calls().first();
@@ -389,9 +385,8 @@ private slots:
         if (ownWindow)
             transporter->setWindow(&otherWindow);
         sheets.restart();
-        transporter->copyItemWithProgressFromURLToURLOverwrite(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(dir.path() + u"/out/big.vault"_qs),
-                                                               false);
+        transporter->copyItemWithProgressFromURLToURLOverwrite(
+            QUrl::fromLocalFile(source), QUrl::fromLocalFile(dir.path() + u"/out/big.vault"_qs), false);
         QVERIFY(slow.waitUntilHeld());
         QTRY_COMPARE(sheets.shown.size(), 1);
         const SheetWatch::Shown shown = sheets.shown.first();
@@ -448,9 +443,8 @@ private slots:
         RecordingDelegate delegate;
         const auto transporter = VLTransporter::create();
         transporter->setDelegate(&delegate);
-        transporter->copyItemWithProgressFromURLToURLOverwrite(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(dir.path() + u"/out/big.vault"_qs),
-                                                               overwrite);
+        transporter->copyItemWithProgressFromURLToURLOverwrite(
+            QUrl::fromLocalFile(source), QUrl::fromLocalFile(dir.path() + u"/out/big.vault"_qs), overwrite);
         QVERIFY(slow.waitUntilHeld());
         QTRY_COMPARE(sheets.shown.size(), 1);
         QPointer<QDialog> sheet = sheets.shown.first().sheet;
@@ -614,7 +608,7 @@ private slots:
         const auto restoreLog = qScopeGuard([] { platform::setLogSink({}); });
         // A target that takes no file past 3 MiB fails the copy at its fourth chunk, after the
         // report of the third one has shown the sheet.
-        rlimit previous {};
+        rlimit previous{};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &previous) == 0);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         if (fails) {

@@ -83,9 +83,9 @@ private slots:
         settle();
         QCOMPARE(controller->progressIndicator()->doubleValue(), double(moved));
         QCOMPARE(controller->progressIndicator()->value(), bar);
-        QCOMPARE(controller->statusTextField()->text(),
-                 NBFileSizer::displayItemSizeFromSize(moved) + u" from "_qs
-                     + NBFileSizer::displayItemSizeFromSize(total) + u" \u2013 Estimating......"_qs);
+        QCOMPARE(controller->statusTextField()->text(), NBFileSizer::displayItemSizeFromSize(moved) + u" from "_qs
+                                                            + NBFileSizer::displayItemSizeFromSize(total)
+                                                            + u" \u2013 Estimating......"_qs);
     }
 
     void statusLine()
@@ -123,9 +123,9 @@ private slots:
         controller->chromoneter()->recalculateTime();
         settle();
         QVERIFY(!controller->chromoneter()->remainingTimeString().isEmpty());
-        QCOMPARE(controller->statusTextField()->text(),
-                 u"1.5\u00A0MB from 3\u00A0MB \u2013 "_qs + controller->chromoneter()->remainingTimeString()
-                     + u"..."_qs);
+        QCOMPARE(controller->statusTextField()->text(), u"1.5\u00A0MB from 3\u00A0MB \u2013 "_qs
+                                                            + controller->chromoneter()->remainingTimeString()
+                                                            + u"..."_qs);
     }
 
     void cancelStopsTheEstimateAndKeepsTheWindow_data()

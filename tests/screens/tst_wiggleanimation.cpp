@@ -79,14 +79,14 @@ private slots:
     {
         const double offset = m_clock->now() + 2.0;
         VLWiggleAnimation::tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(m_icon, m_frame, 0.7, 10.0,
-                                                                                      offset, 3);
+                                                                                       offset, 3);
         QCOMPARE(VLAnimator::animationKeys(m_icon).size(), 15);
 
         const QStringList names{QStringLiteral("frame1Animation"), QStringLiteral("rotation1Animation"),
                                 QStringLiteral("rotation2Animation"), QStringLiteral("rotation3Animation"),
                                 QStringLiteral("frame2Animation")};
-        const QList<QVariant> toValues{QVariant(m_frame.adjusted(-10, -10, 10, 10)), QVariant(10.0),
-                                       QVariant(-10.0), QVariant(0.0), QVariant(m_frame)};
+        const QList<QVariant> toValues{QVariant(m_frame.adjusted(-10, -10, 10, 10)), QVariant(10.0), QVariant(-10.0),
+                                       QVariant(0.0), QVariant(m_frame)};
         for (int i = 0; i < 3; ++i) {
             for (int step = 0; step < 5; ++step) {
                 const QString key = names.at(step) + u'_' + QString::number(i);
@@ -146,7 +146,7 @@ private slots:
     {
         const double offset = m_clock->now() + 1.0;
         VLWiggleAnimation::tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(m_icon, m_frame, 0.7, 10.0,
-                                                                                      offset, 1);
+                                                                                       offset, 1);
         // Something else moves the icon before the wiggle starts.
         vlSetFrame(m_icon, QRectF(200, 120, 64, 64));
         advanceTo(offset + 0.14);

@@ -120,7 +120,8 @@ inline QString describe(const QString &path)
         parts << QString::fromUtf8(it.key() + '=' + it.value());
     if (S_ISREG(status.st_mode)) {
         QFile file(path);
-        parts << (file.open(QIODevice::ReadOnly) ? QString::number(qHash(file.readAll())) : QStringLiteral("unreadable"));
+        parts << (file.open(QIODevice::ReadOnly) ? QString::number(qHash(file.readAll()))
+                                                 : QStringLiteral("unreadable"));
     }
     return parts.join(u' ');
 }

@@ -14,8 +14,7 @@
 class SmallTmpfs final
 {
 public:
-    SmallTmpfs(const QString &folder, qint64 bytes)
-        : m_folder(folder)
+    SmallTmpfs(const QString &folder, qint64 bytes) : m_folder(folder)
     {
         QDir().mkpath(folder);
         const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
@@ -23,7 +22,8 @@ public:
             == 0)
             m_mounted = true;
         else
-            m_reason = QStringLiteral("cannot mount a tmpfs on %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+            m_reason = QStringLiteral("cannot mount a tmpfs on %1: %2")
+                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
     }
 
     ~SmallTmpfs()

@@ -24,7 +24,7 @@ public:
         for (const QString &tree : trees) {
             give(tree);
             QDirIterator it(tree, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                QDirIterator::Subdirectories);
+                            QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString path = it.next();
                 if (!keep.contains(path))

@@ -11,8 +11,8 @@
 #include "companion/NBGDPRWindowController.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/SWAnalyticsWindowController.h"
-#include "companion/VLAboutWindowController.h"
 #include "companion/VLABTester.h"
+#include "companion/VLAboutWindowController.h"
 #include "companion/VLEmailSubscriber.h"
 #include "companion/VLRatingPrompter.h"
 #include "controls/VLAnalyticsApprovalPanel.h"
@@ -249,15 +249,14 @@ private slots:
         skipped.insert(QStringLiteral("QuennetLaunchCount"), 7);
 
         QTest::newRow("first launch") << QVariantMap{{QStringLiteral("VLTrackApp"), true}} << QStringList{}
-                                      << QStringList{u"consent"_s, u"tutorial"_s}
-                                      << QStringList{launch, first, os};
-        QTest::newRow("tutorial pending") << accepted << QStringList{} << QStringList{u"tutorial"_s}
-                                          << QStringList{launch, first, os};
+                                      << QStringList{u"consent"_s, u"tutorial"_s} << QStringList{launch, first, os};
+        QTest::newRow("tutorial pending")
+            << accepted << QStringList{} << QStringList{u"tutorial"_s} << QStringList{launch, first, os};
         QTest::newRow("tutorial pending, files queued")
             << accepted << QStringList{QDir::tempPath()} << QStringList{u"main"_s, u"tutorial"_s}
             << QStringList{u"event Workflow/Add Items/Folder – Icon Drag"_s, launch, first, os};
-        QTest::newRow("newsletter skipped") << skipped << QStringList{} << QStringList{u"main"_s}
-                                            << QStringList{launch};
+        QTest::newRow("newsletter skipped")
+            << skipped << QStringList{} << QStringList{u"main"_s} << QStringList{launch};
         QTest::newRow("subscribed, consent missing")
             << QVariantMap{{QStringLiteral("VLTrackApp"), true},
                            {QStringLiteral("kVLEmailSubscriberHasSubscribed"), true}}
@@ -273,9 +272,8 @@ private slots:
         makeDelegate(defaults);
         m_recorder->onShow = [this](const QString &name) {
             if (name == u"consent")
-                QTimer::singleShot(0, m_delegate->gdprWindowController(), [this] {
-                    m_delegate->gdprWindowController()->acceptButton()->click();
-                });
+                QTimer::singleShot(0, m_delegate->gdprWindowController(),
+                                   [this] { m_delegate->gdprWindowController()->acceptButton()->click(); });
         };
         if (!files.isEmpty())
             m_delegate->applicationOpenFiles(files);
@@ -301,9 +299,8 @@ private slots:
         makeDelegate({});
         m_recorder->onShow = [this](const QString &name) {
             if (name == u"consent")
-                QTimer::singleShot(0, m_delegate->gdprWindowController(), [this] {
-                    m_delegate->gdprWindowController()->quitButton()->click();
-                });
+                QTimer::singleShot(0, m_delegate->gdprWindowController(),
+                                   [this] { m_delegate->gdprWindowController()->quitButton()->click(); });
         };
         QTimer::singleShot(0, m_delegate.get(), &VLAppDelegate::applicationDidFinishLaunching);
         // The main loop ends although the launch was waiting in the consent window's loop.
@@ -464,7 +461,8 @@ private slots:
         // Quit, typed in the preferences window, ends the run through the quit path.
         QWidget *preferences = m_delegate->preferencesController()->window();
         QVERIFY(QTest::qWaitForWindowActive(preferences));
-        QTimer::singleShot(0, preferences, [preferences] { QTest::keyClick(preferences, Qt::Key_Q, Qt::ControlModifier); });
+        QTimer::singleShot(0, preferences,
+                           [preferences] { QTest::keyClick(preferences, Qt::Key_Q, Qt::ControlModifier); });
         QCOMPARE(runMainLoop(10000), 0);
         QVERIFY(hits().contains(u"event Statistics/App Quit"_s));
     }
@@ -597,8 +595,7 @@ private slots:
             asked = panel && panel->isVisible() && !mainWindow->isVisible()
                     && VLTerminatorProxy::sharedInstance()->state()
                            == VLTerminatorProxy::VLTerminationStateDelayedByHook
-                    && platform::Defaults::standard().contains(QStringLiteral("VLTrackApp"))
-                    && hits().isEmpty();
+                    && platform::Defaults::standard().contains(QStringLiteral("VLTrackApp")) && hits().isEmpty();
             QTimer::singleShot(300, panel, [panel, share] {
                 if (share)
                     QTest::mouseClick(panel->findChild<QCheckBox *>(QStringLiteral("analyticsCheckBox")),

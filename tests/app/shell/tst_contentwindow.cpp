@@ -14,11 +14,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QThreadPool>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;

@@ -19,11 +19,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString corrupted =
-    QStringLiteral("Unfortunately, the structure of this file is damaged and it cannot be decrypted.");
+const QString corrupted = QStringLiteral(
+    "Unfortunately, the structure of this file is damaged and it cannot be decrypted.");
 const QString cannotCreate = QStringLiteral("The .vault file cannot be created.");
-const QString diskSpace =
-    QStringLiteral("Please make sure that you have enough disk space and read/write permissions.");
+const QString diskSpace = QStringLiteral(
+    "Please make sure that you have enough disk space and read/write permissions.");
 
 QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
 {
@@ -145,15 +145,15 @@ private slots:
                                                    "space on it and try again. Your files have not been changed.");
         const QString cannotWrite = QStringLiteral("Vaultine cannot write to the disk.");
         const auto inCreateItem = [](int errorNumber) {
-            return VLError(VLEncryptedArchiveConstants::errorDomain, 1204,
-                           {{VLEncryptedArchiveConstants::keyUnderlyingError,
-                             QVariant::fromValue(VLError::posix(errorNumber))}});
+            return VLError(
+                VLEncryptedArchiveConstants::errorDomain, 1204,
+                {{VLEncryptedArchiveConstants::keyUnderlyingError, QVariant::fromValue(VLError::posix(errorNumber))}});
         };
         QTest::newRow("container on a full disk") << qint64(1001) << VLError::posix(ENOSPC) << full << fullMessage;
         QTest::newRow("over quota") << qint64(1001) << VLError::posix(EDQUOT) << full << fullMessage;
         QTest::newRow("restored file on a full disk") << qint64(1207) << inCreateItem(ENOSPC) << full << fullMessage;
-        QTest::newRow("restored folder on a full disk") << qint64(1207) << VLError::posix(ENOSPC) << full
-                                                        << fullMessage;
+        QTest::newRow("restored folder on a full disk")
+            << qint64(1207) << VLError::posix(ENOSPC) << full << fullMessage;
         QTest::newRow("read-only disk")
             << qint64(1207) << inCreateItem(EROFS) << cannotWrite
             << QStringLiteral("Writing to the disk that holds Vaultine's work folders failed: Read-only file system. "
@@ -165,8 +165,8 @@ private slots:
         QTest::newRow("an item's name in the way")
             << qint64(1207) << VLError::posix(EEXIST) << QStringLiteral("This file is corrupted.") << corrupted;
         QTest::newRow("file that cannot be made, no reason")
-            << qint64(1207) << VLError(VLEncryptedArchiveConstants::errorDomain, 1204) << QStringLiteral("This file is corrupted.")
-            << corrupted;
+            << qint64(1207) << VLError(VLEncryptedArchiveConstants::errorDomain, 1204)
+            << QStringLiteral("This file is corrupted.") << corrupted;
         QTest::newRow("unreadable source keeps its text")
             << qint64(1003) << VLError::posix(ENOSPC) << QStringLiteral("Vaultine cannot access this item.")
             << QStringLiteral("Vaultine cannot process this item. Please make sure you have read/write permissions.");

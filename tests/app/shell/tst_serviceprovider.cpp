@@ -28,8 +28,8 @@ private slots:
                                << QString() << QStringList{u"/tmp/a.txt"_qs, u"/tmp/B"_qs} << QString();
         QTest::newRow("text only") << QList<QUrl>() << u"/tmp/a.txt"_qs << QStringList()
                                    << u"Error: Pasteboard doesn't contain a file path."_qs;
-        QTest::newRow("remote address") << QList<QUrl>{QUrl(u"https://example.com/a"_qs)} << QString()
-                                        << QStringList() << QString();
+        QTest::newRow("remote address") << QList<QUrl>{QUrl(u"https://example.com/a"_qs)} << QString() << QStringList()
+                                        << QString();
     }
 
     void handsFilesToTheDelegate()

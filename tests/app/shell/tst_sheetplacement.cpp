@@ -34,11 +34,10 @@ class TestSheetPlacement : public QObject
 
     static QFileDialog *beginSavePanel(QWidget *window, QList<QUrl> *answers)
     {
-        VLSavePanel::beginSheetModalForWindow(window, u"Report"_s, u"pdf"_s,
-                                              [answers](int result, const QUrl &url) {
-                                                  if (result == VLSavePanel::okButton)
-                                                      *answers << url;
-                                              });
+        VLSavePanel::beginSheetModalForWindow(window, u"Report"_s, u"pdf"_s, [answers](int result, const QUrl &url) {
+            if (result == VLSavePanel::okButton)
+                *answers << url;
+        });
         return qobject_cast<QFileDialog *>(VLSheetRegistry::instance().currentSheet(window));
     }
 
@@ -80,8 +79,12 @@ private slots:
         if (kind == u"panel")
             QVERIFY(sheet->width() > window->width());
         const QRect placed = sheet->frameGeometry();
-        QVERIFY2(area.contains(placed),
-                 qPrintable(u"%1,%2 %3x%4 in %5x%6"_s.arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height()).arg(area.width()).arg(area.height())));
+        QVERIFY2(area.contains(placed), qPrintable(u"%1,%2 %3x%4 in %5x%6"_s.arg(placed.x())
+                                                       .arg(placed.y())
+                                                       .arg(placed.width())
+                                                       .arg(placed.height())
+                                                       .arg(area.width())
+                                                       .arg(area.height())));
         sheet->reject();
         QTRY_VERIFY(!VLSheetRegistry::instance().isSheetOpen(window.get()));
     }

@@ -12,9 +12,7 @@ namespace {
 class Screen final : public QObject, public VLTerminator
 {
 public:
-    explicit Screen(bool delays)
-        : m_delays(delays)
-    {}
+    explicit Screen(bool delays) : m_delays(delays) {}
     bool shouldDelayTerminationForTerminator(VLTerminatorProxy *) override
     {
         ++asked;
@@ -61,15 +59,14 @@ private slots:
         QTest::newRow("question open, a second quit is held")
             << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"quit"_s} << L{1, 1} << 1 << 0 << 0;
         QTest::newRow("cancelled, a later quit asks the same screen again")
-            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"cancel"_s, u"quit"_s} << L{1, 0, 1} << 2 << 0
-            << 0;
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"cancel"_s, u"quit"_s} << L{1, 0, 1} << 2 << 0 << 0;
         // Also the path of a screen that saved after its question and then quits itself.
         QTest::newRow("cancelled, asked again, then quit anyway")
-            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"cancel"_s, u"quit"_s, u"continue"_s}
-            << L{1, 0, 1, 4} << 2 << 1 << 1;
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"cancel"_s, u"quit"_s, u"continue"_s} << L{1, 0, 1, 4}
+            << 2 << 1 << 1;
         QTest::newRow("a screen no longer on top cancels nothing")
-            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"switch"_s, u"quit"_s, u"cancel"_s}
-            << L{1, 0, 1, 1} << 1 << 0 << 0;
+            << u"delays"_s << u"yes"_s << QStringList{u"quit"_s, u"switch"_s, u"quit"_s, u"cancel"_s} << L{1, 0, 1, 1}
+            << 1 << 0 << 0;
         QTest::newRow("cancel without a question changes nothing")
             << u"delays"_s << u"no"_s << QStringList{u"cancel"_s, u"quit"_s, u"continue"_s, u"cancel"_s}
             << L{0, 1, 3, 3} << 1 << 1 << 0;

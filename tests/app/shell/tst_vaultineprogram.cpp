@@ -23,8 +23,7 @@ namespace {
 class Program
 {
 public:
-    explicit Program(const QTemporaryDir &root)
-        : m_root(root.path())
+    explicit Program(const QTemporaryDir &root) : m_root(root.path())
     {
         QDir(m_root).mkpath(QStringLiteral("data"));
         QDir(m_root).mkpath(QStringLiteral("config"));
@@ -209,10 +208,10 @@ private slots:
         const QString accepted = QStringLiteral("NBPrivacyPolicyAccepted");
         const QString skipped = QStringLiteral("kVLEmailSubscriberHasSkippedSubscription");
         const QString subscribed = QStringLiteral("kVLEmailSubscriberHasSubscribed");
-        QTest::newRow("consent missing") << QVariantMap{} << QStringList{} << QStringList{QStringLiteral("consent window")}
-                                         << false;
-        QTest::newRow("tutorial pending") << QVariantMap{{accepted, true}} << QStringList{}
-                                          << QStringList{QStringLiteral("tutorial")} << false;
+        QTest::newRow("consent missing") << QVariantMap{} << QStringList{}
+                                         << QStringList{QStringLiteral("consent window")} << false;
+        QTest::newRow("tutorial pending")
+            << QVariantMap{{accepted, true}} << QStringList{} << QStringList{QStringLiteral("tutorial")} << false;
         QTest::newRow("tutorial pending, files queued")
             << QVariantMap{{accepted, true}} << QStringList{QStringLiteral("a.txt")}
             << QStringList{QStringLiteral("main window"), QStringLiteral("tutorial")} << false;
@@ -337,14 +336,16 @@ private slots:
         // The socket sits in a folder of this user alone, never directly in the shared one.
         QString socket;
         QTRY_VERIFY_WITH_TIMEOUT(
-            !(socket = [&temp] {
-                 for (const QFileInfo &folder : QDir(temp).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                     const QString candidate = folder.filePath() + QStringLiteral("/com.nimbrel.Vaultine.instance");
-                     if (QFileInfo::exists(candidate))
-                         return candidate;
-                 }
-                 return QString();
-             }())
+            !(socket =
+                  [&temp] {
+                      for (const QFileInfo &folder : QDir(temp).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                          const QString candidate = folder.filePath()
+                                                    + QStringLiteral("/com.nimbrel.Vaultine.instance");
+                          if (QFileInfo::exists(candidate))
+                              return candidate;
+                      }
+                      return QString();
+                  }())
                  .isEmpty(),
             10000);
         QCOMPARE(QDir(temp).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot), QStringList());

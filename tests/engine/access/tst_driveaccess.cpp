@@ -54,7 +54,8 @@ private slots:
 
     void bookmarkPaths()
     {
-        QCOMPARE(VLDriveAccessController::rootBookmarkPath(), platform::libraryPath() + u"/Preferences/.rootBook.dat"_qs);
+        QCOMPARE(VLDriveAccessController::rootBookmarkPath(),
+                 platform::libraryPath() + u"/Preferences/.rootBook.dat"_qs);
         QCOMPARE(VLDriveAccessController::decBookmarkPath(), platform::libraryPath() + u"/Preferences/.decBook.dat"_qs);
     }
 
@@ -112,9 +113,8 @@ private slots:
     void windowClosedUnderThePanel()
     {
         // The window goes while the panel waits: the request ends as cancelled, nothing written.
-        VLDriveAccessController::setNextPanelAnswer([this](QFileDialog *) {
-            QTimer::singleShot(0, this, [this] { m_window.reset(); });
-        });
+        VLDriveAccessController::setNextPanelAnswer(
+            [this](QFileDialog *) { QTimer::singleShot(0, this, [this] { m_window.reset(); }); });
         VLDriveAccessController controller;
         VLError error;
         QVERIFY(!controller.askGrantAccessWindow(&error, m_window.get()));

@@ -16,7 +16,7 @@ class RecordingDelegate final : public VLEncryptedArchiveDelegate
 {
 public:
     Callbacks answered = Callback::StartedOperation | Callback::OperationProgress | Callback::OperationError
-        | Callback::FinishedOperation | Callback::PasswordNeeded | Callback::HMACMismatch;
+                         | Callback::FinishedOperation | Callback::PasswordNeeded | Callback::HMACMismatch;
     QStringList events;
     QList<QVariantMap> errors;
     QList<QVariantMap> progress;
@@ -59,7 +59,8 @@ public:
         }
         archive->setPassword(passwords.takeFirst());
     }
-    void encryptedArchiveHMACMismatch(VLEncryptedArchive *, const VLEncryptedArchiveItemPtr &item, quint64 &action) override
+    void encryptedArchiveHMACMismatch(VLEncryptedArchive *, const VLEncryptedArchiveItemPtr &item,
+                                      quint64 &action) override
     {
         ++hmacMismatchCount;
         mismatches << item;
@@ -78,8 +79,9 @@ public:
     }
     VLEncryptedArchiveItemPtr lastErrorItem() const
     {
-        return errors.isEmpty() ? nullptr
-                                : errors.last().value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+        return errors.isEmpty()
+                   ? nullptr
+                   : errors.last().value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
     }
 };
 

@@ -12,8 +12,8 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
-#include <zlib.h>
 #include <sys/resource.h>
+#include <zlib.h>
 
 using namespace VLArchiveBytes;
 
@@ -92,7 +92,8 @@ private:
     }
 
     // A container holding one file "/ab" with the given content.
-    QByteArray container(const QByteArray &content, const Options &options, const QString &password = QStringLiteral("pw"),
+    QByteArray container(const QByteArray &content, const Options &options,
+                         const QString &password = QStringLiteral("pw"),
                          const std::optional<QByteArray> &preview = std::nullopt)
     {
         const QString folder = next(QStringLiteral("-src"));
@@ -347,7 +348,8 @@ private slots:
         patchU64(cut, find(packed, "FCSZ", 0) + 4, getU64(packed.constData() + find(packed, "FCSZ", 0) + 4) / 2);
         QTest::newRow("compressed stream cut") << cut << qint64(1211);
         QByteArray garbled = packed;
-        const qsizetype data = find(packed, "HDLC") + 8 + qsizetype(getU32(packed.constData() + find(packed, "HDLC") + 4));
+        const qsizetype data = find(packed, "HDLC") + 8
+                               + qsizetype(getU32(packed.constData() + find(packed, "HDLC") + 4));
         for (qsizetype i = 0; i < 64; ++i)
             garbled[data + 100 + i] = char(0xA5);
         QTest::newRow("compressed stream garbled") << garbled << qint64(1211);
@@ -389,14 +391,16 @@ private slots:
         archive.setPassword(QStringLiteral("pw"));
         const QString path = next();
         archive.save(path);
-        QCOMPARE(extractError(readFile(path)), qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorItemType)));
+        QCOMPARE(extractError(readFile(path)),
+                 qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorItemType)));
     }
 
     void fileThatCannotBeCreated()
     {
         const QString out = next(QStringLiteral("-out"));
         QVERIFY(QDir().mkpath(out + u"/ab"));
-        QCOMPARE(extractError(plain(), out), qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorCreateItem)));
+        QCOMPARE(extractError(plain(), out),
+                 qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorCreateItem)));
     }
 
     void itemHmacMismatch_data()
@@ -415,7 +419,8 @@ private slots:
         bytes[directory - 40] = char(bytes[directory - 40] ^ 0x10);
 
         RecordingDelegate fails;
-        QCOMPARE(extractError(bytes, {}, &fails), qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorItemHmac)));
+        QCOMPARE(extractError(bytes, {}, &fails),
+                 qMakePair(qint64(VLArchiveErrorExtractItem), qint64(VLArchiveErrorItemHmac)));
         QCOMPARE(fails.hmacMismatchCount, 1);
         QCOMPARE(fails.mismatches.first()->path(), QStringLiteral("/ab"));
 
@@ -548,7 +553,8 @@ private slots:
         QVERIFY(log.lines.contains(QStringLiteral("Warning! Processed size differs from item size for file /ab.")));
 
         QByteArray garbled = packed;
-        const qsizetype data = find(packed, "HDLC") + 8 + qsizetype(getU32(packed.constData() + find(packed, "HDLC") + 4));
+        const qsizetype data = find(packed, "HDLC") + 8
+                               + qsizetype(getU32(packed.constData() + find(packed, "HDLC") + 4));
         for (qsizetype i = 0; i < 64; ++i)
             garbled[data + 10 + i] = char(0xA5);
         QCOMPARE(extractError(garbled).second, qint64(VLArchiveErrorInflate));
@@ -667,8 +673,9 @@ private slots:
         }
         QCOMPARE(reading.lastError(), VLArchiveErrorExtractItem);
         QCOMPARE(reading.lastUnderlying().code(), VLArchiveErrorCreateItem);
-        QCOMPARE(reading.lastUnderlying().userInfo().value(VLEncryptedArchiveConstants::keyUnderlyingError).value<VLError>(),
-                 VLError::posix(EFBIG));
+        QCOMPARE(
+            reading.lastUnderlying().userInfo().value(VLEncryptedArchiveConstants::keyUnderlyingError).value<VLError>(),
+            VLError::posix(EFBIG));
         QVERIFY(!reading.events.contains(QStringLiteral("finished EncryptedArchiveOperationExtraction")));
     }
 

@@ -32,7 +32,8 @@ class TestArchiveFormat : public QObject
 private:
     QTemporaryDir m_dir;
 
-    QString saveOne(const QString &name, const QByteArray &content, const std::function<void(VLEncryptedArchive &)> &setup)
+    QString saveOne(const QString &name, const QByteArray &content,
+                    const std::function<void(VLEncryptedArchive &)> &setup)
     {
         const QString source = m_dir.filePath(name + u"/src/item.txt");
         writeFile(source, content);
@@ -132,9 +133,8 @@ private slots:
 
     void defaultContainerLayout()
     {
-        const QString path = saveOne(QStringLiteral("default"), "content", [](VLEncryptedArchive &archive) {
-            archive.setPassword(QStringLiteral("pw"));
-        });
+        const QString path = saveOne(QStringLiteral("default"), "content",
+                                     [](VLEncryptedArchive &archive) { archive.setPassword(QStringLiteral("pw")); });
         const QByteArray bytes = readFile(path);
         QCOMPARE(bytes.left(4), QByteArray("NBV1"));
         VLEncryptedArchiveDirectoryLocator locator;
@@ -169,12 +169,13 @@ private slots:
         QFETCH(int, keyBlock);
         QFETCH(quint32, keyCode);
         // Without any encryption the directory position tells the plain section's length.
-        const QString plainPath = saveOne(QStringLiteral("plain%1%2").arg(bits).arg(hmac), {}, [](VLEncryptedArchive &a) {
-            a.setEncryptFiles(false);
-            a.setEncryptDirectory(false);
-            a.setCalculateFilesHmac(false);
-            a.setCalculateDirectoryHmac(false);
-        });
+        const QString plainPath = saveOne(QStringLiteral("plain%1%2").arg(bits).arg(hmac), {},
+                                          [](VLEncryptedArchive &a) {
+                                              a.setEncryptFiles(false);
+                                              a.setEncryptDirectory(false);
+                                              a.setCalculateFilesHmac(false);
+                                              a.setCalculateDirectoryHmac(false);
+                                          });
         VLEncryptedArchiveDirectoryLocator plain;
         QVERIFY(plain.load(locatorOf(readFile(plainPath))));
         const quint64 record = plain.directoryPosition() - 4;
@@ -231,16 +232,17 @@ private slots:
         QFETCH(int, stored);
         QFETCH(int, readBack);
         const QByteArray image = sampleNoise(length, 3);
-        const QString path = saveOne(QStringLiteral("preview%1%2").arg(length).arg(encrypted), "x", [&](VLEncryptedArchive &a) {
-            a.setPreview(image);
-            a.setPassword(QStringLiteral("pw"));
-            if (!encrypted) {
-                a.setEncryptFiles(false);
-                a.setEncryptDirectory(false);
-                a.setCalculateFilesHmac(false);
-                a.setCalculateDirectoryHmac(false);
-            }
-        });
+        const QString path = saveOne(QStringLiteral("preview%1%2").arg(length).arg(encrypted), "x",
+                                     [&](VLEncryptedArchive &a) {
+                                         a.setPreview(image);
+                                         a.setPassword(QStringLiteral("pw"));
+                                         if (!encrypted) {
+                                             a.setEncryptFiles(false);
+                                             a.setEncryptDirectory(false);
+                                             a.setCalculateFilesHmac(false);
+                                             a.setCalculateDirectoryHmac(false);
+                                         }
+                                     });
         VLEncryptedArchiveDirectoryLocator locator;
         QVERIFY(locator.load(locatorOf(readFile(path))));
         QCOMPARE(locator.preview().size(), stored);
@@ -392,9 +394,8 @@ private slots:
 
     void emptyCompressedFileHasNoData()
     {
-        const QString path = saveOne(QStringLiteral("empty"), {}, [](VLEncryptedArchive &a) {
-            a.setPassword(QStringLiteral("pw"));
-        });
+        const QString path = saveOne(QStringLiteral("empty"), {},
+                                     [](VLEncryptedArchive &a) { a.setPassword(QStringLiteral("pw")); });
         VLEncryptedArchive archive;
         RecordingDelegate delegate;
         openWith(archive, delegate, path, QStringLiteral("pw"));

@@ -69,8 +69,8 @@ QStringList walk(const QString &root)
     QStringList paths{root};
     const QFileInfo info(root);
     if (info.isDir() && !info.isSymLink()) {
-        for (const QString &child : QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                         QDir::Name))
+        for (const QString &child :
+             QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name))
             paths += walk(root + u'/' + child);
     }
     return paths;
@@ -98,7 +98,8 @@ private:
         writeFile(m_tree + u"/empty", {});
         writeFile(m_tree + u"/Nested/Deeper/leaf.md", "leaf\n");
         // Large enough for many buffers in every stage; mixed so both stored and packed blocks occur.
-        writeFile(m_tree + u"/Nested/large.dat", sampleText(3 << 20, 9) + sampleNoise(2 << 20, 5) + sampleText(1 << 20, 4));
+        writeFile(m_tree + u"/Nested/large.dat",
+                  sampleText(3 << 20, 9) + sampleNoise(2 << 20, 5) + sampleText(1 << 20, 4));
         QVERIFY(QFile::link(QStringLiteral("notes.txt"), m_tree + u"/link-to-notes"));
         QVERIFY(QFile::link(QStringLiteral("/nowhere/at/all"), m_tree + u"/Nested/dangling"));
         QCOMPARE(chmod(QFile::encodeName(m_tree + u"/notes.txt").constData(), 0640), 0);
@@ -121,7 +122,8 @@ private:
             QVERIFY2(b.exists() || b.isSymLink(), qPrintable(copy));
             QCOMPARE(b.isSymLink(), a.isSymLink());
             if (a.isSymLink()) {
-                QCOMPARE(*platform::destinationOfSymbolicLinkAtPath(copy), *platform::destinationOfSymbolicLinkAtPath(source));
+                QCOMPARE(*platform::destinationOfSymbolicLinkAtPath(copy),
+                         *platform::destinationOfSymbolicLinkAtPath(source));
                 continue;
             }
             QCOMPARE(b.isDir(), a.isDir());
@@ -290,11 +292,13 @@ private slots:
             QSKIP(workspace.skipReason());
         LogCapture log;
         VLEncryptedArchive archive;
-        saveAndRestore(walk(workspace.source()), workspace.path(QStringLiteral("src")), workspace.path(QStringLiteral("out")),
+        saveAndRestore(walk(workspace.source()), workspace.path(QStringLiteral("src")),
+                       workspace.path(QStringLiteral("out")),
                        {[compress](VLEncryptedArchive &saving) { saving.setCompressFiles(compress); }, {}}, archive);
         if (QTest::currentTestFailed())
             return;
-        QCOMPARE(ReadOnlyTree::differences(workspace.source(), workspace.path(QStringLiteral("out/Locked"))), QStringList());
+        QCOMPARE(ReadOnlyTree::differences(workspace.source(), workspace.path(QStringLiteral("out/Locked"))),
+                 QStringList());
         QVERIFY(!log.contains(QStringLiteral("can't set extended attribute")));
     }
 
@@ -340,7 +344,8 @@ private slots:
             return;
         // A file that grew is stored as it was added; one that shrank as it is now.
         QCOMPARE(readFile(out + u"/changing.bin"), saved.left(std::min(addedSize, savedSize)));
-        QCOMPARE(archive.recordAtPath(QStringLiteral("/changing.bin"))->size(), quint64(std::min(addedSize, savedSize)));
+        QCOMPARE(archive.recordAtPath(QStringLiteral("/changing.bin"))->size(),
+                 quint64(std::min(addedSize, savedSize)));
         QCOMPARE(readFile(out + u"/zz-after.txt"), sampleText(20000, 2));
         QVERIFY(!log.contains(QStringLiteral("Processed size differs")));
     }
@@ -357,9 +362,8 @@ private slots:
         saving.setDelegate(&delegate);
         saving.setCompressFiles(false);
         QVERIFY(saving.addItemFromRoot(changing, dir.filePath(QStringLiteral("src"))));
-        saving.setReadPieceHook([&](const VLEncryptedArchiveItemPtr &, quint64) {
-            QFile::resize(changing, 300 * 1024);
-        });
+        saving.setReadPieceHook(
+            [&](const VLEncryptedArchiveItemPtr &, quint64) { QFile::resize(changing, 300 * 1024); });
         saving.setPassword(QStringLiteral("pw"));
         const QString container = dir.filePath(QStringLiteral("changing.vault"));
         LogCapture log;
@@ -463,8 +467,10 @@ private slots:
         QCOMPARE(last, 100.0);
         // The large file reports about once per percent (whole 16 KiB pieces), plus its start and end.
         const auto large = std::count_if(saving.progress.cbegin(), saving.progress.cend(), [](const QVariantMap &info) {
-            return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path().endsWith(
-                u"large.dat");
+            return info.value(VLEncryptedArchiveConstants::keyItem)
+                .value<VLEncryptedArchiveItemPtr>()
+                ->path()
+                .endsWith(u"large.dat");
         });
         QVERIFY2(large >= 90 && large <= 110, qPrintable(QString::number(large)));
 
@@ -497,9 +503,8 @@ private slots:
         QVERIFY(folder);
         QCOMPARE(folder->path(), QStringLiteral("/Folder"));
         QCOMPARE(folder->UTI(), QStringLiteral("public.folder"));
-        const auto added = archive.addItemsFromRoot({root + u"/Folder/a.txt", dir.filePath(QStringLiteral("Elsewhere/c.txt")),
-                                                     root + u"/Folder/B.txt"},
-                                                    root);
+        const auto added = archive.addItemsFromRoot(
+            {root + u"/Folder/a.txt", dir.filePath(QStringLiteral("Elsewhere/c.txt")), root + u"/Folder/B.txt"}, root);
         QCOMPARE(added.size(), 2);
         QCOMPARE(added[0]->path(), QStringLiteral("/Folder/a.txt"));
         QVERIFY(added[0]->compressed());
@@ -596,7 +601,8 @@ private slots:
             // An unanswered request ends the opening at once.
             VLEncryptedArchive archive;
             RecordingDelegate delegate;
-            delegate.answered &= ~VLEncryptedArchiveDelegate::Callbacks(VLEncryptedArchiveDelegate::Callback::PasswordNeeded);
+            delegate.answered &= ~VLEncryptedArchiveDelegate::Callbacks(
+                VLEncryptedArchiveDelegate::Callback::PasswordNeeded);
             openWith(archive, delegate, container, QString());
             QCOMPARE(delegate.passwordRequests, 0);
             QCOMPARE(delegate.lastError(), VLArchiveErrorPasswordNeeded);
@@ -608,7 +614,8 @@ private slots:
         RecordingDelegate delegate;
         delegate.stopWhen = [](const QVariantMap &info) {
             const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
-            return item && item->path().endsWith(u"large.dat") && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() > 10;
+            return item && item->path().endsWith(u"large.dat")
+                   && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() > 10;
         };
         const QString container = saveTree(QStringLiteral("stopped"), Switches{}, delegate);
         QCOMPARE(delegate.lastError(), VLArchiveErrorStopped);
@@ -624,12 +631,13 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("a.txt")), {});
         writeFile(dir.filePath(QStringLiteral("b.txt")), {});
         VLEncryptedArchive archive;
-        archive.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))}, dir.path());
+        archive.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))},
+                                 dir.path());
         RecordingDelegate delegate;
         const QString last = archive.fileRecords().last()->path();
         delegate.stopWhen = [last](const QVariantMap &info) {
             return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path() == last
-                && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
+                   && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
         };
         archive.setDelegate(&delegate);
         archive.save(dir.filePath(QStringLiteral("done.vault")));
@@ -638,12 +646,13 @@ private slots:
 
         // A stop at the end of the first item is acted upon before the second begins.
         VLEncryptedArchive second;
-        second.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))}, dir.path());
+        second.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))},
+                                dir.path());
         RecordingDelegate stopper;
         const QString first = second.fileRecords().first()->path();
         stopper.stopWhen = [first](const QVariantMap &info) {
             return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path() == first
-                && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
+                   && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
         };
         second.setDelegate(&stopper);
         second.save(dir.filePath(QStringLiteral("stopped.vault")));

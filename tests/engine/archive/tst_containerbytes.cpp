@@ -37,14 +37,14 @@ std::optional<QByteArray> aes(bool encrypt, const QByteArray &key, const QByteAr
     QByteArray out(data.size() + 32, '\0');
     int n1 = 0;
     int n2 = 0;
-    bool ok = EVP_CipherInit_ex(ctx, aesFor(key.size()), nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
-                                ivBytes, encrypt ? 1 : 0)
-        == 1;
+    bool ok = EVP_CipherInit_ex(ctx, aesFor(key.size()), nullptr,
+                                reinterpret_cast<const unsigned char *>(key.constData()), ivBytes, encrypt ? 1 : 0)
+              == 1;
     ok = ok && EVP_CIPHER_CTX_set_padding(ctx, padding ? 1 : 0) == 1;
     ok = ok
-        && EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &n1,
-                            reinterpret_cast<const unsigned char *>(data.constData()), int(data.size()))
-            == 1;
+         && EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &n1,
+                             reinterpret_cast<const unsigned char *>(data.constData()), int(data.size()))
+                == 1;
     ok = ok && EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char *>(out.data()) + n1, &n2) == 1;
     EVP_CIPHER_CTX_free(ctx);
     if (!ok)
@@ -65,8 +65,9 @@ QByteArray hmacSha256(const QByteArray &key, const QByteArray &data)
 QByteArray pbkdf2(const QByteArray &password, const QByteArray &salt, int keySize)
 {
     QByteArray key(keySize, '\0');
-    PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), reinterpret_cast<const unsigned char *>(salt.constData()),
-                      int(salt.size()), 4096, EVP_sha256(), keySize, reinterpret_cast<unsigned char *>(key.data()));
+    PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()),
+                      reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()), 4096, EVP_sha256(),
+                      keySize, reinterpret_cast<unsigned char *>(key.data()));
     return key;
 }
 
@@ -102,9 +103,9 @@ struct Field
 // Splits a record content into its fields by their known widths.
 std::optional<QList<Field>> splitFields(const QByteArray &content)
 {
-    static const std::map<QByteArray, int> fixed{{"FTYP", 1}, {"FFLG", 4}, {"FSIZ", 8}, {"FPRM", 2}, {"FOWN", 2},
-                                                 {"FGRP", 2}, {"FMCT", 8}, {"FMDT", 8}, {"FLCT", 8}, {"FHMC", 32},
-                                                 {"FCSZ", 8}};
+    static const std::map<QByteArray, int> fixed{{"FTYP", 1}, {"FFLG", 4},  {"FSIZ", 8}, {"FPRM", 2},
+                                                 {"FOWN", 2}, {"FGRP", 2},  {"FMCT", 8}, {"FMDT", 8},
+                                                 {"FLCT", 8}, {"FHMC", 32}, {"FCSZ", 8}};
     static const QList<QByteArray> text16{"FUTI", "FPAT", "FLNK", "FPDN"};
     static const QList<QByteArray> data32{"FEXA", "FEXS"};
     QList<Field> fields;
@@ -207,10 +208,10 @@ private:
         const std::optional<QList<Field>> fields = splitFields(content);
         QVERIFY2(fields, content.toHex().constData());
         const QList<QByteArray> order = local
-            ? QList<QByteArray>{"FTYP", "FFLG", "FSIZ", "FPRM", "FOWN", "FGRP", "FMCT", "FMDT", "FUTI", "FPAT",
-                                "FEXA", "FEXS", "FLNK", "FPDN"}
-            : QList<QByteArray>{"FTYP", "FFLG", "FSIZ", "FPRM", "FOWN", "FGRP", "FMCT", "FMDT", "FUTI", "FPAT",
-                                "FLCT", "FHMC", "FCSZ", "FPDN"};
+                                            ? QList<QByteArray>{"FTYP", "FFLG", "FSIZ", "FPRM", "FOWN", "FGRP", "FMCT",
+                                                                "FMDT", "FUTI", "FPAT", "FEXA", "FEXS", "FLNK", "FPDN"}
+                                            : QList<QByteArray>{"FTYP", "FFLG", "FSIZ", "FPRM", "FOWN", "FGRP", "FMCT",
+                                                                "FMDT", "FUTI", "FPAT", "FLCT", "FHMC", "FCSZ", "FPDN"};
         qsizetype last = -1;
         for (const Field &f : *fields) {
             const qsizetype index = order.indexOf(f.tag);
@@ -303,13 +304,13 @@ private slots:
             {QStringLiteral("/Folder/link"), {{}, 2, QStringLiteral("text.txt")}},
         };
         makeTree(base, tree);
-        QVERIFY(VLFileMetaData::applyExtendedAttributesToFile(
-            {{QStringLiteral("colour"), QByteArray("blue")}}, base + u"/Folder/text.txt"));
+        QVERIFY(VLFileMetaData::applyExtendedAttributesToFile({{QStringLiteral("colour"), QByteArray("blue")}},
+                                                              base + u"/Folder/text.txt"));
         // Only an item with an access-control list carries its buffer; where the file system
         // takes no lists, no item does.
         const QString withList = QStringLiteral("/Folder/Sub/one");
-        const bool listSet =
-            AclText::set(base + withList, QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid()));
+        const bool listSet = AclText::set(base + withList,
+                                          QStringLiteral("u::rw-,u:%1:r--,g::r--,m::r--,o::---").arg(::geteuid()));
 
         VLEncryptedArchive archive;
         RecordingDelegate delegate;
@@ -369,11 +370,13 @@ private slots:
         QCOMPARE(locator.mid(p, 4), QByteArray("DLSZ"));
         QCOMPARE(p + 8, qsizetype(locatorLength));
 
-        const QByteArray masterKey = encrypted ? pbkdf2(QStringLiteral("pässword").toUtf8(), salt, keySize) : QByteArray();
+        const QByteArray masterKey = encrypted ? pbkdf2(QStringLiteral("pässword").toUtf8(), salt, keySize)
+                                               : QByteArray();
         quint64 fields[4] = {getU64(l + 16), getU64(l + 24), getU64(l + 32), getU64(l + 40)};
         if (encrypted) {
             const int first = encryptDirectory ? 0 : 2;
-            const std::optional<QByteArray> plain = aes(false, masterKey, {}, locator.mid(16 + 8 * first, 8 * (4 - first)), false);
+            const std::optional<QByteArray> plain = aes(false, masterKey, {},
+                                                        locator.mid(16 + 8 * first, 8 * (4 - first)), false);
             QVERIFY(plain);
             for (int i = first; i < 4; ++i)
                 fields[i] = getU64(plain->constData() + 8 * (i - first));
@@ -409,8 +412,8 @@ private slots:
                 return std::nullopt;
             const QByteArray macKey = withMac ? block->left(16) : QByteArray();
             const QByteArray ivAndSlot = block->mid(withMac ? 16 : 0);
-            const std::optional<QByteArray> plain =
-                aes(false, ivAndSlot.mid(16, keySize), ivAndSlot.left(16), bytes.mid(blockSize), true);
+            const std::optional<QByteArray> plain = aes(false, ivAndSlot.mid(16, keySize), ivAndSlot.left(16),
+                                                        bytes.mid(blockSize), true);
             if (!plain)
                 return std::nullopt;
             // PKCS#7 adds 1 to 16 bytes: the stream holds no block beyond the padded plain bytes.
@@ -422,8 +425,8 @@ private slots:
         // Directory section: from its position to the locator.
         const quint64 directoryPosition = fields[0];
         const quint64 directorySize = fields[1];
-        const std::optional<Section> directory =
-            readSection(directoryPosition, quint64(file.size()) - locatorLength, encryptDirectory, flags & 8);
+        const std::optional<Section> directory = readSection(directoryPosition, quint64(file.size()) - locatorLength,
+                                                             encryptDirectory, flags & 8);
         QVERIFY(directory);
         QCOMPARE(quint64(directory->plain.size()), directorySize);
         if (flags & 8)
@@ -452,8 +455,8 @@ private slots:
             const quint64 position = getU64(find(central.fields, "FLCT")->value.constData());
             QCOMPARE(position, expectedPosition);
             const quint64 end = i + 1 < centrals.size()
-                ? getU64(find(centrals.at(i + 1).fields, "FLCT")->value.constData())
-                : directoryPosition;
+                                    ? getU64(find(centrals.at(i + 1).fields, "FLCT")->value.constData())
+                                    : directoryPosition;
             const std::optional<Section> section = readSection(position, end, encryptFiles, filesHmac);
             QVERIFY(section);
             expectedPosition = end;
@@ -471,7 +474,9 @@ private slots:
             const auto source = tree.find(path);
             QVERIFY2(source != tree.end(), qPrintable(path));
             const QByteArray data = section->plain.mid(8 + n);
-            struct stat st {};
+            struct stat st
+            {
+            };
             QCOMPARE(::lstat(QFile::encodeName(base + path).constData(), &st), 0);
             QCOMPARE(int(quint8(find(localFields, "FTYP")->value.at(0))), int(source->second.type));
             QCOMPARE(getU16(find(localFields, "FPRM")->value.constData()),
@@ -548,7 +553,8 @@ private slots:
         QCOMPARE(getU64(check->constData() + 16) ^ getU64(check->constData() + 24), checkConstant);
         const std::optional<QByteArray> block = aes(false, key, {}, file.mid(4, 48), false);
         QVERIFY(block);
-        const std::optional<QByteArray> plain = aes(false, block->mid(32, 16), block->mid(16, 16), file.mid(52, 16), true);
+        const std::optional<QByteArray> plain = aes(false, block->mid(32, 16), block->mid(16, 16), file.mid(52, 16),
+                                                    true);
         QVERIFY(plain);
         QVERIFY(plain->isEmpty());
         QCOMPARE(locator.mid(56, 4), QByteArray("DHMC"));
@@ -591,10 +597,11 @@ private slots:
         packed.truncate(qsizetype(packedSize));
 
         const QByteArray folderCommon = QByteArray("FTYP") + '\1' + "FFLG" + u32(0) + "FSIZ" + u64(4096) + "FPRM"
-            + u16(0750) + "FMDT" + u64(quint64(mtime)) + text16("FUTI", "public.folder") + text16("FPAT", "/Docs");
+                                        + u16(0750) + "FMDT" + u64(quint64(mtime)) + text16("FUTI", "public.folder")
+                                        + text16("FPAT", "/Docs");
         const QByteArray fileCommon = QByteArray("FTYP") + '\0' + "FFLG" + u32(16) + "FSIZ"
-            + u64(quint64(content.size())) + "FPRM" + u16(0640) + "FMDT" + u64(quint64(mtime))
-            + text16("FUTI", "public.plain-text") + text16("FPAT", "/Docs/a.txt");
+                                      + u64(quint64(content.size())) + "FPRM" + u16(0640) + "FMDT" + u64(quint64(mtime))
+                                      + text16("FUTI", "public.plain-text") + text16("FPAT", "/Docs/a.txt");
 
         QByteArray file = "NBV1";
         QByteArray folderMac, fileMac;
@@ -603,18 +610,18 @@ private slots:
         const quint64 filePosition = quint64(file.size());
         file += section(record("HDLC", padded(fileCommon)) + packed, &fileMac);
 
-        const QByteArray directory =
-            record("HDDR", padded(folderCommon + "FLCT" + u64(folderPosition) + "FHMC" + folderMac))
-            + record("HDDR", padded(fileCommon + "FLCT" + u64(filePosition) + "FHMC" + fileMac + "FCSZ"
-                                    + u64(quint64(packed.size()))));
+        const QByteArray directory = record("HDDR",
+                                            padded(folderCommon + "FLCT" + u64(folderPosition) + "FHMC" + folderMac))
+                                     + record("HDDR", padded(fileCommon + "FLCT" + u64(filePosition) + "FHMC" + fileMac
+                                                             + "FCSZ" + u64(quint64(packed.size()))));
         const quint64 directoryPosition = quint64(file.size());
         QByteArray directoryMac;
         file += section(directory, &directoryMac);
 
         const quint64 r = 0x0123456789abcdefULL;
-        const QByteArray check =
-            *aes(true, masterKey, {}, u64(directoryPosition) + u64(quint64(directory.size())) + u64(r ^ checkConstant) + u64(r),
-                 false);
+        const QByteArray check = *aes(
+            true, masterKey, {},
+            u64(directoryPosition) + u64(quint64(directory.size())) + u64(r ^ checkConstant) + u64(r), false);
         QByteArray image = sampleNoise(96, 13);
         QByteArray storedImage = image;
         for (int i = 0; i < 16; ++i)
@@ -622,8 +629,8 @@ private slots:
         storedImage = *aes(true, masterKey, {}, storedImage, false);
         const quint32 keyCode = keySize == 16 ? 1 : keySize == 24 ? 2 : 3;
         QByteArray locator = QByteArray("HLCTDLVR") + u32(256) + "DLCT" + check + "DFLG" + u32(0x1F | keyCode << 8)
-            + "DHMC" + directoryMac + "MSLT" + salt + "PRWV" + u32(quint32(storedImage.size())) + storedImage
-            + text16("PSHN", "the hint") + "DLSZ";
+                             + "DHMC" + directoryMac + "MSLT" + salt + "PRWV" + u32(quint32(storedImage.size()))
+                             + storedImage + text16("PSHN", "the hint") + "DLSZ";
         locator += u32(quint32(locator.size() + 4));
         file += locator;
         const QString path = m_dir.filePath(QStringLiteral("independent%1.vault").arg(keySize));
@@ -645,7 +652,9 @@ private slots:
         QCOMPARE(delegate.lastError(), 0);
         QCOMPARE(delegate.hmacMismatchCount, 0);
         QCOMPARE(readFile(out.filePath(QStringLiteral("Docs/a.txt"))), content);
-        struct stat st {};
+        struct stat st
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(out.filePath(QStringLiteral("Docs/a.txt"))).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, mode_t(0640));
         QCOMPARE(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000, mtime);

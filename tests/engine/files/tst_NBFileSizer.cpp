@@ -146,8 +146,8 @@ void tst_NBFileSizer::sizeTexts()
     QFETCH(QString, text);
     QCOMPARE(NBFileSizer::displayItemSizeFromSizeBase2Localized(size, base2, true), text);
     QCOMPARE(NBFileSizer::displayItemSizeFromSizeBase2Localized(size, base2, false), text);
-    QCOMPARE(
-        base2 ? NBFileSizer::displayItemSizeFromSizeInBase2(size) : NBFileSizer::displayItemSizeFromSize(size), text);
+    QCOMPARE(base2 ? NBFileSizer::displayItemSizeFromSizeInBase2(size) : NBFileSizer::displayItemSizeFromSize(size),
+             text);
 }
 
 void tst_NBFileSizer::sizeTextParts()
@@ -205,21 +205,21 @@ void tst_NBFileSizer::treeSizeIsTheSumOfAllocatedBlocks()
 {
     // A hard-linked file counts fully under each name; a link counts its own blocks only.
     QVERIFY(::link(QFile::encodeName(path(QStringLiteral("tree/sub/b.bin"))).constData(),
-                QFile::encodeName(path(QStringLiteral("tree/b-link.bin"))).constData())
-        == 0);
+                   QFile::encodeName(path(QStringLiteral("tree/b-link.bin"))).constData())
+            == 0);
     QVERIFY(QFile::link(path(QStringLiteral("tree/sub/b.bin")), path(QStringLiteral("tree/symlink"))));
 
     quint64 expected = 0;
     for (const char *name :
-        {"tree/a.bin", "tree/sub/b.bin", "tree/sub/deeper/c.bin", "tree/empty.bin", "tree/b-link.bin", "tree/symlink"})
+         {"tree/a.bin", "tree/sub/b.bin", "tree/sub/deeper/c.bin", "tree/empty.bin", "tree/b-link.bin", "tree/symlink"})
         expected += allocated(path(QString::fromLatin1(name)));
     QVERIFY(expected >= 3 * 4096);
     QCOMPARE(NBFileSizer::itemSizeAtPath(path(QStringLiteral("tree"))), expected);
     QCOMPARE(NBFileSizer::itemSizeAtURL(QUrl::fromLocalFile(path(QStringLiteral("tree")))), expected);
     QCOMPARE(NBFileSizer::originalItemSizeAtPath(path(QStringLiteral("tree/a.bin"))),
-        allocated(path(QStringLiteral("tree/a.bin"))));
+             allocated(path(QStringLiteral("tree/a.bin"))));
     QCOMPARE(NBFileSizer::displayItemSizeAtPath(path(QStringLiteral("tree"))),
-        NBFileSizer::displayItemSizeFromSize(expected));
+             NBFileSizer::displayItemSizeFromSize(expected));
 }
 
 void tst_NBFileSizer::uncompressedSizeIsLogical()
@@ -257,7 +257,7 @@ void tst_NBFileSizer::singleEntryLeavesHardLinksOut()
         QCOMPARE(NBFileSizer::itemSizeWithFTSEntry(walk), allocated(file));
     }
     QVERIFY(::link(QFile::encodeName(file).constData(), QFile::encodeName(path(QStringLiteral("a-link"))).constData())
-        == 0);
+            == 0);
     platform::PhysicalWalk walk(file);
     QVERIFY(walk.next());
     QCOMPARE(NBFileSizer::itemSizeWithFTSEntry(walk), quint64(0));
@@ -301,7 +301,7 @@ void tst_NBFileSizer::attributeSizeRoundsToIoBlocks()
     const auto roundUp = [block](quint64 size) { return (size + block - 1) / block * block; };
     QCOMPARE(NBFileSizer::alternativeItemSizeAtPath(path(QStringLiteral("tree/a.bin"))), roundUp(5000));
     QCOMPARE(NBFileSizer::alternativeItemSizeAtPath(path(QStringLiteral("tree"))),
-        roundUp(5000) + roundUp(70000) + roundUp(1));
+             roundUp(5000) + roundUp(70000) + roundUp(1));
     LogCapture capture;
     QCOMPARE(NBFileSizer::alternativeItemSizeAtPath(path(QStringLiteral("missing"))), quint64(0));
     QCOMPARE(capture.lines().size(), 1);
@@ -376,9 +376,10 @@ void tst_NBFileSizer::titles()
 void tst_NBFileSizer::sizeForURLs()
 {
     const QList<QUrl> urls = {QUrl::fromLocalFile(path(QStringLiteral("tree/a.bin"))),
-        QUrl::fromLocalFile(path(QStringLiteral("tree/sub"))), QUrl::fromLocalFile(path(QStringLiteral("missing")))};
+                              QUrl::fromLocalFile(path(QStringLiteral("tree/sub"))),
+                              QUrl::fromLocalFile(path(QStringLiteral("missing")))};
     const quint64 total = NBFileSizer::itemSizeAtPath(path(QStringLiteral("tree/a.bin")))
-        + NBFileSizer::itemSizeAtPath(path(QStringLiteral("tree/sub")));
+                          + NBFileSizer::itemSizeAtPath(path(QStringLiteral("tree/sub")));
     QCOMPARE(VLFileNamer::sizeForURLs(urls), NBFileSizer::displayItemSizeFromSize(total));
     QCOMPARE(VLFileNamer::sizeForURLs({}), QStringLiteral("Zero\u00a0KB"));
 }

@@ -31,8 +31,8 @@ public:
         return [state = m_state](unsigned long flags, const QString &path) {
             std::lock_guard lock(state->mutex);
             state->events.append({flags, path});
-            state->onMainThread =
-                state->onMainThread || QThread::currentThread() == QCoreApplication::instance()->thread();
+            state->onMainThread = state->onMainThread
+                                  || QThread::currentThread() == QCoreApplication::instance()->thread();
         };
     }
 
@@ -301,8 +301,8 @@ void tst_SWFileMonitor::replacedItemIsWatchedAgain()
     QVERIFY(monitor.startObservationOfURLWithBlock(url, recorder.block()));
     QVERIFY(writeFile(path(QStringLiteral("a/.file.txt.new")), "replacement"));
     QVERIFY(::rename(QFile::encodeName(path(QStringLiteral("a/.file.txt.new"))).constData(),
-                QFile::encodeName(target).constData())
-        == 0);
+                     QFile::encodeName(target).constData())
+            == 0);
     QTRY_COMPARE(recorder.pathFor(SWFileMonitorEventDelete), target);
     QTRY_VERIFY(monitor.observationInfoByURL().value(url)->isValid());
 
@@ -382,8 +382,8 @@ void tst_SWFileMonitor::maskFiltersEvents()
     SWFileMonitor monitor;
     Recorder recorder;
     const QString file = path(QStringLiteral("a/file.txt"));
-    QVERIFY(monitor.startObservationOfURLFlagsWithBlock(
-        QUrl::fromLocalFile(file), SWFileMonitorEventRename, recorder.block()));
+    QVERIFY(monitor.startObservationOfURLFlagsWithBlock(QUrl::fromLocalFile(file), SWFileMonitorEventRename,
+                                                        recorder.block()));
     QVERIFY(writeFile(file, " write", QIODevice::Append));
     QVERIFY(QFile::rename(file, path(QStringLiteral("b/file.txt"))));
     QTRY_VERIFY(recorder.has(SWFileMonitorEventRename));
@@ -470,8 +470,8 @@ void tst_SWFileMonitor::descriptorsAndWatchesAreReleased()
         for (int i = 15; i < 20; ++i) {
             QVERIFY(writeFile(path(QStringLiteral("b/new")), "new"));
             QVERIFY(::rename(QFile::encodeName(path(QStringLiteral("b/new"))).constData(),
-                        QFile::encodeName(files.at(i).toLocalFile()).constData())
-                == 0);
+                             QFile::encodeName(files.at(i).toLocalFile()).constData())
+                    == 0);
         }
         QVERIFY(QDir().rename(path(QStringLiteral("b/folder0")), path(QStringLiteral("a/folder0"))));
         QVERIFY(QDir(path(QStringLiteral("b/folder1"))).removeRecursively());

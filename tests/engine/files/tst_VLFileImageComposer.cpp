@@ -93,13 +93,13 @@ void tst_VLFileImageComposer::containerFileGetsTheContainerImage()
     QVERIFY(!reference.isNull());
 
     bool flag = true;
-    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
-                 {url(QStringLiteral("a.vault"))}, QSize(128, 128), &flag),
-        reference);
+    QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({url(QStringLiteral("a.vault"))},
+                                                                              QSize(128, 128), &flag),
+             reference);
     QVERIFY(flag); // left alone
     flag = false;
-    VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(
-        {url(QStringLiteral("a.vault"))}, QSize(128, 128), &flag);
+    VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon({url(QStringLiteral("a.vault"))}, QSize(128, 128),
+                                                                     &flag);
     QVERIFY(!flag);
 
     // Only the exact lower-case extension, and only a single item.
@@ -109,14 +109,14 @@ void tst_VLFileImageComposer::containerFileGetsTheContainerImage()
     QVERIFY(upper != reference);
     QVERIFY(VLFileImageComposer::composeImageFromURLsWithImageSize(
                 {url(QStringLiteral("a.vault")), url(QStringLiteral("a.vault"))}, QSize(128, 128))
-        != reference);
+            != reference);
 }
 
 void tst_VLFileImageComposer::imageIsTwiceTheRequestedSize()
 {
     QCOMPARE(VLFileImageComposer::composeImageFromURLsWithImageSize({url(QStringLiteral("notes.txt"))}, QSize(128, 128))
                  .size(),
-        QSize(256, 256));
+             QSize(256, 256));
     QCOMPARE(
         VLFileImageComposer::composeImageFromURLsWithImageSize({url(QStringLiteral("folder"))}, QSize(40, 30)).size(),
         QSize(80, 60));
@@ -124,13 +124,13 @@ void tst_VLFileImageComposer::imageIsTwiceTheRequestedSize()
 
 void tst_VLFileImageComposer::upToFourPicturesStackFirstInFront()
 {
-    const QList<QUrl> urls = {image(QStringLiteral("1.png"), Qt::red), image(QStringLiteral("2.png"), Qt::green),
-        image(QStringLiteral("3.png"), Qt::blue), image(QStringLiteral("4.png"), Qt::yellow),
-        image(QStringLiteral("5.png"), Qt::magenta), image(QStringLiteral("6.png"), Qt::cyan)};
+    const QList<QUrl> urls = {image(QStringLiteral("1.png"), Qt::red),     image(QStringLiteral("2.png"), Qt::green),
+                              image(QStringLiteral("3.png"), Qt::blue),    image(QStringLiteral("4.png"), Qt::yellow),
+                              image(QStringLiteral("5.png"), Qt::magenta), image(QStringLiteral("6.png"), Qt::cyan)};
     bool typeIcon = true;
-    const QImage composed =
-        VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(128, 128), &typeIcon)
-            .convertToFormat(QImage::Format_ARGB32);
+    const QImage composed = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(128, 128),
+                                                                                             &typeIcon)
+                                .convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(composed.size(), QSize(256, 256));
     QVERIFY(!typeIcon);
 
@@ -196,8 +196,8 @@ void tst_VLFileImageComposer::typeIconFlag()
     for (const QString &name : std::as_const(names))
         urls << url(name);
     bool flag = !typeIcon;
-    const QImage composed =
-        VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(64, 64), &flag);
+    const QImage composed = VLFileImageComposer::composeImageFromURLsWithImageSizeIsTypeIcon(urls, QSize(64, 64),
+                                                                                             &flag);
     QCOMPARE(flag, typeIcon);
     // Whatever was found is drawn in front, where the first picture goes.
     QVERIFY(composed.pixelColor(64, 64).alpha() > 0);
@@ -240,12 +240,12 @@ void tst_VLFileImageComposer::completionRunsInTheBackground()
     QSemaphore done;
     QImage result;
     QThread *thread = nullptr;
-    VLFileImageComposer::composeImageFromURLsWithImageSizeCompletionBlock(
-        {image(QStringLiteral("1.png"), Qt::red)}, QSize(32, 32), [&](const QImage &composed) {
-            result = composed;
-            thread = QThread::currentThread();
-            done.release();
-        });
+    VLFileImageComposer::composeImageFromURLsWithImageSizeCompletionBlock({image(QStringLiteral("1.png"), Qt::red)},
+                                                                          QSize(32, 32), [&](const QImage &composed) {
+                                                                              result = composed;
+                                                                              thread = QThread::currentThread();
+                                                                              done.release();
+                                                                          });
     QVERIFY(done.tryAcquire(1, 10000));
     QCOMPARE(result.size(), QSize(64, 64));
     QVERIFY(thread != QThread::currentThread());

@@ -5,6 +5,7 @@
 #include "tests/support/UnprivilegedScope.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -12,15 +13,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
-#include <QDirIterator>
 
 #include <atomic>
 #include <csignal>
 #include <mutex>
-#include <thread>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -146,7 +146,9 @@ QMap<QString, QByteArray> describe(const QString &root)
 
 mode_t modeOf(const QString &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     ::lstat(QFile::encodeName(path).constData(), &status);
     return status.st_mode & 07777;
 }
@@ -164,8 +166,7 @@ private slots:
         QTest::addColumn<QString>("root");
         QTest::newRow("siblings") << QStringList{u"/A/B/x.txt"_qs, u"/A/C/y.txt"_qs} << u"/A"_qs;
         QTest::newRow("one") << QStringList{u"/A/B/x.txt"_qs} << u"/A/B"_qs;
-        QTest::newRow("shared prefix is not a folder") << QStringList{u"/A/b/c.txt"_qs, u"/A/bc/d.txt"_qs}
-                                                       << u"/A"_qs;
+        QTest::newRow("shared prefix is not a folder") << QStringList{u"/A/b/c.txt"_qs, u"/A/bc/d.txt"_qs} << u"/A"_qs;
         QTest::newRow("nothing shared") << QStringList{u"/x/1"_qs, u"/y/2"_qs} << u"/"_qs;
         QTest::newRow("never deeper than the first's parent") << QStringList{u"/A/B"_qs, u"/A/B/c"_qs} << u"/A"_qs;
         QTest::newRow("same folder") << QStringList{u"/A/B/x"_qs, u"/A/B/y"_qs, u"/A/B/z"_qs} << u"/A/B"_qs;
@@ -234,10 +235,11 @@ private slots:
         QCOMPARE(sizes.value(u"/link"_qs), qint64(5)); // the link's own size, not followed
 
         int calls = 0;
-        QVERIFY(KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(root, [&](const QString &, bool, qint64, bool &stop) {
-            ++calls;
-            stop = true;
-        }));
+        QVERIFY(KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(root,
+                                                                       [&](const QString &, bool, qint64, bool &stop) {
+                                                                           ++calls;
+                                                                           stop = true;
+                                                                       }));
         QCOMPARE(calls, 1);
         QVERIFY(KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(root, {}));
         QVERIFY(!KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(QString(), {}));
@@ -259,7 +261,8 @@ private slots:
         QString failed = u"unchanged"_qs;
         QVERIFY(KXAdditions::vl_checkSourceReadabilityFailedFile(QUrl::fromLocalFile(root), &failed));
         QCOMPARE(failed, QString());
-        QVERIFY(!KXAdditions::vl_checkSourceReadabilityFailedFile(QUrl::fromLocalFile(dir.path() + u"/gone"_qs), &failed));
+        QVERIFY(
+            !KXAdditions::vl_checkSourceReadabilityFailedFile(QUrl::fromLocalFile(dir.path() + u"/gone"_qs), &failed));
         QCOMPARE(failed, dir.path() + u"/gone"_qs);
 
         QVERIFY(::chmod(QFile::encodeName(root + u"/sub/b.bin"_qs).constData(), 0) == 0);
@@ -295,8 +298,8 @@ private slots:
         for (const quint64 type : {quint64(1), quint64(2), quint64(4)}) {
             TransferRecorder recorder;
             KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(root),
-                                                                   QUrl::fromLocalFile(dir.path() + u"/out/tree"_qs),
-                                                                   0, type, recorder.handler());
+                                                                    QUrl::fromLocalFile(dir.path() + u"/out/tree"_qs),
+                                                                    0, type, recorder.handler());
             QVERIFY(recorder.waitForFinal());
             QCOMPARE(recorder.states(), QList<quint64>{KXAdditions::TransferFailed});
             const VLError error = recorder.last().information.value(KXAdditions::errorKey).value<VLError>();
@@ -356,7 +359,7 @@ private slots:
         writeFile(longer, QByteArray(5 * 1024 * 1024, 'x'));
         writeFile(dir.path() + u"/short"_qs, "short");
         QVERIFY(KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(dir.path() + u"/short"_qs, longer,
-                                                                              &error, {}));
+                                                                               &error, {}));
         QCOMPARE(readFile(longer), QByteArray("short"));
 
         // Stopping still counts as success, with what was written so far.
@@ -366,7 +369,7 @@ private slots:
         QCOMPARE(QFileInfo(stopped).size(), qint64(1048576));
 
         QVERIFY(!KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(dir.path() + u"/missing"_qs, copy,
-                                                                               &error, {}));
+                                                                                &error, {}));
         QCOMPARE(error.domain(), VLError::posixDomain);
         QCOMPARE(error.code(), qint64(ENOENT));
     }
@@ -379,7 +382,7 @@ private slots:
         writeFile(dir.path() + u"/source"_qs, QByteArray(4096, 's'));
         VLError error;
         QVERIFY(!KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(dir.path() + u"/source"_qs,
-                                                                               u"/dev/full"_qs, &error, {}));
+                                                                                u"/dev/full"_qs, &error, {}));
         QCOMPARE(error.domain(), VLError::posixDomain);
         QCOMPARE(error.code(), qint64(ENOSPC));
     }
@@ -416,9 +419,8 @@ private slots:
         const QString destination = dir.path() + u"/out/"_qs + QFileInfo(source).fileName();
 
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(destination), 0, type,
-                                                               recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(source), QUrl::fromLocalFile(destination), 0, type, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         // Quicker than the delay: only the final report.
         QCOMPARE(recorder.states(), QList<quint64>{KXAdditions::TransferFinished});
@@ -488,7 +490,8 @@ private slots:
         for (int i = 0; i < count; ++i) {
             QVERIFY(recorders[i]->waitForFinal());
             QCOMPARE(recorders[i]->last().state, quint64(KXAdditions::TransferFinished));
-            const QString path = recorders[i]->last().information.value(KXAdditions::destinationURLKey).toUrl().toLocalFile();
+            const QString path =
+                recorders[i]->last().information.value(KXAdditions::destinationURLKey).toUrl().toLocalFile();
             names << path;
             QCOMPARE(readFile(path), QByteArray::number(i));
             contents << readFile(path);
@@ -528,7 +531,7 @@ private slots:
 
         TransferRecorder moved;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(source, destination, KXAdditions::TransferReplace,
-                                                               KXAdditions::TransferMove, moved.handler());
+                                                                KXAdditions::TransferMove, moved.handler());
         QVERIFY(moved.waitForFinal());
         QCOMPARE(moved.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(readFile(destination.toLocalFile()), QByteArray("new"));
@@ -537,7 +540,7 @@ private slots:
         // Unknown types only report the end.
         TransferRecorder unknown;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(destination, QUrl::fromLocalFile(dir.path() + u"/x"_qs),
-                                                               KXAdditions::TransferReplace, 9, unknown.handler());
+                                                                KXAdditions::TransferReplace, 9, unknown.handler());
         QCOMPARE(unknown.states(), QList<quint64>{KXAdditions::TransferFinished});
         QVERIFY(QFileInfo::exists(destination.toLocalFile()));
         QVERIFY(!QFileInfo::exists(dir.path() + u"/x"_qs));
@@ -566,7 +569,7 @@ private slots:
         // Slow enough that progress reports (after their 0.25 s delay) arrive mid-copy.
         KXAdditions::setCopyChunkHook([](const QString &, quint64) { std::this_thread::sleep_for(60ms); });
         const auto clearHook = qScopeGuard([] { KXAdditions::setCopyChunkHook({}); });
-        rlimit previous {};
+        rlimit previous{};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &previous) == 0);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         if (!cancel) {
@@ -607,8 +610,7 @@ private slots:
         TransferRecorder recorder;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
             QUrl::fromLocalFile(dir.path() + u"/in/a.txt"_qs), QUrl::fromLocalFile(dir.path() + u"/out/a"_qs),
-            KXAdditions::TransferReplace, KXAdditions::TransferMoveAcrossVolumes,
-            recorder.handler());
+            KXAdditions::TransferReplace, KXAdditions::TransferMoveAcrossVolumes, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(recorder.last().information.value(KXAdditions::destinationURLKey).toUrl(),
@@ -624,8 +626,9 @@ private slots:
         writeFile(dir.path() + u"/out/"_qs + longName, "old");
         TransferRecorder longRecorder;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
-            QUrl::fromLocalFile(dir.path() + u"/in/"_qs + longName), QUrl::fromLocalFile(dir.path() + u"/out/"_qs + longName),
-            KXAdditions::TransferReplace, KXAdditions::TransferCopy, longRecorder.handler());
+            QUrl::fromLocalFile(dir.path() + u"/in/"_qs + longName),
+            QUrl::fromLocalFile(dir.path() + u"/out/"_qs + longName), KXAdditions::TransferReplace,
+            KXAdditions::TransferCopy, longRecorder.handler());
         QVERIFY(longRecorder.waitForFinal());
         QCOMPARE(longRecorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(readFile(dir.path() + u"/out/"_qs + longName), QByteArray("new"));
@@ -641,8 +644,8 @@ private slots:
             const char *who = unprivileged ? "as a user" : "as it runs";
             QTest::addRow("move, %s", who) << quint64(KXAdditions::TransferMove) << unprivileged;
             QTest::addRow("copy, %s", who) << quint64(KXAdditions::TransferCopy) << unprivileged;
-            QTest::addRow("copy with progress, %s", who) << quint64(KXAdditions::TransferCopyWithProgress)
-                                                        << unprivileged;
+            QTest::addRow("copy with progress, %s", who)
+                << quint64(KXAdditions::TransferCopyWithProgress) << unprivileged;
         }
     }
 
@@ -665,14 +668,15 @@ private slots:
                 QSKIP("cannot step down from the superuser");
         }
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
-            QUrl::fromLocalFile(dir.path() + u"/in/Photos"_qs), QUrl::fromLocalFile(old), KXAdditions::TransferReplace,
-            type, recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/in/Photos"_qs),
+                                                                QUrl::fromLocalFile(old), KXAdditions::TransferReplace,
+                                                                type, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         recorder.waitForQueue();
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(readFile(old + u"/new.txt"_qs), QByteArray("new"));
-        QCOMPARE(QDir(old).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{u"new.txt"_qs});
+        QCOMPARE(QDir(old).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"new.txt"_qs});
         QCOMPARE(QDir(dir.path() + u"/out"_qs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{u"Photos"_qs});
     }
@@ -692,9 +696,9 @@ private slots:
         if (!unprivileged.isEffective())
             QSKIP("cannot step down from the superuser");
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
-            QUrl::fromLocalFile(dir.path() + u"/in/Photos"_qs), QUrl::fromLocalFile(old), KXAdditions::TransferReplace,
-            KXAdditions::TransferMove, recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/in/Photos"_qs),
+                                                                QUrl::fromLocalFile(old), KXAdditions::TransferReplace,
+                                                                KXAdditions::TransferMove, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         recorder.waitForQueue();
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
@@ -836,16 +840,15 @@ private slots:
         const QString destination = dir.path() + u"/copy"_qs;
 
         // No file may grow past 1 MiB while the transfer runs: the target is "full".
-        rlimit previous {};
+        rlimit previous{};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &previous) == 0);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limited = previous;
         limited.rlim_cur = 1024 * 1024;
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(destination), 0, type,
-                                                               recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(source), QUrl::fromLocalFile(destination), 0, type, recorder.handler());
         const bool ended = recorder.waitForFinal();
         ::setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, oldHandler);
@@ -868,10 +871,9 @@ private slots:
         QVERIFY(QDir().mkpath(dir.path() + u"/out"_qs));
         UnprivilegedScope unprivileged({dir.path()});
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(dir.path() + u"/out/readonly"_qs),
-                                                               0, KXAdditions::TransferCopyWithProgress,
-                                                               recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(source), QUrl::fromLocalFile(dir.path() + u"/out/readonly"_qs), 0,
+            KXAdditions::TransferCopyWithProgress, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(readFile(dir.path() + u"/out/readonly/inner/file.txt"_qs), QByteArray("content"));
@@ -894,9 +896,9 @@ private slots:
         const QString copy = workspace.path(u"out/Locked"_qs);
         QVERIFY(QDir().mkpath(workspace.path(u"out"_qs)));
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(workspace.source()),
-                                                               QUrl::fromLocalFile(copy), 0,
-                                                               KXAdditions::TransferCopyWithProgress, recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(workspace.source()), QUrl::fromLocalFile(copy), 0,
+            KXAdditions::TransferCopyWithProgress, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(ReadOnlyTree::differences(workspace.source(), copy), QStringList());
@@ -915,7 +917,9 @@ private slots:
         QString theirs = source;
         if (::geteuid() != 0) {
             theirs = u"/etc/passwd"_qs;
-            struct stat status {};
+            struct stat status
+            {
+            };
             if (::stat("/etc/passwd", &status) != 0 || status.st_uid == ::geteuid())
                 QSKIP("no file of another owner to copy");
         }
@@ -926,7 +930,9 @@ private slots:
         VLError error;
         QVERIFY(KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(theirs, copy, &error, {}));
         QCOMPARE(readFile(copy), readFile(theirs));
-        struct stat original {}, copied {};
+        struct stat original
+        {
+        }, copied{};
         QCOMPARE(::stat(QFile::encodeName(theirs).constData(), &original), 0);
         QCOMPARE(::stat(QFile::encodeName(copy).constData(), &copied), 0);
         QCOMPARE(copied.st_uid, ::geteuid());
@@ -946,7 +952,9 @@ private slots:
         QFETCH(quint64, type);
         QTemporaryDir other(u"/dev/shm/vaultine-test-XXXXXX"_qs);
         QTemporaryDir here;
-        struct stat a {}, b {};
+        struct stat a
+        {
+        }, b{};
         if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &a) != 0
             || ::stat(QFile::encodeName(here.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
             QSKIP("no second file system to move to");
@@ -954,9 +962,8 @@ private slots:
         makeTree(source);
         const auto expected = describe(source);
         TransferRecorder recorder;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(source),
-                                                               QUrl::fromLocalFile(here.path() + u"/tree"_qs), 0, type,
-                                                               recorder.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(source), QUrl::fromLocalFile(here.path() + u"/tree"_qs), 0, type, recorder.handler());
         QVERIFY(recorder.waitForFinal());
         QCOMPARE(recorder.last().state, quint64(KXAdditions::TransferFinished));
         QCOMPARE(describe(here.path() + u"/tree"_qs), expected);
@@ -970,8 +977,8 @@ private slots:
         writeFile(dir.path() + u"/a.txt"_qs, "a");
         TransferRecorder missing;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/none"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/b"_qs), 0, 4,
-                                                               missing.handler());
+                                                                QUrl::fromLocalFile(dir.path() + u"/b"_qs), 0, 4,
+                                                                missing.handler());
         QCOMPARE(missing.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(missing.last().information.value(KXAdditions::errorKey).value<VLError>().code(), qint64(ENOENT));
 
@@ -979,42 +986,40 @@ private slots:
         writeFile(dir.path() + u"/folder/x"_qs, "x");
         TransferRecorder inside;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/folder/sub"_qs), 0,
-                                                               4, inside.handler());
+                                                                QUrl::fromLocalFile(dir.path() + u"/folder/sub"_qs), 0,
+                                                                4, inside.handler());
         QCOMPARE(inside.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
 
         // Nor does the file-system root, which holds every destination.
         TransferRecorder everything;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(u"/"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/root"_qs), 0, 4,
-                                                               everything.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(u"/"_qs), QUrl::fromLocalFile(dir.path() + u"/root"_qs), 0, 4, everything.handler());
         QCOMPARE(everything.states(), QList<quint64>{KXAdditions::TransferFailed});
         QVERIFY(!QFileInfo::exists(dir.path() + u"/root"_qs));
 
         // Replacing must never remove the source itself, or the folder that holds it.
         for (const QString &target : QStringList{dir.path() + u"/folder"_qs, dir.path()}) {
             TransferRecorder replacing;
-            KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
-                                                                   QUrl::fromLocalFile(target),
-                                                                   KXAdditions::TransferReplace, 1, replacing.handler());
+            KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+                QUrl::fromLocalFile(dir.path() + u"/folder"_qs), QUrl::fromLocalFile(target),
+                KXAdditions::TransferReplace, 1, replacing.handler());
             QCOMPARE(replacing.states(), QList<quint64>{KXAdditions::TransferFailed});
             QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
         }
         // Nor through a linked folder that leads back to the source.
         QVERIFY(QFile::link(dir.path(), dir.path() + u"/alias"_qs));
         TransferRecorder replacingThroughLink;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/alias/folder"_qs),
-                                                               KXAdditions::TransferReplace, 4,
-                                                               replacingThroughLink.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/folder"_qs), QUrl::fromLocalFile(dir.path() + u"/alias/folder"_qs),
+            KXAdditions::TransferReplace, 4, replacingThroughLink.handler());
         QVERIFY(replacingThroughLink.waitForFinal());
         QCOMPARE(replacingThroughLink.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(readFile(dir.path() + u"/folder/x"_qs), QByteArray("x"));
         TransferRecorder linkedInside;
-        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/folder"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/alias/folder/sub"_qs),
-                                                               0, 4, linkedInside.handler());
+        KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+            QUrl::fromLocalFile(dir.path() + u"/folder"_qs), QUrl::fromLocalFile(dir.path() + u"/alias/folder/sub"_qs),
+            0, 4, linkedInside.handler());
         QVERIFY(linkedInside.waitForFinal());
         QCOMPARE(linkedInside.states(), QList<quint64>{KXAdditions::TransferFailed});
         QVERIFY(!QFileInfo::exists(dir.path() + u"/folder/sub"_qs));
@@ -1023,16 +1028,16 @@ private slots:
         // Nor does a replace from a missing source remove the destination.
         TransferRecorder fromNothing;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/none"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
-                                                               KXAdditions::TransferReplace, 0, fromNothing.handler());
+                                                                QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
+                                                                KXAdditions::TransferReplace, 0, fromNothing.handler());
         QCOMPARE(fromNothing.states(), QList<quint64>{KXAdditions::TransferFailed});
         QCOMPARE(readFile(dir.path() + u"/a.txt"_qs), QByteArray("a"));
 
         // A free name beside the source itself makes a duplicate.
         TransferRecorder duplicate;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
-                                                               KXAdditions::TransferFreeName, 1, duplicate.handler());
+                                                                QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
+                                                                KXAdditions::TransferFreeName, 1, duplicate.handler());
         QVERIFY(duplicate.waitForFinal());
         QCOMPARE(duplicate.last().information.value(KXAdditions::destinationURLKey).toUrl(),
                  QUrl::fromLocalFile(dir.path() + u"/a 2.txt"_qs));
@@ -1041,8 +1046,8 @@ private slots:
         // A missing destination folder.
         TransferRecorder nowhere;
         KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(QUrl::fromLocalFile(dir.path() + u"/a.txt"_qs),
-                                                               QUrl::fromLocalFile(dir.path() + u"/no/such/a.txt"_qs),
-                                                               0, 4, nowhere.handler());
+                                                                QUrl::fromLocalFile(dir.path() + u"/no/such/a.txt"_qs),
+                                                                0, 4, nowhere.handler());
         QCOMPARE(nowhere.states(), QList<quint64>{KXAdditions::TransferFailed});
         QVERIFY(QFileInfo::exists(dir.path() + u"/a.txt"_qs));
     }

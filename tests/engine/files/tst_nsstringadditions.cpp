@@ -21,7 +21,8 @@ private slots:
         QTest::newRow("delimiters") << QStringLiteral("!*'();:@&=+$,/?%#[]")
                                     << QStringLiteral("%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D");
         QTest::newRow("unreserved stay") << QStringLiteral("Az09-._~") << QStringLiteral("Az09-._~");
-        QTest::newRow("en dash as UTF-8") << QStringLiteral("Files \u2013 Icon") << QStringLiteral("Files%20%E2%80%93%20Icon");
+        QTest::newRow("en dash as UTF-8")
+            << QStringLiteral("Files \u2013 Icon") << QStringLiteral("Files%20%E2%80%93%20Icon");
         QTest::newRow("empty") << QString() << QString();
     }
 
@@ -74,8 +75,7 @@ private slots:
                                                                 QStringLiteral("--")),
                  QStringLiteral("a--b--c"));
         // An empty target must not insert the replacement everywhere.
-        QCOMPARE(stringByReplacingOccurrencesOfStringWithString(QStringLiteral("abc"), QString(),
-                                                                QStringLiteral("x")),
+        QCOMPARE(stringByReplacingOccurrencesOfStringWithString(QStringLiteral("abc"), QString(), QStringLiteral("x")),
                  QStringLiteral("abc"));
         QCOMPARE(stringByRemovingSemicolonSeparatedString(QStringLiteral(" a : b:a :c"), QStringLiteral("a")),
                  QStringLiteral("b:c"));
@@ -135,8 +135,7 @@ private slots:
         platform::setLogSink([&lines](const QString &line) { lines << line; });
         QCOMPARE(stringByEncodingWithNumericCode(QStringLiteral("a.b")), std::optional(QStringLiteral("570658")));
         QCOMPARE(stringByDecodingWithNumericCode(QStringLiteral("570658")), QStringLiteral("a.b"));
-        QCOMPARE(stringByEncodingWithNumericCode(QStringLiteral("Zz-_9")),
-                 std::optional(QStringLiteral("5082055517")));
+        QCOMPARE(stringByEncodingWithNumericCode(QStringLiteral("Zz-_9")), std::optional(QStringLiteral("5082055517")));
         QVERIFY(lines.isEmpty());
         QCOMPARE(stringByEncodingWithNumericCode(QStringLiteral("a b")), std::nullopt);
         QCOMPARE(stringByEncodingWithNumericCode(QString()), std::nullopt);
@@ -201,7 +200,8 @@ private slots:
 
     void pasteboardItem()
     {
-        const auto item = VLPasteboardItem::dragItemWithSourceURL(QUrl::fromLocalFile(QStringLiteral("/tmp/Report.pdf")));
+        const auto item = VLPasteboardItem::dragItemWithSourceURL(
+            QUrl::fromLocalFile(QStringLiteral("/tmp/Report.pdf")));
         QCOMPARE(item->writableTypesForPasteboard(),
                  QStringList({QStringLiteral("com.apple.pasteboard.promised-file-url"),
                               QStringLiteral("com.apple.pasteboard.promised-file-content-type")}));

@@ -7,11 +7,11 @@
 #include "tests/support/UnprivilegedScope.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 

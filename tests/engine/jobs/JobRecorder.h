@@ -31,8 +31,8 @@ public:
         VLError error;
     };
 
-    static Event make(
-        Kind kind, float progress = 0, const QString &text = {}, const QUrl &url = {}, const VLError &error = {})
+    static Event make(Kind kind, float progress = 0, const QString &text = {}, const QUrl &url = {},
+                      const VLError &error = {})
     {
         Event event;
         event.kind = kind;
@@ -157,8 +157,8 @@ inline QByteArray noise(qsizetype size, quint32 seed)
 inline QStringList describeTree(const QString &root)
 {
     QStringList lines;
-    QDirIterator it(
-        root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     QStringList paths;
     while (it.hasNext())
         paths << it.next();
@@ -174,8 +174,8 @@ inline QStringList describeTree(const QString &root)
             QFile file(path);
             file.open(QIODevice::ReadOnly);
             line += u"file " + QString::number(int(info.permissions()), 16) + u' '
-                + QString::number(info.lastModified().toSecsSinceEpoch()) + u' ' + QString::number(info.size()) + u' '
-                + QString::fromLatin1(file.readAll().toHex().left(64));
+                    + QString::number(info.lastModified().toSecsSinceEpoch()) + u' ' + QString::number(info.size())
+                    + u' ' + QString::fromLatin1(file.readAll().toHex().left(64));
         }
         lines << line;
     }

@@ -21,9 +21,7 @@ namespace {
 class RecordHmacReplacer final : public VLEncryptedArchiveDelegate
 {
 public:
-    explicit RecordHmacReplacer(QByteArray hmac)
-        : m_hmac(std::move(hmac))
-    {}
+    explicit RecordHmacReplacer(QByteArray hmac) : m_hmac(std::move(hmac)) {}
     Callbacks answeredCallbacks() const override
     {
         return Callback::OperationProgress | Callback::OperationError | Callback::FinishedOperation;
@@ -75,6 +73,6 @@ int main(int argc, char **argv)
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);
     const bool ok = write(folder + QStringLiteral("/record-hmac-special.vault"), VLDezerider::specialScenarioHmac)
-        && write(folder + QStringLiteral("/record-hmac-tampered.vault"), QByteArray(32, '\x5a'));
+                    && write(folder + QStringLiteral("/record-hmac-tampered.vault"), QByteArray(32, '\x5a'));
     return ok ? 0 : 1;
 }

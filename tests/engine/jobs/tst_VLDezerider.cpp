@@ -54,8 +54,8 @@ private:
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
     // Encrypts the sources and moves the container to `name` in the test folder.
     QUrl encrypt(const QList<QUrl> &sources, const QString &name, const QString &hint = {});
-    std::shared_ptr<VLDezerider> decrypt(
-        const QUrl &container, JobRecorder &recorder, const QString &password = QStringLiteral("secret"));
+    std::shared_ptr<VLDezerider> decrypt(const QUrl &container, JobRecorder &recorder,
+                                         const QString &password = QStringLiteral("secret"));
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -87,8 +87,8 @@ QUrl tst_VLDezerider::encrypt(const QList<QUrl> &sources, const QString &name, c
     return QUrl::fromLocalFile(target);
 }
 
-std::shared_ptr<VLDezerider> tst_VLDezerider::decrypt(
-    const QUrl &container, JobRecorder &recorder, const QString &password)
+std::shared_ptr<VLDezerider> tst_VLDezerider::decrypt(const QUrl &container, JobRecorder &recorder,
+                                                      const QString &password)
 {
     auto job = VLDezerider::dezeriderWithArchiveURL(container);
     job->setDelegate(&recorder);
@@ -139,8 +139,8 @@ void tst_VLDezerider::restoresWhatWasEncrypted()
     QVERIFY(writeFile(path(QStringLiteral("in/Tree/sub/deeper/note.md")), "# note\n"));
     QVERIFY(writeFile(path(QStringLiteral("in/Tree/sub/run.sh")), "#!/bin/sh\necho hi\n"));
     QVERIFY(QFile::setPermissions(path(QStringLiteral("in/Tree/sub/run.sh")),
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-            | QFileDevice::ExeGroup));
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                      | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
     QVERIFY(QDir().mkpath(path(QStringLiteral("in/Tree/empty folder"))));
     QVERIFY(QFile::link(QStringLiteral("sub/deeper/note.md"), path(QStringLiteral("in/Tree/link to note"))));
 
@@ -169,7 +169,7 @@ void tst_VLDezerider::restoresWhatWasEncrypted()
             QCOMPARE(describeTree(destination), describeTree(original));
         else
             QCOMPARE(describeTree(QFileInfo(destination).path()),
-                describeTree(QFileInfo(original).path()).filter(u"/a.txt "));
+                     describeTree(QFileInfo(original).path()).filter(u"/a.txt "));
     } else {
         QCOMPARE(describeTree(destination), describeTree(path(QStringLiteral("in"))));
     }
@@ -182,7 +182,7 @@ void tst_VLDezerider::overlappingSourcesRestoreOnce()
     QVERIFY(writeFile(path(QStringLiteral("in/Tree/sub/deeper/note.md")), "# note\n"));
     QVERIFY(writeFile(path(QStringLiteral("in/Tree/top.txt")), "top"));
     const QList<QUrl> sources = {url(QStringLiteral("in/Tree")), url(QStringLiteral("in/Tree/sub/deeper/note.md")),
-        url(QStringLiteral("in/Tree/sub/deeper/note.md")), url(QStringLiteral("in/Tree/sub"))};
+                                 url(QStringLiteral("in/Tree/sub/deeper/note.md")), url(QStringLiteral("in/Tree/sub"))};
     const QUrl archive = encrypt(sources, QStringLiteral("Overlap.vault"));
     QVERIFY(archive.isValid());
 
@@ -195,8 +195,8 @@ void tst_VLDezerider::overlappingSourcesRestoreOnce()
         paths << record->path();
     paths.sort();
     QCOMPARE(paths,
-        (QStringList{QStringLiteral("/Tree"), QStringLiteral("/Tree/sub"), QStringLiteral("/Tree/sub/deeper"),
-            QStringLiteral("/Tree/sub/deeper/note.md"), QStringLiteral("/Tree/top.txt")}));
+             (QStringList{QStringLiteral("/Tree"), QStringLiteral("/Tree/sub"), QStringLiteral("/Tree/sub/deeper"),
+                          QStringLiteral("/Tree/sub/deeper/note.md"), QStringLiteral("/Tree/top.txt")}));
     QCOMPARE(reader.childRecordsAtPath(QStringLiteral("/")).size(), 1);
     reader.closeArchive();
 
@@ -278,7 +278,7 @@ void tst_VLDezerider::tamperedItemFailsTwice()
 {
     JobRecorder recorder;
     auto job = decrypt(QUrl::fromLocalFile(fixtures + QStringLiteral("/record-hmac-tampered.vault")), recorder,
-        QStringLiteral("gift"));
+                       QStringLiteral("gift"));
     QTest::qWait(200);
     QList<JobRecorder::Event> events;
     for (const auto &event : recorder.events()) {

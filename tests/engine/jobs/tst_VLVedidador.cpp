@@ -71,7 +71,7 @@ private:
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
     // Runs a job to its end and gives back its recorder.
     std::shared_ptr<VLVedidador> run(const QList<QUrl> &sources, JobRecorder &recorder,
-        const QString &password = QStringLiteral("secret"), const QString &hint = {});
+                                     const QString &password = QStringLiteral("secret"), const QString &hint = {});
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -88,8 +88,8 @@ void tst_VLVedidador::init()
     QVERIFY(m_dir->isValid());
 }
 
-std::shared_ptr<VLVedidador> tst_VLVedidador::run(
-    const QList<QUrl> &sources, JobRecorder &recorder, const QString &password, const QString &hint)
+std::shared_ptr<VLVedidador> tst_VLVedidador::run(const QList<QUrl> &sources, JobRecorder &recorder,
+                                                  const QString &password, const QString &hint)
 {
     auto job = VLVedidador::vedidadorWithSourceURLs(sources);
     if (!job)
@@ -141,8 +141,8 @@ void tst_VLVedidador::singleFileEndToEnd()
     const QByteArray content = noise(300 * 1024, 1);
     QVERIFY(writeFile(path(QStringLiteral("docs/report.pdf")), content));
     JobRecorder recorder;
-    auto job =
-        run({url(QStringLiteral("docs/report.pdf"))}, recorder, QStringLiteral("secret"), QStringLiteral("the usual"));
+    auto job = run({url(QStringLiteral("docs/report.pdf"))}, recorder, QStringLiteral("secret"),
+                   QStringLiteral("the usual"));
     QVERIFY(job);
 
     const auto events = recorder.events();
@@ -190,17 +190,17 @@ void tst_VLVedidador::severalSourcesKeepTheirLayout()
     QVERIFY(writeFile(path(QStringLiteral("A/B/z.txt")), "z"));
     QVERIFY(writeFile(path(QStringLiteral("A/C/y.txt")), "y"));
     JobRecorder recorder;
-    auto job =
-        run({url(QStringLiteral("A/B/x.txt")), url(QStringLiteral("A/C/y.txt")), url(QStringLiteral("A/B/z.txt"))},
-            recorder);
+    auto job = run(
+        {url(QStringLiteral("A/B/x.txt")), url(QStringLiteral("A/C/y.txt")), url(QStringLiteral("A/B/z.txt"))},
+        recorder);
     QVERIFY(recorder.has(Kind::Finished));
     QCOMPARE(QFileInfo(job->destinationURL().toLocalFile()).fileName(), QStringLiteral("Encrypted Archive.vault"));
 
     const auto archive = openContainer(job->destinationURL().toLocalFile(), QStringLiteral("secret"));
     QVERIFY(archive);
     QCOMPARE(recordPaths(*archive),
-        (QStringList{QStringLiteral("/B"), QStringLiteral("/B/x.txt"), QStringLiteral("/B/z.txt"), QStringLiteral("/C"),
-            QStringLiteral("/C/y.txt")}));
+             (QStringList{QStringLiteral("/B"), QStringLiteral("/B/x.txt"), QStringLiteral("/B/z.txt"),
+                          QStringLiteral("/C"), QStringLiteral("/C/y.txt")}));
     // A folder shared by two sources enters once.
     QCOMPARE(archive->childRecordsAtPath(QStringLiteral("/")).size(), 2);
     QVERIFY(!archive->preview()); // several items never get one
@@ -271,7 +271,7 @@ void tst_VLVedidador::estimateArrivesOnTheGuiThreadOnceASecond()
     QVERIFY(!estimates.isEmpty());
     const qint64 seconds = (finished - started) / 1000;
     QVERIFY2(estimates.size() >= seconds - 1 && estimates.size() <= seconds + 1,
-        qPrintable(QString::number(estimates.size())));
+             qPrintable(QString::number(estimates.size())));
     qint64 previous = started;
     for (const auto &estimate : estimates) {
         QVERIFY(estimate.onGuiThread);

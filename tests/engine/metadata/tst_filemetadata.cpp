@@ -193,8 +193,8 @@ private slots:
                                               {QStringLiteral("b-small\0trap"), "cut"}};
         QVERIFY(!VLFileMetaData::applyExtendedAttributesToFile(attributes, path));
         QCOMPARE(getXattr(path, "user.b-small"), QByteArray("fits"));
-        QVERIFY(logContains(
-            QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
+        QVERIFY(
+            logContains(QStringLiteral("[File Metadata]: can't set extended attribute a-huge for file %1").arg(path)));
         QCOMPARE(m_log.size(), 3);
 
         // User attributes cannot live on a link; the link's target stays untouched.
@@ -274,14 +274,15 @@ private slots:
             QSKIP("the temporary folder's file system has no POSIX ACLs");
         const quint32 uid = ::geteuid();
         const QString folder = makeFolder();
-        QVERIFY(AclText::set(folder, QStringLiteral("u::rwx,g::r-x,o::---,u:%1:rw-,m::rwx").arg(uid), ACL_TYPE_DEFAULT));
+        QVERIFY(
+            AclText::set(folder, QStringLiteral("u::rwx,g::r-x,o::---,u:%1:rw-,m::rwx").arg(uid), ACL_TYPE_DEFAULT));
 
         const auto options = VLFileMetaData::extendedSecurityOptionsOfFile(folder);
         QVERIFY(options);
         QCOMPARE(u32(*options, 100), 1u);
         QCOMPARE(options->mid(108, 16), userPrefix + idBytes(uid));
         QCOMPARE(u32(*options, 124), 1u | 0x20 | 0x40 | 0x100); // allow, file and folder inherit, inherit only
-        QCOMPARE(u32(*options, 128), 0x0FE6u); // read and write, with delete child for folders
+        QCOMPARE(u32(*options, 128), 0x0FE6u);                  // read and write, with delete child for folders
 
         const QString copy = makeFolder();
         QVERIFY(::chmod(native(copy).constData(), 0750) == 0);

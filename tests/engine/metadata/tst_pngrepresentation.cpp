@@ -69,8 +69,7 @@ private slots:
         const QImage &corner = sprites->at(7);
         const int coveredWidth = qRound(10 * scale);
         const int coveredHeight = qRound(20 * scale);
-        QCOMPARE(corner.pixel(coveredWidth - 1, coveredHeight - 1),
-                 qRgb(sheet.width() - 1, sheet.height() - 1, 200));
+        QCOMPARE(corner.pixel(coveredWidth - 1, coveredHeight - 1), qRgb(sheet.width() - 1, sheet.height() - 1, 200));
         QCOMPARE(qAlpha(corner.pixel(coveredWidth, 0)), 0);
         QCOMPARE(qAlpha(corner.pixel(0, coveredHeight)), 0);
         QCOMPARE(sprites->at(3).pixel(0, 0), qRgb(3 * side, 0, 200));

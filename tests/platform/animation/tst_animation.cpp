@@ -16,7 +16,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Counts completions and remembers the flags, so a test can check "exactly once".
-struct CompletionLog {
+struct CompletionLog
+{
     int count = 0;
     QList<bool> flags;
     VLAnimation::CompletionBlock block()
@@ -610,7 +611,8 @@ void TestAnimation::frameClockRunsInEventLoop()
 
 void TestAnimation::zeroDurationCompletesOnNextTickAndTellsDelegate()
 {
-    struct Delegate final : VLAnimationDelegate {
+    struct Delegate final : VLAnimationDelegate
+    {
         QStringList calls;
         void animationDidStart(VLAnimation *) override { calls << u"start"_s; }
         void animationDidStopFinished(VLAnimation *, bool finished) override

@@ -10,8 +10,8 @@ private slots:
     void appendWith()
     {
         const QVariantMap receiver{{QStringLiteral("ec"), QStringLiteral("App")}, {QStringLiteral("ev"), 1}};
-        const QVariantMap merged = vl_appendWith(receiver, QVariantMap{{QStringLiteral("ev"), 2},
-                                                                       {QStringLiteral("el"), QStringLiteral("x")}});
+        const QVariantMap merged = vl_appendWith(
+            receiver, QVariantMap{{QStringLiteral("ev"), 2}, {QStringLiteral("el"), QStringLiteral("x")}});
         QCOMPARE(merged.value(QStringLiteral("ev")), QVariant(2));
         QCOMPARE(merged.value(QStringLiteral("el")), QVariant(QStringLiteral("x")));
         QCOMPARE(merged.value(QStringLiteral("ec")), QVariant(QStringLiteral("App")));

@@ -23,10 +23,9 @@ QByteArray runCipher(AesCbcCipher::Direction direction, AesCbcCipher::Padding pa
                      const QByteArray &iv, const QByteArray &input, const QList<int> &pieces)
 {
     CryptoStatus status = CryptoStatus::Unspecified;
-    auto cipher = AesCbcCipher::create(direction, padding, reinterpret_cast<const std::uint8_t *>(key.constData()),
-                                       std::size_t(key.size()),
-                                       iv.isEmpty() ? nullptr : reinterpret_cast<const std::uint8_t *>(iv.constData()),
-                                       &status);
+    auto cipher = AesCbcCipher::create(
+        direction, padding, reinterpret_cast<const std::uint8_t *>(key.constData()), std::size_t(key.size()),
+        iv.isEmpty() ? nullptr : reinterpret_cast<const std::uint8_t *>(iv.constData()), &status);
     if (!cipher || status != CryptoStatus::Success)
         return "create failed";
     QByteArray out;
@@ -164,11 +163,13 @@ private slots:
 
         // Whole blocks in place.
         QByteArray data = plain;
-        QCOMPARE(AesCbcCipher::cryptBlocks(D::Encrypt, secure(key), reinterpret_cast<const std::uint8_t *>(iv.constData()),
+        QCOMPARE(AesCbcCipher::cryptBlocks(D::Encrypt, secure(key),
+                                           reinterpret_cast<const std::uint8_t *>(iv.constData()),
                                            reinterpret_cast<std::uint8_t *>(data.data()), std::size_t(data.size())),
                  CryptoStatus::Success);
         QCOMPARE(data, cipherText);
-        QCOMPARE(AesCbcCipher::cryptBlocks(D::Decrypt, secure(key), reinterpret_cast<const std::uint8_t *>(iv.constData()),
+        QCOMPARE(AesCbcCipher::cryptBlocks(D::Decrypt, secure(key),
+                                           reinterpret_cast<const std::uint8_t *>(iv.constData()),
                                            reinterpret_cast<std::uint8_t *>(data.data()), std::size_t(data.size())),
                  CryptoStatus::Success);
         QCOMPARE(data, plain);

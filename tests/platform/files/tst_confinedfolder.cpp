@@ -69,7 +69,8 @@ private slots:
         QCOMPARE(folder.createFolder(QStringLiteral("d")), 0);
         QCOMPARE(folder.createFolder(QStringLiteral("d")), EEXIST);
         QCOMPARE(folder.createSymbolicLink(QStringLiteral("d/link"), QStringLiteral("../elsewhere")), 0);
-        QCOMPARE(QFile::symLinkTarget(dir.filePath(QStringLiteral("d/link"))), dir.filePath(QStringLiteral("elsewhere")));
+        QCOMPARE(QFile::symLinkTarget(dir.filePath(QStringLiteral("d/link"))),
+                 dir.filePath(QStringLiteral("elsewhere")));
         int error = -1;
         platform::PosixFile file = folder.createFile(QStringLiteral("d/f.txt"), 0600, &error);
         QVERIFY(file.isOpen());

@@ -1,5 +1,5 @@
-#include "platform/files/FileAttributes.h"
 #include "platform/core/Log.h"
+#include "platform/files/FileAttributes.h"
 #include "tests/support/UnprivilegedScope.h"
 
 #include <QFile>

@@ -139,8 +139,7 @@ private slots:
         const QByteArray written = platform::KeyedArchive::archivedDataWithRootObject(dictionary);
         QVERIFY(written.startsWith("bplist00"));
         QCOMPARE(canonical(written), canonical(fixture("dictionary.bplist")));
-        QCOMPARE(canonical(platform::KeyedArchive::archivedDataWithRootObject({})),
-                 canonical(fixture("empty.bplist")));
+        QCOMPARE(canonical(platform::KeyedArchive::archivedDataWithRootObject({})), canonical(fixture("empty.bplist")));
     }
 
     void roundTripsAwkwardContent()
@@ -152,8 +151,8 @@ private slots:
                                               {QStringLiteral("binary"), binary},
                                               {QStringLiteral("\u00e9t\u00e9 \u2603"), QByteArrayLiteral("\0\1\2")},
                                               {QString(), QByteArrayLiteral("no name")}};
-        const auto read =
-            platform::KeyedArchive::unarchiveDictionary(platform::KeyedArchive::archivedDataWithRootObject(dictionary));
+        const auto read = platform::KeyedArchive::unarchiveDictionary(
+            platform::KeyedArchive::archivedDataWithRootObject(dictionary));
         QVERIFY(read);
         QCOMPARE(*read, dictionary);
     }
@@ -176,12 +175,10 @@ private slots:
         QTest::newRow("not a property list") << QByteArrayLiteral("bplist00 but not really a property list");
         QTest::newRow("truncated") << fixture("dictionary.bplist").left(200);
         QTest::newRow("XML property list") << QByteArrayLiteral("<?xml version=\"1.0\"?><plist><dict/></plist>");
-        QTest::newRow("other archiver") << variant([](plist_t a, plist_t, plist_t) {
-            plist_dict_set_item(a, "$archiver", plist_new_string("NSArchiver"));
-        });
-        QTest::newRow("other version") << variant([](plist_t a, plist_t, plist_t) {
-            plist_dict_set_item(a, "$version", plist_new_uint(99999));
-        });
+        QTest::newRow("other archiver") << variant(
+            [](plist_t a, plist_t, plist_t) { plist_dict_set_item(a, "$archiver", plist_new_string("NSArchiver")); });
+        QTest::newRow("other version") << variant(
+            [](plist_t a, plist_t, plist_t) { plist_dict_set_item(a, "$version", plist_new_uint(99999)); });
         QTest::newRow("no top") << variant([](plist_t a, plist_t, plist_t) { plist_dict_remove_item(a, "$top"); });
         QTest::newRow("root is $null") << variant([](plist_t a, plist_t, plist_t) {
             plist_dict_set_item(plist_dict_get_item(a, "$top"), "root", plist_new_uid(0));
@@ -189,9 +186,8 @@ private slots:
         QTest::newRow("root out of range") << variant([](plist_t a, plist_t, plist_t) {
             plist_dict_set_item(plist_dict_get_item(a, "$top"), "root", plist_new_uid(4000000000u));
         });
-        QTest::newRow("root is an array") << variant([](plist_t, plist_t objects, plist_t) {
-            plist_array_set_item(objects, plist_new_array(), 1);
-        });
+        QTest::newRow("root is an array")
+            << variant([](plist_t, plist_t objects, plist_t) { plist_array_set_item(objects, plist_new_array(), 1); });
         QTest::newRow("root class NSArray") << variant([](plist_t, plist_t objects, plist_t) {
             plist_dict_set_item(plist_array_get_item(objects, 6), "$classname", plist_new_string("NSArray"));
         });

@@ -72,8 +72,7 @@ private slots:
         QTest::addColumn<qint64>("rule");
         QTest::addColumn<QList<quint64>>("counts");
         QTest::addColumn<QList<int>>("forms");
-        QTest::newRow("english") << qint64(1) << QList<quint64>{0, 1, 2, 5, 11, 21}
-                                 << QList<int>{1, 0, 1, 1, 1, 1};
+        QTest::newRow("english") << qint64(1) << QList<quint64>{0, 1, 2, 5, 11, 21} << QList<int>{1, 0, 1, 1, 1, 1};
         QTest::newRow("russian") << qint64(3) << QList<quint64>{1, 3, 5, 11, 21, 22, 112, 0, 12, 14, 101, 104, 111}
                                  << QList<int>{0, 1, 2, 2, 0, 1, 2, 2, 2, 2, 0, 1, 2};
         QTest::newRow("french") << qint64(2) << QList<quint64>{0, 1, 2, 100} << QList<int>{0, 0, 1, 1};
@@ -149,8 +148,8 @@ private slots:
         QTest::newRow("only English ships") << english << QStringList{u"ru-RU"_qs, u"pl"_qs} << english;
         QTest::newRow("nothing preferred") << several << QStringList{} << english;
         QTest::newRow("region to language") << several << QStringList{u"ru-RU"_qs} << QStringList{u"ru"_qs};
-        QTest::newRow("in the user's order") << several << QStringList{u"nl"_qs, u"pl-PL"_qs, u"en-GB"_qs}
-                                             << QStringList{u"pl"_qs, u"en"_qs};
+        QTest::newRow("in the user's order")
+            << several << QStringList{u"nl"_qs, u"pl-PL"_qs, u"en-GB"_qs} << QStringList{u"pl"_qs, u"en"_qs};
         QTest::newRow("language to its region") << several << QStringList{u"pt"_qs} << QStringList{u"pt-BR"_qs};
         QTest::newRow("system spelling") << several << QStringList{u"pt_BR"_qs} << QStringList{u"pt-BR"_qs};
     }

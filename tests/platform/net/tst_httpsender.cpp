@@ -89,7 +89,8 @@ private slots:
         server.setReply(LocalHttpServer::Reply::answer(404, {}, 50ms));
         HttpSender sender;
         bool queuedEventRan = false;
-        QMetaObject::invokeMethod(this, [&queuedEventRan] { queuedEventRan = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&queuedEventRan] { queuedEventRan = true; }, Qt::QueuedConnection);
         const HttpResponse response = sender.sendSynchronously(HttpRequest(server.url(QStringLiteral("/sync"))), 5s);
         // A nested event loop would have run the queued call while waiting.
         QVERIFY(!queuedEventRan);

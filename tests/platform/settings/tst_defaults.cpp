@@ -15,8 +15,8 @@ private slots:
     {
         QTemporaryDir dir;
         Defaults defaults(dir.filePath(QStringLiteral("d.ini")));
-        defaults.registerDefaults({{QStringLiteral("NBPrivacyPolicyAccepted"), false},
-                                   {QStringLiteral("QuennetLaunchCount"), 0}});
+        defaults.registerDefaults(
+            {{QStringLiteral("NBPrivacyPolicyAccepted"), false}, {QStringLiteral("QuennetLaunchCount"), 0}});
         QCOMPARE(defaults.value(QStringLiteral("NBPrivacyPolicyAccepted")), QVariant(false));
         QVERIFY(!defaults.contains(QStringLiteral("NBPrivacyPolicyAccepted")));
         QVERIFY(!defaults.value(QStringLiteral("Unknown")).isValid());
@@ -54,9 +54,8 @@ private slots:
         Defaults defaults(dir.filePath(QStringLiteral("d.ini")));
         QSignalSpy spy(&defaults, &Defaults::changed);
         bool valueInPlace = false;
-        connect(&defaults, &Defaults::changed, this, [&](const QString &key) {
-            valueInPlace = key == u"VLTrackApp" && defaults.boolValue(key);
-        });
+        connect(&defaults, &Defaults::changed, this,
+                [&](const QString &key) { valueInPlace = key == u"VLTrackApp" && defaults.boolValue(key); });
         defaults.setValue(QStringLiteral("VLTrackApp"), true);
         QVERIFY(valueInPlace);
         defaults.remove(QStringLiteral("VLTrackApp"));

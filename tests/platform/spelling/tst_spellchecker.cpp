@@ -154,12 +154,12 @@ private slots:
         QList<qint64> asked;
         QList<qint64> answered;
         for (int i = 0; i < 20; ++i) {
-            asked << m_checker->requestChecking(u"brwn fox"_qs, 0, 8, both,
-                                                [&](qint64 number, const QList<TextCheckingResult> &, const QString &,
-                                                    int) {
-                                                    const std::lock_guard lock(mutex);
-                                                    answered << number;
-                                                });
+            asked << m_checker->requestChecking(
+                u"brwn fox"_qs, 0, 8, both,
+                [&](qint64 number, const QList<TextCheckingResult> &, const QString &, int) {
+                    const std::lock_guard lock(mutex);
+                    answered << number;
+                });
         }
         QTRY_VERIFY_WITH_TIMEOUT(([&] {
                                      const std::lock_guard lock(mutex);
@@ -276,10 +276,9 @@ private slots:
         {
             SpellChecker checker(SpellChecker::systemDictionaryFolder(), {u"en"_qs}, defaults);
             for (int i = 0; i < 50; ++i) {
-                checker.requestChecking(u"brwn teh alot"_qs, 0, 13, both,
-                                        [&](qint64, const QList<TextCheckingResult> &, const QString &, int) {
-                                            ++answered;
-                                        });
+                checker.requestChecking(
+                    u"brwn teh alot"_qs, 0, 13, both,
+                    [&](qint64, const QList<TextCheckingResult> &, const QString &, int) { ++answered; });
             }
         }
         QVERIFY(answered < 50);
@@ -301,8 +300,7 @@ private slots:
         QTest::newRow("two substitutions") << u"helo"_qs << u"hole"_qs << false;
         QTest::newRow("distant transposition") << u"abc"_qs << u"cba"_qs << false;
         QTest::newRow("two insertions") << u"ab"_qs << u"abcd"_qs << false;
-        QTest::newRow("one character outside the BMP")
-            << u"a\U0001F600b"_qs << u"a\U0001F601b"_qs << true;
+        QTest::newRow("one character outside the BMP") << u"a\U0001F600b"_qs << u"a\U0001F601b"_qs << true;
     }
 
     void editDistance()
@@ -314,7 +312,6 @@ private slots:
         QCOMPARE(platform::isOneEditOrTranspositionApart(other, word), oneApart);
     }
 };
-
 
 QTEST_GUILESS_MAIN(TestSpellChecker)
 #include "tst_spellchecker.moc"

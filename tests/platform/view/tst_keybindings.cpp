@@ -44,7 +44,7 @@ void tst_keybindings::commandsForKeys_data()
     const int ctrl = Qt::ControlModifier;
     const int ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
     const auto row = [](const char *name, int key, int modifiers, const QString &text, const char *selector,
-                         const QString &inserted = {}) {
+                        const QString &inserted = {}) {
         QTest::newRow(name) << key << modifiers << text << QString::fromLatin1(selector) << inserted;
     };
     row("left", Qt::Key_Left, none, {}, "moveLeft:");
@@ -102,8 +102,8 @@ void tst_keybindings::interpretSendsOneCallOrNone()
 {
     RecordingClient client;
     QVERIFY(platform::interpretKeyEvents(QKeyEvent(QEvent::KeyPress, Qt::Key_Left, Qt::ControlModifier), client));
-    QVERIFY(platform::interpretKeyEvents(
-        QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, QStringLiteral("b")), client));
+    QVERIFY(platform::interpretKeyEvents(QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, QStringLiteral("b")),
+                                         client));
     QVERIFY(!platform::interpretKeyEvents(QKeyEvent(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier), client));
     QCOMPARE(client.calls, QStringList({QStringLiteral("moveWordLeft:"), QStringLiteral("insertText:b")}));
 }

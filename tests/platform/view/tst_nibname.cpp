@@ -37,8 +37,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("modern, legacy file present") << 0.0 << true << u"VLSampleController"_qs;
         QTest::newRow("modern, no legacy file") << 0.0 << false << u"VLSampleController"_qs;
-        QTest::newRow("legacy, legacy file present") << platform::appKitVersionLegacy << true
-                                                     << u"VLSampleController-Legacy"_qs;
+        QTest::newRow("legacy, legacy file present")
+            << platform::appKitVersionLegacy << true << u"VLSampleController-Legacy"_qs;
         QTest::newRow("legacy, no legacy file") << platform::appKitVersionLegacy << false << u"VLSampleController"_qs;
         QTest::newRow("just below the modern floor") << 1265.9 << true << u"VLSampleController-Legacy"_qs;
         QTest::newRow("just above") << 1266.0 << true << u"VLSampleController"_qs;

@@ -5,7 +5,8 @@
 
 // A screen view with a title label inside a container, beside other views:
 //   screen: [icon, container: [title, caption, box: [inner]], button]
-struct Screen {
+struct Screen
+{
     QWidget screen;
     QWidget *icon = new QWidget(&screen);
     QWidget *container = new QWidget(&screen);

@@ -28,9 +28,9 @@ public:
             const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
             if (QFile::exists(socket) || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
                 continue;
-            m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"),
-                                                     QStringLiteral("tcp"), QStringLiteral("-screen"),
-                                                     QStringLiteral("0"), QStringLiteral("640x480x24")});
+            m_server.start(QStringLiteral("Xvfb"),
+                           {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x480x24")});
             if (!m_server.waitForStarted(5000))
                 return false;
             const QDeadlineTimer deadline(10000);
@@ -64,8 +64,8 @@ QByteArray g_display;
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
     const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return result;
@@ -100,7 +100,8 @@ class TestWindowActivation : public QObject
         const QDeadlineTimer deadline(milliseconds);
         while (!deadline.hasExpired() && !(stopAtStartupMessage && seen.startupMessageComplete)) {
             QCoreApplication::processEvents();
-            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_poll_for_event(m_observer), &std::free);
+            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_poll_for_event(m_observer),
+                                                                             &std::free);
             if (!event) {
                 ::usleep(5000);
                 continue;
@@ -109,8 +110,8 @@ class TestWindowActivation : public QObject
                 continue;
             const auto *message = reinterpret_cast<const xcb_client_message_event_t *>(event.get());
             if (message->type == active) {
-                seen.activeWindowRequests << QList<uint32_t>{message->window, message->data.data32[0],
-                                                             message->data.data32[1]};
+                seen.activeWindowRequests
+                    << QList<uint32_t>{message->window, message->data.data32[0], message->data.data32[1]};
             } else if (message->type == begin || message->type == more) {
                 if (message->type == begin)
                     seen.startupMessage.clear();
@@ -153,12 +154,14 @@ private slots:
 
         const Seen seen = watch(20000, true);
         const auto id = uint32_t(window.winId());
-        QVERIFY2(seen.activeWindowRequests.contains(QList<uint32_t>{id, 1, 98765}), "no request with the launcher's time");
+        QVERIFY2(seen.activeWindowRequests.contains(QList<uint32_t>{id, 1, 98765}),
+                 "no request with the launcher's time");
         QVERIFY(seen.startupMessageComplete);
         QCOMPARE(seen.startupMessage, "remove: ID=\"" + startupId.toLatin1() + '"');
 
         xcb_get_property_reply_t *property = xcb_get_property_reply(
-            m_observer, xcb_get_property(m_observer, 0, id, atom(m_observer, "_NET_WM_USER_TIME"), XCB_ATOM_CARDINAL, 0, 1),
+            m_observer,
+            xcb_get_property(m_observer, 0, id, atom(m_observer, "_NET_WM_USER_TIME"), XCB_ATOM_CARDINAL, 0, 1),
             nullptr);
         QVERIFY(property && xcb_get_property_value_length(property) == 4);
         QCOMPARE(*static_cast<const uint32_t *>(xcb_get_property_value(property)), uint32_t(98765));
