@@ -106,11 +106,11 @@ void VLControl::insertText(const QString &text)
         platform::beep();
 }
 
-void VLControl::doCommandBySelector(const QString &selector)
+void VLControl::doCommandBySelector(platform::Command command)
 {
-    if (selector == QStringLiteral("insertTab:"))
+    if (command == platform::Command::insertTab)
         insertTab();
-    else if (selector == QStringLiteral("insertBacktab:"))
+    else if (command == platform::Command::insertBacktab)
         insertBacktab();
     else
         m_keyPassedOn = true; // the window or a shortcut may want it

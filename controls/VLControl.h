@@ -48,7 +48,7 @@ public:
 
     // platform::VLKeyBindingClient: Space acts, other text beeps, Tab and Backtab move the focus.
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
     void insertTab();
     void insertBacktab();
 

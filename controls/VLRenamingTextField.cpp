@@ -116,7 +116,7 @@ void VLRenamingTextField::cancelOperation(QObject *sender)
 {
     if (isFirstResponder()) {
         // Selected only: the screen's own Esc.
-        if (!vlTryToPerform(this, QStringLiteral("cancelOperation:"), sender))
+        if (!vlTryToPerform(this, platform::Command::cancelOperation, sender))
             m_keyPassedOn = true;
         return;
     }
@@ -129,14 +129,14 @@ void VLRenamingTextField::insertText(const QString &text)
     m_keyPassedOn = true;
 }
 
-void VLRenamingTextField::doCommandBySelector(const QString &selector)
+void VLRenamingTextField::doCommandBySelector(platform::Command command)
 {
-    if (selector == QStringLiteral("insertNewline:")) {
+    if (command == platform::Command::insertNewline) {
         beginEditing();
-    } else if (selector == QStringLiteral("cancelOperation:")) {
+    } else if (command == platform::Command::cancelOperation) {
         cancelOperation(this);
-    } else if (selector == QStringLiteral("insertTab:") || selector == QStringLiteral("insertBacktab:")) {
-        const bool forward = selector == QStringLiteral("insertTab:");
+    } else if (command == platform::Command::insertTab || command == platform::Command::insertBacktab) {
+        const bool forward = command == platform::Command::insertTab;
         if (!vlSelectNextKeyView(window(), forward))
             focusNextPrevChild(forward);
     } else {

@@ -60,7 +60,7 @@ public:
 
     // platform::VLKeyBindingClient
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

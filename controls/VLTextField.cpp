@@ -280,24 +280,24 @@ void VLTextField::insertText(const QString &text)
     m_renderer->insertText(text);
 }
 
-bool VLTextField::respondsToCommand(const QString &selector) const
+bool VLTextField::respondsToCommand(platform::Command command) const
 {
     // A secure field's text never goes out: no copy, no cut.
-    if (isSecure() && (selector == QStringLiteral("copy:") || selector == QStringLiteral("cut:")))
+    if (isSecure() && (command == platform::Command::copy || command == platform::Command::cut))
         return false;
-    return m_renderer->respondsToCommand(selector);
+    return m_renderer->respondsToCommand(command);
 }
 
-void VLTextField::doCommandBySelector(const QString &selector)
+void VLTextField::doCommandBySelector(platform::Command command)
 {
-    if (respondsToCommand(selector) && m_renderer->performCommand(selector))
+    if (respondsToCommand(command) && m_renderer->performCommand(command))
         return;
-    passCommandToNextResponder(selector);
+    passCommandToNextResponder(command);
 }
 
-bool VLTextField::passCommandToNextResponder(const QString &selector)
+bool VLTextField::passCommandToNextResponder(platform::Command command)
 {
-    if (vlTryToPerform(this, selector, this))
+    if (vlTryToPerform(this, command, this))
         return true;
     m_commandPassedOn = true; // the key event goes on to the parents and the shortcuts
     return false;
@@ -523,7 +523,7 @@ bool VLTextField::event(QEvent *event)
         // Keys the field answers are its own, not the menus'.
         auto *key = static_cast<QKeyEvent *>(event);
         const platform::VLKeyCommand command = platform::keyCommandForEvent(*key);
-        if (!command.isEmpty() && (command.isInsertText() || respondsToCommand(command.selector)))
+        if (!command.isEmpty() && (command.isInsertText() || respondsToCommand(*command.command)))
             event->accept();
         return QWidget::event(event);
     }

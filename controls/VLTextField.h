@@ -113,9 +113,9 @@ public:
 
     // platform::VLKeyBindingClient
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
     // Whether the field answers a command; copy and cut are refused while secure.
-    bool respondsToCommand(const QString &selector) const;
+    bool respondsToCommand(platform::Command command) const;
 
     // Called by the renderer.
     void textDidChange();
@@ -127,7 +127,7 @@ public:
     // The mouse went down in the field while it was not focused.
     void becomeFirstResponderFromMouse();
     // A command that the field does not perform goes along the responder chain.
-    bool passCommandToNextResponder(const QString &selector);
+    bool passCommandToNextResponder(platform::Command command);
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/view/VLCommand.h"
+
 #include <QColor>
 #include <QFont>
 #include <QList>
@@ -146,9 +148,9 @@ public:
     qsizetype clampToValidRange(qsizetype index) const;
 
     // The editing commands of the key bindings, by their selector ("moveWordLeft:").
-    bool respondsToCommand(const QString &selector) const;
+    bool respondsToCommand(platform::Command command) const;
     // False when the renderer does not answer the selector.
-    bool performCommand(const QString &selector);
+    bool performCommand(platform::Command command);
 
     void moveRight();
     void moveLeft();

@@ -5,9 +5,9 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHash>
 
 #include <algorithm>
+#include <unordered_map>
 
 // The editing commands of the key bindings, the kill buffer and mouse selection.
 
@@ -19,51 +19,52 @@ std::optional<QString> &killBuffer()
     return buffer;
 }
 
-using Command = void (VLTextFieldRenderer::*)();
+using EditingMethod = void (VLTextFieldRenderer::*)();
 
-// The editing commands the renderer answers, by the selector the key bindings send. Vertical
+// The editing commands the renderer answers, by the command the key bindings send. Vertical
 // moves act on the one line; paragraph and document forms are the line's.
-const QHash<QString, Command> &commandTable()
+const std::unordered_map<platform::Command, EditingMethod> &commandTable()
 {
     using R = VLTextFieldRenderer;
-    static const QHash<QString, Command> table = {
-        {QStringLiteral("moveUp:"), &R::moveToBeginningOfLine},
-        {QStringLiteral("moveDown:"), &R::moveToEndOfLine},
-        {QStringLiteral("moveUpAndModifySelection:"), &R::moveToBeginningOfLineAndModifySelection},
-        {QStringLiteral("moveDownAndModifySelection:"), &R::moveToEndOfLineAndModifySelection},
-        {QStringLiteral("moveRight:"), &R::moveRight},
-        {QStringLiteral("moveLeft:"), &R::moveLeft},
-        {QStringLiteral("moveRightAndModifySelection:"), &R::moveRightAndModifySelection},
-        {QStringLiteral("moveLeftAndModifySelection:"), &R::moveLeftAndModifySelection},
-        {QStringLiteral("moveWordRight:"), &R::moveWordRight},
-        {QStringLiteral("moveWordLeft:"), &R::moveWordLeft},
-        {QStringLiteral("moveWordRightAndModifySelection:"), &R::moveWordRightAndModifySelection},
-        {QStringLiteral("moveWordLeftAndModifySelection:"), &R::moveWordLeftAndModifySelection},
-        {QStringLiteral("moveToBeginningOfLine:"), &R::moveToBeginningOfLine},
-        {QStringLiteral("moveToBeginningOfDocument:"), &R::moveToBeginningOfLine},
-        {QStringLiteral("moveToBeginningOfParagraph:"), &R::moveToBeginningOfLine},
-        {QStringLiteral("moveToEndOfLine:"), &R::moveToEndOfLine},
-        {QStringLiteral("moveToEndOfDocument:"), &R::moveToEndOfLine},
-        {QStringLiteral("moveToEndOfParagraph:"), &R::moveToEndOfLine},
-        {QStringLiteral("moveToBeginningOfLineAndModifySelection:"), &R::moveToBeginningOfLineAndModifySelection},
-        {QStringLiteral("moveToBeginningOfParagraphAndModifySelection:"), &R::moveToBeginningOfLineAndModifySelection},
-        {QStringLiteral("moveToBeginningOfDocumentAndModifySelection:"), &R::moveToBeginningOfLineAndModifySelection},
-        {QStringLiteral("moveToEndOfLineAndModifySelection:"), &R::moveToEndOfLineAndModifySelection},
-        {QStringLiteral("moveToEndOfParagraphAndModifySelection:"), &R::moveToEndOfLineAndModifySelection},
-        {QStringLiteral("moveToEndOfDocumentAndModifySelection:"), &R::moveToEndOfLineAndModifySelection},
-        {QStringLiteral("insertNewline:"), &R::insertNewline},
-        {QStringLiteral("insertTab:"), &R::insertTab},
-        {QStringLiteral("insertBacktab:"), &R::insertBacktab},
-        {QStringLiteral("deleteBackward:"), &R::deleteBackward},
-        {QStringLiteral("delete:"), &R::deleteBackward},
-        {QStringLiteral("deleteForward:"), &R::deleteForward},
-        {QStringLiteral("deleteToBeginningOfLine:"), &R::deleteToBeginningOfLine},
-        {QStringLiteral("deleteToEndOfLine:"), &R::deleteToEndOfLine},
-        {QStringLiteral("deleteWordForward:"), &R::deleteWordForward},
-        {QStringLiteral("deleteWordBackward:"), &R::deleteWordBackward},
-        {QStringLiteral("yank:"), &R::yank},
-        {QStringLiteral("selectAll:"), &R::selectAll},
-        {QStringLiteral("paste:"), &R::paste},
+    using C = platform::Command;
+    static const std::unordered_map<platform::Command, EditingMethod> table = {
+        {C::moveUp, &R::moveToBeginningOfLine},
+        {C::moveDown, &R::moveToEndOfLine},
+        {C::moveUpAndModifySelection, &R::moveToBeginningOfLineAndModifySelection},
+        {C::moveDownAndModifySelection, &R::moveToEndOfLineAndModifySelection},
+        {C::moveRight, &R::moveRight},
+        {C::moveLeft, &R::moveLeft},
+        {C::moveRightAndModifySelection, &R::moveRightAndModifySelection},
+        {C::moveLeftAndModifySelection, &R::moveLeftAndModifySelection},
+        {C::moveWordRight, &R::moveWordRight},
+        {C::moveWordLeft, &R::moveWordLeft},
+        {C::moveWordRightAndModifySelection, &R::moveWordRightAndModifySelection},
+        {C::moveWordLeftAndModifySelection, &R::moveWordLeftAndModifySelection},
+        {C::moveToBeginningOfLine, &R::moveToBeginningOfLine},
+        {C::moveToBeginningOfDocument, &R::moveToBeginningOfLine},
+        {C::moveToBeginningOfParagraph, &R::moveToBeginningOfLine},
+        {C::moveToEndOfLine, &R::moveToEndOfLine},
+        {C::moveToEndOfDocument, &R::moveToEndOfLine},
+        {C::moveToEndOfParagraph, &R::moveToEndOfLine},
+        {C::moveToBeginningOfLineAndModifySelection, &R::moveToBeginningOfLineAndModifySelection},
+        {C::moveToBeginningOfParagraphAndModifySelection, &R::moveToBeginningOfLineAndModifySelection},
+        {C::moveToBeginningOfDocumentAndModifySelection, &R::moveToBeginningOfLineAndModifySelection},
+        {C::moveToEndOfLineAndModifySelection, &R::moveToEndOfLineAndModifySelection},
+        {C::moveToEndOfParagraphAndModifySelection, &R::moveToEndOfLineAndModifySelection},
+        {C::moveToEndOfDocumentAndModifySelection, &R::moveToEndOfLineAndModifySelection},
+        {C::insertNewline, &R::insertNewline},
+        {C::insertTab, &R::insertTab},
+        {C::insertBacktab, &R::insertBacktab},
+        {C::deleteBackward, &R::deleteBackward},
+        {C::deleteSelection, &R::deleteBackward},
+        {C::deleteForward, &R::deleteForward},
+        {C::deleteToBeginningOfLine, &R::deleteToBeginningOfLine},
+        {C::deleteToEndOfLine, &R::deleteToEndOfLine},
+        {C::deleteWordForward, &R::deleteWordForward},
+        {C::deleteWordBackward, &R::deleteWordBackward},
+        {C::yank, &R::yank},
+        {C::selectAll, &R::selectAll},
+        {C::paste, &R::paste},
     };
     return table;
 }
@@ -85,22 +86,21 @@ void VLTextFieldKillBuffer::clear()
     killBuffer().reset();
 }
 
-bool VLTextFieldRenderer::respondsToCommand(const QString &selector) const
+bool VLTextFieldRenderer::respondsToCommand(platform::Command command) const
 {
-    return commandTable().contains(selector) || selector == QStringLiteral("copy:")
-           || selector == QStringLiteral("cut:");
+    return commandTable().contains(command) || command == platform::Command::copy || command == platform::Command::cut;
 }
 
-bool VLTextFieldRenderer::performCommand(const QString &selector)
+bool VLTextFieldRenderer::performCommand(platform::Command command)
 {
-    if (selector == QStringLiteral("copy:"))
+    if (command == platform::Command::copy)
         return copy();
-    if (selector == QStringLiteral("cut:"))
+    if (command == platform::Command::cut)
         return cut();
-    const auto found = commandTable().constFind(selector);
-    if (found == commandTable().constEnd())
+    const auto found = commandTable().find(command);
+    if (found == commandTable().end())
         return false;
-    (this->*found.value())();
+    (this->*found->second)();
     return true;
 }
 

@@ -22,8 +22,6 @@ namespace {
 // Marks our misspelling formats, so that removing them leaves an input method's formats alone.
 constexpr int misspellingProperty = QTextFormat::UserProperty + 0x5c;
 
-const QString toggleAutomaticSpellingCorrection = QStringLiteral("toggleAutomaticSpellingCorrection:");
-
 // The menu titles, looked up by their English text.
 [[maybe_unused]] constexpr const char *menuTexts[] = {
     QT_TRANSLATE_NOOP("Localizable", "Change Back to \"%@\""),
@@ -57,8 +55,8 @@ const QString toggleAutomaticSpellingCorrection = QStringLiteral("toggleAutomati
 
 struct MenuItem
 {
-    const char *title;
-    const char *selector; // nullptr: a separator
+    const char *title; // nullptr: a separator
+    platform::Command command;
 };
 
 struct Submenu
@@ -67,30 +65,32 @@ struct Submenu
     std::initializer_list<MenuItem> items;
 };
 
+using C = platform::Command;
+
 const Submenu standardSubmenus[] = {
     {"Spelling and Grammar",
-     {{"Show Spelling and Grammar", "showGuessPanel:"},
-      {"Check Document Now", "checkSpelling:"},
-      {nullptr, nullptr},
-      {"Check Spelling While Typing", "toggleContinuousSpellChecking:"},
-      {"Check Grammar With Spelling", "toggleGrammarChecking:"},
-      {"Correct Spelling Automatically", "toggleAutomaticSpellingCorrection:"}}},
+     {{"Show Spelling and Grammar", C::showGuessPanel},
+      {"Check Document Now", C::checkSpelling},
+      {nullptr, {}},
+      {"Check Spelling While Typing", C::toggleContinuousSpellChecking},
+      {"Check Grammar With Spelling", C::toggleGrammarChecking},
+      {"Correct Spelling Automatically", C::toggleAutomaticSpellingCorrection}}},
     {"Substitutions",
-     {{"Show Substitutions", "orderFrontSubstitutionsPanel:"},
-      {nullptr, nullptr},
-      {"Smart Copy/Paste", "toggleSmartInsertDelete:"},
-      {"Smart Quotes", "toggleAutomaticQuoteSubstitution:"},
-      {"Smart Dashes", "toggleAutomaticDashSubstitution:"},
-      {"Smart Links", "toggleAutomaticLinkDetection:"},
-      {"Text Replacement", "toggleAutomaticTextReplacement:"}}},
+     {{"Show Substitutions", C::orderFrontSubstitutionsPanel},
+      {nullptr, {}},
+      {"Smart Copy/Paste", C::toggleSmartInsertDelete},
+      {"Smart Quotes", C::toggleAutomaticQuoteSubstitution},
+      {"Smart Dashes", C::toggleAutomaticDashSubstitution},
+      {"Smart Links", C::toggleAutomaticLinkDetection},
+      {"Text Replacement", C::toggleAutomaticTextReplacement}}},
     {"Transformations",
-     {{"Make Upper Case", "uppercaseWord:"}, {"Make Lower Case", "lowercaseWord:"}, {"Capitalize", "capitalizeWord:"}}},
-    {"Speech", {{"Start Speaking", "startSpeaking:"}, {"Stop Speaking", "stopSpeaking:"}}},
+     {{"Make Upper Case", C::uppercaseWord}, {"Make Lower Case", C::lowercaseWord}, {"Capitalize", C::capitalizeWord}}},
+    {"Speech", {{"Start Speaking", C::startSpeaking}, {"Stop Speaking", C::stopSpeaking}}},
 };
 
-QString selectorOf(const QAction *item)
+platform::Command commandOf(const QAction *item)
 {
-    return item->data().toString();
+    return item->data().value<platform::Command>();
 }
 
 VLTextRange rangeOf(const TextCheckingResult &result)
@@ -361,11 +361,10 @@ std::unique_ptr<QMenu> VLTextField::menuForEvent(QPointF position)
 
 void VLTextField::standardMenuWithMenu(QMenu &menu)
 {
-    const auto addItem = [this](QMenu &to, const char *title, const char *selector) {
+    const auto addItem = [this](QMenu &to, const char *title, platform::Command command) {
         QAction *item = to.addAction(platform::localizedString(title));
-        const QString command = QString::fromLatin1(selector);
-        item->setData(command);
-        if (command == toggleAutomaticSpellingCorrection) {
+        item->setData(QVariant::fromValue(command));
+        if (command == C::toggleAutomaticSpellingCorrection) {
             item->setCheckable(true);
             item->setChecked(platform::SpellChecker::shared().isAutomaticSpellingCorrectionEnabled());
             connect(item, &QAction::triggered, this,
@@ -375,12 +374,12 @@ void VLTextField::standardMenuWithMenu(QMenu &menu)
         }
         item->setEnabled(validateMenuItem(item));
     };
-    addItem(menu, "Cut", "cut:");
-    addItem(menu, "Copy", "copy:");
-    addItem(menu, "Paste", "paste:");
+    addItem(menu, "Cut", C::cut);
+    addItem(menu, "Copy", C::copy);
+    addItem(menu, "Paste", C::paste);
     if (isSecure()) {
-        addItem(menu, "Delete", "delete:");
-        addItem(menu, "Select All", "selectAll:");
+        addItem(menu, "Delete", C::deleteSelection);
+        addItem(menu, "Select All", C::selectAll);
         return;
     }
     menu.addSeparator();
@@ -388,7 +387,7 @@ void VLTextField::standardMenuWithMenu(QMenu &menu)
         QMenu *items = menu.addMenu(platform::localizedString(submenu.title));
         for (const MenuItem &item : submenu.items) {
             if (item.title)
-                addItem(*items, item.title, item.selector);
+                addItem(*items, item.title, item.command);
             else
                 items->addSeparator();
         }
@@ -397,12 +396,12 @@ void VLTextField::standardMenuWithMenu(QMenu &menu)
 
 bool VLTextField::validateMenuItem(const QAction *item) const
 {
-    const QString selector = selectorOf(item);
-    if (selector == u"delete:" || selector == u"cut:") {
+    const platform::Command command = commandOf(item);
+    if (command == C::deleteSelection || command == C::cut) {
         if (m_renderer->selectedRange().length == 0)
             return false;
     }
-    return selector == toggleAutomaticSpellingCorrection || respondsToCommand(selector);
+    return command == C::toggleAutomaticSpellingCorrection || respondsToCommand(command);
 }
 
 void VLTextField::replaceMisspelledWord(const QString &guess)

@@ -302,9 +302,9 @@ void VLDropViewController::insertText(const QString &)
 {
 }
 
-void VLDropViewController::doCommandBySelector(const QString &selector)
+void VLDropViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"insertNewline:")
+    if (command == platform::Command::insertNewline)
         insertNewline();
 }
 

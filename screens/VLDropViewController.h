@@ -75,7 +75,7 @@ public:
 
     // platform::VLKeyBindingClient: Return adds files.
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
     void insertNewline();
 
 protected:

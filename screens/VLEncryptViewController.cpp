@@ -267,10 +267,10 @@ void VLEncryptViewController::insertText(const QString &)
     vlMakeFirstResponder(window, m_passwordField);
 }
 
-void VLEncryptViewController::doCommandBySelector(const QString &selector)
+void VLEncryptViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"insertNewline:")
+    if (command == platform::Command::insertNewline)
         encrypt();
-    else if (selector == u"cancelOperation:")
+    else if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

@@ -60,7 +60,7 @@ public:
 
     // platform::VLKeyBindingClient, for keys that reach the screen outside its fields.
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;

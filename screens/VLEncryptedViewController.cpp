@@ -431,11 +431,11 @@ void VLEncryptedViewController::insertText(const QString &text)
         VLPreviewWindow::toggleSharedPreviewWindowForURL(m_encryptedFileURL, window());
 }
 
-void VLEncryptedViewController::doCommandBySelector(const QString &selector)
+void VLEncryptedViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"cancelOperation:")
+    if (command == platform::Command::cancelOperation)
         cancelOperation();
-    else if (selector == u"insertNewline:")
+    else if (command == platform::Command::insertNewline)
         insertNewline();
 }
 

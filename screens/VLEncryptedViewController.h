@@ -108,7 +108,7 @@ public:
 
     // platform::VLKeyBindingClient: Return shares, Space toggles the preview, Escape starts over.
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
     void insertNewline();
 
     // VLDragSourceViewDelegate

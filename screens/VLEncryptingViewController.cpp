@@ -328,8 +328,8 @@ void VLEncryptingViewController::insertText(const QString &)
 {
 }
 
-void VLEncryptingViewController::doCommandBySelector(const QString &selector)
+void VLEncryptingViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"cancelOperation:")
+    if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

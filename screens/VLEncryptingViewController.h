@@ -75,7 +75,7 @@ public:
 
     // platform::VLKeyBindingClient: Escape stops.
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;

@@ -17,12 +17,12 @@ public:
     KeyViewLoopClient(QWidget *view, platform::VLKeyBindingClient *screen) : m_view(view), m_screen(screen) {}
 
     void insertText(const QString &text) override { m_screen->insertText(text); }
-    void doCommandBySelector(const QString &selector) override
+    void doCommandBySelector(platform::Command command) override
     {
-        if (selector == u"insertTab:" || selector == u"insertBacktab:")
-            vlSelectNextKeyView(m_view->window(), selector == u"insertTab:");
+        if (command == platform::Command::insertTab || command == platform::Command::insertBacktab)
+            vlSelectNextKeyView(m_view->window(), command == platform::Command::insertTab);
         else
-            m_screen->doCommandBySelector(selector);
+            m_screen->doCommandBySelector(command);
     }
 
 private:

@@ -6,7 +6,7 @@
 
 // A screen's root or overlay view. It paints nothing (transitions stack screens over each other)
 // and hands the key presses that reach it, its own and those its controls leave alone, to its
-// controller through the key bindings, as commands ("insertNewline:", "cancelOperation:") or text.
+// controller through the key bindings, as commands (Command::insertNewline, Command::cancelOperation) or text.
 class VLScreenView : public QWidget
 {
     Q_OBJECT

@@ -22,8 +22,9 @@ bool vlPerformSelector(QObject *receiver, const QString &selector, QObject *send
     return false;
 }
 
-bool vlTryToPerform(const QObject *from, const QString &selector, QObject *sender)
+bool vlTryToPerform(const QObject *from, platform::Command command, QObject *sender)
 {
+    const QString selector = platform::commandName(command);
     for (QObject *responder = vlResponderFollowing(from); responder; responder = vlResponderFollowing(responder)) {
         if (vlPerformSelector(responder, selector, sender))
             return true;

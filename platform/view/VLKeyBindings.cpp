@@ -5,75 +5,77 @@
 namespace platform {
 namespace {
 
-QString withSelection(const char *base, bool shift)
+std::optional<Command> movementCommand(int key, bool control, bool shift)
 {
-    return QString::fromLatin1(base) + (shift ? QStringLiteral("AndModifySelection:") : QStringLiteral(":"));
-}
-
-QString movementCommand(int key, bool control, bool shift)
-{
+    const auto withSelection = [shift](Command plain, Command modifying) { return shift ? modifying : plain; };
     switch (key) {
     case Qt::Key_Left:
-        return withSelection(control ? "moveWordLeft" : "moveLeft", shift);
+        return control ? withSelection(Command::moveWordLeft, Command::moveWordLeftAndModifySelection)
+                       : withSelection(Command::moveLeft, Command::moveLeftAndModifySelection);
     case Qt::Key_Right:
-        return withSelection(control ? "moveWordRight" : "moveRight", shift);
+        return control ? withSelection(Command::moveWordRight, Command::moveWordRightAndModifySelection)
+                       : withSelection(Command::moveRight, Command::moveRightAndModifySelection);
     case Qt::Key_Up:
-        return withSelection("moveUp", shift);
+        return withSelection(Command::moveUp, Command::moveUpAndModifySelection);
     case Qt::Key_Down:
-        return withSelection("moveDown", shift);
+        return withSelection(Command::moveDown, Command::moveDownAndModifySelection);
     case Qt::Key_Home:
-        return withSelection(control ? "moveToBeginningOfDocument" : "moveToBeginningOfLine", shift);
+        return control
+                   ? withSelection(Command::moveToBeginningOfDocument,
+                                   Command::moveToBeginningOfDocumentAndModifySelection)
+                   : withSelection(Command::moveToBeginningOfLine, Command::moveToBeginningOfLineAndModifySelection);
     case Qt::Key_End:
-        return withSelection(control ? "moveToEndOfDocument" : "moveToEndOfLine", shift);
+        return control ? withSelection(Command::moveToEndOfDocument, Command::moveToEndOfDocumentAndModifySelection)
+                       : withSelection(Command::moveToEndOfLine, Command::moveToEndOfLineAndModifySelection);
     case Qt::Key_PageUp:
-        return shift ? QStringLiteral("pageUpAndModifySelection:") : QStringLiteral("scrollPageUp:");
+        return withSelection(Command::scrollPageUp, Command::pageUpAndModifySelection);
     case Qt::Key_PageDown:
-        return shift ? QStringLiteral("pageDownAndModifySelection:") : QStringLiteral("scrollPageDown:");
+        return withSelection(Command::scrollPageDown, Command::pageDownAndModifySelection);
     default:
-        return {};
+        return std::nullopt;
     }
 }
 
-QString editingCommand(int key, bool control)
+std::optional<Command> editingCommand(int key, bool control)
 {
     switch (key) {
     case Qt::Key_Backspace:
-        return control ? QStringLiteral("deleteWordBackward:") : QStringLiteral("deleteBackward:");
+        return control ? Command::deleteWordBackward : Command::deleteBackward;
     case Qt::Key_Delete:
-        return control ? QStringLiteral("deleteWordForward:") : QStringLiteral("deleteForward:");
+        return control ? Command::deleteWordForward : Command::deleteForward;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return QStringLiteral("insertNewline:");
+        return Command::insertNewline;
     case Qt::Key_Tab:
-        return QStringLiteral("insertTab:");
+        return Command::insertTab;
     case Qt::Key_Backtab:
-        return QStringLiteral("insertBacktab:");
+        return Command::insertBacktab;
     case Qt::Key_Escape:
-        return QStringLiteral("cancelOperation:");
+        return Command::cancelOperation;
     default:
-        return {};
+        return std::nullopt;
     }
 }
 
-QString controlLetterCommand(int key)
+std::optional<Command> controlLetterCommand(int key)
 {
     switch (key) {
     case Qt::Key_A:
-        return QStringLiteral("selectAll:");
+        return Command::selectAll;
     case Qt::Key_C:
-        return QStringLiteral("copy:");
+        return Command::copy;
     case Qt::Key_X:
-        return QStringLiteral("cut:");
+        return Command::cut;
     case Qt::Key_V:
-        return QStringLiteral("paste:");
+        return Command::paste;
     case Qt::Key_K:
-        return QStringLiteral("deleteToEndOfLine:");
+        return Command::deleteToEndOfLine;
     case Qt::Key_U:
-        return QStringLiteral("deleteToBeginningOfLine:");
+        return Command::deleteToBeginningOfLine;
     case Qt::Key_Y:
-        return QStringLiteral("yank:");
+        return Command::yank;
     default:
-        return {};
+        return std::nullopt;
     }
 }
 
@@ -100,12 +102,12 @@ VLKeyCommand keyCommandForEvent(const QKeyEvent &event)
     const int key = event.key();
 
     if (!alt && !meta) {
-        if (const QString command = movementCommand(key, control, shift); !command.isEmpty())
+        if (const std::optional<Command> command = movementCommand(key, control, shift))
             return {command, {}};
-        if (const QString command = editingCommand(key, control); !command.isEmpty())
+        if (const std::optional<Command> command = editingCommand(key, control))
             return {command, {}};
         if (control && !shift) {
-            if (const QString command = controlLetterCommand(key); !command.isEmpty())
+            if (const std::optional<Command> command = controlLetterCommand(key))
                 return {command, {}};
         }
     }
@@ -115,7 +117,7 @@ VLKeyCommand keyCommandForEvent(const QKeyEvent &event)
     if ((control || alt || meta) && !altGr)
         return {};
     if (isPrintable(event.text()))
-        return {VLKeyCommand::insertTextSelector(), event.text()};
+        return {Command::insertText, event.text()};
     return {};
 }
 
@@ -127,7 +129,7 @@ bool interpretKeyEvents(const QKeyEvent &event, VLKeyBindingClient &client)
     if (command.isInsertText())
         client.insertText(command.text);
     else
-        client.doCommandBySelector(command.selector);
+        client.doCommandBySelector(*command.command);
     return true;
 }
 

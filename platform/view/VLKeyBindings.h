@@ -1,22 +1,25 @@
 #pragma once
 
+#include "platform/view/VLCommand.h"
+
 #include <QString>
+
+#include <optional>
 
 class QKeyEvent;
 
 namespace platform {
 
-// What a key press means to a text-handling view: a command named like the Cocoa action it
-// stands for ("moveWordLeft:", "deleteToEndOfLine:", "cancelOperation:" ...), or text to insert
-// ("insertText:" with `text`). A press that means neither has an empty selector.
+// What a key press means to a text-handling view: a command (Command::moveWordLeft,
+// Command::cancelOperation ...), or text to insert (Command::insertText with `text`). A press
+// that means neither has no command.
 struct VLKeyCommand
 {
-    QString selector;
+    std::optional<Command> command;
     QString text;
 
-    bool isEmpty() const { return selector.isEmpty(); }
-    bool isInsertText() const { return selector == insertTextSelector(); }
-    static QString insertTextSelector() { return QStringLiteral("insertText:"); }
+    bool isEmpty() const { return !command; }
+    bool isInsertText() const { return command == Command::insertText; }
 };
 
 // The one key-binding table of the application (Linux conventions: Ctrl+Left/Right by words,
@@ -30,7 +33,7 @@ class VLKeyBindingClient
 public:
     virtual ~VLKeyBindingClient() = default;
     virtual void insertText(const QString &text) = 0;
-    virtual void doCommandBySelector(const QString &selector) = 0;
+    virtual void doCommandBySelector(Command command) = 0;
 };
 
 // Sends the event's command or text to the client. Answers false when the press means

@@ -146,10 +146,10 @@ void VLDecryptCompletedViewController::insertText(const QString &text)
     Q_UNUSED(text)
 }
 
-void VLDecryptCompletedViewController::doCommandBySelector(const QString &selector)
+void VLDecryptCompletedViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"insertNewline:")
+    if (command == platform::Command::insertNewline)
         openFiles();
-    else if (selector == u"cancelOperation:")
+    else if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

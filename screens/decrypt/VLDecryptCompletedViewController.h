@@ -51,7 +51,7 @@ public:
     VLDecryptCompletedCheckmarkView *checkmarkView() const { return m_checkmarkView; }
 
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;

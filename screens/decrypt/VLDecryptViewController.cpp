@@ -243,10 +243,10 @@ void VLDecryptViewController::insertText(const QString &text)
     Q_UNUSED(text)
 }
 
-void VLDecryptViewController::doCommandBySelector(const QString &selector)
+void VLDecryptViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"insertNewline:")
+    if (command == platform::Command::insertNewline)
         encrypt();
-    else if (selector == u"cancelOperation:")
+    else if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

@@ -394,10 +394,10 @@ void VLDecryptedViewController::insertText(const QString &text)
         toggleQuickLookAction();
 }
 
-void VLDecryptedViewController::doCommandBySelector(const QString &selector)
+void VLDecryptedViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"insertNewline:")
+    if (command == platform::Command::insertNewline)
         saveAs();
-    else if (selector == u"cancelOperation:")
+    else if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

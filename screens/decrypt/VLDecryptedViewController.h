@@ -80,7 +80,7 @@ public:
     bool shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy) override;
 
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;

@@ -322,8 +322,8 @@ void VLDecryptingViewController::insertText(const QString &text)
     Q_UNUSED(text)
 }
 
-void VLDecryptingViewController::doCommandBySelector(const QString &selector)
+void VLDecryptingViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"cancelOperation:")
+    if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

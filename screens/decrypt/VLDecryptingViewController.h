@@ -73,7 +73,7 @@ public:
     VLEncryptProgressImageView *fileImageView() const { return m_fileImageView; }
 
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;

@@ -159,10 +159,10 @@ void VLSpecialCaseViewController::insertText(const QString &text)
         toggleQuickLook();
 }
 
-void VLSpecialCaseViewController::doCommandBySelector(const QString &selector)
+void VLSpecialCaseViewController::doCommandBySelector(platform::Command command)
 {
-    if (selector == u"insertNewline:")
+    if (command == platform::Command::insertNewline)
         openFiles();
-    else if (selector == u"cancelOperation:")
+    else if (command == platform::Command::cancelOperation)
         cancelOperation();
 }

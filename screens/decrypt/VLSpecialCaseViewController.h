@@ -47,7 +47,7 @@ public:
     void dragSourceViewPerformActionWithURL(VLDragSourceView *view, const QUrl &url) override;
 
     void insertText(const QString &text) override;
-    void doCommandBySelector(const QString &selector) override;
+    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;

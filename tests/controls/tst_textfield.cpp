@@ -6,12 +6,15 @@
 #include "controls/VLTextFieldLayer.h"
 #include "platform/animation/VLAnimator.h"
 #include "platform/view/CapsLock.h"
+#include "platform/view/VLCommand.h"
 
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QTextCharFormat>
 
 using namespace Qt::StringLiterals;
+using platform::Command;
+using platform::commandName;
 
 namespace {
 
@@ -32,9 +35,9 @@ class CommandReceiver : public QObject
     Q_OBJECT
 public:
     QStringList commands;
-    Q_INVOKABLE void cancelOperation(QObject *) { commands << u"cancelOperation:"_s; }
-    Q_INVOKABLE void copy(QObject *) { commands << u"copy:"_s; }
-    Q_INVOKABLE void cut(QObject *) { commands << u"cut:"_s; }
+    Q_INVOKABLE void cancelOperation(QObject *) { commands << commandName(Command::cancelOperation); }
+    Q_INVOKABLE void copy(QObject *) { commands << commandName(Command::copy); }
+    Q_INVOKABLE void cut(QObject *) { commands << commandName(Command::cut); }
 };
 
 struct Harness
@@ -258,7 +261,7 @@ private slots:
         QTest::keyClick(h.field, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(h.field->text(), u"abc"_s);
         QCOMPARE(clipboard->text(), u"before"_s);
-        QCOMPARE(h.receiver.commands, (QStringList{u"cut:"_s}));
+        QCOMPARE(h.receiver.commands, (QStringList{commandName(Command::cut)}));
 
         // Every space and line break pasted becomes one space.
         clipboard->setText(u"a b\nc\td"_s);
@@ -278,13 +281,13 @@ private slots:
         clipboard->setText(u"before"_s);
         h.field->setSecure(true);
         h.edit(u"secret"_s, 0, 6);
-        QVERIFY(!h.field->respondsToCommand(u"copy:"_s));
+        QVERIFY(!h.field->respondsToCommand(Command::copy));
         QTest::keyClick(h.field, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(h.field, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), u"before"_s);
         QCOMPARE(h.field->text(), u"secret"_s);
         // The refused commands went on along the chain, as for any field that does not answer.
-        QCOMPARE(h.receiver.commands, (QStringList{u"copy:"_s, u"cut:"_s}));
+        QCOMPARE(h.receiver.commands, (QStringList{commandName(Command::copy), commandName(Command::cut)}));
 
         // Input methods learn nothing of the text.
         QCOMPARE(h.field->inputMethodQuery(Qt::ImSurroundingText).toString(), QString());
@@ -619,7 +622,7 @@ private slots:
         // Esc is not the field's: it goes to the next responder.
         h.field->setFocus();
         QTest::keyClick(h.field, Qt::Key_Escape);
-        QCOMPARE(h.receiver.commands, QStringList{u"cancelOperation:"_s});
+        QCOMPARE(h.receiver.commands, QStringList{commandName(Command::cancelOperation)});
     }
 
     void windowInTheBackgroundOnlyHidesTheCaret()
