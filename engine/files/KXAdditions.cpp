@@ -1,12 +1,10 @@
 #include "engine/files/KXAdditions.h"
 #include "engine/files/VLTempCleaner.h"
 #include "engine/metadata/VLFileMetaData.h"
-#include "platform/core/BundleInfo.h"
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/files/FileOperations.h"
-#include "platform/files/PhysicalWalk.h"
 #include "platform/files/StatusWalk.h"
 
 #include <QDir>
@@ -72,12 +70,6 @@ QVariantMap errorInformation(const VLError &error)
 QVariantMap destinationInformation(const QString &destination)
 {
     return {{KXAdditions::destinationURLKey, QUrl::fromLocalFile(destination)}};
-}
-
-void logCloseFailure(int error)
-{
-    if (error)
-        platform::log(u"fts_close exception = "_qs + platform::errorDescription(error));
 }
 
 // Creates the destination exclusively, in the kind the transfer will fill, so that nothing
@@ -228,79 +220,80 @@ private:
 
     void walk()
     {
-        using Kind = platform::PhysicalWalk::Kind;
-        platform::PhysicalWalk walk(m_source, platform::PhysicalWalk::Options{true});
-        if (!walk.isOpen()) {
-            m_error = VLError::posix(walk.openError());
+        platform::StatusWalk::Options options;
+        options.sameVolume = true;
+        options.reportUnreadable = true;
+        const int error = platform::StatusWalk::walk(m_source, options,
+                                                     [this](const platform::StatusWalk::Entry &entry) {
+                                                         if (m_cancelled)
+                                                             return false;
+                                                         visit(entry);
+                                                         return !m_error && !m_cancelled;
+                                                     });
+        if (error && !m_error)
+            m_error = VLError::posix(error);
+    }
+
+    void visit(const platform::StatusWalk::Entry &walked)
+    {
+        using Kind = platform::StatusWalk::Kind;
+        sendStarted();
+        const QString entry = walked.path;
+        const QString target = m_destination + entry.mid(m_source.size());
+        const bool root = walked.level == 0;
+        quint64 fileBytes = 0;
+        const Kind kind = walked.kind;
+        if (kind == Kind::Directory) {
+            // The root was reserved; everything below is made inside it.
+            const int error = root ? 0 : platform::createFolderExclusively(target, 0700);
+            if (error) {
+                m_error = VLError::posix(error);
+                return;
+            }
+            m_folders.emplace_back(target, VLFileMetaData::metadataOfFile(entry));
+            m_sourceFolders << entry;
             return;
         }
-        while (!m_error && !m_cancelled && walk.next()) {
-            sendStarted();
-            const QString entry = walk.path();
-            const QString target = m_destination + entry.mid(m_source.size());
-            const bool root = walk.level() == 0;
-            quint64 fileBytes = 0;
-            const Kind kind = walk.kind();
-            if (kind == Kind::DirectoryPostOrder)
-                continue;
-            if (kind == Kind::Directory) {
-                // The root was reserved; everything below is made inside it.
-                const int error = root ? 0 : platform::createFolderExclusively(target, 0700);
-                if (error) {
-                    m_error = VLError::posix(error);
-                    walk.skipChildren();
-                    continue;
-                }
-                m_folders.emplace_back(target, VLFileMetaData::metadataOfFile(entry));
-                m_sourceFolders << entry;
-                continue;
-            }
-            if (kind == Kind::Error) {
-                m_error = VLError(QString::fromLatin1(platform::bundle::identifier), walk.error());
-                continue;
-            }
-            if (kind == Kind::UnreadableDirectory) {
-                // Its content cannot be listed, so it cannot be carried over whole.
-                m_error = VLError::posix(walk.error() ? walk.error() : EACCES);
-                continue;
-            }
-            if (kind == Kind::SymbolicLink && m_recreateLinks) {
-                copyLink(entry, target, root);
-                continue;
-            }
-            if (m_entries == Entries::Move) {
-                // A root file replaces its own placeholder; entries below go into folders made here.
-                const int error = platform::renameItem(entry, target, root);
-                if (error) {
-                    m_error = VLError::posix(error);
-                    continue;
-                }
-                m_moved.emplace_back(entry, target);
-                fileBytes = quint64(qMax<qint64>(0, walk.logicalSize()));
-                if (late())
-                    sendProgress(m_bytesMoved + fileBytes);
-            } else {
-                if (kind == Kind::Other) {
-                    // Pipes, sockets and devices have no content to copy (reading a pipe would block).
-                    platform::log(u"Warning! Not copying special file "_qs + entry);
-                    continue;
-                }
-                VLError error;
-                const bool copied = KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(
-                    entry, target, &error, [this, &fileBytes](qint64 written, bool &stop) {
-                        fileBytes += quint64(written);
-                        if (late())
-                            sendProgress(m_bytesMoved + fileBytes);
-                        stop = m_cancelled;
-                    });
-                if (!copied) {
-                    m_error = error;
-                    continue;
-                }
-            }
-            m_bytesMoved += fileBytes;
+        if (kind == Kind::UnreadableDirectory) {
+            // Its content cannot be listed, so it cannot be carried over whole.
+            m_error = VLError::posix(walked.error ? walked.error : EACCES);
+            return;
         }
-        logCloseFailure(walk.close());
+        if (kind == Kind::SymbolicLink && m_recreateLinks) {
+            copyLink(entry, target, root);
+            return;
+        }
+        if (m_entries == Entries::Move) {
+            // A root file replaces its own placeholder; entries below go into folders made here.
+            const int error = platform::renameItem(entry, target, root);
+            if (error) {
+                m_error = VLError::posix(error);
+                return;
+            }
+            m_moved.emplace_back(entry, target);
+            fileBytes = quint64(qMax<qint64>(0, walked.size));
+            if (late())
+                sendProgress(m_bytesMoved + fileBytes);
+        } else {
+            if (kind == Kind::Other) {
+                // Pipes, sockets and devices have no content to copy (reading a pipe would block).
+                platform::log(u"Warning! Not copying special file "_qs + entry);
+                return;
+            }
+            VLError error;
+            const bool copied = KXAdditions::vl_atomicFileCopyAtPathToPathErrorProgressHandler(
+                entry, target, &error, [this, &fileBytes](qint64 written, bool &stop) {
+                    fileBytes += quint64(written);
+                    if (late())
+                        sendProgress(m_bytesMoved + fileBytes);
+                    stop = m_cancelled;
+                });
+            if (!copied) {
+                m_error = error;
+                return;
+            }
+        }
+        m_bytesMoved += fileBytes;
     }
 
     void copyLink(const QString &entry, const QString &target, bool root)

@@ -2,7 +2,6 @@
 
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
-#include "platform/files/PhysicalWalk.h"
 #include "platform/localization/Localization.h"
 
 #include <QFile>
@@ -95,70 +94,60 @@ quint64 blocksToBytes(quint64 blocks)
 // The size of one walk entry: allocated 512-byte blocks, or logical bytes with the switch on.
 // Folders count for nothing of their own, as on the file systems these texts were made for,
 // so that a folder's size is the sum of what it holds.
-quint64 entrySize(const platform::PhysicalWalk &walk)
+quint64 entrySize(const platform::StatusWalk::Entry &entry)
 {
-    using Kind = platform::PhysicalWalk::Kind;
-    const Kind kind = walk.kind();
-    const bool folder = kind == Kind::Directory || kind == Kind::DirectoryPostOrder;
-    if (folder)
+    using Kind = platform::StatusWalk::Kind;
+    if (entry.kind == Kind::Directory || entry.kind == Kind::DirectoryPostOrder)
         return 0;
     if (returnUncompressedSize.load()) {
-        const quint64 size = quint64(qMax<qint64>(0, walk.logicalSize()));
-        const quint64 block = quint64(qMax<qint64>(0, walk.preferredBlockSize()));
+        const quint64 size = quint64(qMax<qint64>(0, entry.size));
+        const quint64 block = quint64(qMax<qint64>(0, entry.blockSize));
         return block ? (size + block - 1) / block * block : size;
     }
-    if (walk.logicalSize() >= largeEntry)
-        return quint64(walk.logicalSize()) / blockUnit;
-    return quint64(qMax<qint64>(0, walk.allocatedBlocks()));
+    if (entry.size >= largeEntry)
+        return quint64(entry.size) / blockUnit;
+    return quint64(qMax<qint64>(0, entry.allocatedBlocks));
 }
 
-bool isCountless(platform::PhysicalWalk::Kind kind)
+bool isCountless(platform::StatusWalk::Kind kind)
 {
-    using Kind = platform::PhysicalWalk::Kind;
-    return kind == Kind::UnreadableDirectory || kind == Kind::Error || kind == Kind::NoStatus;
+    using Kind = platform::StatusWalk::Kind;
+    return kind == Kind::UnreadableDirectory || kind == Kind::NoStatus;
 }
 
-void logEntryError(const platform::PhysicalWalk &walk)
+void logEntryError(const QString &path, int error)
 {
-    if (walk.error() != ENOENT)
-        platform::log(walk.path() + u": " + errorText(walk.error()));
+    if (error != ENOENT)
+        platform::log(path + u": " + errorText(error));
 }
 
 // Sums a tree; stopRoot, when given, is looked up in the stop list before each entry.
-quint64 treeSize(const QString &path, const QString &openFailure, const QString *stopRoot)
+quint64 treeSize(const QString &path, const QString *stopRoot)
 {
     if (path.isEmpty())
         return 0;
-    platform::PhysicalWalk walk(path);
-    if (!walk.isOpen()) {
-        platform::log(openFailure.arg(path));
-        return 0;
-    }
-    using Kind = platform::PhysicalWalk::Kind;
-    while (walk.next()) {
+    quint64 total = 0;
+    bool stopped = false;
+    platform::StatusWalk::Options options;
+    options.reportUnreadable = true;
+    const int error = platform::StatusWalk::walk(path, options, [&](const platform::StatusWalk::Entry &entry) {
         if (stopRoot) {
             std::lock_guard lock(stopListMutex);
-            if (stopList().removeOne(*stopRoot))
-                return 0;
+            if (stopList().removeOne(*stopRoot)) {
+                stopped = true;
+                return false;
+            }
         }
-        const Kind kind = walk.kind();
-        if (kind == Kind::DirectoryCycle)
-            continue;
-        if (isCountless(kind)) {
-            logEntryError(walk);
-            continue;
-        }
-        if (kind == Kind::DirectoryPostOrder) {
-            const qint64 sum = qint64(entrySize(walk)) + walk.number();
-            walk.setNumber(sum);
-            walk.setParentNumber(walk.parentNumber() + sum);
-        } else {
-            walk.setParentNumber(walk.parentNumber() + qint64(entrySize(walk)));
-        }
-    }
-    const quint64 total = quint64(walk.rootParentNumber());
-    if (const int error = walk.close())
-        platform::log(QStringLiteral("fts_close exception = %1").arg(errorText(error)));
+        if (isCountless(entry.kind))
+            logEntryError(entry.path, entry.error);
+        else
+            total += entrySize(entry);
+        return true;
+    });
+    if (stopped)
+        return 0;
+    if (error)
+        logEntryError(path, error);
     return returnUncompressedSize.load() ? total : blocksToBytes(total);
 }
 
@@ -272,17 +261,13 @@ NBSizeFormatter NBFileSizer::defaultSizeFormatter()
     return NBSizeFormatter(2);
 }
 
-quint64 NBFileSizer::itemSizeWithFTSEntry(const platform::PhysicalWalk &entry)
+quint64 NBFileSizer::itemSizeWithFTSEntry(const platform::StatusWalk::Entry &entry)
 {
-    using Kind = platform::PhysicalWalk::Kind;
-    const Kind kind = entry.kind();
-    if (kind == Kind::DirectoryCycle)
-        return 0;
-    if (isCountless(kind)) {
-        platform::log(entry.path() + u": " + errorText(entry.error()));
+    if (isCountless(entry.kind)) {
+        platform::log(entry.path + u": " + errorText(entry.error));
         return 0;
     }
-    const quint64 size = entry.linkCount() < 2 ? entrySize(entry) : 0;
+    const quint64 size = entry.linkCount < 2 ? entrySize(entry) : 0;
     return returnUncompressedSize.load() ? size : blocksToBytes(size);
 }
 
@@ -320,7 +305,7 @@ quint64 NBFileSizer::alternativeItemSizeAtPath(const QString &path)
 
 quint64 NBFileSizer::originalItemSizeAtPath(const QString &path)
 {
-    return treeSize(path, QStringLiteral("Error opening file %1"), nullptr);
+    return treeSize(path, nullptr);
 }
 
 void NBFileSizer::fetchItemSizeAtURLCompletionBlock(const QUrl &url, std::function<void(quint64)> completion)
@@ -348,7 +333,7 @@ void NBFileSizer::stopScanningForPath(const QString &path)
 quint64 NBFileSizer::itemSizeAtPathAbleToStop(const QString &path)
 {
     // No metadata index answers sizes here, so this is always the walk.
-    return treeSize(path, QStringLiteral("Error openning file %1"), &path);
+    return treeSize(path, &path);
 }
 
 QString NBFileSizer::displayItemSizeAtPath(const QString &path)

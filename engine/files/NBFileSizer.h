@@ -3,11 +3,9 @@
 #include <QString>
 #include <QUrl>
 
-#include <functional>
+#include "platform/files/StatusWalk.h"
 
-namespace platform {
-class PhysicalWalk;
-}
+#include <functional>
 
 // Formats numbers the way size texts show them: round half to even, at least one integer digit,
 // at most maximumFractionDigits (trailing zeros left out), no grouping, the current locale's
@@ -40,7 +38,7 @@ public:
     static void setReturnUncompressedFileSize(bool uncompressed);
     static NBSizeFormatter defaultSizeFormatter();
 
-    static quint64 itemSizeWithFTSEntry(const platform::PhysicalWalk &entry);
+    static quint64 itemSizeWithFTSEntry(const platform::StatusWalk::Entry &entry);
     static quint64 itemSizeAtURL(const QUrl &url);
     static quint64 itemSizeAtPath(const QString &path);
     static quint64 alternativeItemSizeAtPath(const QString &path);

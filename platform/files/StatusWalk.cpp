@@ -45,8 +45,8 @@ Identity identityOf(const struct statx &status)
 class Walker
 {
 public:
-    Walker(bool sameVolume, dev_t device, const StatusWalk::Visitor &visit)
-        : m_sameVolume(sameVolume)
+    Walker(StatusWalk::Options options, dev_t device, const StatusWalk::Visitor &visit)
+        : m_options(options)
         , m_device(device)
         , m_visit(visit)
     {
@@ -55,37 +55,83 @@ public:
     int error() const { return m_error; }
 
     // Gives the entry; false when the walk is to end.
-    bool give(const QByteArray &native, int level, const struct statx *status)
+    bool give(const QByteArray &native, int level, const struct statx *status, int error = 0)
+    {
+        StatusWalk::Entry entry = entryOf(native, level, status, error);
+        if (status)
+            RecentStatus::remember(native, *status);
+        else
+            RecentStatus::forget();
+        return visit(entry);
+    }
+
+    // Gives a folder again, once walked or found unreadable.
+    bool giveAgain(const QByteArray &native, int level, const struct statx &status, StatusWalk::Kind kind,
+                   int error = 0)
+    {
+        StatusWalk::Entry entry = entryOf(native, level, &status, error);
+        entry.kind = kind;
+        RecentStatus::forget();
+        return visit(entry);
+    }
+
+    // Lists a folder that was given, walks its entries and gives it again as the options ask;
+    // false when the walk is to end (with error() set when a listing failed).
+    bool enter(const QByteArray &native, int level, const struct statx &status)
+    {
+        const int listed = list(native, level, status);
+        if (listed == unreadable)
+            return !m_options.reportUnreadable
+                   || giveAgain(native, level, status, StatusWalk::Kind::UnreadableDirectory, m_unreadable);
+        if (listed == stop)
+            return false;
+        return !m_options.postOrder || giveAgain(native, level, status, StatusWalk::Kind::DirectoryPostOrder);
+    }
+
+private:
+    static constexpr int walked = 0;
+    static constexpr int stop = 1;
+    static constexpr int unreadable = 2;
+
+    static StatusWalk::Entry entryOf(const QByteArray &native, int level, const struct statx *status, int error)
     {
         StatusWalk::Entry entry;
         entry.path = QFile::decodeName(native);
         entry.level = level;
+        entry.error = error;
         if (status) {
             entry.kind = kindOf(*status);
             entry.size = qint64(status->stx_size);
-            RecentStatus::remember(native, *status);
-        } else {
-            RecentStatus::forget();
+            entry.allocatedBlocks = qint64(status->stx_blocks);
+            entry.blockSize = qint64(status->stx_blksize);
+            entry.linkCount = qint64(status->stx_nlink);
         }
+        return entry;
+    }
+
+    bool visit(const StatusWalk::Entry &entry)
+    {
         const bool more = m_visit(entry);
         RecentStatus::forget();
         return more;
     }
 
-    // Lists a folder that was given and walks its entries; false when the walk is to end (with
-    // error() set when a listing failed).
-    bool enter(const QByteArray &native, int level, const struct statx &status)
+    // Walks a folder's entries: walked, stop, or unreadable (given already, not entered).
+    int list(const QByteArray &native, int level, const struct statx &status)
     {
         const Identity identity = identityOf(status);
-        if ((m_sameVolume && identity.first != m_device) || m_ancestors.count(identity))
-            return true;
+        if ((m_options.sameVolume && identity.first != m_device) || m_ancestors.count(identity))
+            return walked;
         const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            return true; // given already, not entered: a folder that cannot be read
+        if (fd < 0) {
+            m_unreadable = errno;
+            return unreadable;
+        }
         DIR *folder = ::fdopendir(fd);
         if (!folder) {
+            m_unreadable = errno;
             ::close(fd);
-            return true;
+            return unreadable;
         }
         std::vector<QByteArray> names;
         for (;;) {
@@ -100,7 +146,7 @@ public:
         if (errno != 0) {
             m_error = errno;
             ::closedir(folder);
-            return false;
+            return stop;
         }
         m_ancestors.insert(identity);
         bool more = true;
@@ -108,7 +154,7 @@ public:
             const QByteArray path = native.endsWith('/') ? QByteArray(native + name) : QByteArray(native + '/' + name);
             struct statx child = {};
             const bool known = ::statx(::dirfd(folder), name.constData(), statusFlags, statusMask, &child) == 0;
-            if (!give(path, level + 1, known ? &child : nullptr)) {
+            if (!give(path, level + 1, known ? &child : nullptr, known ? 0 : errno)) {
                 more = false;
                 break;
             }
@@ -119,26 +165,26 @@ public:
         }
         m_ancestors.erase(identity);
         ::closedir(folder);
-        return more;
+        return more ? walked : stop;
     }
 
-private:
-    bool m_sameVolume;
+    StatusWalk::Options m_options;
     dev_t m_device;
     const StatusWalk::Visitor &m_visit;
     std::set<Identity> m_ancestors; // the folders being walked, so that none is entered twice
     int m_error = 0;
+    int m_unreadable = 0; // why the last folder that could not be listed was not
 };
 
 } // namespace
 
-int StatusWalk::walk(const QString &root, bool sameVolume, const Visitor &visit)
+int StatusWalk::walk(const QString &root, Options options, const Visitor &visit)
 {
     const QByteArray native = QFile::encodeName(root);
     struct statx status = {};
     if (native.isEmpty() || ::statx(AT_FDCWD, native.constData(), statusFlags, statusMask, &status) != 0)
         return native.isEmpty() ? ENOENT : errno;
-    Walker walker(sameVolume, identityOf(status).first, visit);
+    Walker walker(options, identityOf(status).first, visit);
     if (walker.give(native, 0, &status) && kindOf(status) == Kind::Directory)
         walker.enter(native, 0, status);
     return walker.error();
