@@ -2,6 +2,8 @@
 
 #include "engine/archive/VLArchiveBytes.h"
 
+#include <utility>
+
 using namespace VLArchiveBytes;
 
 namespace {
@@ -14,32 +16,32 @@ constexpr quint32 flagDirectoryHmac = 8;
 
 QByteArray VLEncryptedArchiveDirectoryLocator::save() const
 {
-    std::lock_guard lock(m_mutex);
+    const Fields f = fields();
     QByteArray out;
     putTag(out, tag("HLCT"));
     putTag(out, tag("DLVR"));
-    putU32(out, m_version);
+    putU32(out, f.version);
     putTag(out, tag("DLCT"));
-    putU64(out, m_directoryPosition);
-    putU64(out, m_directorySize);
-    putU64(out, m_reserved1);
-    putU64(out, m_reserved2);
+    putU64(out, f.directoryPosition);
+    putU64(out, f.directorySize);
+    putU64(out, f.reserved1);
+    putU64(out, f.reserved2);
     putTag(out, tag("DFLG"));
-    putU32(out, m_flags);
-    if (m_hmac.size() == 32) {
+    putU32(out, f.flags);
+    if (f.hmac.size() == 32) {
         putTag(out, tag("DHMC"));
-        out += m_hmac;
+        out += f.hmac;
     }
-    if (m_salt.size() == 16) {
+    if (f.salt.size() == 16) {
         putTag(out, tag("MSLT"));
-        out += m_salt;
+        out += f.salt;
     }
-    if (!m_preview.isEmpty()) {
+    if (!f.preview.isEmpty()) {
         putTag(out, tag("PRWV"));
-        putU32(out, quint32(m_preview.size()));
-        out += m_preview;
+        putU32(out, quint32(f.preview.size()));
+        out += f.preview;
     }
-    const QByteArray hint = utf8Cut(m_passwordHint, 65535);
+    const QByteArray hint = utf8Cut(f.passwordHint, 65535);
     putTag(out, tag("PSHN"));
     putU16(out, quint16(hint.size()));
     out += hint;
@@ -105,136 +107,30 @@ bool VLEncryptedArchiveDirectoryLocator::load(const QByteArray &bytes)
         hint = *decoded;
     }
 
+    Fields loaded;
+    loaded.version = version;
+    loaded.directoryPosition = position;
+    loaded.directorySize = size;
+    loaded.reserved1 = reserved1;
+    loaded.reserved2 = reserved2;
+    loaded.flags = flags;
+    loaded.hmac = hmac;
+    loaded.salt = salt;
+    loaded.preview = preview;
+    loaded.passwordHint = hint;
     std::lock_guard lock(m_mutex);
-    m_version = version;
-    m_directoryPosition = position;
-    m_directorySize = size;
-    m_reserved1 = reserved1;
-    m_reserved2 = reserved2;
-    m_flags = flags;
-    m_hmac = hmac;
-    m_salt = salt;
-    m_preview = preview;
-    m_passwordHint = hint;
+    m_fields = std::move(loaded);
     return true;
 }
 
-quint32 VLEncryptedArchiveDirectoryLocator::version() const
+VLEncryptedArchiveDirectoryLocator::Fields VLEncryptedArchiveDirectoryLocator::fields() const
 {
     std::lock_guard lock(m_mutex);
-    return m_version;
+    return m_fields;
 }
 
-void VLEncryptedArchiveDirectoryLocator::setVersion(quint32 value)
+void VLEncryptedArchiveDirectoryLocator::update(const std::function<void(Fields &)> &change)
 {
     std::lock_guard lock(m_mutex);
-    m_version = value;
-}
-
-quint32 VLEncryptedArchiveDirectoryLocator::flags() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_flags;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setFlags(quint32 value)
-{
-    std::lock_guard lock(m_mutex);
-    m_flags = value;
-}
-
-quint64 VLEncryptedArchiveDirectoryLocator::directoryPosition() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_directoryPosition;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setDirectoryPosition(quint64 value)
-{
-    std::lock_guard lock(m_mutex);
-    m_directoryPosition = value;
-}
-
-quint64 VLEncryptedArchiveDirectoryLocator::directorySize() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_directorySize;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setDirectorySize(quint64 value)
-{
-    std::lock_guard lock(m_mutex);
-    m_directorySize = value;
-}
-
-quint64 VLEncryptedArchiveDirectoryLocator::reserved1() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_reserved1;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setReserved1(quint64 value)
-{
-    std::lock_guard lock(m_mutex);
-    m_reserved1 = value;
-}
-
-quint64 VLEncryptedArchiveDirectoryLocator::reserved2() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_reserved2;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setReserved2(quint64 value)
-{
-    std::lock_guard lock(m_mutex);
-    m_reserved2 = value;
-}
-
-QString VLEncryptedArchiveDirectoryLocator::passwordHint() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_passwordHint;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setPasswordHint(const QString &value)
-{
-    std::lock_guard lock(m_mutex);
-    m_passwordHint = value;
-}
-
-QByteArray VLEncryptedArchiveDirectoryLocator::salt() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_salt;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setSalt(const QByteArray &value)
-{
-    std::lock_guard lock(m_mutex);
-    m_salt = value;
-}
-
-QByteArray VLEncryptedArchiveDirectoryLocator::hmac() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_hmac;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setHmac(const QByteArray &value)
-{
-    std::lock_guard lock(m_mutex);
-    m_hmac = value;
-}
-
-QByteArray VLEncryptedArchiveDirectoryLocator::preview() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_preview;
-}
-
-void VLEncryptedArchiveDirectoryLocator::setPreview(const QByteArray &value)
-{
-    std::lock_guard lock(m_mutex);
-    m_preview = value;
+    change(m_fields);
 }

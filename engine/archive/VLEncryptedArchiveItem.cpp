@@ -26,237 +26,213 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
         return nullptr;
 
     auto item = std::make_shared<VLEncryptedArchiveItem>();
-    item->m_realPath = path;
-    item->m_path = path;
+    item->m_stored.realPath = path;
+    item->m_stored.path = path;
     // The type is looked up from the name when first asked for: on a large tree the look-up
     // then runs on the workers that write the sections, not in the walk that adds the items.
     if (type == platform::FileType::Directory)
-        item->m_uti = VLTypeIdentifierForPath(path, true);
+        item->m_stored.uti = VLTypeIdentifierForPath(path, true);
     else
-        item->m_utiFromRealPath = true;
+        item->m_stored.utiFromRealPath = true;
     if (type == platform::FileType::SymbolicLink) {
         const std::optional<QString> destination = platform::destinationOfSymbolicLinkAtPath(path);
         if (!destination)
             return nullptr;
-        item->m_linkDestination = destination;
-        item->m_size = 0;
-        item->m_attributes.setType(platform::FileType::SymbolicLink);
+        item->m_stored.linkDestination = destination;
+        item->m_stored.size = 0;
+        item->m_stored.attributes.setType(platform::FileType::SymbolicLink);
         return item;
     }
     // Extended attributes and the access-control buffer are read when the item's section is
     // written, so that a large tree's records stay small.
     // Account names are not stored in the container, nor kept.
-    item->m_attributes = VLPackedAttributes(*attributes);
-    item->m_size = attributes->size.value_or(0);
+    item->m_stored.attributes = VLPackedAttributes(*attributes);
+    item->m_stored.size = attributes->size.value_or(0);
     return item;
 }
 
 std::optional<platform::FileType> VLEncryptedArchiveItem::fileType() const
 {
     std::lock_guard lock(mutex());
-    return m_attributes.type();
+    return m_stored.attributes.type();
+}
+
+VLEncryptedArchiveItem::Fields VLEncryptedArchiveItem::Stored::snapshot()
+{
+    resolveUTI();
+    return Fields{path,
+                  currentRealPath(),
+                  attributes.unpacked(),
+                  extendedAttributes,
+                  extendedSecurityOptions,
+                  uti,
+                  linkDestination,
+                  size,
+                  localHeaderPosition,
+                  fileDataPosition,
+                  compressed,
+                  compressedSize,
+                  currentHmac()};
+}
+
+VLEncryptedArchiveItem::Fields VLEncryptedArchiveItem::fields() const
+{
+    std::lock_guard lock(mutex());
+    return m_stored.snapshot();
+}
+
+void VLEncryptedArchiveItem::update(const std::function<void(Fields &)> &change)
+{
+    std::lock_guard lock(mutex());
+    Stored &s = m_stored;
+    const Fields before = s.snapshot();
+    Fields after = before;
+    change(after);
+    // Only what changed is stored again: an untouched real path keeps the folder it shares.
+    if (after.path != before.path)
+        s.storePath(after.path);
+    if (after.realPath != before.realPath)
+        s.storeRealPath(after.realPath);
+    if (after.attributes != before.attributes)
+        s.attributes = VLPackedAttributes(after.attributes);
+    s.extendedAttributes = after.extendedAttributes;
+    s.extendedSecurityOptions = after.extendedSecurityOptions;
+    s.uti = after.uti;
+    s.linkDestination = after.linkDestination;
+    s.size = after.size;
+    s.localHeaderPosition = after.localHeaderPosition;
+    s.fileDataPosition = after.fileDataPosition;
+    s.compressed = after.compressed;
+    s.compressedSize = after.compressedSize;
+    if (after.hmac != before.hmac)
+        s.storeHmac(after.hmac);
 }
 
 QString VLEncryptedArchiveItem::path() const
 {
-    std::lock_guard lock(mutex());
-    return m_path;
+    return read(&Stored::path);
 }
 
 void VLEncryptedArchiveItem::setPath(const QString &value)
 {
     std::lock_guard lock(mutex());
+    m_stored.storePath(value);
+}
+
+void VLEncryptedArchiveItem::Stored::storePath(const QString &value)
+{
     // A real path made of the folder and the path stays where it is.
-    m_realPath = currentRealPath();
-    m_realPathBelowFolder = false;
-    m_path = value;
+    realPath = currentRealPath();
+    realPathBelowFolder = false;
+    path = value;
 }
 
 QString VLEncryptedArchiveItem::realPath() const
 {
     std::lock_guard lock(mutex());
-    return currentRealPath();
+    return m_stored.currentRealPath();
 }
 
 void VLEncryptedArchiveItem::setRealPath(const QString &value)
 {
     std::lock_guard lock(mutex());
+    m_stored.storeRealPath(value);
+}
+
+void VLEncryptedArchiveItem::Stored::storeRealPath(const QString &value)
+{
     resolveUTI();
-    m_realPath = value;
-    m_realPathBelowFolder = false;
+    realPath = value;
+    realPathBelowFolder = false;
 }
 
 void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
 {
     std::lock_guard lock(mutex());
+    Stored &s = m_stored;
     // Adding an item only splits its path this way: the type stays to be looked up.
-    const QString current = currentRealPath();
-    if (current.size() != folder.size() + m_path.size() || !current.startsWith(folder) || !current.endsWith(m_path))
-        resolveUTI();
-    m_realPath = folder;
-    m_realPathBelowFolder = true;
+    const QString current = s.currentRealPath();
+    if (current.size() != folder.size() + s.path.size() || !current.startsWith(folder) || !current.endsWith(s.path))
+        s.resolveUTI();
+    s.realPath = folder;
+    s.realPathBelowFolder = true;
 }
 
-QString VLEncryptedArchiveItem::currentRealPath() const
+QString VLEncryptedArchiveItem::Stored::currentRealPath() const
 {
-    return m_realPathBelowFolder ? m_realPath + m_path : m_realPath;
+    return realPathBelowFolder ? realPath + path : realPath;
 }
 
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
 {
     std::lock_guard lock(mutex());
-    return m_attributes.unpacked();
+    return m_stored.attributes.unpacked();
 }
 
 void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value)
 {
+    const VLPackedAttributes packed(value);
     std::lock_guard lock(mutex());
-    m_attributes = VLPackedAttributes(value);
-}
-
-VLExtendedAttributes VLEncryptedArchiveItem::extendedAttributes() const
-{
-    std::lock_guard lock(mutex());
-    return m_extendedAttributes;
-}
-
-void VLEncryptedArchiveItem::setExtendedAttributes(const VLExtendedAttributes &value)
-{
-    std::lock_guard lock(mutex());
-    m_extendedAttributes = value;
-}
-
-QByteArray VLEncryptedArchiveItem::extendedSecurityOptions() const
-{
-    std::lock_guard lock(mutex());
-    return m_extendedSecurityOptions;
-}
-
-void VLEncryptedArchiveItem::setExtendedSecurityOptions(const QByteArray &value)
-{
-    std::lock_guard lock(mutex());
-    m_extendedSecurityOptions = value;
+    m_stored.attributes = packed;
 }
 
 QString VLEncryptedArchiveItem::UTI() const
 {
     std::lock_guard lock(mutex());
-    resolveUTI();
-    return m_uti;
+    m_stored.resolveUTI();
+    return m_stored.uti;
 }
 
 void VLEncryptedArchiveItem::setUTI(const QString &value)
 {
     std::lock_guard lock(mutex());
-    m_utiFromRealPath = false;
-    m_uti = value;
+    m_stored.utiFromRealPath = false;
+    m_stored.uti = value;
 }
 
-void VLEncryptedArchiveItem::resolveUTI() const
+void VLEncryptedArchiveItem::Stored::resolveUTI()
 {
-    if (!m_utiFromRealPath)
+    if (!utiFromRealPath)
         return;
-    m_uti = VLTypeIdentifierForPath(currentRealPath(), false);
-    m_utiFromRealPath = false;
-}
-
-std::optional<QString> VLEncryptedArchiveItem::linkDestination() const
-{
-    std::lock_guard lock(mutex());
-    return m_linkDestination;
-}
-
-void VLEncryptedArchiveItem::setLinkDestination(const std::optional<QString> &value)
-{
-    std::lock_guard lock(mutex());
-    m_linkDestination = value;
-}
-
-quint64 VLEncryptedArchiveItem::size() const
-{
-    std::lock_guard lock(mutex());
-    return m_size;
-}
-
-void VLEncryptedArchiveItem::setSize(quint64 value)
-{
-    std::lock_guard lock(mutex());
-    m_size = value;
-}
-
-quint64 VLEncryptedArchiveItem::localHeaderPosition() const
-{
-    std::lock_guard lock(mutex());
-    return m_localHeaderPosition;
-}
-
-void VLEncryptedArchiveItem::setLocalHeaderPosition(quint64 value)
-{
-    std::lock_guard lock(mutex());
-    m_localHeaderPosition = value;
-}
-
-quint64 VLEncryptedArchiveItem::fileDataPosition() const
-{
-    std::lock_guard lock(mutex());
-    return m_fileDataPosition;
-}
-
-void VLEncryptedArchiveItem::setFileDataPosition(quint64 value)
-{
-    std::lock_guard lock(mutex());
-    m_fileDataPosition = value;
-}
-
-bool VLEncryptedArchiveItem::compressed() const
-{
-    std::lock_guard lock(mutex());
-    return m_compressed;
-}
-
-void VLEncryptedArchiveItem::setCompressed(bool value)
-{
-    std::lock_guard lock(mutex());
-    m_compressed = value;
-}
-
-quint64 VLEncryptedArchiveItem::compressedSize() const
-{
-    std::lock_guard lock(mutex());
-    return m_compressedSize;
-}
-
-void VLEncryptedArchiveItem::setCompressedSize(quint64 value)
-{
-    std::lock_guard lock(mutex());
-    m_compressedSize = value;
+    uti = VLTypeIdentifierForPath(currentRealPath(), false);
+    utiFromRealPath = false;
 }
 
 std::optional<QByteArray> VLEncryptedArchiveItem::hmac() const
 {
     std::lock_guard lock(mutex());
-    switch (m_hmacState) {
+    return m_stored.currentHmac();
+}
+
+void VLEncryptedArchiveItem::setHmac(const std::optional<QByteArray> &value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeHmac(value);
+}
+
+std::optional<QByteArray> VLEncryptedArchiveItem::Stored::currentHmac() const
+{
+    switch (hmacState) {
     case HmacState::Inline:
-        return QByteArray(m_hmacBytes.data(), qsizetype(m_hmacBytes.size()));
+        return QByteArray(hmacBytes.data(), qsizetype(hmacBytes.size()));
     case HmacState::Aside:
-        return *m_hmacAside;
+        return *hmacAside;
     case HmacState::None:
         break;
     }
     return std::nullopt;
 }
 
-void VLEncryptedArchiveItem::setHmac(const std::optional<QByteArray> &value)
+void VLEncryptedArchiveItem::Stored::storeHmac(const std::optional<QByteArray> &value)
 {
-    std::lock_guard lock(mutex());
-    m_hmacAside.reset();
+    hmacAside.reset();
     if (!value) {
-        m_hmacState = HmacState::None;
+        hmacState = HmacState::None;
     } else if (std::size_t(value->size()) == hmacSize) {
-        std::copy(value->cbegin(), value->cend(), m_hmacBytes.begin());
-        m_hmacState = HmacState::Inline;
+        std::copy(value->cbegin(), value->cend(), hmacBytes.begin());
+        hmacState = HmacState::Inline;
     } else {
-        m_hmacAside = std::make_unique<QByteArray>(*value);
-        m_hmacState = HmacState::Aside;
+        hmacAside = std::make_unique<QByteArray>(*value);
+        hmacState = HmacState::Aside;
     }
 }

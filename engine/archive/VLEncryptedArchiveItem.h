@@ -10,13 +10,14 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 // One item record of a container: filled from its header records when reading, or from a
 // file, folder or symbolic link on disk when writing. Records are shared between the
-// container's tables, the callbacks and other threads; every property is guarded.
+// container's tables, the callbacks and other threads; all fields share one lock.
 class VLEncryptedArchiveItem final
 {
 public:
@@ -27,6 +28,29 @@ public:
     // anything that is not a regular file, folder or symbolic link.
     static std::shared_ptr<VLEncryptedArchiveItem> itemFromPathError(const QString &path, VLError *error = nullptr);
 
+    // The record's properties as one value, read or changed together under the record's lock,
+    // so that no reader sees fields from different moments.
+    struct Fields
+    {
+        QString path;
+        QString realPath;
+        platform::FileAttributes attributes;
+        VLExtendedAttributes extendedAttributes;
+        QByteArray extendedSecurityOptions;
+        QString uti;
+        std::optional<QString> linkDestination;
+        quint64 size = 0;
+        quint64 localHeaderPosition = 0;
+        quint64 fileDataPosition = 0;
+        bool compressed = false;
+        quint64 compressedSize = 0;
+        std::optional<QByteArray> hmac;
+    };
+    Fields fields() const;
+    // Changes any fields at once; a changed path keeps the real path it had, as setPath() does.
+    // The change runs under a lock that records share: it must not call any record.
+    void update(const std::function<void(Fields &)> &change);
+
     QString path() const;
     void setPath(const QString &path);
     QString realPath() const;
@@ -36,24 +60,24 @@ public:
     void setRealPathBelowFolder(const QString &folder);
     platform::FileAttributes attributes() const;
     void setAttributes(const platform::FileAttributes &attributes);
-    VLExtendedAttributes extendedAttributes() const;
-    void setExtendedAttributes(const VLExtendedAttributes &extendedAttributes);
-    QByteArray extendedSecurityOptions() const;
-    void setExtendedSecurityOptions(const QByteArray &options);
+    VLExtendedAttributes extendedAttributes() const { return read(&Stored::extendedAttributes); }
+    void setExtendedAttributes(const VLExtendedAttributes &value) { write(&Stored::extendedAttributes, value); }
+    QByteArray extendedSecurityOptions() const { return read(&Stored::extendedSecurityOptions); }
+    void setExtendedSecurityOptions(const QByteArray &value) { write(&Stored::extendedSecurityOptions, value); }
     QString UTI() const;
     void setUTI(const QString &uti);
-    std::optional<QString> linkDestination() const;
-    void setLinkDestination(const std::optional<QString> &destination);
-    quint64 size() const;
-    void setSize(quint64 size);
-    quint64 localHeaderPosition() const;
-    void setLocalHeaderPosition(quint64 position);
-    quint64 fileDataPosition() const;
-    void setFileDataPosition(quint64 position);
-    bool compressed() const;
-    void setCompressed(bool compressed);
-    quint64 compressedSize() const;
-    void setCompressedSize(quint64 size);
+    std::optional<QString> linkDestination() const { return read(&Stored::linkDestination); }
+    void setLinkDestination(const std::optional<QString> &value) { write(&Stored::linkDestination, value); }
+    quint64 size() const { return read(&Stored::size); }
+    void setSize(quint64 value) { write(&Stored::size, value); }
+    quint64 localHeaderPosition() const { return read(&Stored::localHeaderPosition); }
+    void setLocalHeaderPosition(quint64 value) { write(&Stored::localHeaderPosition, value); }
+    quint64 fileDataPosition() const { return read(&Stored::fileDataPosition); }
+    void setFileDataPosition(quint64 value) { write(&Stored::fileDataPosition, value); }
+    bool compressed() const { return read(&Stored::compressed); }
+    void setCompressed(bool value) { write(&Stored::compressed, value); }
+    quint64 compressedSize() const { return read(&Stored::compressedSize); }
+    void setCompressedSize(quint64 value) { write(&Stored::compressedSize, value); }
     std::optional<QByteArray> hmac() const;
     void setHmac(const std::optional<QByteArray> &hmac);
 
@@ -61,32 +85,59 @@ public:
     std::optional<platform::FileType> fileType() const;
 
 private:
-    std::mutex &mutex() const; // guards every field
-    // With mutex() held:
-    void resolveUTI() const;
-    QString currentRealPath() const;
+    // The fields as kept: packed, with the real path and the type possibly still to be derived,
+    // so that a large tree's records stay small.
+    struct Stored
+    {
+        QString path;
+        QString realPath; // or the folder that path continues, with realPathBelowFolder
+        bool realPathBelowFolder = false;
+        VLPackedAttributes attributes;
+        VLExtendedAttributes extendedAttributes;
+        QByteArray extendedSecurityOptions;
+        QString uti;
+        bool utiFromRealPath = false; // uti is still to be derived from realPath's name
+        std::optional<QString> linkDestination;
+        quint64 size = 0;
+        quint64 localHeaderPosition = 0;
+        quint64 fileDataPosition = 0;
+        bool compressed = false;
+        quint64 compressedSize = 0;
+        // A section's HMAC is 32 bytes: kept in the record itself, which spares a large tree one
+        // allocation per item. A value of another length, which only a caller can set, is kept
+        // aside.
+        static constexpr std::size_t hmacSize = 32;
+        enum class HmacState : quint8 { None, Inline, Aside };
+        HmacState hmacState = HmacState::None;
+        std::array<char, hmacSize> hmacBytes{};
+        std::unique_ptr<QByteArray> hmacAside;
 
-    QString m_path;
-    QString m_realPath; // or the folder that m_path continues, with m_realPathBelowFolder
-    bool m_realPathBelowFolder = false;
-    VLPackedAttributes m_attributes;
-    VLExtendedAttributes m_extendedAttributes;
-    QByteArray m_extendedSecurityOptions;
-    mutable QString m_uti;
-    mutable bool m_utiFromRealPath = false; // m_uti is still to be derived from m_realPath's name
-    std::optional<QString> m_linkDestination;
-    quint64 m_size = 0;
-    quint64 m_localHeaderPosition = 0;
-    quint64 m_fileDataPosition = 0;
-    bool m_compressed = false;
-    quint64 m_compressedSize = 0;
-    // A section's HMAC is 32 bytes: kept in the record itself, which spares a large tree one
-    // allocation per item. A value of another length, which only a caller can set, is kept aside.
-    static constexpr std::size_t hmacSize = 32;
-    enum class HmacState : quint8 { None, Inline, Aside };
-    HmacState m_hmacState = HmacState::None;
-    std::array<char, hmacSize> m_hmacBytes{};
-    std::unique_ptr<QByteArray> m_hmacAside;
+        Fields snapshot(); // derives the type first
+        QString currentRealPath() const;
+        void resolveUTI();
+        std::optional<QByteArray> currentHmac() const;
+        void storeHmac(const std::optional<QByteArray> &value);
+        void storePath(const QString &value);
+        void storeRealPath(const QString &value);
+    };
+
+    std::mutex &mutex() const; // guards m_stored
+
+    template <typename T>
+    T read(T Stored::*field) const
+    {
+        std::lock_guard lock(mutex());
+        return m_stored.*field;
+    }
+    template <typename T>
+    void write(T Stored::*field, const T &value)
+    {
+        std::lock_guard lock(mutex());
+        m_stored.*field = value;
+    }
+
+    // Mutable: the type derived on first read is kept.
+    mutable Stored m_stored;
 };
 
 using VLEncryptedArchiveItemPtr = std::shared_ptr<VLEncryptedArchiveItem>;

@@ -5,6 +5,9 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+
 using namespace VLArchiveBytes;
 
 namespace {
@@ -358,6 +361,47 @@ private slots:
         record.setHmac(value);
         QCOMPARE(record.hmac().has_value(), present);
         QCOMPARE(record.hmac().value_or(QByteArray()), hmac);
+    }
+
+    void recordFieldsChangeTogether()
+    {
+        VLEncryptedArchiveItem record;
+        record.setRealPath(QStringLiteral("/source/tree"));
+        record.setPath(QStringLiteral("/tree"));
+        record.setRealPathBelowFolder(QStringLiteral("/source"));
+        record.update([](VLEncryptedArchiveItem::Fields &fields) {
+            fields.path = QStringLiteral("/renamed");
+            fields.hmac = QByteArray(32, 'h');
+        });
+        const VLEncryptedArchiveItem::Fields fields = record.fields();
+        QCOMPARE(fields.path, QStringLiteral("/renamed"));
+        QCOMPARE(fields.realPath, QStringLiteral("/source/tree"));
+        QCOMPARE(fields.hmac, std::optional<QByteArray>(QByteArray(32, 'h')));
+
+        // A reader never sees the size of one update with the compressed size of another.
+        std::atomic<bool> torn = false;
+        std::thread reader([&] {
+            for (int i = 0; i < 20000; ++i) {
+                const VLEncryptedArchiveItem::Fields seen = record.fields();
+                if (seen.size != seen.compressedSize)
+                    torn = true;
+            }
+        });
+        for (quint64 i = 0; i < 20000; ++i)
+            record.update([i](VLEncryptedArchiveItem::Fields &changed) {
+                changed.size = i;
+                changed.compressedSize = i;
+            });
+        reader.join();
+        QVERIFY(!torn);
+
+        VLEncryptedArchiveDirectoryLocator locator;
+        locator.update([](VLEncryptedArchiveDirectoryLocator::Fields &changed) {
+            changed.directoryPosition = 7;
+            changed.directorySize = 9;
+        });
+        QCOMPARE(locator.fields().directoryPosition, quint64(7));
+        QCOMPARE(locator.directorySize(), quint64(9));
     }
 
     void commonFieldsOfALink()
