@@ -64,8 +64,8 @@ void tst_StatusWalk::init()
 
 void tst_StatusWalk::cleanup()
 {
-    QFile::setPermissions(path(u"tree/sub"_qs), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                     | QFileDevice::ExeOwner);
+    QFile::setPermissions(path(u"tree/sub"_qs),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     m_dir.reset();
 }
 
@@ -97,9 +97,9 @@ void tst_StatusWalk::foldersComeAgainAfterTheirContent()
         QVERIFY(folders.contains(entry.path));
         for (qsizetype j = i + 1; j < entries.size(); ++j)
             QVERIFY2(!entries[j].path.startsWith(entry.path + u'/'), qPrintable(entries[j].path));
-        const qsizetype first = std::find_if(entries.begin(), entries.end(), [&entry](const Entry &e) {
-                                    return e.path == entry.path;
-                                }) - entries.begin();
+        const qsizetype first = std::find_if(entries.begin(), entries.end(),
+                                             [&entry](const Entry &e) { return e.path == entry.path; })
+                                - entries.begin();
         QCOMPARE(entries[first].level, entry.level);
     }
     QCOMPARE(folders.size(), 4);
