@@ -4,6 +4,7 @@
 #include "engine/jobs/VLVedidador.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -135,7 +136,11 @@ inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    // A whole second: containers keep dates to the millisecond, and a source date in the last
+    // half millisecond of a second would come back in the next one.
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size()
+           && file.setFileTime(QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()),
+                               QFileDevice::FileModificationTime);
 }
 
 // Bytes that do not compress, so that the container has real work to do.
