@@ -1,11 +1,7 @@
 #include "screens/VLEncryptedViewController.h"
 
-#include "app/navigation/VLNavigationController.h"
 #include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
 #include "app/shell/VLErrorsHandler.h"
-#include "app/shell/VLSavePanel.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRenamingTextField.h"
@@ -13,21 +9,15 @@
 #include "controls/VLTextField.h"
 #include "engine/files/VLFileNamer.h"
 #include "platform/animation/VLAnimatableProperty.h"
-#include "platform/animation/VLAnimator.h"
-#include "platform/animation/VLBasicAnimation.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Log.h"
-#include "platform/desktop/Sound.h"
-#include "platform/dispatch/Dispatch.h"
 #include "platform/files/FileOperations.h"
 #include "screens/KXSharingServicePickerMenu.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLEncryptedView.h"
 #include "screens/VLLayoutConstraint.h"
-#include "screens/VLPreviewWindow.h"
 #include "screens/VLSaveToFileSharingService.h"
 #include "screens/VLShareButton.h"
-#include "screens/VLWiggleAnimation.h"
 
 #include <QAction>
 #include <QDir>
@@ -39,7 +29,6 @@
 
 namespace {
 
-const QString workflowCategory = QStringLiteral("Workflow");
 const QString containerExtension = QStringLiteral("vault");
 
 // The file manager's refusal of a name that another item has.
@@ -58,17 +47,18 @@ VLError renameError(int errorNumber, const QString &name)
 
 VLEncryptedViewController::VLEncryptedViewController(const QUrl &encryptedURL, const QList<QUrl> &originalFiles,
                                                      QObject *parent)
-    : VLTitledViewController(parent)
-    , m_encryptedFileURL(encryptedURL)
+    : VLResultViewController(encryptedURL,
+                             {.dragOperation = VLDragOperationCopy,
+                              .screenView = QStringLiteral("Encryption Complete"),
+                              .savedStartOverLabel = QStringLiteral("After Encryption Save"),
+                              .leftStartOverLabel = QStringLiteral("After Encryption"),
+                              .dragOutAction = QStringLiteral("Share File"),
+                              .logTag = QStringLiteral("[Encrypt]")},
+                             parent)
     , m_originalFiles(originalFiles)
 {
     setObjectName(QStringLiteral("VLEncryptedViewController"));
     setOverlayFrame(QRectF(0, 450, kVLViewNoIntrinsicMetric, 26));
-}
-
-VLEncryptedViewController::~VLEncryptedViewController()
-{
-    stopTransfers();
 }
 
 QList<QWidget *> VLEncryptedViewController::nonanimatableViews() const
@@ -108,21 +98,6 @@ VLLayoutConstraint *VLEncryptedViewController::topSpaceConstraint() const
     return m_view ? m_view->topSpaceConstraint() : nullptr;
 }
 
-SWAnalyticsTracker &VLEncryptedViewController::tracker() const
-{
-    return m_tracker ? *m_tracker : SWAnalyticsTracker::defaultTracker();
-}
-
-QWidget *VLEncryptedViewController::window() const
-{
-    return m_view ? m_view->window() : nullptr;
-}
-
-QString VLEncryptedViewController::containerFileName() const
-{
-    return QFileInfo(m_encryptedFileURL.toLocalFile()).fileName();
-}
-
 void VLEncryptedViewController::loadView()
 {
     auto *nameField = new VLRenamingTextField;
@@ -145,53 +120,27 @@ void VLEncryptedViewController::loadView()
 
 void VLEncryptedViewController::viewDidLoad()
 {
-    m_fileNameField->setStringValue(VLFileNamer::titleForURLs({m_encryptedFileURL}));
+    VLResultViewController::viewDidLoad();
+    m_fileNameField->setStringValue(VLFileNamer::titleForURLs({resultURL()}));
     if (VLTextField *editor = m_fileNameField->managedTextField())
         editor->setText(m_fileNameField->stringValue());
-    sizeField()->setText(VLFileNamer::sizeForURLs({m_encryptedFileURL}));
     shareButton()->setTarget(this);
     shareButton()->setSingleClickSelector(QStringLiteral("shareFile"));
-    VLDragSourceView *dragSource = dragSourceView();
-    dragSource->setDraggingURL(m_encryptedFileURL);
-    dragSource->setDragOperation(VLDragOperationCopy);
-    dragSource->setDelegate(this);
 }
 
 void VLEncryptedViewController::viewWillAppear(bool animated)
 {
-    VLTitledViewController::viewWillAppear(animated);
+    VLResultViewController::viewWillAppear(animated);
     animateDragZone();
-}
-
-void VLEncryptedViewController::viewDidAppear(bool animated)
-{
-    VLTitledViewController::viewDidAppear(animated);
-    tracker().trackView(QStringLiteral("Encryption Complete"));
-}
-
-void VLEncryptedViewController::viewWillDisappear(bool animated)
-{
-    VLTitledViewController::viewWillDisappear(animated);
-    VLPreviewWindow::closeSharedPreviewWindow();
 }
 
 void VLEncryptedViewController::animateDragZone()
 {
-    platform::playSoundNamed(QStringLiteral("FinalSound"), 0.6);
     VLLayoutConstraint *constraint = topSpaceConstraint();
     VLEncryptProgressImageView *icon = iconView();
-    const double k = constraint->constant();
     // Where the icon rests once the constraint has reached its place (y grows downwards here).
-    const QRectF toFrame = vlViewFrame(icon).translated(0, VLEncryptedView::restingIconTop - k);
-
-    auto slide = VLBasicAnimation::animationWithPropertyNamed(kVLLayoutConstraintConstant);
-    slide->setToValue(VLEncryptedView::restingIconTop);
-    slide->setBeginTime(VLAnimator::currentMediaTime() + 0.3);
-    slide->setDuration(0.25);
-    VLAnimator::addAnimationForKey(constraint, slide, QStringLiteral("topSpaceConstraintAnimation"));
-
-    VLWiggleAnimation::tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(
-        icon, toFrame, 0.7, 10.0, slide->beginTime() + slide->duration() + 1.0, 3);
+    const QRectF toFrame = vlViewFrame(icon).translated(0, VLEncryptedView::restingIconTop - constraint->constant());
+    playArrival(constraint, kVLLayoutConstraintConstant, VLEncryptedView::restingIconTop, icon, toFrame);
 }
 
 QString VLEncryptedViewController::sharingSnippetText()
@@ -206,26 +155,19 @@ QString VLEncryptedViewController::sharingSnippetText()
 void VLEncryptedViewController::saveAs()
 {
     // Proposes the sources' title, also after a rename.
-    VLSavePanel::beginSheetModalForWindow(
-        window(), VLFileNamer::titleForURLs(m_originalFiles), containerExtension,
-        [self = QPointer<VLEncryptedViewController>(this)](int result, const QUrl &url) {
-            if (!self || result != VLSavePanel::okButton)
-                return;
-            self->makeTransporter(0)->copyItemWithProgressFromURLToURLOverwrite(self->m_encryptedFileURL, url, true);
-        });
+    askWhereToSave(VLFileNamer::titleForURLs(m_originalFiles), containerExtension, 0, [this](const QUrl &url) {
+        makeTransporter(0)->copyItemWithProgressFromURLToURLOverwrite(resultURL(), url, true);
+    });
 }
 
-std::shared_ptr<VLTransporter> VLEncryptedViewController::makeTransporter(quint64 tag)
+QString VLEncryptedViewController::resultExtension() const
 {
-    auto transporter = VLTransporter::create();
-    transporter->setTag(tag);
-    transporter->setDelegate(this);
-    transporter->setWindow(window());
-    // Transfers that have ended are forgotten as new ones begin.
-    m_transporters.removeIf([](const std::shared_ptr<VLTransporter> &t) { return !t->isRunning(); });
-    m_transporters << transporter;
-    m_transfersStopped = false;
-    return transporter;
+    return containerExtension;
+}
+
+void VLEncryptedViewController::moveResult(VLTransporter &transporter, const QUrl &destination)
+{
+    transporter.moveItemFromURLToURLOverwrite(resultURL(), destination, true);
 }
 
 void VLEncryptedViewController::shareFile(QObject *sender)
@@ -235,16 +177,14 @@ void VLEncryptedViewController::shareFile(QObject *sender)
     if (m_shareMenu)
         m_shareMenu->deleteLater();
     m_shareMenu = KXSharingServicePickerMenu::vl_menuForSharingItemsOptionsWithTargetSelectorServiceDelegate(
-        {QVariant::fromValue(m_encryptedFileURL)}, 2, this, "selectedServiceAction", this, button);
+        {QVariant::fromValue(resultURL())}, 2, this, "selectedServiceAction", this, button);
     for (QAction *item : m_shareMenu->actions()) {
         if (auto *saveToFile = qobject_cast<VLSaveToFileSharingService *>(
                 KXSharingServicePickerMenu::serviceOfMenuItem(item))) {
             saveToFile->setTransporterHandler(
                 [self = QPointer<VLEncryptedViewController>(this)](const std::shared_ptr<VLTransporter> &transporter) {
-                    if (!self)
-                        return;
-                    self->m_transporters << transporter;
-                    self->m_transfersStopped = false;
+                    if (self)
+                        self->keepTransfer(transporter);
                 });
         }
     }
@@ -258,100 +198,11 @@ void VLEncryptedViewController::selectedServiceAction(QAction *item)
     VLSharingService *service = KXSharingServicePickerMenu::serviceOfMenuItem(item);
     if (!service)
         return;
-    const QVariantList withText{sharingSnippetText(), QVariant::fromValue(m_encryptedFileURL)};
+    const QVariantList withText{sharingSnippetText(), QVariant::fromValue(resultURL())};
     if (service->canPerformWithItems(withText))
         service->performWithItems(withText);
     else
-        service->performWithItems({QVariant::fromValue(m_encryptedFileURL)});
-}
-
-void VLEncryptedViewController::cancelOperation()
-{
-    if (m_hasSavedFiles) {
-        tracker().trackEvent(workflowCategory, QStringLiteral("Start Over"), QStringLiteral("After Encryption Save"));
-        startOver();
-        return;
-    }
-    VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
-        window(), VLErrorsHandler::unsavedItemAlertBeforeStartingOver(containerFileName()),
-        [self = QPointer<VLEncryptedViewController>(this)](int returnCode) {
-            if (!self)
-                return;
-            if (returnCode == VLAlert::alternateReturn) {
-                self->tracker().trackEvent(workflowCategory, QStringLiteral("Start Over"),
-                                           QStringLiteral("After Encryption"));
-                self->startOver();
-            } else if (returnCode == VLAlert::defaultReturn) {
-                self->saveBeforeLeaving(VLTransporter::startOverTag);
-            }
-        });
-}
-
-void VLEncryptedViewController::startOver()
-{
-    stopTransfers();
-    if (VLNavigationController *navigation = navigationController())
-        navigation->popToRootViewControllerAnimated(true);
-}
-
-void VLEncryptedViewController::saveBeforeLeaving(quint64 tag)
-{
-    // Proposes the container's current name.
-    VLSavePanel::beginSheetModalForWindow(
-        window(), VLFileNamer::titleForURLs({m_encryptedFileURL}), containerExtension,
-        [self = QPointer<VLEncryptedViewController>(this), tag](int result, const QUrl &url) {
-            if (!self)
-                return;
-            if (result != VLSavePanel::okButton) {
-                self->saveAbandoned(tag);
-                return;
-            }
-            self->makeTransporter(tag)->moveItemFromURLToURLOverwrite(self->m_encryptedFileURL, url, true);
-        });
-}
-
-void VLEncryptedViewController::saveAbandoned(quint64 tag)
-{
-    // The quit waited for this save; without it the quit is off, and the next one asks again.
-    if (tag == VLTransporter::quitTag)
-        askingProxy()->cancelTermination(this);
-}
-
-VLTerminatorProxy *VLEncryptedViewController::askingProxy() const
-{
-    return m_askingProxy ? m_askingProxy.data() : VLTerminatorProxy::sharedInstance();
-}
-
-bool VLEncryptedViewController::shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy)
-{
-    if (m_hasSavedFiles) {
-        stopTransfers();
-        return false;
-    }
-    m_askingProxy = proxy;
-    VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
-        window(), VLErrorsHandler::unsavedItemAlertBeforeQuitting(containerFileName()),
-        [self = QPointer<VLEncryptedViewController>(this), proxy = QPointer<VLTerminatorProxy>(proxy)](int returnCode) {
-            if (!self)
-                return;
-            if (returnCode == VLAlert::alternateReturn) {
-                self->stopTransfers();
-                if (proxy)
-                    proxy->continueTermination();
-            } else if (returnCode == VLAlert::defaultReturn) {
-                self->saveBeforeLeaving(VLTransporter::quitTag);
-            } else {
-                self->saveAbandoned(VLTransporter::quitTag);
-            }
-        });
-    return true;
-}
-
-void VLEncryptedViewController::quitAgain()
-{
-    // The save the question offered has finished: the held quit goes on without asking again.
-    stopTransfers();
-    askingProxy()->continueTermination();
+        service->performWithItems({QVariant::fromValue(resultURL())});
 }
 
 void VLEncryptedViewController::savedWithURL(const QUrl &url)
@@ -360,54 +211,15 @@ void VLEncryptedViewController::savedWithURL(const QUrl &url)
     m_hasSavedFiles = true;
 }
 
-void VLEncryptedViewController::transporterDidFinishTransportationWithURL(VLTransporter *transporter, const QUrl &url)
+void VLEncryptedViewController::transferSaved(quint64 tag, const QUrl &url)
 {
-    const quint64 tag = transporter->tag();
-    // A plain move reports on its own thread; the screen's state lives on the main thread.
-    platform::dispatchToMain(this, [this, tag, url] {
-        if (m_transfersStopped)
-            return;
-        savedWithURL(url);
-        transportFinished(tag);
-    });
-}
-
-void VLEncryptedViewController::transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url)
-{
-    Q_UNUSED(url)
-    const quint64 tag = transporter->tag();
-    // The transporter has shown the failure; the container is still here, unsaved.
-    platform::dispatchToMain(this, [this, tag] {
-        if (!m_transfersStopped)
-            saveAbandoned(tag);
-    });
-}
-
-void VLEncryptedViewController::transportFinished(quint64 tag)
-{
-    if (tag == VLTransporter::quitTag)
-        quitAgain();
-    else if (tag == VLTransporter::startOverTag)
-        cancelOperation();
-}
-
-void VLEncryptedViewController::stopTransfers()
-{
-    m_transfersStopped = true;
-    for (const std::shared_ptr<VLTransporter> &transporter : std::as_const(m_transporters)) {
-        transporter->setDelegate(nullptr);
-        transporter->cancel();
-    }
-    for (const std::shared_ptr<VLTransporter> &transporter : std::as_const(m_transporters)) {
-        if (!transporter->waitUntilStopped(transferStopBound))
-            platform::log(QStringLiteral("[Encrypt]: a transfer did not stop in time."));
-    }
-    m_transporters.clear();
+    Q_UNUSED(tag)
+    savedWithURL(url);
 }
 
 void VLEncryptedViewController::renamingTextFieldDidRename(VLRenamingTextField *field, const QString &name)
 {
-    const QFileInfo current(m_encryptedFileURL.toLocalFile());
+    const QFileInfo current(resultURL().toLocalFile());
     if (name == current.completeBaseName())
         return;
     const QString destination = current.dir().filePath(name + u'.' + containerExtension);
@@ -421,22 +233,8 @@ void VLEncryptedViewController::renamingTextFieldDidRename(VLRenamingTextField *
             field->setStringValue(current.completeBaseName());
         return;
     }
-    m_encryptedFileURL = QUrl::fromLocalFile(destination);
-    dragSourceView()->setDraggingURL(m_encryptedFileURL);
-}
-
-void VLEncryptedViewController::insertText(const QString &text)
-{
-    if (text == u" ")
-        VLPreviewWindow::toggleSharedPreviewWindowForURL(m_encryptedFileURL, window());
-}
-
-void VLEncryptedViewController::doCommandBySelector(platform::Command command)
-{
-    if (command == platform::Command::cancelOperation)
-        cancelOperation();
-    else if (command == platform::Command::insertNewline)
-        insertNewline();
+    setResultURL(QUrl::fromLocalFile(destination));
+    dragSourceView()->setDraggingURL(resultURL());
 }
 
 void VLEncryptedViewController::insertNewline()
@@ -444,26 +242,9 @@ void VLEncryptedViewController::insertNewline()
     shareFile(shareButton());
 }
 
-VLDragSourceViewDelegate::Callbacks VLEncryptedViewController::answeredDragSourceViewCallbacks() const
+void VLEncryptedViewController::resultDragged(const std::optional<QUrl> &url)
 {
-    return Callback::DidFinishWithURLOperation | Callback::PerformActionWithURL;
-}
-
-void VLEncryptedViewController::dragSourceViewDidFinishWithURLOperation(VLDragSourceView *view,
-                                                                        const std::optional<QUrl> &url,
-                                                                        VLDragOperation operation)
-{
-    Q_UNUSED(view)
-    tracker().trackEvent(workflowCategory, QStringLiteral("Share File"), QStringLiteral("Drag and Drop"));
-    // A drag that nobody took (cancelled, refused) put the container nowhere.
-    if (operation != VLDragOperationNone)
-        savedWithURL(url.value_or(QUrl()));
-}
-
-void VLEncryptedViewController::dragSourceViewPerformActionWithURL(VLDragSourceView *view, const QUrl &url)
-{
-    Q_UNUSED(view)
-    Q_UNUSED(url)
+    savedWithURL(url.value_or(QUrl()));
 }
 
 QWidget *VLEncryptedViewController::sharingServiceSourceWindowForShareItems(VLSharingService *service,
@@ -477,7 +258,7 @@ QWidget *VLEncryptedViewController::sharingServiceSourceWindowForShareItems(VLSh
 void VLEncryptedViewController::sharingServiceWillShareItems(VLSharingService *service, const QVariantList &items)
 {
     Q_UNUSED(items)
-    tracker().trackEvent(workflowCategory, QStringLiteral("Share File"), service->title());
+    tracker().trackEvent(QStringLiteral("Workflow"), QStringLiteral("Share File"), service->title());
 }
 
 void VLEncryptedViewController::sharingServiceDidFailToShareItemsError(VLSharingService *service,

@@ -3,35 +3,22 @@
 
 #include "app/navigation/VLNavigationController.h"
 #include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLErrorsHandler.h"
-#include "app/shell/VLSavePanel.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLStartOverButton.h"
 #include "engine/files/VLFileNamer.h"
 #include "engine/files/VLPathComponents.h"
-#include "platform/animation/VLAnimator.h"
-#include "platform/animation/VLBasicAnimation.h"
-#include "platform/core/Log.h"
-#include "platform/desktop/Sound.h"
+#include "platform/animation/VLAnimatableProperty.h"
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLFlowScreen.h"
-#include "screens/VLPreviewWindow.h"
 #include "screens/VLScreenView.h"
-#include "screens/VLWiggleAnimation.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 
-#include <QFileInfo>
 #include <QLabel>
 
 namespace {
-
-// How long leaving the screen waits for a save under way to stop.
-constexpr std::chrono::milliseconds transferStopBound{10000};
 
 const QString kWorkflow = QStringLiteral("Workflow");
 const QString kSaveAsAction = QStringLiteral("Decrypt Save As...");
@@ -43,8 +30,14 @@ constexpr double kStartingTop = 150.0;
 
 VLDecryptedViewController::VLDecryptedViewController(const QUrl &decryptedItemURL, const QImage &preview,
                                                      QObject *parent)
-    : VLTitledViewController(parent)
-    , m_decryptedItemURL(decryptedItemURL)
+    : VLResultViewController(decryptedItemURL,
+                             {.dragOperation = VLDragOperationMove,
+                              .screenView = QStringLiteral("Decryption Complete"),
+                              .savedStartOverLabel = QStringLiteral("After Decryption Save"),
+                              .leftStartOverLabel = QStringLiteral("After Decryption"),
+                              .dragOutAction = kSaveAsAction,
+                              .logTag = QStringLiteral("[Decrypt]")},
+                             parent)
     , m_preview(preview)
     , m_radar(VLRadar::radarWithURL(decryptedItemURL))
 {
@@ -58,18 +51,7 @@ VLDecryptedViewController::~VLDecryptedViewController()
     // No report reaches the screen once it goes: the radar's delegate is cleared under its lock,
     // and a transfer still running is stopped (it removes what it wrote).
     m_radar->setDelegate(nullptr);
-    stopTransfer();
-}
-
-void VLDecryptedViewController::stopTransfer()
-{
-    if (!m_transporter)
-        return;
-    m_transporter->setDelegate(nullptr);
-    m_transporter->cancel();
-    if (!m_transporter->waitUntilStopped(transferStopBound))
-        platform::log(QStringLiteral("[Decrypt]: a transfer did not stop in time."));
-    m_transporter.reset();
+    stopTransfers();
 }
 
 bool VLDecryptedViewController::isUnsaved() const
@@ -132,49 +114,25 @@ void VLDecryptedViewController::loadView()
 
 void VLDecryptedViewController::viewDidLoad()
 {
+    VLResultViewController::viewDidLoad();
     m_iconView->setTopImage(m_preview);
-    m_fileNameField->setText(VLFileNamer::titleForURLs({m_decryptedItemURL}));
-    m_sizeField->setText(VLFileNamer::sizeForURLs({m_decryptedItemURL}));
-    m_dragSourceView->setDragOperation(VLDragOperationMove);
-    m_dragSourceView->setDraggingURL(m_decryptedItemURL);
-    m_dragSourceView->setDelegate(this);
+    m_fileNameField->setText(VLFileNamer::titleForURLs({resultURL()}));
 }
 
 void VLDecryptedViewController::viewWillAppear(bool animated)
 {
-    Q_UNUSED(animated)
+    VLResultViewController::viewWillAppear(animated);
     animatedDragZone();
-}
-
-void VLDecryptedViewController::viewDidAppear(bool animated)
-{
-    Q_UNUSED(animated)
-    VLFlowScreen::tracker().trackView(QStringLiteral("Decryption Complete"));
-}
-
-void VLDecryptedViewController::viewWillDisappear(bool animated)
-{
-    Q_UNUSED(animated)
-    VLPreviewWindow::closeSharedPreviewWindow();
 }
 
 void VLDecryptedViewController::animatedDragZone()
 {
     if (!m_dragSourceView)
         return;
-    platform::playSoundNamed(QStringLiteral("FinalSound"), 0.6);
-    // The item slides up to its resting place, then wiggles now and then to invite a drag.
+    // The whole item slides up to its resting place; the icon rests where it is inside it.
     const QRectF current = vlViewFrame(m_dragSourceView);
-    const QRectF resting = current.translated(0, kRestingTop - current.y());
-    auto slide = VLBasicAnimation::animationWithPropertyNamed(kVLViewFrame);
-    slide->setToValue(resting);
-    slide->setBeginTime(VLAnimator::currentMediaTime() + 0.3);
-    slide->setDuration(0.25);
-    VLAnimator::addAnimationForKey(m_dragSourceView, slide, QStringLiteral("topSpaceConstraintAnimation"));
-
-    const QRectF iconResting = vlViewFrame(m_iconView);
-    VLWiggleAnimation::tickleViewToFrameWithDurationDelayBeginOffsetAndRepetitions(
-        m_iconView, iconResting, 0.7, 10.0, slide->beginTime() + slide->duration() + 1.0, 3);
+    playArrival(m_dragSourceView, kVLViewFrame, current.translated(0, kRestingTop - current.y()), m_iconView,
+                vlViewFrame(m_iconView));
 }
 
 QList<QWidget *> VLDecryptedViewController::nonanimatableViews() const
@@ -184,81 +142,29 @@ QList<QWidget *> VLDecryptedViewController::nonanimatableViews() const
 
 void VLDecryptedViewController::saveAs()
 {
-    const QString item = VLPathComponents::lastPathComponent(m_decryptedItemURL.toLocalFile());
-    QPointer<VLDecryptedViewController> self(this);
-    VLSavePanel::beginSheetModalForWindow(view()->window(), VLPathComponents::deletingPathExtension(item),
-                                          VLPathComponents::pathExtension(item), [self](int result, const QUrl &url) {
-                                              if (!self || result != VLSavePanel::okButton || url.isEmpty())
-                                                  return;
-                                              self->m_radar->setPause(true);
-                                              VLFlowScreen::tracker().trackEvent(kWorkflow, kSaveAsAction,
-                                                                                 QStringLiteral("Button Click"));
-                                              self->transport(url, 0);
-                                          });
+    const QString item = VLPathComponents::lastPathComponent(resultURL().toLocalFile());
+    askWhereToSave(VLPathComponents::deletingPathExtension(item), VLPathComponents::pathExtension(item), 0,
+                   [this](const QUrl &url) {
+                       tracker().trackEvent(kWorkflow, kSaveAsAction, QStringLiteral("Button Click"));
+                       moveResult(*makeTransporter(0), url);
+                   });
 }
 
-void VLDecryptedViewController::saveBeforeLeaving(quint64 tag)
+QString VLDecryptedViewController::resultExtension() const
 {
-    QPointer<VLDecryptedViewController> self(this);
-    VLSavePanel::beginSheetModalForWindow(view()->window(), VLFileNamer::titleForURLs({m_decryptedItemURL}),
-                                          VLPathComponents::pathExtension(m_decryptedItemURL.toLocalFile()),
-                                          [self, tag](int result, const QUrl &url) {
-                                              if (!self)
-                                                  return;
-                                              if (result != VLSavePanel::okButton || url.isEmpty()) {
-                                                  self->saveAbandoned(tag);
-                                                  return;
-                                              }
-                                              self->m_radar->setPause(true);
-                                              self->transport(url, tag);
-                                          });
+    return VLPathComponents::pathExtension(resultURL().toLocalFile());
 }
 
-void VLDecryptedViewController::transport(const QUrl &destination, quint64 tag)
+void VLDecryptedViewController::moveResult(VLTransporter &transporter, const QUrl &destination)
 {
-    m_transporter = VLTransporter::create();
-    m_transporter->setDelegate(this);
-    m_transporter->setWindow(view()->window());
-    m_transporter->setTag(tag);
-    m_transporter->transportItemFromURLToURLOverwrite(m_decryptedItemURL, destination, true);
-}
-
-void VLDecryptedViewController::cancelOperation()
-{
-    VLNavigationController *navigation = navigationController();
-    if (!isUnsaved()) {
-        VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Start Over"),
-                                           QStringLiteral("After Decryption Save"));
-        if (navigation)
-            navigation->popToRootViewControllerAnimated(true);
-        return;
-    }
-    QPointer<VLDecryptedViewController> self(this);
-    const QString itemName = QFileInfo(m_decryptedItemURL.toLocalFile()).fileName();
-    VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
-        view()->window(), VLErrorsHandler::unsavedItemAlertBeforeStartingOver(itemName), [self](int answer) {
-            if (!self)
-                return;
-            if (answer == 0) {
-                VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("Start Over"),
-                                                   QStringLiteral("After Decryption"));
-                if (VLNavigationController *stack = self->navigationController())
-                    stack->popToRootViewControllerAnimated(true);
-            } else if (answer == 1) {
-                self->saveBeforeLeaving(VLTransporter::startOverTag);
-            }
-        });
+    m_radar->setPause(true);
+    transporter.transportItemFromURLToURLOverwrite(resultURL(), destination, true);
 }
 
 void VLDecryptedViewController::toggleQuickLookAction()
 {
-    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("QuickLook Preview"), QStringLiteral("Decryption"));
+    tracker().trackEvent(kWorkflow, QStringLiteral("QuickLook Preview"), QStringLiteral("Decryption"));
     toggleQuickLook();
-}
-
-void VLDecryptedViewController::toggleQuickLook()
-{
-    VLPreviewWindow::toggleSharedPreviewWindowForURL(m_decryptedItemURL, view()->window());
 }
 
 void VLDecryptedViewController::savedWithURL(const QUrl &url)
@@ -289,19 +195,10 @@ QWidget *VLDecryptedViewController::iconView() const
     return m_iconView;
 }
 
-VLDragSourceViewDelegate::Callbacks VLDecryptedViewController::answeredDragSourceViewCallbacks() const
+void VLDecryptedViewController::resultDragged(const std::optional<QUrl> &url)
 {
-    return Callback::DidFinishWithURLOperation | Callback::PerformActionWithURL;
-}
-
-void VLDecryptedViewController::dragSourceViewDidFinishWithURLOperation(VLDragSourceView *view,
-                                                                        const std::optional<QUrl> &url,
-                                                                        VLDragOperation operation)
-{
-    Q_UNUSED(view)
-    VLFlowScreen::tracker().trackEvent(kWorkflow, kSaveAsAction, QStringLiteral("Drag and Drop"));
-    // A cancelled or refused drag moved nothing, so the radar has nothing to look for.
-    if (operation != VLDragOperationNone && url)
+    // Without the drop folder there is no snapshot to compare; the radar's events still tell.
+    if (url)
         m_radar->itemIsGoingToLocation(*url);
 }
 
@@ -309,48 +206,23 @@ void VLDecryptedViewController::dragSourceViewPerformActionWithURL(VLDragSourceV
 {
     Q_UNUSED(view)
     Q_UNUSED(url)
-    VLFlowScreen::tracker().trackEvent(kWorkflow, QStringLiteral("QuickLook Preview"),
-                                       QStringLiteral("Decryption – Double Click"));
+    tracker().trackEvent(kWorkflow, QStringLiteral("QuickLook Preview"), QStringLiteral("Decryption – Double Click"));
     toggleQuickLook();
 }
 
-void VLDecryptedViewController::transporterDidFinishTransportationWithURL(VLTransporter *transporter, const QUrl &url)
+void VLDecryptedViewController::transferSaved(quint64 tag, const QUrl &url)
 {
-    const quint64 tag = transporter->tag();
-    platform::dispatchToMain(this, [this, tag, url] { handleTransferFinished(tag, url); });
-}
-
-void VLDecryptedViewController::handleTransferFinished(quint64 tag, const QUrl &url)
-{
-    m_transporter.reset();
-    if (tag == VLTransporter::quitTag) {
-        m_dragSourceView->setDragOperation(VLDragOperationNone);
-        VLTerminatorProxy::sharedInstance()->continueTermination();
-    } else if (tag == VLTransporter::startOverTag) {
-        m_dragSourceView->setDragOperation(VLDragOperationNone);
-        cancelOperation();
-    } else {
+    if (tag == VLTransporter::quitTag || tag == VLTransporter::startOverTag)
+        m_dragSourceView->setDragOperation(VLDragOperationNone); // saved; the screen goes on
+    else
         savedWithURL(url);
-    }
 }
 
-void VLDecryptedViewController::transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url)
+void VLDecryptedViewController::transferFailed(quint64 tag)
 {
-    Q_UNUSED(url)
-    const quint64 tag = transporter->tag();
-    // The transporter has shown the failure; the item is still here and still followed.
-    platform::dispatchToMain(this, [this, tag] {
-        m_transporter.reset();
-        m_radar->setPause(false);
-        saveAbandoned(tag);
-    });
-}
-
-void VLDecryptedViewController::saveAbandoned(quint64 tag)
-{
-    // The quit waited for this save; without it the quit is off, and the next one asks again.
-    if (tag == VLTransporter::quitTag)
-        VLTerminatorProxy::sharedInstance()->cancelTermination(this);
+    Q_UNUSED(tag)
+    // The item is still here and still followed.
+    m_radar->setPause(false);
 }
 
 void VLDecryptedViewController::radarDidChangedItemLocation(VLRadar *radar, const QUrl &url)
@@ -365,39 +237,7 @@ void VLDecryptedViewController::radarDidLostItemAtLocation(VLRadar *radar, const
     platform::dispatchToMain(this, [this, folderURL] { completeWithURL(folderURL, false); });
 }
 
-bool VLDecryptedViewController::shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy)
+void VLDecryptedViewController::insertNewline()
 {
-    if (!isUnsaved()) {
-        stopTransfer();
-        return false;
-    }
-    QPointer<VLDecryptedViewController> self(this);
-    QPointer<VLTerminatorProxy> guardedProxy(proxy);
-    const QString itemName = QFileInfo(m_decryptedItemURL.toLocalFile()).fileName();
-    VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(
-        view()->window(), VLErrorsHandler::unsavedItemAlertBeforeQuitting(itemName), [self, guardedProxy](int answer) {
-            if (answer == 0 && guardedProxy) {
-                if (self)
-                    self->stopTransfer();
-                guardedProxy->continueTermination();
-            } else if (answer == 1 && self)
-                self->saveBeforeLeaving(VLTransporter::quitTag);
-            else if (guardedProxy)
-                guardedProxy->cancelTermination(self);
-        });
-    return true;
-}
-
-void VLDecryptedViewController::insertText(const QString &text)
-{
-    if (text == u" ")
-        toggleQuickLookAction();
-}
-
-void VLDecryptedViewController::doCommandBySelector(platform::Command command)
-{
-    if (command == platform::Command::insertNewline)
-        saveAs();
-    else if (command == platform::Command::cancelOperation)
-        cancelOperation();
+    saveAs();
 }

@@ -1,14 +1,10 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/shell/VLTerminator.h"
 #include "app/transitions/VLDecryptFinishedScreens.h"
 #include "controls/VLDragSourceView.h"
-#include "controls/VLDragSourceViewDelegate.h"
 #include "controls/VLRoundedButton.h"
-#include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
-#include "screens/VLTransporter.h"
+#include "screens/VLResultViewController.h"
 #include "screens/decrypt/VLRadar.h"
 
 #include <QImage>
@@ -22,13 +18,9 @@
 // away, Save As, or save it before starting over or quitting. The item goes as a move, so the
 // work folder keeps no copy. A radar follows it after a drag, since the drag ends before the
 // file manager has moved it; once its new place is known the completed screen follows.
-class VLDecryptedViewController final : public VLTitledViewController,
+class VLDecryptedViewController final : public VLResultViewController,
                                         public VLDecryptFinishedSourceScreen,
-                                        public VLDragSourceViewDelegate,
-                                        public VLTransporterDelegate,
-                                        public VLRadarDelegate,
-                                        public VLTerminator,
-                                        public platform::VLKeyBindingClient
+                                        public VLRadarDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(VLDecryptedViewController)
@@ -39,69 +31,56 @@ public:
 
     QString nibName() const override { return {}; }
 
-    QUrl decryptedItemURL() const { return m_decryptedItemURL; }
+    QUrl decryptedItemURL() const { return resultURL(); }
     VLRadar *radar() const { return m_radar.get(); }
     // Whether the item still waits in the work folder.
     bool isUnsaved() const;
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
-    void viewDidAppear(bool animated) override;
-    void viewWillDisappear(bool animated) override;
     QList<QWidget *> nonanimatableViews() const override;
 
     void saveAs();
-    void cancelOperation();
-    // Space and the Preview button, with the event; the preview window itself.
-    void toggleQuickLookAction();
-    void toggleQuickLook();
+    // Space and the Preview button, with the event.
+    void toggleQuickLookAction() override;
     void savedWithURL(const QUrl &url);
     void completeWithURL(const QUrl &url, bool success);
 
     QWidget *startOverButton() const override;
     QWidget *titleView() const override { return VLTitledViewController::titleView(); }
     QWidget *iconView() const override;
-    VLDragSourceView *dragSourceView() const { return m_dragSourceView; }
+    VLDragSourceView *dragSourceView() const override { return m_dragSourceView; }
     VLRoundedButton *saveButton() const { return m_saveButton; }
     VLRoundedButton *quickLookButton() const { return m_quickLookButton; }
     QLabel *fileNameField() const { return m_fileNameField; }
-    QLabel *sizeField() const { return m_sizeField; }
+    QLabel *sizeField() const override { return m_sizeField; }
 
-    Callbacks answeredDragSourceViewCallbacks() const override;
-    void dragSourceViewDidFinishWithURLOperation(VLDragSourceView *view, const std::optional<QUrl> &url,
-                                                 VLDragOperation operation) override;
+    // Return saves (Space previews, Escape starts over).
+    void insertNewline() override;
+
+    // A double click on the item previews it.
     void dragSourceViewPerformActionWithURL(VLDragSourceView *view, const QUrl &url) override;
 
-    void transporterDidFinishTransportationWithURL(VLTransporter *transporter, const QUrl &url) override;
-    void transporterDidFailedTransportationWithURL(VLTransporter *transporter, const QUrl &url) override;
     void radarDidChangedItemLocation(VLRadar *radar, const QUrl &url) override;
     void radarDidLostItemAtLocation(VLRadar *radar, const QUrl &folderURL) override;
-
-    bool shouldDelayTerminationForTerminator(VLTerminatorProxy *proxy) override;
-
-    void insertText(const QString &text) override;
-    void doCommandBySelector(platform::Command command) override;
 
 protected:
     void loadView() override;
 
+    bool isResultSaved() const override { return !isUnsaved(); }
+    QString resultExtension() const override;
+    // Moves the item; the radar waits meanwhile, since the move is the screen's own.
+    void moveResult(VLTransporter &transporter, const QUrl &destination) override;
+    void transferSaved(quint64 tag, const QUrl &url) override;
+    void transferFailed(quint64 tag) override;
+    // The radar finds where the item went.
+    void resultDragged(const std::optional<QUrl> &url) override;
+
 private:
     void animatedDragZone();
-    // The save panel of the leaving paths: its transfer carries the tag.
-    void saveBeforeLeaving(quint64 tag);
-    // Cancels a save still under way and waits (bounded) until it has stopped writing, so the
-    // work folder can be emptied behind it.
-    void stopTransfer();
-    // A save the tag asked for did not happen (panel cancelled, transfer failed).
-    void saveAbandoned(quint64 tag);
-    void transport(const QUrl &destination, quint64 tag);
-    void handleTransferFinished(quint64 tag, const QUrl &url);
 
-    QUrl m_decryptedItemURL;
     QImage m_preview;
     std::unique_ptr<VLRadar> m_radar;
-    // The transfer in flight, cancelled when the screen goes.
-    std::shared_ptr<VLTransporter> m_transporter;
     bool m_completed = false;
     QPointer<VLDragSourceView> m_dragSourceView;
     QPointer<VLEncryptProgressImageView> m_iconView;

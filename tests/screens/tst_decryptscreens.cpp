@@ -731,6 +731,47 @@ private slots:
         if (!panelAnswer.isEmpty())
             QVERIFY(QFileInfo::exists(target.filePath(panelAnswer)));
     }
+
+    // The save the question offers ends on the quit machine that asked, not on another one: it
+    // quits after the save, and after a cancelled panel it asks again at the next quit.
+    void theQuitSaveAnswersTheQuitMachineThatAsked_data()
+    {
+        QTest::addColumn<QString>("panelAnswer"); // empty: the panel is cancelled
+        QTest::newRow("Save, then OK") << u"kept.txt"_s;
+        QTest::newRow("Save, then Cancel") << QString();
+    }
+
+    void theQuitSaveAnswersTheQuitMachineThatAsked()
+    {
+        QFETCH(QString, panelAnswer);
+        FlowWindow window;
+        runDecryption(window, m_singleFile, u"right"_s);
+        QVERIFY(settleUntil(window, [&] { return window.topAs<VLDecryptedViewController>() != nullptr; }));
+        auto *result = window.topAs<VLDecryptedViewController>();
+        int sharedExits = 0;
+        VLTerminatorProxy::sharedInstance()->setExitHandler([&sharedExits] { ++sharedExits; });
+        VLTerminatorProxy asking;
+        int exits = 0;
+        asking.setExitHandler([&exits] { ++exits; });
+        asking.setTerminator(result);
+        QTemporaryDir target;
+        VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
+        VLSavePanel::setNextFileName(panelAnswer.isEmpty() ? QString() : target.filePath(panelAnswer));
+        asking.terminate();
+        QTRY_VERIFY(VLAlertHandler::lastAlert().has_value());
+        if (!panelAnswer.isEmpty()) {
+            QTRY_COMPARE(exits, 1);
+            QVERIFY(QFileInfo::exists(target.filePath(panelAnswer)));
+        } else {
+            QTest::qWait(300);
+            QCOMPARE(exits, 0);
+            VLAlertHandler::clearLastAlert();
+            VLAlertHandler::setNextAnswer(VLAlert::otherReturn);
+            asking.terminate();
+            QTRY_VERIFY(VLAlertHandler::lastAlert().has_value());
+        }
+        QCOMPARE(sharedExits, 0);
+    }
 };
 
 QTEST_MAIN(TestDecryptScreens)
