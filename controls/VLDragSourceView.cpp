@@ -1,6 +1,6 @@
 #include "controls/VLDragSourceView.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "controls/VLRenamingTextField.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/navigation/VLResponderChain.h"
-#include "app/shell/VLErrorsHandler.h"
 #include "controls/VLTextField.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
+#include "windowing/navigation/VLResponderChain.h"
+#include "windowing/windows/VLErrorsHandler.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

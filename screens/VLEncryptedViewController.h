@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/shell/VLTerminator.h"
 #include "controls/VLDragSourceViewDelegate.h"
 #include "controls/VLRenamingTextFieldDelegate.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLSharingService.h"
 #include "screens/VLTransporter.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/windows/VLTerminator.h"
 
 #include <QList>
 #include <QMenu>

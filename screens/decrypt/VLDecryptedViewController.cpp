@@ -1,12 +1,6 @@
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/VLScreenStyle.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLErrorsHandler.h"
-#include "app/shell/VLSavePanel.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
@@ -24,6 +18,12 @@
 #include "screens/VLScreenView.h"
 #include "screens/VLWiggleAnimation.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
+#include "windowing/windows/VLSavePanel.h"
+#include "windowing/windows/VLTerminatorProxy.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/shell/VLTerminator.h"
-#include "app/transitions/VLDecryptFinishedScreens.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLDragSourceViewDelegate.h"
 #include "controls/VLRoundedButton.h"
@@ -10,6 +7,9 @@
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLTransporter.h"
 #include "screens/decrypt/VLRadar.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/transitions/VLDecryptFinishedScreens.h"
+#include "windowing/windows/VLTerminator.h"
 
 #include <QImage>
 #include <QLabel>

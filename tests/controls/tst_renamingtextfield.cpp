@@ -1,9 +1,9 @@
 #include "ControlTestSupport.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/shell/VLAlertHandler.h"
 #include "controls/VLRenamingTextField.h"
 #include "controls/VLTextField.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
+#include "windowing/windows/VLAlertHandler.h"
 
 #include <QMessageBox>
 
