@@ -21,6 +21,7 @@
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
 #include "platform/core/SystemInfo.h"
+#include "platform/files/FileOperations.h"
 #include "platform/settings/Defaults.h"
 #include "platform/view/WindowActivation.h"
 
@@ -42,9 +43,6 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -146,14 +144,12 @@ bool VLAppDelegate::setupLogSystem(const QStringList &arguments)
 {
     if (platform::libraryFolder(QStringLiteral("Logs")).isEmpty())
         return false;
-    const QByteArray path = QFile::encodeName(logFileURL().toLocalFile());
+    const QString logPath = logFileURL().toLocalFile();
     // Create the file private to the user before the streams open it, and keep it so when an
     // older file was laxer.
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (platform::makeOwnerOnlyFile(logPath) != 0)
         return false;
-    ::fchmod(fd, 0600);
-    ::close(fd);
+    const QByteArray path = QFile::encodeName(logPath);
 
     if (!std::freopen(path.constData(), "a+", stderr))
         return false;
