@@ -19,6 +19,7 @@
 #include "screens/decrypt/VLDecryptingViewController.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
 #include "tests/screens/FlowTestSupport.h"
+#include "windowing/windows/VLAccessPanel.h"
 #include "windowing/windows/VLAlert.h"
 #include "windowing/windows/VLSavePanel.h"
 
@@ -334,7 +335,7 @@ private slots:
         platform::setSandboxedForTesting(sandboxed);
         VLDriveAccessController::sharedInstance().setRootURL({});
         bool panel = false;
-        VLDriveAccessController::setNextPanelAnswer([&panel](QFileDialog *dialog) {
+        VLAccessPanel::setNextPanelAnswer([&panel](QFileDialog *dialog) {
             panel = true;
             dialog->reject();
         });
@@ -348,7 +349,7 @@ private slots:
         QCOMPARE(panel, panelShown);
         const std::optional<VLAlert> alert = VLAlertHandler::lastAlert();
         QCOMPARE(alert.has_value(), sandboxed);
-        VLDriveAccessController::setNextPanelAnswer({});
+        VLAccessPanel::setNextPanelAnswer({});
         platform::setSandboxedForTesting(std::nullopt);
     }
 

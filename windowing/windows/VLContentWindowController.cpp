@@ -11,6 +11,7 @@
 #include "windowing/transitions/VLDropAnimationSource.h"
 #include "windowing/transitions/VLDropContentTransition.h"
 #include "windowing/transitions/VLPartialDissolveTransition.h"
+#include "windowing/windows/VLAccessPanel.h"
 #include "windowing/windows/VLAlertHandler.h"
 #include "windowing/windows/VLFilesDestination.h"
 #include "windowing/windows/VLLegacyWindow.h"
@@ -68,6 +69,8 @@ VLContentWindowController::VLContentWindowController(QObject *parent)
     , m_navigationController(VLViewController::create<VLNavigationController>())
     , m_reviewTimer(new QTimer(this))
 {
+    // The panel of the access grants is this window layer's.
+    VLAccessPanel::install();
     m_navigationController->setDelegate(this);
     m_reviewTimer->setSingleShot(true);
     m_reviewTimer->setInterval(reviewPromptDelayMs);
