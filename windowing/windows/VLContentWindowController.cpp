@@ -13,6 +13,7 @@
 #include "windowing/transitions/VLPartialDissolveTransition.h"
 #include "windowing/windows/VLAccessPanel.h"
 #include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
 #include "windowing/windows/VLFilesDestination.h"
 #include "windowing/windows/VLLegacyWindow.h"
 #include "windowing/windows/VLModernWindow.h"
@@ -69,7 +70,9 @@ VLContentWindowController::VLContentWindowController(QObject *parent)
     , m_navigationController(VLViewController::create<VLNavigationController>())
     , m_reviewTimer(new QTimer(this))
 {
-    // The panel of the access grants is this window layer's.
+    // The alerts of the controls' errors and the panel of the access grants are this window
+    // layer's.
+    VLErrorsHandler::presentControlErrors();
     VLAccessPanel::install();
     m_navigationController->setDelegate(this);
     m_reviewTimer->setSingleShot(true);

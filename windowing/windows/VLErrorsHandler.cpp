@@ -1,5 +1,7 @@
 #include "windowing/windows/VLErrorsHandler.h"
 
+#include "controls/VLErrorPresentation.h"
+
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/archive/VLEncryptedArchiveItem.h"
 #include "platform/core/BundleInfo.h"
@@ -222,6 +224,11 @@ void VLErrorsHandler::showAlertWithErrorRootItemWindowCompletionHandler(const VL
     platform::dispatchToMain([alert, target, completion = std::move(completion)]() mutable {
         VLAlertHandler::beginSheetModalForWindowWithAlertCompletionHandler(target.data(), alert, std::move(completion));
     });
+}
+
+void VLErrorsHandler::presentControlErrors()
+{
+    vlSetErrorPresenter(&VLErrorsHandler::showAlertWithErrorWindowCompletionHandler);
 }
 
 VLAlert VLErrorsHandler::unsavedItemAlertBeforeQuitting(const QString &itemName)

@@ -42,7 +42,10 @@ public:
     static VLAlert unfinishedItemAlert(const QString &itemName);
     static VLAlert applicationsInArchiveAlert();
 
+    // Makes these alerts the ones the controls' errors show (controls/VLErrorPresentation.h).
+    static void presentControlErrors();
+
     // The information keys the presentable error carries its texts under.
-    static inline const QString localizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
-    static inline const QString localizedRecoverySuggestionKey = QStringLiteral("NSLocalizedRecoverySuggestion");
+    static inline const QString &localizedDescriptionKey = VLError::localizedDescriptionKey;
+    static inline const QString &localizedRecoverySuggestionKey = VLError::localizedRecoverySuggestionKey;
 };
