@@ -2,7 +2,7 @@
 
 #include "controls/VLLayer.h"
 #include "platform/desktop/Beep.h"
-#include "windowing/navigation/VLResponderChain.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -2,8 +2,7 @@
 
 #include "controls/VLErrorPresentation.h"
 #include "controls/VLTextField.h"
-#include "windowing/navigation/VLKeyViewLoop.h"
-#include "windowing/navigation/VLResponderChain.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

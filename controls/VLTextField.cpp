@@ -6,8 +6,7 @@
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
 #include "platform/view/CapsLock.h"
-#include "windowing/navigation/VLKeyViewLoop.h"
-#include "windowing/navigation/VLResponderChain.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 #include "controls/VLErrorPresentation.h"
 #include "controls/VLRenamingTextField.h"
 #include "controls/VLTextField.h"
-#include "windowing/navigation/VLKeyViewLoop.h"
+#include "platform/view/VLResponderChain.h"
 #include "windowing/windows/VLAlertHandler.h"
 #include "windowing/windows/VLErrorsHandler.h"
 

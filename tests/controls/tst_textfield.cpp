@@ -6,7 +6,7 @@
 #include "platform/animation/VLAnimator.h"
 #include "platform/view/CapsLock.h"
 #include "platform/view/VLCommand.h"
-#include "windowing/navigation/VLKeyViewLoop.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QClipboard>
 #include <QInputMethodEvent>

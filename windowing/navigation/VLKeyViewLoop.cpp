@@ -13,7 +13,6 @@
 namespace {
 
 constexpr char kRootViewControllerProperty[] = "vl_rootViewController";
-constexpr char kNextResponderProperty[] = "vl_nextResponder";
 
 // Explicitly hidden, itself or an ancestor below its window.
 bool isHiddenInTree(const QWidget *view)
@@ -50,35 +49,6 @@ VLViewController *vlRootViewController(const QWidget *window)
     return qobject_cast<VLViewController *>(window->property(kRootViewControllerProperty).value<QPointer<QObject>>());
 }
 
-void vlSetNextResponder(QWidget *view, QObject *responder)
-{
-    if (view)
-        view->setProperty(kNextResponderProperty, QVariant::fromValue(QPointer<QObject>(responder)));
-}
-
-QObject *vlNextResponder(const QWidget *view)
-{
-    return view ? view->property(kNextResponderProperty).value<QPointer<QObject>>().data() : nullptr;
-}
-
-QObject *vlResponderFollowing(const QObject *responder)
-{
-    if (const auto *controller = qobject_cast<const VLViewController *>(responder)) {
-        QWidget *view = const_cast<VLViewController *>(controller)->isViewLoaded()
-                            ? const_cast<VLViewController *>(controller)->view()
-                            : nullptr;
-        return view && !view->isWindow() ? view->parentWidget() : nullptr;
-    }
-    const auto *view = qobject_cast<const QWidget *>(responder);
-    if (!view)
-        return nullptr;
-    if (QObject *next = vlNextResponder(view))
-        return next;
-    if (VLViewController *controller = VLViewController::viewController(view))
-        return controller;
-    return view->isWindow() ? nullptr : view->parentWidget();
-}
-
 bool vlFullKeyboardAccess()
 {
     return QGuiApplication::styleHints()->tabFocusBehavior() == Qt::TabFocusAllControls;
@@ -107,17 +77,9 @@ bool vlCanBecomeKeyView(const QWidget *view)
     return false;
 }
 
-void vlMakeFirstResponder(QWidget *window, QWidget *responder)
-{
-    if (!window)
-        return;
-    QWidget *target = responder ? responder : window;
-    if (target->window() != window->window())
-        return;
-    target->setFocus(Qt::OtherFocusReason);
-}
+namespace {
 
-bool vlSelectNextKeyView(QWidget *window, bool forward)
+bool selectNextKeyViewOfLoop(QWidget *window, bool forward)
 {
     // A controller presented over the window holds the loop while it is shown.
     const QList<VLViewControllerPtr> presented = vlPresentedViewControllers(window);
@@ -172,4 +134,32 @@ bool vlSelectNextKeyView(QWidget *window, bool forward)
         platform::beep(); // nothing in the loop but the screen itself
     wrapped->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
+}
+
+bool followingController(const QObject *responder, QObject **following)
+{
+    const auto *controller = qobject_cast<const VLViewController *>(responder);
+    if (!controller)
+        return false;
+    QWidget *view = const_cast<VLViewController *>(controller)->isViewLoaded()
+                        ? const_cast<VLViewController *>(controller)->view()
+                        : nullptr;
+    *following = view && !view->isWindow() ? view->parentWidget() : nullptr;
+    return true;
+}
+
+QObject *controllerOfView(const QWidget *view)
+{
+    return VLViewController::viewController(view);
+}
+
+} // namespace
+
+void vlTeachResponderChainControllers()
+{
+    static const bool taught = [] {
+        vlSetResponderControllers({followingController, controllerOfView, selectNextKeyViewOfLoop});
+        return true;
+    }();
+    Q_UNUSED(taught)
 }

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "platform/view/VLResponderChain.h"
+
 class QObject;
 class QWidget;
 class VLViewController;
 
-// Qt focus is the first responder. The key-view loop of a window is the focus chain of its root
-// controller's key-view roots (the top screen's view, then its overlay view); tabbing past the
-// last key view returns to the root controller's firstValidResponder, Backtab past the first goes
-// to the last. While a controller is presented over the window (VLWindowPresentation.h), the
-// loop is that controller's.
+// Qt focus is the first responder; the responder chain lives below, in platform/view, and this
+// layer teaches it its controllers and the key-view loop. The key-view loop of a window is the
+// focus chain of its root controller's key-view roots (the top screen's view, then its overlay
+// view); tabbing past the last key view returns to the root controller's firstValidResponder,
+// Backtab past the first goes to the last. While a controller is presented over the window
+// (VLWindowPresentation.h), the loop is that controller's.
 
 // The window's root view controller (weak): the one whose firstValidResponder ends the loop.
 void vlSetRootViewController(QWidget *window, VLViewController *controller);
@@ -23,19 +26,6 @@ bool vlFullKeyboardAccess();
 bool vlAcceptsFirstResponder(const QWidget *view);
 bool vlCanBecomeKeyView(const QWidget *view);
 
-// The responder that hears what a view does not handle (a screen controller behind its overlay
-// root view, for instance); weak. Null when unset: then the Qt parent's chain applies.
-void vlSetNextResponder(QWidget *view, QObject *responder);
-QObject *vlNextResponder(const QWidget *view);
-
-// The responder chain that commands a view does not handle travel along: a view's explicit next
-// responder when it has one, else its controller when it is a controller's view, else its
-// superview; a controller hands on to its view's superview. Null after the window.
-QObject *vlResponderFollowing(const QObject *responder);
-
-// Gives the window's focus to the responder; null (or the window) ends editing in the window.
-void vlMakeFirstResponder(QWidget *window, QWidget *responder);
-
-// Moves the focus to the next (or previous) key view of the window's loop. Answers false when the
-// window has no root view controller, so the caller can fall back on Qt's own focus chain.
-bool vlSelectNextKeyView(QWidget *window, bool forward);
+// Hands the responder chain the controllers and the key-view loop (vlSelectNextKeyView). The
+// first controller made does it, once: before that no controller exists that the chain could miss.
+void vlTeachResponderChainControllers();

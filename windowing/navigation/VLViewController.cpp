@@ -21,6 +21,7 @@ void deleteOwnedView(QPointer<QWidget> &view)
 
 VLViewController::VLViewController(QObject *parent) : QObject(parent)
 {
+    vlTeachResponderChainControllers();
 }
 
 VLViewController::~VLViewController()
