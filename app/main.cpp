@@ -1,9 +1,9 @@
-#include "app/shell/VLAppDelegate.h"
-#include "app/shell/VLContentWindowController.h"
-#include "app/shell/VLInstanceChannel.h"
+#include "app/VLAppDelegate.h"
 #include "companion/VLTutorialWindowController.h"
 #include "controls/VLTextFieldAdditions.h"
+#include "platform/channel/VLInstanceChannel.h"
 #include "screens/VLDropViewController.h"
+#include "windowing/windows/VLContentWindowController.h"
 
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"

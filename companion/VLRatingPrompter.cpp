@@ -1,10 +1,10 @@
 #include "companion/VLRatingPrompter.h"
 
-#include "app/shell/VLAlertHandler.h"
 #include "companion/SWLinkBuilder.h"
 #include "platform/core/BundleInfo.h"
 #include "platform/core/Log.h"
 #include "platform/settings/Defaults.h"
+#include "windowing/windows/VLAlertHandler.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

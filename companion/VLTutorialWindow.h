@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/shell/VLLegacyWindow.h"
 #include "platform/view/VLWindowMover.h"
+#include "windowing/windows/VLLegacyWindow.h"
 
 #include <QMainWindow>
 #include <QPointer>

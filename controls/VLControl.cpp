@@ -1,8 +1,8 @@
 #include "controls/VLControl.h"
 
-#include "app/navigation/VLResponderChain.h"
 #include "controls/VLLayer.h"
 #include "platform/desktop/Beep.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

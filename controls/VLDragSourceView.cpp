@@ -1,6 +1,6 @@
 #include "controls/VLDragSourceView.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,9 +1,8 @@
 #include "controls/VLRenamingTextField.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/navigation/VLResponderChain.h"
-#include "app/shell/VLErrorsHandler.h"
+#include "controls/VLErrorPresentation.h"
 #include "controls/VLTextField.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -48,14 +47,14 @@ VLError VLRenamingTextField::errorForName(const QString &name)
     // are refused like a colon.
     if (name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('/')) || name.contains(QChar(0))) {
         return VLError(kCocoaErrorDomain, kInvalidFileNameError,
-                       {{VLErrorsHandler::localizedDescriptionKey, tr("The name “%1” can't be used.").arg(name)},
-                        {VLErrorsHandler::localizedRecoverySuggestionKey,
+                       {{VLError::localizedDescriptionKey, tr("The name “%1” can't be used.").arg(name)},
+                        {VLError::localizedRecoverySuggestionKey,
                          tr("Try using a name with fewer characters, or with no punctuation marks.")}});
     }
     // This also keeps "." and "..", which name folders, from being taken.
     if (name.startsWith(QLatin1Char('.'))) {
         return VLError(kCocoaErrorDomain, kInvalidFileNameError,
-                       {{VLErrorsHandler::localizedDescriptionKey,
+                       {{VLError::localizedDescriptionKey,
                          tr("You can’t use a name that begins with a dot “.”, because these names are reserved for "
                             "the system. Please choose another name.")}});
     }
@@ -105,7 +104,7 @@ void VLRenamingTextField::textFieldDidEndEditing(VLTextField *textField)
     endEditingFiringDelegate(!error && !name.isEmpty());
     if (error) {
         QPointer<VLRenamingTextField> self(this);
-        VLErrorsHandler::showAlertWithErrorWindowCompletionHandler(error, window(), [self, old](int) {
+        vlPresentError(error, window(), [self, old](int) {
             if (self)
                 self->setText(old);
         });

@@ -1,13 +1,12 @@
 #include "controls/VLTextField.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/navigation/VLResponderChain.h"
 #include "controls/VLLayer.h"
 #include "controls/VLTextFieldLayer.h"
 #include "platform/animation/VLAnimatableProperty.h"
 #include "platform/animation/VLAnimator.h"
 #include "platform/animation/VLBasicAnimation.h"
 #include "platform/view/CapsLock.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>

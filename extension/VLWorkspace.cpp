@@ -1,6 +1,6 @@
 #include "extension/VLWorkspace.h"
 
-#include "app/shell/VLInstanceChannel.h"
+#include "platform/channel/VLInstanceChannel.h"
 #include "platform/core/BundleInfo.h"
 
 #include <QCoreApplication>

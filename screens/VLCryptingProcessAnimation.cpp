@@ -3,7 +3,7 @@
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLParticleView.h"
 
-#include "app/navigation/VLViewHierarchy.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include <QWidget>
 

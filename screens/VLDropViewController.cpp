@@ -1,9 +1,5 @@
 #include "screens/VLDropViewController.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDropDestinationView.h"
 #include "controls/VLDropFilesButton.h"
@@ -14,6 +10,10 @@
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptViewController.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLAlertHandler.h"
 
 #include "platform/animation/VLAnimatableProperty.h"
 #include "platform/animation/VLAnimator.h"

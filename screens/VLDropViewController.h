@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/navigation/VLViewController.h"
-#include "app/shell/VLFilesDestination.h"
-#include "app/transitions/VLDropAnimationSource.h"
 #include "controls/VLDropHoverViewDelegate.h"
 #include "platform/view/VLDraggingDestination.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLBarSettings.h"
+#include "windowing/navigation/VLViewController.h"
+#include "windowing/transitions/VLDropAnimationSource.h"
+#include "windowing/windows/VLFilesDestination.h"
 
 #include <QPointer>
 

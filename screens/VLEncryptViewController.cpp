@@ -1,8 +1,5 @@
 #include "screens/VLEncryptViewController.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLColoredView.h"
 #include "controls/VLRevealButton.h"
@@ -16,6 +13,9 @@
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
 #include "screens/VLSpinner.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include "platform/dispatch/Dispatch.h"
 

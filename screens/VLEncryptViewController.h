@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/transitions/VLDropAnimationDestination.h"
 #include "controls/VLRevealButton.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLTextField.h"
@@ -9,6 +7,8 @@
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLSpinner.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/transitions/VLDropAnimationDestination.h"
 
 #include <QLabel>
 #include <QList>

@@ -1,6 +1,5 @@
 #include "screens/VLEncryptedView.h"
 
-#include "app/navigation/VLViewHierarchy.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLStartOverButton.h"
 #include "engine/files/VLFileImageComposer.h"
@@ -9,6 +8,7 @@
 #include "screens/VLLayoutConstraint.h"
 #include "screens/VLScreenStyle.h"
 #include "screens/VLShareButton.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,7 +1,5 @@
 #include "screens/VLEncryptedViewController.h"
 
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLErrorsHandler.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRenamingTextField.h"
@@ -18,6 +16,8 @@
 #include "screens/VLLayoutConstraint.h"
 #include "screens/VLSaveToFileSharingService.h"
 #include "screens/VLShareButton.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLErrorsHandler.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/shell/VLTerminator.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/jobs/VLVedidador.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressAnimationView.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLParticleView.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/windows/VLTerminator.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "screens/VLFilesOpenPanel.h"
 
-#include "app/shell/VLSheetRegistry.h"
+#include "windowing/windows/VLSheetRegistry.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 #include "screens/VLFlowScreen.h"
 
-#include "app/navigation/VLNavigationController.h"
 #include "companion/SWAnalyticsTracker.h"
+#include "windowing/navigation/VLNavigationController.h"
 
 #include <QKeyEvent>
 #include <QPointer>

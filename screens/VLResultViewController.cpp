@@ -1,11 +1,5 @@
 #include "screens/VLResultViewController.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLErrorsHandler.h"
-#include "app/shell/VLSavePanel.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "engine/files/VLFileNamer.h"
@@ -17,6 +11,12 @@
 #include "screens/VLFlowScreen.h"
 #include "screens/VLPreviewWindow.h"
 #include "screens/VLWiggleAnimation.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
+#include "windowing/windows/VLSavePanel.h"
+#include "windowing/windows/VLTerminatorProxy.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/shell/VLTerminator.h"
 #include "controls/VLDragSourceViewDelegate.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLTransporter.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/windows/VLTerminator.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,9 +1,9 @@
 #include "screens/VLSaveToFileSharingService.h"
 
-#include "app/shell/VLSavePanel.h"
 #include "engine/files/VLFileNamer.h"
 #include "platform/core/BundleInfo.h"
 #include "screens/VLTransporter.h"
+#include "windowing/windows/VLSavePanel.h"
 
 #include <QPointer>
 

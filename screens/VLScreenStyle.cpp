@@ -4,7 +4,7 @@
 #include "controls/VLRoundedButton.h"
 #include "screens/VLEncryptProgressImageView.h"
 
-#include "app/navigation/VLViewHierarchy.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include <QFontMetricsF>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "screens/VLScreenView.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
 
 #include <QKeyEvent>
 

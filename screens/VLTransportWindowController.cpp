@@ -1,12 +1,12 @@
 #include "screens/VLTransportWindowController.h"
 
-#include "app/navigation/VLInterfaceRegistry.h"
-#include "app/shell/VLSheetRegistry.h"
 #include "controls/VLProgressIndicator.h"
 #include "engine/files/NBFileSizer.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/localization/Localization.h"
 #include "platform/view/VLNibName.h"
+#include "windowing/navigation/VLInterfaceRegistry.h"
+#include "windowing/windows/VLSheetRegistry.h"
 
 #include "ui_VLTransportWindowController.h"
 

@@ -1,13 +1,13 @@
 #include "screens/VLTransporter.h"
 
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLErrorsHandler.h"
-#include "app/shell/VLSheetRegistry.h"
 #include "engine/files/KXAdditions.h"
 #include "engine/files/NBFileSizer.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLTransportWindowController.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
+#include "windowing/windows/VLSheetRegistry.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,20 +7,17 @@
 #include "platform/files/FileOperations.h"
 
 #include <QDir>
-#include <QEventLoop>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTimer>
 
 #include <cerrno>
 
 namespace {
 
-std::function<void(QFileDialog *)> &nextPanelAnswer()
+VLDriveAccessController::PanelRunner &panelRunner()
 {
-    static std::function<void(QFileDialog *)> answer;
-    return answer;
+    static VLDriveAccessController::PanelRunner runner;
+    return runner;
 }
 
 QString preferencesPath(const QString &name)
@@ -33,33 +30,6 @@ QUrl folderURL(const QString &path)
 {
     return QUrl::fromLocalFile(QDir::cleanPath(path));
 }
-
-// The open panel: folders only, and only the allowed one can be confirmed.
-class VLAccessPanel final : public QFileDialog
-{
-public:
-    VLAccessPanel(const VLDriveAccessController &controller, QWidget *parent)
-        : QFileDialog(parent)
-        , m_controller(controller)
-    {
-        setOption(QFileDialog::DontUseNativeDialog);
-        setOption(QFileDialog::ShowDirsOnly);
-        setFileMode(QFileDialog::Directory);
-        setAcceptMode(QFileDialog::AcceptOpen);
-        setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
-    }
-
-    void accept() override
-    {
-        const QStringList chosen = selectedFiles();
-        if (chosen.size() != 1 || !m_controller.panelShouldEnableURL(folderURL(chosen.first())))
-            return; // stays open until an allowed folder is confirmed or the panel is cancelled
-        QFileDialog::accept();
-    }
-
-private:
-    const VLDriveAccessController &m_controller;
-};
 
 } // namespace
 
@@ -193,50 +163,37 @@ bool VLDriveAccessController::askAccessForURLBookmarkFilePathResultURLWindowErro
     m_asking = true;
     m_currentAllowedURL = allowedURL.isEmpty() ? QUrl() : folderURL(allowedURL.toLocalFile());
 
-    // The panel belongs to the window; the window may go while the panel waits (the run ends,
-    // the screen is torn down), and then the request ends as a cancelled one.
-    auto *panel = new VLAccessPanel(*this, window);
-    const QPointer<VLAccessPanel> alive(panel);
-    if (!m_currentAllowedURL.isEmpty())
-        panel->setDirectory(m_currentAllowedURL.toLocalFile());
-
     bool written = false;
-    QEventLoop loop;
-    connect(panel, &QObject::destroyed, &loop, &QEventLoop::quit);
-    connect(panel, &QDialog::finished, &loop, [&, panel](int response) {
-        if (response == QDialog::Accepted) {
-            const QString path = QDir::cleanPath(panel->selectedFiles().value(0));
-            if (resultURL)
-                *resultURL = folderURL(path);
-            const QByteArray bookmark = path.toUtf8();
-            if (bookmark.isEmpty()) {
-                const VLError failure = VLError::posix(EINVAL);
-                platform::log(u"[AC]: cant get bookmark for path "_qs + failure.description());
+    std::optional<QString> chosen;
+    if (const PanelRunner &run = panelRunner()) {
+        chosen = run(window, m_currentAllowedURL.toLocalFile(),
+                     [this](const QUrl &url) { return panelShouldEnableURL(url); });
+    } else {
+        platform::log(u"[AC]: no panel to ask for access"_qs);
+    }
+    if (chosen) {
+        const QString path = QDir::cleanPath(*chosen);
+        if (resultURL)
+            *resultURL = folderURL(path);
+        const QByteArray bookmark = path.toUtf8();
+        if (bookmark.isEmpty()) {
+            const VLError failure = VLError::posix(EINVAL);
+            platform::log(u"[AC]: cant get bookmark for path "_qs + failure.description());
+            if (error)
+                *error = failure;
+        } else {
+            QSaveFile file(bookmarkFilePath);
+            if (file.open(QIODevice::WriteOnly) && file.write(bookmark) == bookmark.size() && file.commit()) {
+                written = true;
+            } else {
+                const VLError failure = VLError::posix(EIO);
+                platform::log(u"[AC]: cant write bookmark to file "_qs + failure.description() + u" ("_qs
+                              + file.errorString() + u')');
                 if (error)
                     *error = failure;
-            } else {
-                QSaveFile file(bookmarkFilePath);
-                if (file.open(QIODevice::WriteOnly) && file.write(bookmark) == bookmark.size() && file.commit()) {
-                    written = true;
-                } else {
-                    const VLError failure = VLError::posix(EIO);
-                    platform::log(u"[AC]: cant write bookmark to file "_qs + failure.description() + u" ("_qs
-                                  + file.errorString() + u')');
-                    if (error)
-                        *error = failure;
-                }
             }
         }
-        loop.quit();
-    });
-    panel->open();
-    if (auto answer = std::exchange(nextPanelAnswer(), {}))
-        QTimer::singleShot(0, panel, [alive, answer = std::move(answer)] {
-            if (alive)
-                answer(alive.data());
-        });
-    loop.exec();
-    delete alive.data();
+    }
     m_asking = false;
     return written;
 }
@@ -246,7 +203,7 @@ bool VLDriveAccessController::panelShouldEnableURL(const QUrl &url) const
     return m_currentAllowedURL.isEmpty() || folderURL(url.toLocalFile()) == m_currentAllowedURL;
 }
 
-void VLDriveAccessController::setNextPanelAnswer(std::function<void(QFileDialog *panel)> answer)
+void VLDriveAccessController::setPanelRunner(PanelRunner runner)
 {
-    nextPanelAnswer() = std::move(answer);
+    panelRunner() = std::move(runner);
 }

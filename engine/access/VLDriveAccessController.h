@@ -7,8 +7,8 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
-class QFileDialog;
 class QWidget;
 
 // Asks for, keeps and releases the grant of the user's home folder (and of a second,
@@ -63,8 +63,14 @@ public:
     bool isAccessingRoot() const { return m_accessingRoot; }
     bool isAccessingDecFolder() const { return m_accessingDecFolder; }
 
-    // Tests: called with the next panel once it is open; it answers by accepting or rejecting it.
-    static void setNextPanelAnswer(std::function<void(QFileDialog *panel)> answer);
+    // The panel a request asks through: window-modal on the window, folders only, opened in the
+    // directory (when not empty), confirming only a folder that shouldEnableURL lets through.
+    // Blocks until the panel ends; answers the chosen folder's path, or nothing when the panel
+    // was cancelled or went with its window. The window layer installs the real panel; without
+    // one every request ends as a cancelled one.
+    using PanelRunner = std::function<std::optional<QString>(
+        QWidget *window, const QString &directory, const std::function<bool(const QUrl &url)> &shouldEnableURL)>;
+    static void setPanelRunner(PanelRunner runner);
 
 private:
     QUrl m_rootURL;

@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/files/ItemBlockSize.h"
 #include "platform/localization/Localization.h"
 
 #include <QFile>
@@ -16,11 +17,6 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -151,54 +147,9 @@ quint64 treeSize(const QString &path, const QString *stopRoot)
     return returnUncompressedSize.load() ? total : blocksToBytes(total);
 }
 
-quint64 roundedToBlock(const struct stat &status)
-{
-    const quint64 block = status.st_blksize > 0 ? quint64(status.st_blksize) : 4096;
-    const quint64 size = quint64(qMax<off_t>(0, status.st_size));
-    return (size + block - 1) / block * block;
-}
-
 void logAttributeError(int error)
 {
     platform::log(QStringLiteral("Attribute getting error: %1").arg(errorText(error)));
-}
-
-// Sums the files and links below an open folder, descending into its sub-folders.
-quint64 directorySize(int directoryFd)
-{
-    DIR *directory = fdopendir(directoryFd);
-    if (!directory) {
-        logAttributeError(errno);
-        ::close(directoryFd);
-        return 0;
-    }
-    quint64 total = 0;
-    errno = 0;
-    while (const dirent *entry = readdir(directory)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        struct stat status
-        {
-        };
-        if (fstatat(dirfd(directory), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            logAttributeError(errno);
-            break;
-        }
-        if (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)) {
-            total += roundedToBlock(status);
-        } else if (S_ISDIR(status.st_mode)) {
-            const int child = openat(dirfd(directory), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child < 0)
-                logAttributeError(errno);
-            else
-                total += directorySize(child);
-        }
-        errno = 0;
-    }
-    if (errno != 0)
-        logAttributeError(errno);
-    closedir(directory);
-    return total;
 }
 
 } // namespace
@@ -283,24 +234,7 @@ quint64 NBFileSizer::itemSizeAtPath(const QString &path)
 
 quint64 NBFileSizer::alternativeItemSizeAtPath(const QString &path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
-    struct stat status
-    {
-    };
-    if (encoded.isEmpty() || ::lstat(encoded.constData(), &status) != 0) {
-        logAttributeError(encoded.isEmpty() ? ENOENT : errno);
-        return 0;
-    }
-    if (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))
-        return roundedToBlock(status);
-    if (!S_ISDIR(status.st_mode))
-        return 0;
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        logAttributeError(errno);
-        return 0;
-    }
-    return directorySize(fd);
+    return platform::itemBlockSize(path, logAttributeError);
 }
 
 quint64 NBFileSizer::originalItemSizeAtPath(const QString &path)

@@ -16,6 +16,9 @@ public:
     static VLError posix(int errorNumber);
 
     static inline const QString posixDomain = QStringLiteral("NSPOSIXErrorDomain");
+    // The information keys of the texts an alert shows for an error.
+    static inline const QString localizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
+    static inline const QString localizedRecoverySuggestionKey = QStringLiteral("NSLocalizedRecoverySuggestion");
 
     bool isNull() const { return m_domain.isEmpty(); }
     explicit operator bool() const { return !isNull(); }

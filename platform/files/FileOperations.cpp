@@ -99,6 +99,16 @@ int createFileExclusively(const QString &path, unsigned permissions)
     return 0;
 }
 
+int makeOwnerOnlyFile(const QString &path)
+{
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return 0;
+}
+
 int createSymbolicLink(const QString &path, const QString &destination)
 {
     return result(::symlink(native(destination).constData(), native(path).constData()));

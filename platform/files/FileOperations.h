@@ -23,6 +23,9 @@ int renameItem(const QString &from, const QString &to, bool replace);
 // Each creates the item only when nothing is at the path (EEXIST otherwise).
 int createFolderExclusively(const QString &path, unsigned permissions);
 int createFileExclusively(const QString &path, unsigned permissions);
+// Creates the file when missing and makes it readable and writable by its owner alone, also when
+// an older file was laxer. 0 or the error number.
+int makeOwnerOnlyFile(const QString &path);
 int createSymbolicLink(const QString &path, const QString &destination);
 
 // Opens a file for reading and writing, creating it (with the permissions) when missing and

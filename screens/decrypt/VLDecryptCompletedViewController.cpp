@@ -1,7 +1,5 @@
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLStartOverButton.h"
@@ -10,6 +8,8 @@
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptCompletedCheckmarkView.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/transitions/VLDecryptFinishedScreens.h"
 #include "controls/VLRoundedButton.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/decrypt/VLDecryptCompletedCheckmarkView.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/transitions/VLDecryptFinishedScreens.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -1,10 +1,5 @@
 #include "screens/decrypt/VLDecryptViewController.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLArchiveOpener.h"
-#include "app/shell/VLErrorsHandler.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLColoredView.h"
 #include "controls/VLRoundedButton.h"
@@ -20,7 +15,12 @@
 #include "screens/VLFlowScreen.h"
 #include "screens/VLScreenStyle.h"
 #include "screens/VLScreenView.h"
+#include "screens/decrypt/VLArchiveOpener.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
 
 #include <QLabel>
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/transitions/VLDropAnimationDestination.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLTextField.h"
 #include "controls/VLTextFieldDelegate.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/transitions/VLDropAnimationDestination.h"
 
 #include <QLabel>
 #include <QList>

@@ -1,8 +1,6 @@
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/VLScreenStyle.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
@@ -15,6 +13,8 @@
 #include "screens/VLFlowScreen.h"
 #include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include <QLabel>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/transitions/VLDecryptFinishedScreens.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLResultViewController.h"
 #include "screens/decrypt/VLRadar.h"
+#include "windowing/transitions/VLDecryptFinishedScreens.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,11 +1,6 @@
 #include "screens/decrypt/VLDecryptingViewController.h"
 #include "screens/VLScreenStyle.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLErrorsHandler.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/files/VLFileNamer.h"
@@ -22,6 +17,11 @@
 #include "screens/VLScreenView.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
+#include "windowing/windows/VLTerminatorProxy.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
-#include "app/shell/VLTerminator.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/jobs/VLDezerider.h"
 #include "platform/view/VLKeyBindings.h"
@@ -10,6 +8,8 @@
 #include "screens/VLEncryptProgressAnimationView.h"
 #include "screens/VLEncryptProgressImageView.h"
 #include "screens/VLParticleView.h"
+#include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/windows/VLTerminator.h"
 
 #include <QImage>
 #include <QLabel>

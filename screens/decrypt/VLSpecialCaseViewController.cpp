@@ -1,8 +1,6 @@
 #include "screens/decrypt/VLSpecialCaseViewController.h"
 #include "screens/VLScreenStyle.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
 #include "companion/SWLinkBuilder.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
@@ -14,6 +12,8 @@
 #include "screens/VLFlowScreen.h"
 #include "screens/VLPreviewWindow.h"
 #include "screens/VLScreenView.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
 
 #include <QLabel>
 

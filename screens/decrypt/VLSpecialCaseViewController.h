@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/navigation/VLTitledViewController.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLDragSourceViewDelegate.h"
 #include "controls/VLRoundedButton.h"
 #include "platform/view/VLKeyBindings.h"
 #include "screens/VLEncryptProgressImageView.h"
+#include "windowing/navigation/VLTitledViewController.h"
 
 #include <QImage>
 #include <QLabel>

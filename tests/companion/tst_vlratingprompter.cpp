@@ -1,6 +1,6 @@
-#include "app/shell/VLAlertHandler.h"
 #include "companion/VLRatingPrompter.h"
 #include "platform/settings/Defaults.h"
+#include "windowing/windows/VLAlertHandler.h"
 
 #include <QApplication>
 #include <QDesktopServices>

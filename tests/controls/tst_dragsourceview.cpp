@@ -1,7 +1,7 @@
 #include "controls/VLDragSourceView.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/navigation/VLViewController.h"
+#include "windowing/navigation/VLKeyViewLoop.h"
+#include "windowing/navigation/VLViewController.h"
 
 #include <QApplication>
 #include <QDrag>

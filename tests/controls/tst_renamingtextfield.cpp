@@ -1,11 +1,14 @@
 #include "ControlTestSupport.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
-#include "app/shell/VLAlertHandler.h"
+#include "controls/VLErrorPresentation.h"
 #include "controls/VLRenamingTextField.h"
 #include "controls/VLTextField.h"
+#include "platform/view/VLResponderChain.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLErrorsHandler.h"
 
 #include <QMessageBox>
+#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -85,6 +88,8 @@ class TestRenamingTextField : public QObject
     Q_OBJECT
 
 private slots:
+    // The window layer shows the field's refusals, as in the program's main window.
+    void initTestCase() { VLErrorsHandler::presentControlErrors(); }
     void init() { VLAlertHandler::clearLastAlert(); }
 
     void clicksSelectThenEdit()
@@ -219,6 +224,23 @@ private slots:
         QCOMPARE(h.window.focusWidget(), h.label);
         h.window.activateWindow();
         QTRY_VERIFY(h.isSelected());
+        QVERIFY(h.recorder.names.isEmpty());
+    }
+
+    void refusedNameWithoutPresenterGivesTheOldNameBack()
+    {
+        // Without the window layer the refusal is only logged, and the field never waits for an
+        // alert that no one shows.
+        vlSetErrorPresenter({});
+        const auto restore = qScopeGuard([] { VLErrorsHandler::presentControlErrors(); });
+        Harness h;
+        QVERIFY(h.show());
+        h.startEditing();
+        h.type(u"a:b"_s);
+        QTest::keyClick(h.field, Qt::Key_Return);
+        QVERIFY(!VLAlertHandler::lastAlert().has_value());
+        QCOMPARE(h.label->text(), u"Report"_s);
+        QVERIFY(h.isSelected());
         QVERIFY(h.recorder.names.isEmpty());
     }
 

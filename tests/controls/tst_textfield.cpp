@@ -1,12 +1,12 @@
 #include "ControlTestSupport.h"
 
-#include "app/navigation/VLKeyViewLoop.h"
 #include "controls/VLLayer.h"
 #include "controls/VLTextField.h"
 #include "controls/VLTextFieldLayer.h"
 #include "platform/animation/VLAnimator.h"
 #include "platform/view/CapsLock.h"
 #include "platform/view/VLCommand.h"
+#include "platform/view/VLResponderChain.h"
 
 #include <QClipboard>
 #include <QInputMethodEvent>

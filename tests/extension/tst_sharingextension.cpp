@@ -1,7 +1,7 @@
-#include "app/shell/VLInstanceChannel.h"
 #include "extension/VLExtensionContext.h"
 #include "extension/VLSharingExtensionRequestHandler.h"
 #include "extension/VLWorkspace.h"
+#include "platform/channel/VLInstanceChannel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,5 @@
 #pragma once
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLContentWindowController.h"
-#include "app/shell/VLTerminatorProxy.h"
-#include "app/shell/VLWindow.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/VLABTester.h"
 #include "platform/animation/VLAnimationClock.h"
@@ -14,6 +9,11 @@
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
 #include "tests/engine/jobs/JobRecorder.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLContentWindowController.h"
+#include "windowing/windows/VLTerminatorProxy.h"
+#include "windowing/windows/VLWindow.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

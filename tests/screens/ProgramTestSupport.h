@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/shell/VLAppDelegate.h"
-#include "app/shell/VLContentWindowController.h"
-#include "app/shell/VLWindow.h"
+#include "app/VLAppDelegate.h"
 #include "companion/VLRatingPrompter.h"
 #include "platform/settings/Defaults.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/windows/VLContentWindowController.h"
+#include "windowing/windows/VLWindow.h"
 
 // The program as it launches: its delegate (with the quit's clean-up), the main window and the
 // window's stack of screens.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLContentWindowController.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/VLABTester.h"
 #include "engine/files/VLTempCleaner.h"
 #include "platform/settings/Defaults.h"
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLContentWindowController.h"
 
 #include <QDir>
 #include <QFile>

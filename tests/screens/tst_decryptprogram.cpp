@@ -1,5 +1,3 @@
-#include "app/shell/VLAlert.h"
-#include "app/shell/VLSavePanel.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/files/VLTempCleaner.h"
 #include "platform/core/Library.h"
@@ -10,6 +8,8 @@
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "tests/screens/FlowTestSupport.h"
 #include "tests/support/SmallTmpfs.h"
+#include "windowing/windows/VLAlert.h"
+#include "windowing/windows/VLSavePanel.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

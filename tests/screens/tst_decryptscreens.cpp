@@ -1,6 +1,3 @@
-#include "app/shell/VLAlert.h"
-#include "app/shell/VLArchiveOpener.h"
-#include "app/shell/VLSavePanel.h"
 #include "controls/VLDragSourceView.h"
 #include "controls/VLRoundedButton.h"
 #include "engine/access/VLDriveAccessController.h"
@@ -15,12 +12,16 @@
 #include "platform/view/ViewFrame.h"
 #include "screens/VLAnimationProgressMonitor.h"
 #include "screens/VLEncryptProgressImageView.h"
+#include "screens/decrypt/VLArchiveOpener.h"
 #include "screens/decrypt/VLDecryptCompletedViewController.h"
 #include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
 #include "screens/decrypt/VLSpecialCaseViewController.h"
 #include "tests/screens/FlowTestSupport.h"
+#include "windowing/windows/VLAccessPanel.h"
+#include "windowing/windows/VLAlert.h"
+#include "windowing/windows/VLSavePanel.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -334,7 +335,7 @@ private slots:
         platform::setSandboxedForTesting(sandboxed);
         VLDriveAccessController::sharedInstance().setRootURL({});
         bool panel = false;
-        VLDriveAccessController::setNextPanelAnswer([&panel](QFileDialog *dialog) {
+        VLAccessPanel::setNextPanelAnswer([&panel](QFileDialog *dialog) {
             panel = true;
             dialog->reject();
         });
@@ -348,7 +349,7 @@ private slots:
         QCOMPARE(panel, panelShown);
         const std::optional<VLAlert> alert = VLAlertHandler::lastAlert();
         QCOMPARE(alert.has_value(), sandboxed);
-        VLDriveAccessController::setNextPanelAnswer({});
+        VLAccessPanel::setNextPanelAnswer({});
         platform::setSandboxedForTesting(std::nullopt);
     }
 

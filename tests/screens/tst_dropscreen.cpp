@@ -1,14 +1,14 @@
 #include "ScreenTestSupport.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLWindow.h"
 #include "controls/VLDropFilesButton.h"
 #include "screens/VLDropBarView.h"
 #include "screens/VLDropViewController.h"
 #include "screens/VLEncryptViewController.h"
 #include "screens/VLFilesOpenPanel.h"
 #include "screens/decrypt/VLDecryptViewController.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLWindow.h"
 
 #include "platform/animation/VLAnimationClock.h"
 #include "platform/animation/VLAnimator.h"

@@ -1,9 +1,3 @@
-#include "app/navigation/VLNavigationController.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLContentWindowController.h"
-#include "app/shell/VLSavePanel.h"
-#include "app/shell/VLTerminatorProxy.h"
-#include "app/shell/VLWindow.h"
 #include "companion/SWAnalyticsTracker.h"
 #include "companion/VLABTester.h"
 #include "controls/VLDragSourceView.h"
@@ -30,6 +24,12 @@
 #include "tests/companion/LocalHttpServer.h"
 #include "tests/companion/TestEnvironment.h"
 #include "tests/controls/ControlTestSupport.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLContentWindowController.h"
+#include "windowing/windows/VLSavePanel.h"
+#include "windowing/windows/VLTerminatorProxy.h"
+#include "windowing/windows/VLWindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,7 @@
 #include "ProgramTestSupport.h"
 #include "ScreenTestSupport.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLAppDelegate.h"
-#include "app/shell/VLTerminatorProxy.h"
-#include "app/shell/VLWindow.h"
+#include "app/VLAppDelegate.h"
 #include "controls/VLTextField.h"
 #include "engine/jobs/VLDezerider.h"
 #include "screens/VLDropViewController.h"
@@ -13,6 +9,10 @@
 #include "screens/VLEncryptedView.h"
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLEncryptingViewController.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLTerminatorProxy.h"
+#include "windowing/windows/VLWindow.h"
 
 #include "tests/support/SmallTmpfs.h"
 

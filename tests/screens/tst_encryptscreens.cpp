@@ -1,9 +1,5 @@
 #include "ScreenTestSupport.h"
 
-#include "app/navigation/VLNavigationController.h"
-#include "app/navigation/VLViewHierarchy.h"
-#include "app/shell/VLTerminatorProxy.h"
-#include "app/shell/VLWindow.h"
 #include "controls/VLRevealButton.h"
 #include "controls/VLRoundedButton.h"
 #include "controls/VLTextField.h"
@@ -17,6 +13,10 @@
 #include "screens/VLEncryptedViewController.h"
 #include "screens/VLEncryptingViewController.h"
 #include "screens/VLPreviewWindow.h"
+#include "windowing/navigation/VLNavigationController.h"
+#include "windowing/navigation/VLViewHierarchy.h"
+#include "windowing/windows/VLTerminatorProxy.h"
+#include "windowing/windows/VLWindow.h"
 
 #include "platform/animation/VLAnimationClock.h"
 #include "platform/animation/VLAnimator.h"

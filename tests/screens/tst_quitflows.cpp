@@ -2,8 +2,6 @@
 #include "ScreenTestSupport.h"
 #include "tests/screens/FlowTestSupport.h"
 
-#include "app/shell/VLSavePanel.h"
-#include "app/shell/VLTerminatorProxy.h"
 #include "engine/jobs/VLDezerider.h"
 #include "engine/jobs/VLVedidador.h"
 #include "screens/VLDropViewController.h"
@@ -14,6 +12,8 @@
 #include "screens/decrypt/VLDecryptViewController.h"
 #include "screens/decrypt/VLDecryptedViewController.h"
 #include "screens/decrypt/VLDecryptingViewController.h"
+#include "windowing/windows/VLSavePanel.h"
+#include "windowing/windows/VLTerminatorProxy.h"
 
 #include <QAbstractButton>
 #include <QApplication>

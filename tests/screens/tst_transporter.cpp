@@ -1,11 +1,11 @@
-#include "app/shell/VLAlertHandler.h"
-#include "app/shell/VLSheetRegistry.h"
 #include "controls/VLProgressIndicator.h"
 #include "engine/files/KXAdditions.h"
 #include "engine/files/NBFileSizer.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/Dispatch.h"
 #include "screens/VLTransporter.h"
+#include "windowing/windows/VLAlertHandler.h"
+#include "windowing/windows/VLSheetRegistry.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
-#include "app/navigation/VLInterfaceRegistry.h"
-#include "app/shell/VLSheetRegistry.h"
 #include "controls/VLProgressIndicator.h"
 #include "engine/files/NBFileSizer.h"
 #include "screens/VLTransportWindowController.h"
+#include "windowing/navigation/VLInterfaceRegistry.h"
+#include "windowing/windows/VLSheetRegistry.h"
 
 #include <QApplication>
 #include <QLabel>

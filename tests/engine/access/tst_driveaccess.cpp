@@ -3,10 +3,12 @@
 #include "platform/core/Library.h"
 #include "platform/core/Log.h"
 #include "platform/core/Sandbox.h"
+#include "windowing/windows/VLAccessPanel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -32,7 +34,12 @@ class TestDriveAccess : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { platform::setApplicationIdentity(); }
+    void initTestCase()
+    {
+        platform::setApplicationIdentity();
+        // The panel is the window layer's, installed as in the program's main window.
+        VLAccessPanel::install();
+    }
 
     void init()
     {
@@ -47,9 +54,21 @@ private slots:
 
     void cleanup()
     {
-        VLDriveAccessController::setNextPanelAnswer({});
+        VLAccessPanel::setNextPanelAnswer({});
         platform::setSandboxedForTesting(std::nullopt);
         m_window.reset();
+    }
+
+    void withoutPanelTheRequestEndsCancelled()
+    {
+        VLDriveAccessController::setPanelRunner({});
+        const auto restore = qScopeGuard([] { VLAccessPanel::install(); });
+        VLDriveAccessController controller;
+        VLError error;
+        QVERIFY(!controller.askGrantAccessWindow(&error, m_window.get()));
+        QVERIFY(!error);
+        QVERIFY(!QFile::exists(VLDriveAccessController::rootBookmarkPath()));
+        QVERIFY(!controller.isAccessingRoot());
     }
 
     void bookmarkPaths()
@@ -65,7 +84,7 @@ private slots:
         QString startDirectory;
         Qt::WindowModality modality = Qt::NonModal;
         bool native = true;
-        VLDriveAccessController::setNextPanelAnswer([&](QFileDialog *panel) {
+        VLAccessPanel::setNextPanelAnswer([&](QFileDialog *panel) {
             startDirectory = panel->directory().absolutePath();
             modality = panel->windowModality();
             native = !panel->testOption(QFileDialog::DontUseNativeDialog);
@@ -85,7 +104,7 @@ private slots:
         QCOMPARE(readFile(VLDriveAccessController::rootBookmarkPath()), QDir::cleanPath(home).toUtf8());
 
         // A later run reopens it without a panel.
-        VLDriveAccessController::setNextPanelAnswer([](QFileDialog *panel) {
+        VLAccessPanel::setNextPanelAnswer([](QFileDialog *panel) {
             QFAIL("no panel expected");
             panel->reject();
         });
@@ -101,7 +120,7 @@ private slots:
 
     void cancelledPanelWritesNothing()
     {
-        VLDriveAccessController::setNextPanelAnswer([](QFileDialog *panel) { panel->reject(); });
+        VLAccessPanel::setNextPanelAnswer([](QFileDialog *panel) { panel->reject(); });
         VLDriveAccessController controller;
         QVERIFY(!controller.askGrantAccessWindow(nullptr, m_window.get()));
         QVERIFY(!QFileInfo::exists(VLDriveAccessController::rootBookmarkPath()));
@@ -113,7 +132,7 @@ private slots:
     void windowClosedUnderThePanel()
     {
         // The window goes while the panel waits: the request ends as cancelled, nothing written.
-        VLDriveAccessController::setNextPanelAnswer(
+        VLAccessPanel::setNextPanelAnswer(
             [this](QFileDialog *) { QTimer::singleShot(0, this, [this] { m_window.reset(); }); });
         VLDriveAccessController controller;
         VLError error;
@@ -125,7 +144,7 @@ private slots:
         // A later request opens a panel again.
         m_window = std::make_unique<QWidget>();
         m_window->show();
-        VLDriveAccessController::setNextPanelAnswer([](QFileDialog *panel) { panel->reject(); });
+        VLAccessPanel::setNextPanelAnswer([](QFileDialog *panel) { panel->reject(); });
         QVERIFY(!controller.askGrantAccessWindow(nullptr, m_window.get()));
     }
 
@@ -133,7 +152,7 @@ private slots:
     {
         QTemporaryDir other;
         bool stayedOpen = false;
-        VLDriveAccessController::setNextPanelAnswer([&](QFileDialog *panel) {
+        VLAccessPanel::setNextPanelAnswer([&](QFileDialog *panel) {
             panel->setDirectory(other.path());
             static_cast<QDialog *>(panel)->accept();
             stayedOpen = panel->isVisible() && panel->result() != QDialog::Accepted;
@@ -184,7 +203,7 @@ private slots:
     void secondFolderGrant()
     {
         QTemporaryDir chosen;
-        VLDriveAccessController::setNextPanelAnswer([&](QFileDialog *panel) {
+        VLAccessPanel::setNextPanelAnswer([&](QFileDialog *panel) {
             panel->setDirectory(chosen.path());
             static_cast<QDialog *>(panel)->accept();
         });
@@ -202,7 +221,7 @@ private slots:
     void outsideASandboxTheGrantIsHeld()
     {
         platform::setSandboxedForTesting(false);
-        VLDriveAccessController::setNextPanelAnswer([](QFileDialog *panel) {
+        VLAccessPanel::setNextPanelAnswer([](QFileDialog *panel) {
             QFAIL("no panel expected");
             panel->reject();
         });

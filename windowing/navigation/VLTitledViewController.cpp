@@ -1,0 +1,10 @@
+#include "windowing/navigation/VLTitledViewController.h"
+
+VLTitledViewController::VLTitledViewController(QObject *parent) : VLViewController(parent)
+{
+}
+
+QList<QWidget *> VLTitledViewController::nonanimatableViews() const
+{
+    return {};
+}
