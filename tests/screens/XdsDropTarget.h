@@ -72,9 +72,9 @@ public:
     struct Outcome
     {
         QStringList offeredTypes;
-        QByteArray nameOnSource;  // the direct-save property as the source set it
-        QByteArray sourceAnswer;  // "S", "F" or "E"; empty when the protocol was not used
-        QByteArray droppedUris;   // the text/uri-list data, for a plain drop
+        QByteArray nameOnSource; // the direct-save property as the source set it
+        QByteArray sourceAnswer; // "S", "F" or "E"; empty when the protocol was not used
+        QByteArray droppedUris;  // the text/uri-list data, for a plain drop
     };
     Outcome outcome() const
     {
@@ -93,8 +93,8 @@ private:
     }
     QByteArray atomName(xcb_atom_t value)
     {
-        xcb_get_atom_name_reply_t *reply =
-            xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, value), nullptr);
+        xcb_get_atom_name_reply_t *reply = xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, value),
+                                                                   nullptr);
         QByteArray name;
         if (reply)
             name = QByteArray(xcb_get_atom_name_name(reply), xcb_get_atom_name_name_length(reply));
@@ -153,8 +153,8 @@ private:
         xcb_flush(m_connection);
         while (xcb_generic_event_t *event = nextEvent()) {
             const bool notify = (event->response_type & 0x7f) == XCB_SELECTION_NOTIFY;
-            const bool answered =
-                notify && reinterpret_cast<xcb_selection_notify_event_t *>(event)->property != XCB_ATOM_NONE;
+            const bool answered = notify
+                                  && reinterpret_cast<xcb_selection_notify_event_t *>(event)->property != XCB_ATOM_NONE;
             std::free(event);
             if (notify)
                 return answered ? property(m_window, result) : QByteArray();
@@ -215,16 +215,16 @@ private:
             QByteArray uri = QUrl::fromLocalFile(m_folder + u'/' + QString::fromUtf8(name)).toEncoded();
             if (!m_host.isEmpty())
                 uri.insert(int(std::strlen("file://")), m_host);
-            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, source, directSave, type, 8,
-                                uint32_t(uri.size()), uri.constData());
+            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, source, directSave, type, 8, uint32_t(uri.size()),
+                                uri.constData());
             const QByteArray answer = convert("XdndDirectSave0", time);
             {
                 std::lock_guard lock(m_mutex);
                 m_outcome.nameOnSource = name;
                 m_outcome.sourceAnswer = answer;
             }
-            sendToSource(source, "XdndFinished", answer == "S" ? 1 : 0, answer == "S" ? atom("XdndActionCopy") : 0,
-                         0, 0);
+            sendToSource(source, "XdndFinished", answer == "S" ? 1 : 0, answer == "S" ? atom("XdndActionCopy") : 0, 0,
+                         0);
             return;
         }
         const QByteArray uris = convert("text/uri-list", time);

@@ -13,8 +13,8 @@
 #include "tests/screens/XdsDropTarget.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -88,10 +88,9 @@ class TestDirectSave : public QObject
 
     VLDecryptedViewController *decrypt(FlowWindow &window, const QUrl &container)
     {
-        window.navigation()->pushViewControllerAnimated(
-            VLViewController::create<VLDecryptingViewController>(QList<QUrl>{container}, QImage(), QImage(),
-                                                                 u"right"_s),
-            true);
+        window.navigation()->pushViewControllerAnimated(VLViewController::create<VLDecryptingViewController>(
+                                                            QList<QUrl>{container}, QImage(), QImage(), u"right"_s),
+                                                        true);
         if (!settleUntil(window, [&] { return window.topAs<VLDecryptedViewController>() != nullptr; }))
             return nullptr;
         window.settle(1.0); // the icon slides into place
@@ -137,11 +136,11 @@ class TestDirectSave : public QObject
         const auto n = [](int value) { return QString::number(value); };
         // The pauses let the server's events come one by one, as a hand's do.
         QProcess gesture;
-        gesture.start(u"xdotool"_s, {u"mousemove"_s, n(from.x()), n(from.y()), u"sleep"_s, u"0.2"_s, u"mousedown"_s,
-                                     u"1"_s, u"sleep"_s, u"0.2"_s, u"mousemove"_s, n(from.x() + 20),
-                                     n(from.y() + 20), u"sleep"_s, u"0.3"_s, u"mousemove"_s, n(to.x()),
-                                     n(to.y()), u"sleep"_s, u"0.3"_s, u"mousemove"_s, n(to.x() + 5),
-                                     n(to.y() + 5)});
+        gesture.start(u"xdotool"_s, {u"mousemove"_s,   n(from.x()),      n(from.y()), u"sleep"_s, u"0.2"_s,
+                                     u"mousedown"_s,   u"1"_s,           u"sleep"_s,  u"0.2"_s,   u"mousemove"_s,
+                                     n(from.x() + 20), n(from.y() + 20), u"sleep"_s,  u"0.3"_s,   u"mousemove"_s,
+                                     n(to.x()),        n(to.y()),        u"sleep"_s,  u"0.3"_s,   u"mousemove"_s,
+                                     n(to.x() + 5),    n(to.y() + 5)});
         // Lets go from inside the drag's own loop, where the test's code does not run, once the
         // pointer has come to rest over the target and the target takes the drop.
         QProcess letGo;
@@ -180,8 +179,8 @@ private slots:
                                      m_dir.filePath(u"single.vault"_s), u"right"_s);
         QVERIFY(writeTestFile(m_dir.filePath(u"Holiday/beach.txt"_s), "sand and sea"));
         QVERIFY(writeTestFile(m_dir.filePath(u"Holiday/notes/day1.txt"_s), "swim"));
-        m_folder = makeContainer({QUrl::fromLocalFile(m_dir.filePath(u"Holiday"_s))},
-                                 m_dir.filePath(u"folder.vault"_s), u"right"_s);
+        m_folder = makeContainer({QUrl::fromLocalFile(m_dir.filePath(u"Holiday"_s))}, m_dir.filePath(u"folder.vault"_s),
+                                 u"right"_s);
         QVERIFY(m_singleFile.isValid() && m_folder.isValid());
     }
 
