@@ -1,8 +1,12 @@
 #include "controls/VLDragSourceView.h"
 
+#include "engine/files/KXAdditions.h"
+#include "platform/core/Log.h"
+#include "platform/files/FileOperations.h"
 #include "platform/view/VLResponderChain.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,7 +14,9 @@
 #include <QPixmap>
 #include <QWindow>
 
+#include <cerrno>
 #include <cmath>
+#include <semaphore>
 
 namespace {
 
@@ -53,12 +59,20 @@ void VLDragSourceView::draggingSessionEndedAtPointOperation(VLDraggingSession *s
     Q_UNUSED(screenPoint)
     std::optional<QUrl> location;
     if (session && !m_draggingURL.isEmpty())
-        location = vlPasteLocationForDraggingPasteboard(session->draggingPasteboard());
+        location = vlPasteLocationForDraggingSession(session);
 
     const QPointer<VLDragSourceView> self(this);
+    const QString movedAwayOriginal = std::exchange(m_movedAwayOriginal, QString());
     VLDragSourceViewDelegate *target = delegate();
     if (target && target->answersDragSourceViewCallback(VLDragSourceViewDelegate::Callback::DidFinishWithURLOperation))
         target->dragSourceViewDidFinishWithURLOperation(this, location, operation);
+    // Whoever follows the item knows the drop folder now, so it finds the copy there once the
+    // original has gone.
+    if (!movedAwayOriginal.isEmpty()) {
+        if (const int error = platform::removeItemAtPath(movedAwayOriginal, platform::RemovalAccess::GrantOwner))
+            platform::log(
+                QStringLiteral("[Drag]: The moved item's original stays: %1").arg(platform::errorDescription(error)));
+    }
     if (!self)
         return;
 
@@ -253,8 +267,47 @@ void VLDragSourceView::beginDrag(QPointF position)
     VLDraggingSession session(this, this, {item}, position);
     session.setAnimatesToStartingPositionsOnCancelOrFail(true);
     session.setDraggingFormation(VLDraggingFormation::None);
+    const QPointer<VLDragSourceView> self(this);
+    session.setDirectSave(QFileInfo(m_draggingURL.toLocalFile()).fileName(),
+                          [self](const QString &path) { return self && self->saveDraggedItemAt(path); });
     // The drag may run a loop of its own; nothing of this view is touched after it.
     session.begin();
+}
+
+bool VLDragSourceView::saveDraggedItemAt(const QString &path)
+{
+    const QString source = m_draggingURL.toLocalFile();
+    if (source.isEmpty())
+        return false;
+    const bool move = (m_dragOperation & VLDragOperationMove) != 0;
+    if (move) {
+        // Nothing is ever replaced: a target that names an existing item gets an error.
+        const int moved = platform::renameItem(source, path, false);
+        if (moved != EXDEV) {
+            if (moved != 0)
+                platform::log(
+                    QStringLiteral("[Drag]: The item could not be moved: %1").arg(platform::errorDescription(moved)));
+            return moved == 0;
+        }
+    }
+    // The target waits for the answer, so the copy is waited for; it carries the metadata along
+    // and creates the destination exclusively.
+    std::binary_semaphore done(0);
+    bool copied = false;
+    KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
+        m_draggingURL, QUrl::fromLocalFile(path), 0, KXAdditions::TransferCopy,
+        [&done, &copied](quint64 state, bool *cancel, const QVariantMap &information) {
+            Q_UNUSED(cancel)
+            Q_UNUSED(information)
+            if (state != KXAdditions::TransferFinished && state != KXAdditions::TransferFailed)
+                return;
+            copied = state == KXAdditions::TransferFinished;
+            done.release();
+        });
+    done.acquire();
+    if (copied && move)
+        m_movedAwayOriginal = source;
+    return copied;
 }
 
 void VLDragSourceView::mouseReleaseEvent(QMouseEvent *event)

@@ -88,6 +88,8 @@ private:
     QRectF frameOfView(const QWidget *view) const;
     bool startsDragAt(QPointF position) const;
     void beginDrag(QPointF position);
+    // A direct-save target's request: the item saved at path, copied or moved as offered.
+    bool saveDraggedItemAt(const QString &path);
     void moveWindow(QMouseEvent *event);
 
     VLDragOperation m_dragOperation = VLDragOperationCopy;
@@ -104,4 +106,7 @@ private:
     QPointF m_pressPosition;
     QPoint m_pressGlobalPosition;
     QPoint m_windowOrigin;
+    // A move to another file system copies the item during the drag; the original goes once the
+    // delegate has heard where the item went.
+    QString m_movedAwayOriginal;
 };

@@ -13,7 +13,7 @@ packages=(
     xvfb xauth dbus dbus-x11 attr acl
     xdotool imagemagick xdg-utils desktop-file-utils
     passwd util-linux
-    libxcb-xkb-dev
+    libxcb1-dev libxcb-xkb-dev
     7zip pigz time
 )
 

@@ -6,9 +6,11 @@
 #include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -67,6 +69,23 @@ VLDraggingSource *VLDraggingPasteboard::draggingSource() const
     return m_sourceObject ? m_source : nullptr;
 }
 
+QStringList VLDraggingPasteboard::formats() const
+{
+    QStringList names = QMimeData::formats();
+    if (m_directSave)
+        names.append(platform::DirectSaveOffer::mimeFormat);
+    return names;
+}
+
+QVariant VLDraggingPasteboard::retrieveData(const QString &mimeType, QMetaType type) const
+{
+    // Qt converts the drag's selection to a target's type through the format of the same name;
+    // the direct-save type asks the source to save the item where the target said.
+    if (m_directSave && mimeType == platform::DirectSaveOffer::mimeFormat)
+        return m_directSave->answerSaveRequest();
+    return QMimeData::retrieveData(mimeType, type);
+}
+
 VLDraggingSession::VLDraggingSession(QWidget *view, VLDraggingSource *source, QList<VLDraggingItem> items,
                                      QPointF startPosition)
     : m_view(view)
@@ -81,6 +100,17 @@ VLDraggingSession::~VLDraggingSession() = default;
 const QMimeData *VLDraggingSession::draggingPasteboard() const
 {
     return m_drag ? m_drag->mimeData() : nullptr;
+}
+
+void VLDraggingSession::setDirectSave(const QString &fileName, platform::DirectSaveOffer::Saver saver)
+{
+    m_directSaveName = fileName;
+    m_directSaver = std::move(saver);
+}
+
+std::optional<QUrl> VLDraggingSession::directSaveURL() const
+{
+    return m_directSave ? m_directSave->savedURL() : std::nullopt;
 }
 
 QImage VLDraggingSession::dragImage(QPointF *hotSpot) const
@@ -130,6 +160,17 @@ void VLDraggingSession::begin()
     for (const VLDraggingItem &item : std::as_const(m_items))
         urls.append(item.pasteboardWriter);
     mimeData->setUrls(urls);
+    if (m_items.size() == 1 && m_directSaver)
+        m_directSave = platform::DirectSaveOffer::create(m_directSaveName, m_directSaver);
+    if (m_directSave) {
+        mimeData->setDirectSaveOffer(m_directSave);
+        // The drag's window exists once the drag runs; the first event of its loop is early
+        // enough, as a target reads the name only when the item is dropped on it.
+        QTimer::singleShot(0, mimeData, [offer = std::weak_ptr(m_directSave)] {
+            if (const auto live = offer.lock())
+                live->dragStarted();
+        });
+    }
 
     // Qt owns the drag and deletes it later, so its data is still there when the source hears
     // of the end below.
@@ -147,6 +188,19 @@ void VLDraggingSession::begin()
         this, VLDraggingContext::OutsideApplication);
     const Qt::DropAction result = drag->exec(vlDropActionsForDragOperation(offered),
                                              vlPreferredDropActionForDragOperation(offered));
+    // Qt's drag ends as the item is dropped; a direct-save target asks for the save after that.
+    if (m_directSave && result != Qt::IgnoreAction && m_view)
+        m_directSave->waitForTarget();
+    // Whatever comes later is refused: the source is told now and may go.
+    const struct CloseOffer
+    {
+        std::shared_ptr<platform::DirectSaveOffer> offer;
+        ~CloseOffer()
+        {
+            if (offer)
+                offer->close();
+        }
+    } closeOffer{m_directSave};
     // The drag's own loop may have closed the view (and its source) meanwhile.
     if (!m_view)
         return;
@@ -155,12 +209,17 @@ void VLDraggingSession::begin()
     if (performed == VLDragOperationMove && !(offered & VLDragOperationMove))
         performed = VLDragOperationGeneric;
     performed &= offered;
+    // The source itself did what it offered, whatever action the target named.
+    if (directSaveURL())
+        performed = (offered & VLDragOperationMove) ? VLDragOperationMove : VLDragOperationCopy;
     m_source->draggingSessionEndedAtPointOperation(this, QCursor::pos(), performed);
     m_drag.clear();
 }
 
-std::optional<QUrl> vlPasteLocationForDraggingPasteboard(const QMimeData *pasteboard)
+std::optional<QUrl> vlPasteLocationForDraggingSession(const VLDraggingSession *session)
 {
-    Q_UNUSED(pasteboard)
-    return std::nullopt;
+    const std::optional<QUrl> saved = session ? session->directSaveURL() : std::nullopt;
+    if (!saved)
+        return std::nullopt;
+    return QUrl::fromLocalFile(QFileInfo(saved->toLocalFile()).absolutePath());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/view/DirectSave.h"
 #include "platform/view/VLDragOperation.h"
 
 #include <QImage>
@@ -12,6 +13,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QDrag;
@@ -79,9 +81,18 @@ public:
     VLDraggingSource *draggingSource() const;
     QObject *draggingSourceObject() const { return m_sourceObject; }
 
+    // Offers the desktop's direct-save protocol along with the file URLs.
+    void setDirectSaveOffer(std::shared_ptr<platform::DirectSaveOffer> offer) { m_directSave = std::move(offer); }
+
+    QStringList formats() const override;
+
+protected:
+    QVariant retrieveData(const QString &mimeType, QMetaType type) const override;
+
 private:
     VLDraggingSource *m_source;
     QPointer<QObject> m_sourceObject;
+    std::shared_ptr<platform::DirectSaveOffer> m_directSave;
 };
 
 // One drag out of a view, run by Qt's drag and drop. Qt's drag is synchronous (the desktop's drag
@@ -100,8 +111,15 @@ public:
     void setDraggingFormation(VLDraggingFormation formation) { m_formation = formation; }
 
     const QList<VLDraggingItem> &draggingItems() const { return m_items; }
+
+    // Lets a drop target that takes part in the desktop's direct-save protocol have the item
+    // saved by the source, named fileName, where the target says; saver writes it there. Only a
+    // drag of one item offers it.
+    void setDirectSave(const QString &fileName, platform::DirectSaveOffer::Saver saver);
     // The drag's data while it runs and while the source hears of its end; null otherwise.
     const QMimeData *draggingPasteboard() const;
+    // Where the source saved the item for a direct-save target; none otherwise.
+    std::optional<QUrl> directSaveURL() const;
 
     // Runs the drag with the operations the source offers outside the application, then calls
     // the source's end. Widgets of this application ask the source through the drag's data
@@ -120,9 +138,12 @@ private:
     bool m_animatesBack = false;
     VLDraggingFormation m_formation = VLDraggingFormation::Default;
     QPointer<QDrag> m_drag;
+    QString m_directSaveName;
+    platform::DirectSaveOffer::Saver m_directSaver;
+    std::shared_ptr<platform::DirectSaveOffer> m_directSave;
 };
 
-// The folder in which the receiver of a drag put the dropped file, when the platform reports it.
-// The desktops here do not tell a drag's source where a file went, so this answers none; callers
-// follow the file by other means.
-std::optional<QUrl> vlPasteLocationForDraggingPasteboard(const QMimeData *pasteboard);
+// The folder in which the receiver of a drag put the dropped file, when the platform reports it:
+// only a target that had the source save the item through the direct-save protocol tells; for
+// any other drop this answers none and callers follow the file by other means.
+std::optional<QUrl> vlPasteLocationForDraggingSession(const VLDraggingSession *session);
