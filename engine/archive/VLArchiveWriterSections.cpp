@@ -176,15 +176,13 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
                 return fail(VLArchiveErrorStopped);
         }
     } else {
-        // Workers read and compress the blocks, each with the 32 KiB before it as its dictionary,
-        // and they come back in order; a bounded number is in flight, so memory does not grow
-        // with the file. This thread only enciphers, authenticates and writes.
+        // Workers read and compress the blocks, each on its own, and they come back in order; a
+        // bounded number is in flight, so memory does not grow with the file. This thread only
+        // enciphers, authenticates and writes.
         struct Block
         {
             quint64 offset = 0;
-            std::size_t size = 0;            // what the block should hold; less when the file got shorter
-            std::vector<std::uint8_t> input; // the dictionary, then the block
-            std::size_t dictionary = 0;
+            std::size_t size = 0; // what the block should hold; less when the file got shorter
             std::vector<std::uint8_t> output;
             std::uint32_t adler = 1;
             bool last = false;
@@ -196,23 +194,20 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
         auto compress = [this, blockLevel, file](Block &block) {
             if (m_workersStop)
                 return;
-            const std::size_t want = block.dictionary + block.size;
-            block.input.resize(want);
-            const std::int64_t got = file->readAt(block.offset - block.dictionary, block.input.data(), want,
-                                                  &block.readError);
+            // Read into the worker's own buffer (a block is smaller than what a worker keeps): a
+            // block's input lives only while it is compressed.
+            thread_local std::vector<std::uint8_t> input;
+            input.resize(std::max(input.size(), block.size));
+            const std::int64_t got = file->readAt(block.offset, input.data(), block.size, &block.readError);
             if (got >= 0) {
                 // A file that got shorter since it was added ends its stream here.
-                if (std::size_t(got) < want) {
+                if (std::size_t(got) < block.size) {
                     block.last = true;
-                    block.size = std::size_t(got) > block.dictionary ? std::size_t(got) - block.dictionary : 0;
-                    block.dictionary = std::min(block.dictionary, std::size_t(got));
+                    block.size = std::size_t(got);
                 }
-                const std::uint8_t *data = block.input.data() + block.dictionary;
-                block.ok = VLDeflate::compressBlock(block.input.data(), block.dictionary, data, block.size, block.last,
-                                                    blockLevel, block.output);
-                block.adler = VLDeflate::adler32(data, block.size);
+                block.ok = VLDeflate::compressBlock(input.data(), block.size, block.last, blockLevel, block.output);
+                block.adler = VLDeflate::adler32(input.data(), block.size);
             }
-            std::vector<std::uint8_t>().swap(block.input);
         };
         // Leaving early, the blocks still in flight read the source: the window ends them before
         // it closes.
@@ -229,7 +224,6 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
                 auto block = std::make_shared<Block>();
                 block->offset = done;
                 block->size = std::size_t(std::min<quint64>(blockInput, expected - done));
-                block->dictionary = std::size_t(std::min<quint64>(VLDeflate::dictionarySize, done));
                 done += block->size;
                 block->last = done == expected;
                 window.add(block, 0, compress);

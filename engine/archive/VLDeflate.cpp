@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace VLDeflate {
@@ -102,10 +103,9 @@ void appendStreamHeader(std::vector<std::uint8_t> &out, int level)
 
 namespace {
 
-// A block through zlib, primed with the data before it: the slower way, taken when the faster
-// one cannot be joined.
-bool compressBlockWithZlib(const std::uint8_t *dictionary, std::size_t dictionaryLength, const std::uint8_t *data,
-                           std::size_t size, bool last, int level, std::vector<std::uint8_t> &out)
+// A block through zlib: the slower way, taken when libdeflate's cannot be joined.
+bool compressBlockWithZlib(const std::uint8_t *data, std::size_t size, bool last, int level,
+                           std::vector<std::uint8_t> &out)
 {
     thread_local BlockCompressor state;
     if (state.level != level) {
@@ -123,8 +123,6 @@ bool compressBlockWithZlib(const std::uint8_t *dictionary, std::size_t dictionar
         return false;
     }
     z_stream &stream = state.stream;
-    if (dictionaryLength > 0 && deflateSetDictionary(&stream, dictionary, uInt(dictionaryLength)) != Z_OK)
-        return false;
     // The bound of the whole stream plus room for the flush marker.
     out.resize(deflateBound(&stream, uLong(size)) + 16);
     stream.next_in = const_cast<Bytef *>(data);
@@ -206,19 +204,21 @@ std::optional<StreamBounds> rawStreamBounds(const std::uint8_t *deflated, std::s
 
 } // namespace
 
-bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionaryLength, const std::uint8_t *data,
-                   std::size_t size, bool last, int level, std::vector<std::uint8_t> &out)
+bool compressBlock(const std::uint8_t *data, std::size_t size, bool last, int level, std::vector<std::uint8_t> &out)
 {
     // libdeflate compresses a block in well under half zlib's time, but only as a stream of its
     // own, without the data before it: its last block is made not the last and the stream is
     // ended on a byte boundary with an empty stored block, as zlib's sync flush does, so that the
     // blocks still join into one stream.
     if (libdeflate_compressor *compressor = level > 0 ? compressorAtLevel(level) : nullptr) {
-        out.resize(libdeflate_deflate_compress_bound(compressor, size) + 5);
-        const std::size_t length = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
-        if (const std::optional<StreamBounds> bounds = length > 0 ? rawStreamBounds(out.data(), length, size)
+        // Made in the thread's scratch, so that only the bytes it holds are copied out.
+        thread_local std::vector<std::uint8_t> scratch;
+        scratch.resize(std::max(scratch.size(), libdeflate_deflate_compress_bound(compressor, size)));
+        const std::size_t length = libdeflate_deflate_compress(compressor, data, size, scratch.data(), scratch.size());
+        if (const std::optional<StreamBounds> bounds = length > 0 ? rawStreamBounds(scratch.data(), length, size)
                                                                   : std::nullopt) {
-            out.resize(length);
+            out.reserve(length + 5);
+            out.assign(scratch.begin(), scratch.begin() + std::ptrdiff_t(length));
             if (last)
                 return true;
             out[bounds->lastBlockBit / 8] &= std::uint8_t(~(1u << (bounds->lastBlockBit % 8)));
@@ -230,7 +230,7 @@ bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionaryLength,
             return true;
         }
     }
-    return compressBlockWithZlib(dictionary, dictionaryLength, data, size, last, level, out);
+    return compressBlockWithZlib(data, size, last, level, out);
 }
 
 std::uint32_t adler32(const std::uint8_t *data, std::size_t size)

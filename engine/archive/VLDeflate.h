@@ -21,16 +21,13 @@ InflateResult inflateWhole(const std::uint8_t *data, std::size_t size, std::vect
 
 // The two bytes a zlib stream at this level starts with.
 void appendStreamHeader(std::vector<std::uint8_t> &out, int level);
-// A block of a stream in raw deflate form, ended with a sync flush or, for the last block, with
-// the final block. `dictionary` (up to 32 KiB of the data before the block) primes it where
-// libdeflate's block cannot be joined (level 0, a library failure) and zlib makes it instead.
-[[nodiscard]] bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionaryLength, const std::uint8_t *data,
-                                 std::size_t size, bool last, int level, std::vector<std::uint8_t> &out);
+// A block of a stream in raw deflate form, on its own (no data before it is referred to), ended
+// with a sync flush or, for the last block, with the final block.
+[[nodiscard]] bool compressBlock(const std::uint8_t *data, std::size_t size, bool last, int level,
+                                 std::vector<std::uint8_t> &out);
 std::uint32_t adler32(const std::uint8_t *data, std::size_t size);
 // The checksum of two pieces joined, from theirs and the second one's length.
 std::uint32_t adler32Combine(std::uint32_t first, std::uint32_t second, std::uint64_t secondSize);
 void appendStreamTrailer(std::vector<std::uint8_t> &out, std::uint32_t adler);
-
-constexpr std::size_t dictionarySize = 32768;
 
 } // namespace VLDeflate

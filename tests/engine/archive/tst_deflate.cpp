@@ -63,10 +63,8 @@ private slots:
         while (!ended) {
             const std::size_t piece = std::min<std::size_t>(std::size_t(blockSize), size - done);
             const bool last = emptyLast ? piece == 0 : done + piece == size;
-            const std::size_t dictionary = std::min<std::size_t>(VLDeflate::dictionarySize, done);
             std::vector<std::uint8_t> block;
-            QVERIFY(VLDeflate::compressBlock(bytes + done - dictionary, dictionary, bytes + done, piece, last, level,
-                                             block));
+            QVERIFY(VLDeflate::compressBlock(bytes + done, piece, last, level, block));
             stream.insert(stream.end(), block.begin(), block.end());
             adler = VLDeflate::adler32Combine(adler, VLDeflate::adler32(bytes + done, piece), piece);
             done += piece;
