@@ -6,6 +6,8 @@
 #   small     200,000 small text files
 #   million   1,000,000 small text files
 # TREES="mixed binaries" picks some of them (default: all); ONE_GIB=0 leaves out the 1 GiB file.
+# BEFORE=OTHER_VAULTBENCH times another build of vaultbench (the engine before a change) in the same
+# rounds, taking turns with this one.
 # Each command runs ROUNDS times (default 3), the commands taking turns; the median wall time, the
 # median cores busy (user + system time / wall time), the largest peak resident size and the size
 # of what it wrote are reported. The peers run as a user would ask for the same protection:
@@ -20,11 +22,13 @@ vaultbench=${2:-"$root/build/bench/vaultbench/vaultbench"}
 rounds=${ROUNDS:-3}
 trees=${TREES:-"mixed binaries small million"}
 oneGiB=${ONE_GIB:-1}
+before=${BEFORE:-}
 password=benchmark
 for tool in 7zz pigz openssl python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 [ -x "$vaultbench" ] || { echo "missing: $vaultbench (build the vaultbench target)" >&2; exit 1; }
+[ -z "$before" ] || [ -x "$before" ] || { echo "missing: $before" >&2; exit 1; }
 
 # The trees are made once and kept for later runs (regular files and folders only, so every tool
 # stores the same; copies, not hard links, which tar would store as links).
@@ -116,8 +120,10 @@ mkdir -p "$out"
 names=()
 for name in $trees; do
     names+=("$name:vault-encrypt" "$name:7z-aes-zip" "$name:tar-pigz-openssl" "$name:vault-decrypt" "$name:openssl-pigz-tar")
+    [ -n "$before" ] && names+=("$name:before-encrypt" "$name:before-decrypt")
 done
 [ "$oneGiB" = 1 ] && names+=(1g:vault-encrypt 1g:pigz)
+[ "$oneGiB" = 1 ] && [ -n "$before" ] && names+=(1g:before-encrypt)
 encAES="openssl enc -aes-128-cbc -pbkdf2 -iter 4096 -pass pass:$password"
 for ((round = 0; round <= rounds; round++)); do # round 0 warms the caches and is not counted
     for name in $trees; do
@@ -135,12 +141,21 @@ for ((round = 0; round <= rounds; round++)); do # round 0 warms the caches and i
             "'$vaultbench' decrypt --password $password '$out/t.vault' '$out/restore-$round-$name/vault'"
         run "$name:openssl-pigz-tar" "$bytes" "" \
             "$encAES -d -in '$out/t.enc' | pigz -d | tar -C '$out/restore-$round-$name/tar' -xf -"
+        if [ -n "$before" ]; then
+            mkdir -p "$out/restore-$round-$name/before"
+            run "$name:before-encrypt" "$bytes" "$out/b.vault" \
+                "'$before' encrypt --password $password --out '$out/b.vault' '$tree'"
+            run "$name:before-decrypt" "$bytes" "" \
+                "'$before' decrypt --password $password '$out/b.vault' '$out/restore-$round-$name/before'"
+        fi
     done
     if [ "$oneGiB" = 1 ]; then
         clean
         bigBytes=$(stat -c %s "$big")
         run 1g:vault-encrypt "$bigBytes" "$out/b.vault" "'$vaultbench' encrypt --password $password --out '$out/b.vault' '$big'"
         run 1g:pigz "$bigBytes" "$out/b.gz" "pigz -6 -c '$big' > '$out/b.gz'"
+        [ -n "$before" ] && run 1g:before-encrypt "$bigBytes" "$out/c.vault" \
+            "'$before' encrypt --password $password --out '$out/c.vault' '$big'"
     fi
     if [ "$round" -eq 0 ]; then
         for name in "${names[@]}"; do rm -f "$out/$name"; done
@@ -177,10 +192,15 @@ for name in $trees; do
     echo "  container / AES zip size:       $(ratio "${size[$name:vault-encrypt]}" "${size[$name:7z-aes-zip]}")"
     echo "  encrypt cores busy:             ${cores[$name:vault-encrypt]} of $(nproc)"
     echo "  peak MiB encrypt / decrypt:     ${peak[$name:vault-encrypt]} / ${peak[$name:vault-decrypt]}"
+    if [ -n "$before" ]; then
+        echo "  encrypt / before:               $(ratio "${speed[$name:vault-encrypt]}" "${speed[$name:before-encrypt]}")"
+        echo "  decrypt / before:               $(ratio "${speed[$name:vault-decrypt]}" "${speed[$name:before-decrypt]}")"
+    fi
 done
 echo "targets: mixed: size <= 1.1x the AES zip; binaries: encrypt >= 2x 7-Zip and >= 1.7x tar|pigz|openssl," \
     "7 of 8 cores busy; small: size <= 2.2x the AES zip, encrypt >= tar|pigz|openssl, peak <= 128 MiB both ways;" \
     "million: peak <= 256 MiB both ways"
 if [ "$oneGiB" = 1 ]; then
     echo "1 GiB encrypt / pigz -6:          $(ratio "${speed[1g:vault-encrypt]}" "${speed[1g:pigz]}")   (target 0.9)"
+    [ -n "$before" ] && echo "1 GiB encrypt / before:           $(ratio "${speed[1g:vault-encrypt]}" "${speed[1g:before-encrypt]}")"
 fi

@@ -4,10 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-// The compression of item data. Every item's data is one zlib stream. Whole items that fit in
-// memory go through libdeflate, which is much faster than zlib at the same level; a large item is
-// cut into blocks that workers compress with zlib at once, each block primed with the 32 KiB
-// before it and ended on a byte boundary, so that the blocks join into one stream.
+// The compression of item data. Every item's data is one zlib stream, made by libdeflate, which is
+// much faster than zlib at the same level. A large item is cut into blocks that workers compress
+// at once, each on its own and ended on a byte boundary, so that the blocks join into one stream.
 // Each thread keeps its own compressor state.
 namespace VLDeflate {
 
@@ -22,15 +21,13 @@ InflateResult inflateWhole(const std::uint8_t *data, std::size_t size, std::vect
 
 // The two bytes a zlib stream at this level starts with.
 void appendStreamHeader(std::vector<std::uint8_t> &out, int level);
-// A block of a stream in raw deflate form: primed with `dictionary` (up to 32 KiB of the data
-// before the block), ended with a sync flush or, for the last block, with the final block.
-[[nodiscard]] bool compressBlock(const std::uint8_t *dictionary, std::size_t dictionaryLength, const std::uint8_t *data,
-                                 std::size_t size, bool last, int level, std::vector<std::uint8_t> &out);
+// A block of a stream in raw deflate form, on its own (no data before it is referred to), ended
+// with a sync flush or, for the last block, with the final block.
+[[nodiscard]] bool compressBlock(const std::uint8_t *data, std::size_t size, bool last, int level,
+                                 std::vector<std::uint8_t> &out);
 std::uint32_t adler32(const std::uint8_t *data, std::size_t size);
 // The checksum of two pieces joined, from theirs and the second one's length.
 std::uint32_t adler32Combine(std::uint32_t first, std::uint32_t second, std::uint64_t secondSize);
 void appendStreamTrailer(std::vector<std::uint8_t> &out, std::uint32_t adler);
-
-constexpr std::size_t dictionarySize = 32768;
 
 } // namespace VLDeflate

@@ -1,22 +1,10 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
-#include "engine/archive/VLSectionCipher.h"
+#include "engine/archive/VLArchiveRecordTable.h"
 
-#include "platform/core/Log.h"
-#include "platform/crypto/AesCbcCipher.h"
-
-#include <QFileInfo>
-
-using namespace VLEncryptedArchiveConstants;
+#include "platform/crypto/SecureBytes.h"
 
 namespace {
-
-QString parentKey(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QString parent = slash > 0 ? path.left(slash) : QString();
-    return parent.isEmpty() ? QStringLiteral("/") : parent.toLower();
-}
 
 QString withoutTrailingSlashes(QString path)
 {
@@ -27,11 +15,15 @@ QString withoutTrailingSlashes(QString path)
 
 } // namespace
 
-VLEncryptedArchive::VLEncryptedArchive() = default;
+VLEncryptedArchive::VLEncryptedArchive()
+    : m_records(std::make_unique<VLArchiveRecordTable>())
+    , m_writer(std::make_unique<VLArchiveWriter>(*this))
+    , m_reader(std::make_unique<VLArchiveReader>(*this))
+{
+}
 
 VLEncryptedArchive::~VLEncryptedArchive()
 {
-    releaseInputStream();
     std::lock_guard lock(m_mutex);
     platform::crypto::wipe(m_password);
 }
@@ -46,47 +38,23 @@ std::unique_ptr<VLEncryptedArchive> VLEncryptedArchive::newArchive()
 
 QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::fileRecords() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_records;
+    return m_records->records();
 }
 
 void VLEncryptedArchive::addToDirectory(const VLEncryptedArchiveItemPtr &record)
 {
     if (!record)
         return;
-    const QString path = record->path();
-    std::lock_guard lock(m_mutex);
-    // The same path entered twice replaces the first record. Paths that differ only in case are
-    // different items on a case-sensitive file system: both are kept.
-    const auto existing = m_recordIndex.constFind(path);
-    if (existing != m_recordIndex.constEnd()) {
-        m_records[existing.value()] = record;
-    } else {
-        m_recordIndex.insert(path, m_records.size());
-        // Most paths are their own lower case: the exact index finds them under that spelling,
-        // and only the others get an entry of their own.
-        const QString folded = path.toLower();
-        if (folded != path && !m_foldedIndex.contains(folded) && !m_recordIndex.contains(folded))
-            m_foldedIndex.insert(folded, m_records.size());
-        m_records.append(record);
-    }
-    // Items come folder by folder: the last folder's key serves its next items without a copy.
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QStringView parent = QStringView(path).left(std::max<qsizetype>(slash, 0));
-    if (m_lastParentKey.isNull() || parent != m_lastParent) {
-        m_lastParent = parent.toString();
-        m_lastParentKey = parentKey(path);
-    }
-    m_children[m_lastParentKey].append(record);
-    if (!m_includeApplications && path.endsWith(u".app"))
+    m_records->add(record);
+    if (record->path().endsWith(u".app")) {
+        std::lock_guard lock(m_mutex);
         m_includeApplications = true;
+    }
 }
 
 QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::childRecordsAtPath(const QString &path) const
 {
-    const QString key = path.isEmpty() || path == u"/" ? QStringLiteral("/") : withoutTrailingSlashes(path).toLower();
-    std::lock_guard lock(m_mutex);
-    return m_children.value(key);
+    return m_records->childrenAtPath(path);
 }
 
 QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::childRecords(const VLEncryptedArchiveItemPtr &record) const
@@ -96,21 +64,7 @@ QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::childRecords(const VLEncryp
 
 VLEncryptedArchiveItemPtr VLEncryptedArchive::recordAtPath(const QString &path) const
 {
-    std::lock_guard lock(m_mutex);
-    const auto exact = m_recordIndex.constFind(path);
-    if (exact != m_recordIndex.constEnd())
-        return m_records.at(exact.value());
-    const QString lower = path.toLower();
-    const auto folded = m_foldedIndex.constFind(lower);
-    if (folded != m_foldedIndex.constEnd())
-        return m_records.at(folded.value());
-    const auto own = m_recordIndex.constFind(lower);
-    return own != m_recordIndex.constEnd() ? m_records.at(own.value()) : nullptr;
-}
-
-bool VLEncryptedArchive::isValidItemPath(const QString &path)
-{
-    return path.startsWith(u'/') && platform::ConfinedFolder::isValidRelativePath(path.mid(1));
+    return m_records->recordAtPath(path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -148,12 +102,38 @@ QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::addItemsFromRoot(const QStr
     return added;
 }
 
-void VLEncryptedArchive::extractItemToPath(const VLEncryptedArchiveItemPtr &, const QString &)
+// ---------------------------------------------------------------------------------------------
+// Operations
+
+void VLEncryptedArchive::save(const QString &path)
 {
+    m_writer->save(path);
 }
 
-void VLEncryptedArchive::extractItemsToPath(const QList<VLEncryptedArchiveItemPtr> &, const QString &)
+void VLEncryptedArchive::openArchive(const QString &path)
 {
+    m_reader->open(path);
+}
+
+void VLEncryptedArchive::closeArchive()
+{
+    m_reader->close();
+    m_records->clear();
+}
+
+void VLEncryptedArchive::extractAllItems(const QString &path)
+{
+    m_reader->extractAll(path);
+}
+
+bool VLEncryptedArchive::isOpened() const
+{
+    return m_reader->isOpen();
+}
+
+void VLEncryptedArchive::setReadPieceHook(VLArchiveWriter::ReadPieceHook hook)
+{
+    m_writer->setReadPieceHook(std::move(hook));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -193,7 +173,6 @@ VL_PROPERTY(quint64, AESKeyBits, setAESKeyBits, m_aesKeyBits)
 VL_PROPERTY(VLEncryptedArchiveDelegate *, delegate, setDelegate, m_delegate)
 VL_PROPERTY(int, workerCount, setWorkerCount, m_workerCount)
 VL_PROPERTY_REF(QString, passwordHint, setPasswordHint, m_passwordHint)
-VL_PROPERTY_REF(std::optional<QString>, comment, setComment, m_comment)
 VL_PROPERTY_REF(std::optional<QByteArray>, preview, setPreview, m_preview)
 
 #undef VL_PROPERTY
@@ -216,119 +195,4 @@ bool VLEncryptedArchive::includeApplications() const
 {
     std::lock_guard lock(m_mutex);
     return m_includeApplications;
-}
-
-bool VLEncryptedArchive::isOpened() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_opened;
-}
-
-VLEncryptedArchive::Switches VLEncryptedArchive::switches() const
-{
-    std::lock_guard lock(m_mutex);
-    return {m_encryptFiles, m_encryptDirectory, m_calculateFilesHmac, m_calculateDirectoryHmac, m_compressFiles};
-}
-
-std::size_t VLEncryptedArchive::keySizeInBytes() const
-{
-    const quint64 bits = AESKeyBits();
-    return bits <= 128 ? 16 : bits <= 192 ? 24 : 32;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Delegate reports
-
-bool VLEncryptedArchive::delegateAnswers(VLEncryptedArchiveDelegate::Callback callback) const
-{
-    VLEncryptedArchiveDelegate *target = delegate();
-    return target && target->answers(callback);
-}
-
-void VLEncryptedArchive::sendStarted(const QString &operation)
-{
-    if (delegateAnswers(VLEncryptedArchiveDelegate::Callback::StartedOperation))
-        delegate()->encryptedArchiveStartedOperation(this, {{keyOperation, operation}});
-}
-
-void VLEncryptedArchive::sendFinished(const QString &operation)
-{
-    if (delegateAnswers(VLEncryptedArchiveDelegate::Callback::FinishedOperation))
-        delegate()->encryptedArchiveFinishedOperation(this, {{keyOperation, operation}});
-}
-
-void VLEncryptedArchive::sendError(const QString &operation, int code, const VLEncryptedArchiveItemPtr &record,
-                                   const VLError &lowError)
-{
-    if (!delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationError))
-        return;
-    QVariantMap info{{keyOperation, operation}, {keyError, QVariant::fromValue(VLError(errorDomain, code))}};
-    if (record)
-        info.insert(keyItem, QVariant::fromValue(record));
-    if (lowError)
-        info.insert(keyUnderlyingError, QVariant::fromValue(lowError));
-    delegate()->encryptedArchiveOperationError(this, info);
-}
-
-void VLEncryptedArchive::sendProgress(const QString &operation, std::optional<double> progress,
-                                      const VLEncryptedArchiveItemPtr &record, double totalProgress, bool *cancel)
-{
-    if (!delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress))
-        return;
-    QVariantMap info{{keyOperation, operation}, {keyTotalProgress, totalProgress}};
-    if (progress)
-        info.insert(keyProgress, *progress);
-    if (record)
-        info.insert(keyItem, QVariant::fromValue(record));
-    bool stop = cancel ? *cancel : false;
-    delegate()->encryptedArchiveOperationProgress(this, info, stop);
-    if (cancel)
-        *cancel = stop;
-}
-
-void VLEncryptedArchive::reportOpenErrorLowError(int code, const VLError &lowError)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_opened = false;
-    }
-    releaseInputStream();
-    m_in.close();
-    sendError(operationOpening, code, nullptr, lowError);
-}
-
-void VLEncryptedArchive::reportExtractErrorForItemLowError(int code, const VLEncryptedArchiveItemPtr &record,
-                                                           const VLError &lowError)
-{
-    releaseInputStream();
-    sendError(operationExtraction, code, record, lowError);
-}
-
-void VLEncryptedArchive::reportExtractProgressForItemTotalProgressCancel(double progress,
-                                                                         const VLEncryptedArchiveItemPtr &record,
-                                                                         double totalProgress, bool *cancel)
-{
-    sendProgress(operationExtraction, progress, record, totalProgress, cancel);
-}
-
-void VLEncryptedArchive::reportSaveErrorForItemLowError(int code, const VLEncryptedArchiveItemPtr &record,
-                                                        const VLError &lowError)
-{
-    // A write that failed earlier (a full disk) is the cause of whatever step noticed it: the
-    // container could not be written, for the system's reason.
-    if (m_outWriteError && code != VLArchiveErrorStopped) {
-        sendError(operationSaving, VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_outWriteError));
-        return;
-    }
-    sendError(operationSaving, code, record, lowError);
-}
-
-void VLEncryptedArchive::reportSaveProgressForItemTotalProgressCancel(double progress,
-                                                                      const VLEncryptedArchiveItemPtr &record,
-                                                                      quint64 processed, bool *cancel)
-{
-    if (cancel)
-        *cancel = false;
-    const double total = m_operationTotal == 0 ? 100.0 : double(processed) * 100.0 / double(m_operationTotal);
-    sendProgress(operationSaving, progress, record, total, cancel);
 }

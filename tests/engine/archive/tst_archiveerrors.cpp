@@ -714,7 +714,7 @@ private slots:
         std::condition_variable changed;
         bool bHolding = false;
         bool ended = false;
-        VLEncryptedArchive::setRestoreWriteHook([&](const QString &item, quint64 written) {
+        VLArchiveReader::setRestoreWriteHook([&](const QString &item, quint64 written) {
             std::unique_lock lock(mutex);
             if (item == u"/b" && written == 0) {
                 bHolding = true;
@@ -725,7 +725,7 @@ private slots:
                 changed.wait_for(lock, std::chrono::seconds(20), [&] { return bHolding; });
             }
         });
-        const auto clearHook = qScopeGuard([] { VLEncryptedArchive::setRestoreWriteHook({}); });
+        const auto clearHook = qScopeGuard([] { VLArchiveReader::setRestoreWriteHook({}); });
 
         const QString destination = next(QStringLiteral("-out"));
         QVERIFY(QDir().mkpath(destination));

@@ -1,6 +1,7 @@
 #include "ArchiveTestSupport.h"
 
 #include "engine/archive/VLArchiveBytes.h"
+#include "engine/archive/VLHeaderRecords.h"
 #include "platform/files/KeyedArchive.h"
 
 #include <QTemporaryDir>
@@ -201,9 +202,8 @@ private slots:
 
     void paddingField()
     {
-        VLEncryptedArchive archive;
         for (quint64 size = 1; size <= 48; ++size) {
-            const QByteArray padding = archive.writePaddingFieldForSize(size);
+            const QByteArray padding = VLHeaderRecords::paddingField(size);
             if (size % 16 == 0) {
                 QVERIFY(padding.isEmpty());
                 continue;
@@ -213,7 +213,7 @@ private slots:
             QCOMPARE(quint64(getU16(padding.constData() + 4)), quint64(padding.size() - 6));
             QVERIFY(padding.size() >= 7 && padding.size() <= 22);
         }
-        QCOMPARE(archive.writePaddingFieldForSize(26).size(), 22); // n = 16
+        QCOMPARE(VLHeaderRecords::paddingField(26).size(), 22); // n = 16
     }
 
     void previewPadding_data()
@@ -283,22 +283,20 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, accepted);
-        VLEncryptedArchive archive;
         auto record = std::make_shared<VLEncryptedArchiveItem>();
-        QCOMPARE(archive.loadArchiveItemFromData(record, content), accepted);
+        QCOMPARE(VLHeaderRecords::load(record, content), accepted);
     }
 
     void recordFieldsOverrideAndMerge()
     {
-        VLEncryptedArchive archive;
         auto record = std::make_shared<VLEncryptedArchiveItem>();
         const QByteArray first = platform::KeyedArchive::archivedDataWithRootObject({{QStringLiteral("a"), "1"}});
-        QVERIFY(archive.loadArchiveItemFromData(record, field("FPAT") + u16(2) + "/a" + field("FSIZ") + u64(5)
-                                                            + field("FEXA") + u32(quint32(first.size())) + first));
+        QVERIFY(VLHeaderRecords::load(record, field("FPAT") + u16(2) + "/a" + field("FSIZ") + u64(5) + field("FEXA")
+                                                  + u32(quint32(first.size())) + first));
         const QByteArray second = platform::KeyedArchive::archivedDataWithRootObject({{QStringLiteral("b"), "2"}});
-        QVERIFY(archive.loadArchiveItemFromData(record, field("FPAT") + u16(2) + "/b" + field("FFLG") + u32(16)
-                                                            + field("FCSZ") + u64(3) + field("FMDT") + u64(1500)
-                                                            + field("FEXA") + u32(quint32(second.size())) + second));
+        QVERIFY(VLHeaderRecords::load(record, field("FPAT") + u16(2) + "/b" + field("FFLG") + u32(16) + field("FCSZ")
+                                                  + u64(3) + field("FMDT") + u64(1500) + field("FEXA")
+                                                  + u32(quint32(second.size())) + second));
         QCOMPARE(record->path(), QStringLiteral("/b"));
         QCOMPARE(record->size(), quint64(5));
         QVERIFY(record->compressed());
@@ -414,8 +412,7 @@ private slots:
         QVERIFY(item);
         QCOMPARE(item->linkDestination(), std::optional<QString>(QStringLiteral("target")));
         item->setPath(QStringLiteral("/link"));
-        VLEncryptedArchive archive;
-        const QByteArray fields = *archive.writeCommonHeaderFields(item);
+        const QByteArray fields = *VLHeaderRecords::commonFields(item);
         QVERIFY(fields.startsWith(QByteArray(field("FTYP") + QByteArray(1, '\2'))));
         QVERIFY(fields.contains(QByteArray(field("FSIZ") + u64(0))));
         QVERIFY(fields.contains(QByteArray(field("FPRM") + u16(0))));
@@ -425,7 +422,7 @@ private slots:
         QVERIFY(!fields.contains("FGRP"));
         QVERIFY(fields.endsWith(QByteArray(field("FPAT") + u16(5) + "/link")));
         item->setPath({});
-        QVERIFY(!archive.writeCommonHeaderFields(item));
+        QVERIFY(!VLHeaderRecords::commonFields(item));
     }
 
     void longTextsAreCutAtACharacterBoundary()

@@ -137,8 +137,9 @@ inline bool writeFile(const QString &path, const QByteArray &content)
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     // A whole second: containers keep dates to the millisecond, and a source date in the last
-    // half millisecond of a second would come back in the next one.
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size()
+    // half millisecond of a second would come back in the next one. The bytes go out first, so
+    // that closing the file does not write them and move the date on again.
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush()
            && file.setFileTime(QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()),
                                QFileDevice::FileModificationTime);
 }

@@ -1,8 +1,11 @@
-// Opening a container and restoring its items.
-#include "engine/archive/VLArchiveBytes.h"
-#include "engine/archive/VLEncryptedArchive.h"
+// Restoring a container's items below a folder.
+#include "engine/archive/VLArchiveReader.h"
 
+#include "engine/archive/VLArchiveBytes.h"
 #include "engine/archive/VLDeflate.h"
+#include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLHeaderRecords.h"
+#include "engine/archive/VLOrderedWindow.h"
 #include "engine/archive/VLProgressSchedule.h"
 #include "engine/archive/VLScratchBuffers.h"
 #include "engine/archive/VLSectionCipher.h"
@@ -16,14 +19,12 @@
 #include <zlib.h>
 
 #include <cerrno>
-#include <deque>
 
 using namespace VLArchiveBytes;
 using namespace VLEncryptedArchiveConstants;
 
 namespace {
 
-constexpr quint64 checkConstant = 0x3145565245534552ULL;
 // Compressed files up to this size are inflated in one call; larger ones are streamed.
 constexpr quint64 wholeRestoreLimit = 1024 * 1024;
 constexpr std::size_t pieceSize = 64 * 1024;
@@ -79,13 +80,13 @@ std::mutex &restoreWriteHookMutex()
     return mutex;
 }
 
-std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> &restoreWriteHookSlot()
+std::shared_ptr<VLArchiveReader::RestoreWriteHook> &restoreWriteHookSlot()
 {
-    static std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> hook;
+    static std::shared_ptr<VLArchiveReader::RestoreWriteHook> hook;
     return hook;
 }
 
-std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> restoreWriteHook()
+std::shared_ptr<VLArchiveReader::RestoreWriteHook> restoreWriteHook()
 {
     const std::lock_guard lock(restoreWriteHookMutex());
     return restoreWriteHookSlot();
@@ -93,315 +94,32 @@ std::shared_ptr<VLEncryptedArchive::RestoreWriteHook> restoreWriteHook()
 
 } // namespace
 
-void VLEncryptedArchive::setRestoreWriteHook(RestoreWriteHook hook)
+void VLArchiveReader::setRestoreWriteHook(RestoreWriteHook hook)
 {
     const std::lock_guard lock(restoreWriteHookMutex());
     restoreWriteHookSlot() = hook ? std::make_shared<RestoreWriteHook>(std::move(hook)) : nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Opening
-
-void VLEncryptedArchive::openArchive(const QString &path)
-{
-    m_in = platform::PosixFile::openForReading(path);
-    sendStarted(operationOpening);
-    if (!m_in.isOpen()) {
-        reportOpenErrorLowError(VLArchiveErrorOpenArchive, VLError::posix(m_in.lastError()));
-        return;
-    }
-    {
-        std::lock_guard lock(m_mutex);
-        m_opened = true;
-    }
-    const std::optional<quint64> fileSize = m_in.size();
-    if (!fileSize) {
-        reportOpenErrorLowError(VLArchiveErrorNotAnArchive, VLError::posix(m_in.lastError()));
-        return;
-    }
-    m_archiveSize = *fileSize;
-    char head[8];
-    if (!m_in.readFully(head, 4) || getU32(head) != tag("NBV1")) {
-        reportOpenErrorLowError(VLArchiveErrorNotAnArchive);
-        return;
-    }
-    if (m_archiveSize < 8 || !m_in.seek(m_archiveSize - 8) || !m_in.readFully(head, 8) || getU32(head) != tag("DLSZ")
-        || quint64(getU32(head + 4)) + 4 > m_archiveSize) {
-        reportOpenErrorLowError(VLArchiveErrorLocatorLength);
-        return;
-    }
-    const quint32 locatorLength = getU32(head + 4);
-    QByteArray locatorBytes(qsizetype(locatorLength), Qt::Uninitialized);
-    VLEncryptedArchiveDirectoryLocator locator;
-    if (locatorLength > m_archiveSize || !m_in.seek(m_archiveSize - locatorLength)
-        || !m_in.readFully(locatorBytes.data(), locatorLength) || !locator.load(locatorBytes)) {
-        reportOpenErrorLowError(VLArchiveErrorLocator);
-        return;
-    }
-    if (locator.version() > VLEncryptedArchiveDirectoryLocator::currentVersion) {
-        reportOpenErrorLowError(VLArchiveErrorNewerVersion);
-        return;
-    }
-
-    setPasswordHint(locator.passwordHint());
-    m_masterSalt = locator.salt();
-    const quint32 flags = locator.flags();
-    {
-        std::lock_guard lock(m_mutex);
-        m_encryptFiles = flags & 1;
-        m_encryptDirectory = flags & 2;
-        m_calculateFilesHmac = flags & 4;
-        m_calculateDirectoryHmac = flags & 8;
-        m_compressFiles = flags & 16;
-    }
-    const quint32 keyCode = (flags >> 8) & 0xff;
-    if (keyCode < 1 || keyCode > 3) {
-        reportOpenErrorLowError(VLArchiveErrorKeySettings);
-        return;
-    }
-    setAESKeyBits(128 + 64 * (keyCode - 1));
-    const Switches s = switches();
-    const bool encrypted = s.encryptFiles || s.encryptDirectory;
-
-    if (encrypted) {
-        if (m_masterSalt.size() != 16) {
-            reportOpenErrorLowError(VLArchiveErrorKeySettings);
-            return;
-        }
-        if (password().isEmpty()) {
-            bool cancel = false;
-            if (!delegateAnswers(VLEncryptedArchiveDelegate::Callback::PasswordNeeded)) {
-                reportOpenErrorLowError(VLArchiveErrorPasswordNeeded);
-                return;
-            }
-            delegate()->encryptedArchivePasswordNeeded(this, cancel);
-            if (cancel) {
-                reportOpenErrorLowError(VLArchiveErrorPasswordNeeded);
-                return;
-            }
-        }
-        (void)deriveMasterKey(false);
-        // The delegate ends this loop: it gives passwords until one fits, or cancels.
-        while (!checkPasswordBlock(locator)) {
-            bool cancel = false;
-            if (!delegateAnswers(VLEncryptedArchiveDelegate::Callback::PasswordNeeded)) {
-                reportOpenErrorLowError(VLArchiveErrorWrongPassword);
-                return;
-            }
-            delegate()->encryptedArchivePasswordNeeded(this, cancel);
-            if (cancel) {
-                reportOpenErrorLowError(VLArchiveErrorWrongPassword);
-                return;
-            }
-            (void)deriveMasterKey(false);
-        }
-        if (m_passwordCheckFailed) {
-            reportOpenErrorLowError(VLArchiveErrorDecipher);
-            return;
-        }
-    }
-
-    QByteArray stored = locator.preview();
-    if (stored.isEmpty()) {
-        setPreview(std::nullopt);
-    } else if (!encrypted) {
-        setPreview(stored);
-    } else {
-        if (!cryptWithMasterIvDecrypt(stored, std::nullopt, true)) {
-            reportOpenErrorLowError(VLArchiveErrorDecipher);
-            return;
-        }
-        const quint8 padding = quint8(stored.back());
-        if (padding > 16) {
-            reportOpenErrorLowError(VLArchiveErrorDecipher);
-            return;
-        }
-        stored.chop(padding);
-        setPreview(stored);
-    }
-
-    const quint64 directoryPosition = locator.directoryPosition();
-    const quint64 directorySize = locator.directorySize();
-    if (directorySize > m_archiveSize || directoryPosition > m_archiveSize - directorySize) {
-        reportOpenErrorLowError(VLArchiveErrorLocator);
-        return;
-    }
-    if (!m_in.seek(directoryPosition)) {
-        reportOpenErrorLowError(VLArchiveErrorDirectoryRecord, VLError::posix(m_in.lastError()));
-        return;
-    }
-    if (s.encryptDirectory && !beginInputDecryption(s.directoryHmac)) {
-        reportOpenErrorLowError(VLArchiveErrorDecipher);
-        return;
-    }
-    if (m_inSection)
-        m_inSection->expect(directorySize);
-
-    // The directory is read and deciphered here, in order; its records are parsed on workers, a
-    // run at a time and a few runs ahead, and entered in order as before.
-    struct DirectoryRun
-    {
-        std::vector<QByteArray> contents;
-        std::vector<quint64> offsets;                   // directory bytes before each record
-        std::vector<VLEncryptedArchiveItemPtr> records; // null where a record does not parse
-        int readError = -1;                             // a failed read after the records above: its system error, or 0
-        bool ready = false;
-    };
-    constexpr std::size_t runLength = 256;
-    // One record's content, after its header.
-    auto readDirectoryRecord = [this](quint64 remaining, QByteArray &content) {
-        char header[8];
-        if (!inputDataOfSize(header, 8) || getU32(header) != tag("HDDR") || quint64(getU32(header + 4)) + 8 > remaining)
-            return false;
-        content = QByteArray(qsizetype(getU32(header + 4)), Qt::Uninitialized);
-        return inputDataOfSize(content.data(), std::size_t(content.size()));
-    };
-    const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
-    std::deque<std::shared_ptr<DirectoryRun>> pending;
-    // A small directory is parsed here: starting workers would cost more than they save.
-    constexpr quint64 parallelDirectorySize = 256 * 1024;
-    std::optional<platform::WorkerPool> pool;
-    if (directorySize >= parallelDirectorySize)
-        pool.emplace(effectiveWorkerCount());
-    const std::size_t ahead = pool ? std::size_t(2 * pool->size()) : 1;
-    quint64 remaining = directorySize;
-    bool readFailed = false;
-    while ((remaining > 0 && !readFailed) || !pending.empty()) {
-        while (remaining > 0 && !readFailed && pending.size() < ahead) {
-            auto run = std::make_shared<DirectoryRun>();
-            while (remaining > 0 && run->contents.size() < runLength) {
-                QByteArray content;
-                if (!readDirectoryRecord(remaining, content)) {
-                    run->readError = m_in.lastError();
-                    readFailed = true;
-                    break;
-                }
-                run->offsets.push_back(directorySize - remaining);
-                remaining -= quint64(content.size()) + 8;
-                run->contents.push_back(std::move(content));
-            }
-            pending.push_back(run);
-            auto parse = [this, run] {
-                run->records.reserve(run->contents.size());
-                for (const QByteArray &content : run->contents) {
-                    auto record = std::make_shared<VLEncryptedArchiveItem>();
-                    const bool loaded = loadArchiveItemFromData(record, content) && !record->path().isEmpty()
-                                        && record->localHeaderPosition() != 0;
-                    run->records.push_back(loaded ? record : nullptr);
-                }
-                run->contents = {};
-                finishJob(run->ready);
-            };
-            if (pool)
-                pool->post(std::move(parse));
-            else
-                parse();
-        }
-        const std::shared_ptr<DirectoryRun> run = pending.front();
-        pending.pop_front();
-        waitForJob(run->ready);
-        for (std::size_t i = 0; i < run->records.size(); ++i) {
-            const VLEncryptedArchiveItemPtr &record = run->records[i];
-            if (!record) {
-                reportOpenErrorLowError(VLArchiveErrorDirectoryRecord);
-                return;
-            }
-            // A path that could leave the destination marks a damaged directory.
-            if (!isValidItemPath(record->path())) {
-                reportOpenErrorLowError(VLArchiveErrorDirectoryRecord);
-                return;
-            }
-            addToDirectory(record);
-            if (answersProgress) {
-                bool stop = false;
-                sendProgress(operationOpening, std::nullopt, nullptr,
-                             double(run->offsets[i]) * 100.0 / double(directorySize), &stop);
-                if (stop) {
-                    reportOpenErrorLowError(VLArchiveErrorStopped);
-                    return;
-                }
-            }
-        }
-        if (run->readError >= 0) {
-            reportOpenErrorLowError(VLArchiveErrorDirectoryRecord,
-                                    run->readError ? VLError::posix(run->readError) : VLError());
-            return;
-        }
-    }
-
-    if (s.encryptDirectory) {
-        if (!endInputDecryption()) {
-            reportOpenErrorLowError(VLArchiveErrorDecipher);
-            return;
-        }
-        if (s.directoryHmac && !platform::crypto::constantTimeEquals(m_lastHmac, locator.hmac())) {
-            quint64 action = 1;
-            if (delegateAnswers(VLEncryptedArchiveDelegate::Callback::HMACMismatch))
-                delegate()->encryptedArchiveHMACMismatch(this, nullptr, action);
-            if (action == 1) {
-                reportOpenErrorLowError(VLArchiveErrorDirectoryHmac);
-                return;
-            }
-        }
-    }
-    sendProgress(operationOpening, std::nullopt, nullptr, 100.0, nullptr);
-    sendFinished(operationOpening);
-}
-
-bool VLEncryptedArchive::checkPasswordBlock(VLEncryptedArchiveDirectoryLocator &locator)
-{
-    m_passwordCheckFailed = false;
-    const bool whole = encryptDirectory();
-    QByteArray block;
-    if (whole) {
-        putU64(block, locator.directoryPosition());
-        putU64(block, locator.directorySize());
-    }
-    putU64(block, locator.reserved1());
-    putU64(block, locator.reserved2());
-    if (!cryptWithMasterIvDecrypt(block, std::nullopt, true)) {
-        m_passwordCheckFailed = true;
-        return true; // leaves the loop; the caller reports the failure
-    }
-    const char *at = block.constData();
-    quint64 fields[4] = {locator.directoryPosition(), locator.directorySize(), 0, 0};
-    const int first = whole ? 0 : 2;
-    for (int i = first; i < 4; ++i)
-        fields[i] = getU64(at + 8 * (i - first));
-    if ((fields[2] ^ fields[3]) != checkConstant)
-        return false;
-    locator.setDirectoryPosition(fields[0]);
-    locator.setDirectorySize(fields[1]);
-    locator.setReserved1(fields[2]);
-    locator.setReserved2(fields[3]);
-    return true;
-}
-
-void VLEncryptedArchive::closeArchive()
+void VLArchiveReader::reportExtractError(int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError)
 {
     releaseInputStream();
-    m_in.close();
-    std::lock_guard lock(m_mutex);
-    m_opened = false;
-    m_records.clear();
-    m_recordIndex.clear();
-    m_foldedIndex.clear();
-    m_children.clear();
-    m_lastParent.clear();
-    m_lastParentKey = QString();
+    m_reporter.error(operationExtraction, code, record, lowError);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Extraction
+void VLArchiveReader::reportExtractProgress(double progress, const VLEncryptedArchiveItemPtr &record,
+                                            double totalProgress, bool *cancel)
+{
+    m_reporter.progress(operationExtraction, progress, record, totalProgress, cancel);
+}
 
-QString VLEncryptedArchive::relativeDestination(const QString &path) const
+QString VLArchiveReader::relativeDestination(const QString &path) const
 {
     if (m_destinationPath.isEmpty() || !path.startsWith(m_destinationPath + u'/'))
         return {};
     return path.mid(m_destinationPath.size() + 1);
 }
 
-void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path)
+void VLArchiveReader::applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path)
 {
     // Extended attributes before the permissions, which may forbid writing them, and the access
     // list after them, as it is built on the item's mode.
@@ -419,7 +137,7 @@ void VLEncryptedArchive::applyAttributes(const VLEncryptedArchiveItemPtr &record
         (void)VLFileMetaData::applyExtendedSecurityOptionsToFile(security, path);
 }
 
-void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchiveItemPtr &record)
+void VLArchiveReader::setFolderAttributes(const VLEncryptedArchiveItemPtr &record)
 {
     applyAttributes(record, record->realPath());
     record->setExtendedAttributes({});
@@ -428,8 +146,7 @@ void VLEncryptedArchive::internalSetDirectoryAttributes(const VLEncryptedArchive
 
 // Items with their parent folders first, each path once; on a case-sensitive file system "/A"
 // and "/a" are two items.
-QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(
-    const QList<VLEncryptedArchiveItemPtr> &records) const
+QList<VLEncryptedArchiveItemPtr> VLArchiveReader::restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const
 {
     QList<VLEncryptedArchiveItemPtr> order;
     QSet<QString> planned;
@@ -441,7 +158,7 @@ QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(
         for (QString parent = parentPath(recordPath); parent.size() >= 2; parent = parentPath(parent)) {
             if (planned.contains(parent))
                 break;
-            const VLEncryptedArchiveItemPtr parentRecord = recordAtPath(parent);
+            const VLEncryptedArchiveItemPtr parentRecord = m_archive.recordAtPath(parent);
             if (!parentRecord) {
                 platform::log(QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for %1")
                                   .arg(recordPath));
@@ -459,7 +176,7 @@ QList<VLEncryptedArchiveItemPtr> VLEncryptedArchive::restoringOrder(
     return order;
 }
 
-VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &decoder, const QString &relativePath)
+VLError VLArchiveReader::restoreFileData(ExtractJob &job, VLSectionDecoder &decoder, const QString &relativePath)
 {
     const VLEncryptedArchiveItemPtr &record = job.record;
     const quint64 size = record->size();
@@ -597,14 +314,14 @@ VLError VLEncryptedArchive::restoreFileData(ExtractJob &job, VLSectionDecoder &d
     return {};
 }
 
-void VLEncryptedArchive::restoreItem(ExtractJob &job)
+void VLArchiveReader::restoreItem(ExtractJob &job)
 {
     const VLEncryptedArchiveItemPtr &record = job.record;
     if (m_workersStop) {
         job.error = itemError(VLArchiveErrorStopped);
         return;
     }
-    const Switches s = switches();
+    const Switches &s = m_switches;
     const quint64 position = record->localHeaderPosition();
     const quint64 stored = std::min(record->compressed() ? record->compressedSize() : record->size(), m_archiveSize);
     VLSectionDecoder decoder;
@@ -635,12 +352,12 @@ void VLEncryptedArchive::restoreItem(ExtractJob &job)
         return;
     }
     const QString directoryPath = record->path();
-    if (!loadArchiveItemFromData(record, content)) {
+    if (!VLHeaderRecords::load(record, content)) {
         job.error = itemError(VLArchiveErrorLocalRecord);
         return;
     }
     content = QByteArray();
-    if (!isValidItemPath(record->path())) {
+    if (!VLHeaderRecords::isValidPath(record->path())) {
         // The damaged path is not kept: reports name the item as the directory knows it.
         record->setPath(directoryPath);
         job.error = itemError(VLArchiveErrorLocalRecord);
@@ -681,71 +398,69 @@ void VLEncryptedArchive::restoreItem(ExtractJob &job)
     }
 }
 
-void VLEncryptedArchive::extractAllItems(const QString &path)
+void VLArchiveReader::extractAll(const QString &path)
 {
-    sendStarted(operationExtraction);
-    if (!isOpened()) {
-        reportExtractErrorForItemLowError(VLArchiveErrorNotOpen, nullptr);
+    m_reporter.started(operationExtraction);
+    if (!m_opened) {
+        reportExtractError(VLArchiveErrorNotOpen, nullptr);
         return;
     }
     QString destination = path;
     while (destination.size() > 1 && destination.endsWith(u'/'))
         destination.chop(1);
     if (!platform::isExistingFolder(destination) || m_destination.open(destination) != 0) {
-        reportExtractErrorForItemLowError(VLArchiveErrorDestination, nullptr);
+        reportExtractError(VLArchiveErrorDestination, nullptr);
         return;
     }
     m_destinationPath = destination;
     struct Reset
     {
-        VLEncryptedArchive *archive;
+        VLArchiveReader *reader;
         ~Reset()
         {
-            archive->m_destination = platform::ConfinedFolder();
-            archive->m_destinationPath.clear();
+            reader->m_destination = platform::ConfinedFolder();
+            reader->m_destinationPath.clear();
         }
     } reset{this};
+    m_switches = switches();
+    m_keySize = VLMasterKey::sizeForBits(m_archive.AESKeyBits());
 
-    const QList<VLEncryptedArchiveItemPtr> records = fileRecords();
+    const QList<VLEncryptedArchiveItemPtr> records = m_archive.fileRecords();
     m_operationTotal = 0;
     for (const VLEncryptedArchiveItemPtr &record : records)
         m_operationTotal += record->size();
     m_processed = 0;
     m_extractCancel = false;
-    reportExtractProgressForItemTotalProgressCancel(0, nullptr, 0, &m_extractCancel);
+    reportExtractProgress(0, nullptr, 0, &m_extractCancel);
     if (m_extractCancel) {
-        reportExtractErrorForItemLowError(VLArchiveErrorStopped, nullptr);
+        reportExtractError(VLArchiveErrorStopped, nullptr);
         return;
     }
 
     // Workers restore the items ahead of their turn; the window bounds how many are in flight.
     // Folders are made here, before anything inside them is scheduled.
     const QList<VLEncryptedArchiveItemPtr> order = restoringOrder(records);
-    const bool answersProgress = delegateAnswers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
-    const int workers = effectiveWorkerCount();
-    const std::size_t windowItems = std::size_t(64 * workers);
+    const bool answersProgress = m_reporter.answers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
+    const int workers = VLOrderedWindow<ExtractJob>::poolSize(m_archive.workerCount());
     m_workersStop = false;
     QList<VLEncryptedArchiveItemPtr> folders;
     platform::WorkerPool pool(workers);
-    std::deque<std::shared_ptr<ExtractJob>> window;
+    VLOrderedWindow<ExtractJob> window(&pool, std::size_t(64 * workers));
+    const auto restore = [this](ExtractJob &job) { restoreItem(job); };
     qsizetype next = 0;
     auto schedule = [&] {
-        while (next < order.size() && window.size() < windowItems) {
+        while (next < order.size() && window.hasRoom()) {
             auto job = std::make_shared<ExtractJob>();
             job->record = order.at(next++);
             job->path = destination + job->record->path();
-            window.push_back(job);
             if (job->record->fileType() == platform::FileType::Directory) {
                 if (const int result = m_destination.createFolder(relativeDestination(job->path))) {
                     job->error = VLError::posix(result);
-                    job->ready = true;
+                    window.add(job, 0, {});
                     continue;
                 }
             }
-            pool.post([this, job] {
-                restoreItem(*job);
-                finishJob(job->ready);
-            });
+            window.add(job, 0, restore);
         }
     };
     // The delegate hears of the end only once no worker writes any more: it may empty the
@@ -753,7 +468,7 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
     auto fail = [&](int code, const VLEncryptedArchiveItemPtr &record, const VLError &error = {}) {
         m_workersStop = true;
         pool.stop();
-        reportExtractErrorForItemLowError(code, record, error);
+        reportExtractError(code, record, error);
     };
 
     while (schedule(), !window.empty()) {
@@ -771,13 +486,12 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
                     const double total = m_operationTotal == 0
                                              ? 100.0
                                              : double(m_processed + at) * 100.0 / double(m_operationTotal);
-                    reportExtractProgressForItemTotalProgressCancel(double(at) * 100.0 / double(size), record, total,
-                                                                    &m_extractCancel);
+                    reportExtractProgress(double(at) * 100.0 / double(size), record, total, &m_extractCancel);
                     return !m_extractCancel;
                 });
             };
             const bool regular = answersProgress && record->fileType() == platform::FileType::Regular;
-            while (!waitForJob(job->ready, std::chrono::milliseconds(100))) {
+            while (!window.waitFront(std::chrono::milliseconds(100))) {
                 if (regular && !catchUp(job->written.load()))
                     return fail(VLArchiveErrorStopped, record);
             }
@@ -790,13 +504,10 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
             return fail(VLArchiveErrorExtractItem, record, job->error);
         }
         if (job->hmacMismatch) {
-            quint64 action = 1;
-            if (delegateAnswers(VLEncryptedArchiveDelegate::Callback::HMACMismatch))
-                delegate()->encryptedArchiveHMACMismatch(this, record, action);
-            if (action == 1)
+            if (!m_reporter.acceptsHmacMismatch(record))
                 return fail(VLArchiveErrorExtractItem, record, itemError(VLArchiveErrorItemHmac));
         }
-        window.pop_front();
+        window.popFront();
         const std::optional<platform::FileType> type = record->fileType();
         if (type == platform::FileType::Directory)
             folders.append(record);
@@ -807,14 +518,14 @@ void VLEncryptedArchive::extractAllItems(const QString &path)
         else
             record->setRealPath(job->path);
         const double total = m_operationTotal == 0 ? 100.0 : double(m_processed) * 100.0 / double(m_operationTotal);
-        reportExtractProgressForItemTotalProgressCancel(100.0, record, total, &m_extractCancel);
+        reportExtractProgress(100.0, record, total, &m_extractCancel);
     }
     if (m_extractCancel)
         return fail(VLArchiveErrorStopped, nullptr);
     // Folders get their metadata after all their contents, the innermost first, so that neither
     // their dates nor their permissions change under what is restored inside them.
     for (auto it = folders.crbegin(); it != folders.crend(); ++it)
-        internalSetDirectoryAttributes(*it);
-    reportExtractProgressForItemTotalProgressCancel(100, nullptr, 100, nullptr);
-    sendFinished(operationExtraction);
+        setFolderAttributes(*it);
+    reportExtractProgress(100, nullptr, 100, nullptr);
+    m_reporter.finished(operationExtraction);
 }

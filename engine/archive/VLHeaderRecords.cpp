@@ -1,9 +1,10 @@
-// The item records: the fields of local and central header records, both ways.
+#include "engine/archive/VLHeaderRecords.h"
+
 #include "engine/archive/VLArchiveBytes.h"
-#include "engine/archive/VLEncryptedArchive.h"
 
 #include "platform/core/Log.h"
 #include "platform/crypto/CryptoFunctions.h"
+#include "platform/files/ConfinedFolder.h"
 #include "platform/files/KeyedArchive.h"
 
 #include <algorithm>
@@ -88,7 +89,7 @@ void putDate(QByteArray &out, quint32 fieldTag, const std::optional<QDateTime> &
 
 } // namespace
 
-std::optional<QByteArray> VLEncryptedArchive::writeCommonHeaderFields(const VLEncryptedArchiveItemPtr &record) const
+std::optional<QByteArray> VLHeaderRecords::commonFields(const VLEncryptedArchiveItemPtr &record)
 {
     const QString path = record->path();
     if (path.isEmpty())
@@ -122,7 +123,7 @@ std::optional<QByteArray> VLEncryptedArchive::writeCommonHeaderFields(const VLEn
     return out;
 }
 
-QByteArray VLEncryptedArchive::writePaddingFieldForSize(quint64 size) const
+QByteArray VLHeaderRecords::paddingField(quint64 size)
 {
     QByteArray out;
     if (size % 16 == 0)
@@ -137,9 +138,9 @@ QByteArray VLEncryptedArchive::writePaddingFieldForSize(quint64 size) const
     return out;
 }
 
-std::optional<QByteArray> VLEncryptedArchive::localHeader(const VLEncryptedArchiveItemPtr &record) const
+std::optional<QByteArray> VLHeaderRecords::localHeader(const VLEncryptedArchiveItemPtr &record, bool padded)
 {
-    std::optional<QByteArray> content = writeCommonHeaderFields(record);
+    std::optional<QByteArray> content = commonFields(record);
     if (!content)
         return std::nullopt;
     // A file's extended attributes and access-control buffer are read now, while its section is
@@ -168,8 +169,8 @@ std::optional<QByteArray> VLEncryptedArchive::localHeader(const VLEncryptedArchi
     }
     if (const std::optional<QString> link = record->linkDestination())
         putText16(*content, tag("FLNK"), *link);
-    if (encryptDirectory())
-        *content += writePaddingFieldForSize(quint64(content->size()) + 8);
+    if (padded)
+        *content += paddingField(quint64(content->size()) + 8);
     if (quint64(content->size()) > 0xffffffffULL)
         return std::nullopt;
     QByteArray header;
@@ -179,23 +180,15 @@ std::optional<QByteArray> VLEncryptedArchive::localHeader(const VLEncryptedArchi
     return header;
 }
 
-bool VLEncryptedArchive::saveLocalHeader(const VLEncryptedArchiveItemPtr &record)
+std::optional<QByteArray> VLHeaderRecords::centralHeader(const VLEncryptedArchiveItemPtr &record, bool withHmac,
+                                                         bool padded)
 {
-    const std::optional<QByteArray> header = localHeader(record);
-    if (!header)
-        return false;
-    outputDataOfSize(header->constData(), std::size_t(header->size()));
-    return true;
-}
-
-std::optional<QByteArray> VLEncryptedArchive::centralHeader(const VLEncryptedArchiveItemPtr &record) const
-{
-    std::optional<QByteArray> content = writeCommonHeaderFields(record);
+    std::optional<QByteArray> content = commonFields(record);
     if (!content)
         return std::nullopt;
     putTag(*content, tag("FLCT"));
     putU64(*content, record->localHeaderPosition());
-    if (calculateFilesHmac()) {
+    if (withHmac) {
         const std::optional<QByteArray> hmac = record->hmac();
         if (!hmac || hmac->size() != 32) {
             platform::log(QStringLiteral("Warning! Invalid HMAC calculated."));
@@ -208,8 +201,8 @@ std::optional<QByteArray> VLEncryptedArchive::centralHeader(const VLEncryptedArc
         putTag(*content, tag("FCSZ"));
         putU64(*content, record->compressedSize());
     }
-    if (encryptDirectory())
-        *content += writePaddingFieldForSize(quint64(content->size()) + 8);
+    if (padded)
+        *content += paddingField(quint64(content->size()) + 8);
     if (quint64(content->size()) > 0xffffffffULL)
         return std::nullopt;
     QByteArray header;
@@ -219,17 +212,7 @@ std::optional<QByteArray> VLEncryptedArchive::centralHeader(const VLEncryptedArc
     return header;
 }
 
-bool VLEncryptedArchive::saveCentralHeader(const VLEncryptedArchiveItemPtr &record)
-{
-    const std::optional<QByteArray> header = centralHeader(record);
-    if (!header)
-        return false;
-    outputDataOfSize(header->constData(), std::size_t(header->size()));
-    m_directorySize += quint64(header->size());
-    return true;
-}
-
-bool VLEncryptedArchive::loadArchiveItemFromData(const VLEncryptedArchiveItemPtr &record, const QByteArray &content)
+bool VLHeaderRecords::load(const VLEncryptedArchiveItemPtr &record, const QByteArray &content)
 {
     platform::FileAttributes attributes = record->attributes();
     VLExtendedAttributes extended = record->extendedAttributes();
@@ -384,4 +367,9 @@ bool VLEncryptedArchive::loadArchiveItemFromData(const VLEncryptedArchiveItemPtr
     if (hmac)
         record->setHmac(hmac);
     return true;
+}
+
+bool VLHeaderRecords::isValidPath(const QString &path)
+{
+    return path.startsWith(u'/') && platform::ConfinedFolder::isValidRelativePath(path.mid(1));
 }

@@ -1,15 +1,17 @@
 // Item sections made on the workers: a whole section in memory, or a large file's section
 // streamed in order with its blocks compressed on the workers.
+#include "engine/archive/VLArchiveWriter.h"
+
 #include "engine/archive/VLDeflate.h"
-#include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/archive/VLHeaderRecords.h"
+#include "engine/archive/VLOrderedWindow.h"
 #include "engine/archive/VLProgressSchedule.h"
 #include "engine/archive/VLScratchBuffers.h"
 #include "engine/archive/VLSectionCipher.h"
 
 #include "platform/core/Log.h"
 #include "platform/dispatch/WorkerPool.h"
-
-#include <deque>
 
 using namespace VLEncryptedArchiveConstants;
 
@@ -26,59 +28,14 @@ std::optional<int> deflateLevel(quint64 level)
 
 } // namespace
 
-int VLEncryptedArchive::effectiveWorkerCount() const
+int VLArchiveWriter::beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder,
+                                  platform::PosixFile &source, VLError &lowError) const
 {
-    const int count = workerCount();
-    return count > 0 ? count : platform::WorkerPool::defaultThreadCount();
-}
-
-VLSectionKeys VLEncryptedArchive::sectionKeys(bool withHmac) const
-{
-    VLSectionKeys keys;
-    keys.masterKey = m_masterKey.size() ? &m_masterKey : nullptr;
-    keys.keySize = keySizeInBytes();
-    keys.encipher = encryptFiles();
-    keys.hmac = withHmac;
-    return keys;
-}
-
-void VLEncryptedArchive::finishJob(bool &ready)
-{
-    // Only the job the operation's thread waits for wakes it: it takes every job ready by then
-    // in one go, so a busy machine does not pay a wake-up for each small item.
-    bool awaited = false;
-    {
-        std::lock_guard lock(m_jobMutex);
-        ready = true;
-        awaited = m_awaited == &ready;
-    }
-    if (awaited)
-        m_jobDone.notify_all();
-}
-
-bool VLEncryptedArchive::waitForJob(const bool &ready, std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(m_jobMutex);
-    m_awaited = &ready;
-    const bool done = m_jobDone.wait_for(lock, timeout, [&ready] { return ready; });
-    m_awaited = nullptr;
-    return done;
-}
-
-void VLEncryptedArchive::waitForJob(const bool &ready)
-{
-    while (!waitForJob(ready, std::chrono::hours(1))) {
-    }
-}
-
-int VLEncryptedArchive::beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder,
-                                     platform::PosixFile &source, VLError &lowError) const
-{
-    if (!encoder.begin(sectionKeys(calculateFilesHmac())))
+    if (!encoder.begin(sectionKeys(m_settings.filesHmac)))
         return VLArchiveErrorSectionCipher;
     if (record->fileType() != platform::FileType::Regular)
         return 0;
-    if (record->compressed() && !deflateLevel(compressionLevel())) {
+    if (record->compressed() && !deflateLevel(m_settings.compressionLevel)) {
         platform::log(QStringLiteral("Warning! deflateInit failed. Error %1").arg(-2));
         return VLArchiveErrorCompression;
     }
@@ -90,9 +47,9 @@ int VLEncryptedArchive::beginSection(const VLEncryptedArchiveItemPtr &record, VL
     return 0;
 }
 
-int VLEncryptedArchive::writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const
+int VLArchiveWriter::writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const
 {
-    const std::optional<QByteArray> header = localHeader(record);
+    const std::optional<QByteArray> header = VLHeaderRecords::localHeader(record, m_settings.encryptDirectory);
     if (!header)
         return VLArchiveErrorLocalHeader;
     if (!encoder.write(header->constData(), std::size_t(header->size())))
@@ -100,7 +57,7 @@ int VLEncryptedArchive::writeLocalHeader(const VLEncryptedArchiveItemPtr &record
     return 0;
 }
 
-void VLEncryptedArchive::makeSection(SectionJob &job)
+void VLArchiveWriter::makeSection(SectionJob &job)
 {
     const VLEncryptedArchiveItemPtr &record = job.record;
     auto fail = [&job](int code, const VLError &lowError = {}) {
@@ -137,7 +94,7 @@ void VLEncryptedArchive::makeSection(SectionJob &job)
         return fail(error);
     if (source.isOpen()) {
         if (record->compressed() && size > 0) {
-            if (!VLDeflate::compressWhole(data.data(), size, *deflateLevel(compressionLevel()), deflated))
+            if (!VLDeflate::compressWhole(data.data(), size, *deflateLevel(m_settings.compressionLevel), deflated))
                 return fail(VLArchiveErrorCompression);
             encoder.output().reserve(encoder.output().size() + deflated.size() + 32);
             if (!encoder.write(deflated.data(), deflated.size()))
@@ -152,18 +109,18 @@ void VLEncryptedArchive::makeSection(SectionJob &job)
     job.bytes = std::move(encoder.output());
 }
 
-VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const VLEncryptedArchiveItemPtr &record,
-                                                                           platform::WorkerPool &pool,
-                                                                           bool answersProgress, bool &stop)
+VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEncryptedArchiveItemPtr &record,
+                                                                     platform::WorkerPool &pool, bool answersProgress,
+                                                                     bool &stop)
 {
-    const Switches s = switches();
+    const Settings &s = m_settings;
     auto fail = [&](int code, const VLError &lowError = {}) {
-        reportSaveErrorForItemLowError(code, record, lowError);
+        reportError(code, record, lowError);
         return SectionResult::Failed;
     };
     VLSectionEncoder encoder;
     auto flush = [&] {
-        writeRaw(encoder.output().data(), encoder.output().size());
+        m_output.write(encoder.output().data(), encoder.output().size());
         encoder.output().clear();
     };
     platform::PosixFile source;
@@ -182,7 +139,7 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
     flush();
 
     const bool compressed = record->compressed();
-    const std::optional<int> level = deflateLevel(compressionLevel());
+    const std::optional<int> level = deflateLevel(m_settings.compressionLevel);
     quint64 done = 0;    // bytes read
     quint64 written = 0; // bytes whose output went to the file
     VLProgressSchedule schedule(expected, expected / 100);
@@ -190,8 +147,7 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
         if (!answersProgress)
             return true;
         return schedule.advance(written, [&](quint64 at) {
-            reportSaveProgressForItemTotalProgressCancel(double(at) * 100.0 / double(expected), record,
-                                                         m_processed + at, &stop);
+            reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
             return !stop;
         });
     };
@@ -220,85 +176,65 @@ VLEncryptedArchive::SectionResult VLEncryptedArchive::writeStreamedSection(const
                 return fail(VLArchiveErrorStopped);
         }
     } else {
-        // Workers read and compress the blocks, each with the 32 KiB before it as its dictionary,
-        // and they come back in order; a bounded number is in flight, so memory does not grow
-        // with the file. This thread only enciphers, authenticates and writes.
+        // Workers read and compress the blocks, each on its own, and they come back in order; a
+        // bounded number is in flight, so memory does not grow with the file. This thread only
+        // enciphers, authenticates and writes.
         struct Block
         {
             quint64 offset = 0;
-            std::size_t size = 0;            // what the block should hold; less when the file got shorter
-            std::vector<std::uint8_t> input; // the dictionary, then the block
-            std::size_t dictionary = 0;
+            std::size_t size = 0; // what the block should hold; less when the file got shorter
             std::vector<std::uint8_t> output;
             std::uint32_t adler = 1;
             bool last = false;
             bool ok = false;
             int readError = 0;
-            bool ready = false;
         };
-        std::deque<std::shared_ptr<Block>> pending;
-        // Leaving early, the blocks still in flight read the source: they end before it closes.
-        struct Drain
-        {
-            VLEncryptedArchive *archive;
-            std::deque<std::shared_ptr<Block>> &pending;
-            ~Drain()
-            {
-                for (const std::shared_ptr<Block> &block : pending)
-                    archive->waitForJob(block->ready);
+        const int blockLevel = *level;
+        const platform::PosixFile *file = &source;
+        auto compress = [this, blockLevel, file](Block &block) {
+            if (m_workersStop)
+                return;
+            // Read into the worker's own buffer (a block is smaller than what a worker keeps): a
+            // block's input lives only while it is compressed.
+            thread_local std::vector<std::uint8_t> input;
+            input.resize(std::max(input.size(), block.size));
+            const std::int64_t got = file->readAt(block.offset, input.data(), block.size, &block.readError);
+            if (got >= 0) {
+                // A file that got shorter since it was added ends its stream here.
+                if (std::size_t(got) < block.size) {
+                    block.last = true;
+                    block.size = std::size_t(got);
+                }
+                block.ok = VLDeflate::compressBlock(input.data(), block.size, block.last, blockLevel, block.output);
+                block.adler = VLDeflate::adler32(input.data(), block.size);
             }
-        } drain{this, pending};
-        const std::size_t inFlight = std::size_t(2 * pool.size() + 2);
+        };
+        // Leaving early, the blocks still in flight read the source: the window ends them before
+        // it closes.
+        VLOrderedWindow<Block> window(&pool, std::size_t(2 * pool.size() + 2));
         std::vector<std::uint8_t> stream;
         VLDeflate::appendStreamHeader(stream, *level);
         if (!encoder.write(stream.data(), stream.size()))
             return fail(VLArchiveErrorSectionCipher);
         quint64 produced = stream.size();
         std::uint32_t adler = VLDeflate::adler32(nullptr, 0);
-        const int blockLevel = *level;
-        const platform::PosixFile *file = &source;
         bool ended = false;
         while (!ended) {
-            while (done < expected && pending.size() < inFlight) {
+            while (done < expected && window.hasRoom()) {
                 auto block = std::make_shared<Block>();
                 block->offset = done;
                 block->size = std::size_t(std::min<quint64>(blockInput, expected - done));
-                block->dictionary = std::size_t(std::min<quint64>(VLDeflate::dictionarySize, done));
                 done += block->size;
                 block->last = done == expected;
-                pending.push_back(block);
-                pool.post([this, block, blockLevel, file] {
-                    if (!m_workersStop) {
-                        const std::size_t want = block->dictionary + block->size;
-                        block->input.resize(want);
-                        const std::int64_t got = file->readAt(block->offset - block->dictionary, block->input.data(),
-                                                              want, &block->readError);
-                        if (got >= 0) {
-                            // A file that got shorter since it was added ends its stream here.
-                            if (std::size_t(got) < want) {
-                                block->last = true;
-                                block->size = std::size_t(got) > block->dictionary
-                                                  ? std::size_t(got) - block->dictionary
-                                                  : 0;
-                                block->dictionary = std::min(block->dictionary, std::size_t(got));
-                            }
-                            const std::uint8_t *data = block->input.data() + block->dictionary;
-                            block->ok = VLDeflate::compressBlock(block->input.data(), block->dictionary, data,
-                                                                 block->size, block->last, blockLevel, block->output);
-                            block->adler = VLDeflate::adler32(data, block->size);
-                        }
-                        std::vector<std::uint8_t>().swap(block->input);
-                    }
-                    finishJob(block->ready);
-                });
+                window.add(block, 0, compress);
             }
-            if (pending.empty()) {
+            if (window.empty()) {
                 // Nothing was in flight: the file had no bytes left where it should have.
                 break;
             }
-            const std::shared_ptr<Block> block = pending.front();
-            pending.pop_front();
-            waitForJob(block->ready);
+            window.waitFront();
+            const std::shared_ptr<Block> block = window.front();
+            window.popFront();
             if (block->readError)
                 return fail(VLArchiveErrorReadSource, VLError::posix(block->readError));
             if (!block->ok)

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "engine/archive/VLEncryptedArchiveItem.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <mutex>
+
+// A container's item records: the path table in entry order and the child lists of each folder,
+// both looked up without regard to case. May be read from any thread.
+class VLArchiveRecordTable final
+{
+public:
+    VLArchiveRecordTable() = default;
+    Q_DISABLE_COPY_MOVE(VLArchiveRecordTable)
+
+    QList<VLEncryptedArchiveItemPtr> records() const;
+    // The same path entered twice replaces the first record.
+    void add(const VLEncryptedArchiveItemPtr &record);
+    // Children of a folder path (empty or "/" for the top level), compared without regard to case.
+    QList<VLEncryptedArchiveItemPtr> childrenAtPath(const QString &path) const;
+    // The record with this path: the exact spelling first, then any case.
+    VLEncryptedArchiveItemPtr recordAtPath(const QString &path) const;
+    // The bytes of all records' contents.
+    quint64 totalSize() const;
+    void clear();
+
+private:
+    mutable std::mutex m_mutex;
+    QList<VLEncryptedArchiveItemPtr> m_records;                  // in entry order
+    QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
+    QHash<QString, qsizetype> m_foldedIndex;                     // lower-cased path -> first such record
+    QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
+    QString m_lastParent; // the parent path of the last record entered, and its key
+    QString m_lastParentKey;
+};

@@ -1,0 +1,316 @@
+// Writing a whole container: item sections, the directory section and the locator.
+#include "engine/archive/VLArchiveWriter.h"
+
+#include "engine/archive/VLArchiveBytes.h"
+#include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLHeaderRecords.h"
+#include "engine/archive/VLOrderedWindow.h"
+#include "engine/archive/VLProgressSchedule.h"
+
+#include "platform/core/Log.h"
+#include "platform/crypto/CryptoFunctions.h"
+#include "platform/dispatch/WorkerPool.h"
+
+#include <cerrno>
+#include <climits>
+
+using namespace VLArchiveBytes;
+using namespace VLEncryptedArchiveConstants;
+
+namespace {
+
+constexpr quint64 checkConstant = 0x3145565245534552ULL; // "RESERVE1" read as a little-endian u64
+// Files up to this size are read, compressed and enciphered whole on a worker; larger ones are
+// streamed in blocks.
+constexpr quint64 wholeSectionLimit = 1024 * 1024;
+// The most bytes of made sections that wait for their turn.
+constexpr std::size_t windowBudget = 6 * 1024 * 1024;
+
+} // namespace
+
+VLArchiveWriter::VLArchiveWriter(VLEncryptedArchive &archive) : m_archive(archive), m_reporter(archive)
+{
+}
+
+VLArchiveWriter::~VLArchiveWriter() = default;
+
+quint32 VLArchiveWriter::flags() const
+{
+    const Settings &s = m_settings;
+    const quint32 keyCode = s.keyBits <= 128 ? 1 : s.keyBits <= 192 ? 2 : 3;
+    quint32 flags = (s.encryptFiles ? 1u : 0u) | (s.encryptDirectory ? 2u : 0u) | (s.filesHmac ? 4u : 0u)
+                    | (s.compress ? 16u : 0u) | keyCode << 8;
+    // A directory HMAC exists only inside an enciphered directory section (its key travels in the
+    // section's key block); the flag claims one only when it is there.
+    if (s.directoryHmac && s.encryptDirectory)
+        flags |= 8u;
+    return flags;
+}
+
+VLSectionKeys VLArchiveWriter::sectionKeys(bool withHmac) const
+{
+    return m_key.sectionKeys(m_settings.keySize, m_settings.encryptFiles, withHmac);
+}
+
+void VLArchiveWriter::reportError(int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError)
+{
+    // A write that failed earlier (a full disk) is the cause of whatever step noticed it: the
+    // container could not be written, for the system's reason.
+    if (m_output.writeError() && code != VLArchiveErrorStopped) {
+        m_reporter.error(operationSaving, VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_output.writeError()));
+        return;
+    }
+    m_reporter.error(operationSaving, code, record, lowError);
+}
+
+void VLArchiveWriter::reportProgress(double progress, const VLEncryptedArchiveItemPtr &record, quint64 processed,
+                                     bool *cancel)
+{
+    if (cancel)
+        *cancel = false;
+    const double total = m_operationTotal == 0 ? 100.0 : double(processed) * 100.0 / double(m_operationTotal);
+    m_reporter.progress(operationSaving, progress, record, total, cancel);
+}
+
+bool VLArchiveWriter::writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac)
+{
+    const Settings &s = m_settings;
+    VLEncryptedArchiveDirectoryLocator locator;
+    locator.setVersion(VLEncryptedArchiveDirectoryLocator::currentVersion);
+    locator.setFlags(flags());
+    locator.setPasswordHint(m_archive.passwordHint());
+    quint64 fields[4] = {directoryPosition, directorySize, 0, 0};
+    const bool encrypted = s.encryptFiles || s.encryptDirectory;
+    if (encrypted) {
+        quint64 r = 0;
+        if (!platform::crypto::randomBytes(&r, sizeof r))
+            return false;
+        fields[3] = r;
+        fields[2] = r ^ checkConstant;
+        // With an enciphered directory its position and size are sealed with the check value.
+        const int first = s.encryptDirectory ? 0 : 2;
+        QByteArray block;
+        for (int i = first; i < 4; ++i)
+            putU64(block, fields[i]);
+        if (!m_key.crypt(block, false))
+            return false;
+        for (int i = first; i < 4; ++i)
+            fields[i] = getU64(block.constData() + 8 * (i - first));
+        locator.setSalt(m_key.salt());
+    }
+    locator.setDirectoryPosition(fields[0]);
+    locator.setDirectorySize(fields[1]);
+    locator.setReserved1(fields[2]);
+    locator.setReserved2(fields[3]);
+    if (s.directoryHmac && s.encryptDirectory)
+        locator.setHmac(directoryHmac);
+    if (const std::optional<QByteArray> image = m_archive.preview(); image && !image->isEmpty()) {
+        QByteArray stored = *image;
+        if (encrypted) {
+            const int n = 16 - int(stored.size() % 16);
+            for (int i = 0; i < n; ++i)
+                stored.append(char(i));
+            if (!m_key.crypt(stored, false))
+                return false;
+        }
+        locator.setPreview(stored);
+    }
+    const QByteArray bytes = locator.save();
+    m_output.writeData(bytes.constData(), std::size_t(bytes.size()));
+    return true;
+}
+
+bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
+                                     VLEncryptedArchiveItemPtr *failedRecord)
+{
+    // Building a record costs more than enciphering it: runs of records are built on the
+    // workers, a bounded number of runs ahead, and written here in the directory's order.
+    constexpr qsizetype runLength = 256;
+    struct Run
+    {
+        qsizetype first = 0;
+        qsizetype count = 0;
+        std::vector<QByteArray> headers;
+        qsizetype failed = -1; // index of the record whose header could not be made
+    };
+    const bool withHmac = m_settings.filesHmac;
+    const bool padded = m_settings.encryptDirectory;
+    auto build = [&records, withHmac, padded](Run &run) {
+        run.headers.reserve(std::size_t(run.count));
+        for (qsizetype i = run.first; i < run.first + run.count; ++i) {
+            std::optional<QByteArray> header = VLHeaderRecords::centralHeader(records.at(i), withHmac, padded);
+            if (!header) {
+                run.failed = i;
+                break;
+            }
+            run.headers.push_back(std::move(*header));
+        }
+    };
+    // The runs still in flight read the records: the window ends them before the caller goes on.
+    VLOrderedWindow<Run> window(&pool, std::size_t(2 * pool.size()));
+    qsizetype next = 0;
+    m_directorySize = 0;
+    while (next < records.size() || !window.empty()) {
+        while (next < records.size() && window.hasRoom()) {
+            auto run = std::make_shared<Run>();
+            run->first = next;
+            run->count = std::min(runLength, records.size() - next);
+            next += run->count;
+            window.add(run, 0, build);
+        }
+        window.waitFront();
+        const std::shared_ptr<Run> run = window.front();
+        window.popFront();
+        for (const QByteArray &header : run->headers) {
+            m_output.writeData(header.constData(), std::size_t(header.size()));
+            m_directorySize += quint64(header.size());
+        }
+        if (run->failed >= 0) {
+            *failedRecord = records.at(run->failed);
+            return false;
+        }
+    }
+    return true;
+}
+
+void VLArchiveWriter::save(const QString &path)
+{
+    const bool answersProgress = m_reporter.answers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
+    if (!m_output.create(path)) {
+        reportError(VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_output.fileError()));
+        return;
+    }
+    m_reporter.started(operationSaving);
+    auto failed = [this](int code, const VLEncryptedArchiveItemPtr &record) {
+        reportError(code, record);
+        m_output.discard();
+    };
+
+    static const char magic[4] = {'N', 'B', 'V', '1'};
+    m_output.write(magic, sizeof magic);
+    m_settings = Settings{m_archive.encryptFiles(),       m_archive.encryptDirectory(),
+                          m_archive.calculateFilesHmac(), m_archive.calculateDirectoryHmac(),
+                          m_archive.compressFiles(),      m_archive.compressionLevel(),
+                          m_archive.AESKeyBits(),         VLMasterKey::sizeForBits(m_archive.AESKeyBits())};
+    const Settings &s = m_settings;
+    if (s.encryptFiles || s.encryptDirectory) {
+        if (m_archive.password().isNull())
+            m_archive.setPassword(QStringLiteral(""));
+        // A failed derivation keeps the previous (here: no) master key; the first cipher call
+        // then fails and reports the error of its step.
+        (void)m_key.derive(m_archive.password(), s.keySize, true);
+    }
+
+    const QList<VLEncryptedArchiveItemPtr> records = m_archive.fileRecords();
+    m_operationTotal = 0;
+    for (const VLEncryptedArchiveItemPtr &record : records)
+        m_operationTotal += record->size();
+    m_processed = 0;
+
+    // Sections are made ahead on the workers and written in the directory's order. The window
+    // bounds how many items, and how many of their bytes, wait made but unwritten; a large file
+    // is made when its turn comes, with its blocks compressed on the same workers.
+    const int workers = VLOrderedWindow<SectionJob>::poolSize(m_archive.workerCount());
+    m_workersStop = false;
+    platform::WorkerPool pool(workers);
+    auto stopWorkers = [this] { m_workersStop = true; };
+    {
+        VLOrderedWindow<SectionJob> window(&pool, std::size_t(64 * workers), windowBudget);
+        const auto make = [this](SectionJob &job) { makeSection(job); };
+        qsizetype next = 0;
+        auto schedule = [&] {
+            while (next < records.size()) {
+                const VLEncryptedArchiveItemPtr &record = records.at(next);
+                const quint64 size = record->fileType() == platform::FileType::Regular ? record->size() : 0;
+                const bool streamed = size > wholeSectionLimit;
+                const std::size_t cost = streamed ? 0 : std::size_t(size) + 4096;
+                if (!window.hasRoom(cost))
+                    return;
+                ++next;
+                auto job = std::make_shared<SectionJob>();
+                job->record = record;
+                job->streamed = streamed;
+                window.add(job, cost, streamed ? VLOrderedWindow<SectionJob>::Work() : make);
+            }
+        };
+
+        bool stop = false;
+        while (schedule(), !window.empty()) {
+            const std::shared_ptr<SectionJob> job = window.front();
+            const VLEncryptedArchiveItemPtr &record = job->record;
+            const quint64 position = m_output.offset();
+            if (!stop && answersProgress)
+                reportProgress(0, record, m_processed, &stop);
+            if (stop) {
+                stopWorkers();
+                failed(VLArchiveErrorStopped, record);
+                return;
+            }
+            if (job->streamed) {
+                if (writeStreamedSection(record, pool, answersProgress, stop) != SectionResult::Done) {
+                    stopWorkers();
+                    m_output.discard();
+                    return;
+                }
+            } else {
+                window.waitFront();
+                if (job->error) {
+                    stopWorkers();
+                    reportError(job->error, record, job->lowError);
+                    m_output.discard();
+                    return;
+                }
+                if (answersProgress && job->dataSize > 0) {
+                    const quint64 expected = record->attributes().size.value_or(0);
+                    VLProgressSchedule itemProgress(expected, expected / 100);
+                    itemProgress.advance(job->dataSize, [&](quint64 at) {
+                        reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
+                        return !stop;
+                    });
+                    if (stop) {
+                        stopWorkers();
+                        failed(VLArchiveErrorStopped, record);
+                        return;
+                    }
+                }
+                m_output.write(job->bytes.data(), job->bytes.size());
+                if (record->compressed())
+                    record->setCompressedSize(job->compressedSize);
+                if (s.encryptFiles && s.filesHmac)
+                    record->setHmac(job->hmac);
+            }
+            window.popFront();
+            record->setLocalHeaderPosition(position);
+            m_processed += record->size();
+            reportProgress(100, record, m_processed, &stop);
+        }
+    }
+
+    const quint64 directoryPosition = m_output.offset();
+    VLSectionKeys directoryKeys = sectionKeys(s.directoryHmac);
+    directoryKeys.encipher = true; // also the directory section of a container whose files are not enciphered
+    if (s.encryptDirectory && !m_output.beginSection(directoryKeys)) {
+        failed(VLArchiveErrorSectionCipher, nullptr);
+        return;
+    }
+    if (VLEncryptedArchiveItemPtr failedRecord; !writeDirectory(records, pool, &failedRecord)) {
+        failed(VLArchiveErrorCentralHeader, failedRecord);
+        return;
+    }
+    QByteArray directoryHmac;
+    if (s.encryptDirectory && !m_output.endSection(&directoryHmac)) {
+        failed(VLArchiveErrorSectionCipher, nullptr);
+        return;
+    }
+    if (!writeLocator(directoryPosition, m_directorySize, s.directoryHmac ? directoryHmac : QByteArray())) {
+        failed(VLArchiveErrorEncipherLocator, nullptr);
+        return;
+    }
+    // A container missing some of its bytes is no container: a failed write, though logged and
+    // passed over where it happened, fails the saving here.
+    if (const int error = m_output.finish()) {
+        m_reporter.error(operationSaving, VLArchiveErrorCreateArchive, nullptr, VLError::posix(error));
+        return;
+    }
+    m_reporter.finished(operationSaving);
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "engine/archive/VLArchiveOutput.h"
+#include "engine/archive/VLArchiveReporter.h"
+#include "engine/archive/VLEncryptedArchiveConstants.h"
+#include "engine/archive/VLEncryptedArchiveItem.h"
+#include "engine/archive/VLMasterKey.h"
+#include "platform/core/VLError.h"
+#include "platform/files/PosixFile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class VLEncryptedArchive;
+namespace platform {
+class WorkerPool;
+}
+
+// Writes a whole container from its archive's records and settings: the item sections, the
+// directory section and the locator. Sections are made ahead on a pool of workers and written
+// in the directory's order; a large file is made when its turn comes, its blocks compressed on
+// the same workers. Runs on the caller's thread and reports through the archive's delegate.
+class VLArchiveWriter final
+{
+public:
+    // For tests: called on the saving thread after each piece of a large uncompressed file is
+    // read (the record and the bytes read so far), so that a test can change the file meanwhile.
+    using ReadPieceHook = std::function<void(const VLEncryptedArchiveItemPtr &, quint64)>;
+
+    explicit VLArchiveWriter(VLEncryptedArchive &archive);
+    ~VLArchiveWriter();
+    Q_DISABLE_COPY_MOVE(VLArchiveWriter)
+
+    void setReadPieceHook(ReadPieceHook hook) { m_readPieceHook = std::move(hook); }
+    void save(const QString &path);
+
+private:
+    // The archive's settings, taken when saving starts; the workers read them without a lock.
+    struct Settings
+    {
+        bool encryptFiles = true;
+        bool encryptDirectory = true;
+        bool filesHmac = true;
+        bool directoryHmac = true;
+        bool compress = true;
+        quint64 compressionLevel = 6;
+        quint64 keyBits = 128;
+        std::size_t keySize = 16;
+    };
+    // One item's section, made whole by a worker while it waits for its place in the file, or
+    // (a large file) made at its turn by the saving thread with blocks compressed by the workers.
+    struct SectionJob
+    {
+        VLEncryptedArchiveItemPtr record;
+        bool streamed = false;
+        std::vector<std::uint8_t> bytes;
+        QByteArray hmac;
+        quint64 compressedSize = 0;
+        quint64 dataSize = 0; // bytes of the file it holds
+        int error = 0;
+        VLError lowError;
+    };
+    enum class SectionResult { Done, Stopped, Failed };
+
+    quint32 flags() const;
+    VLSectionKeys sectionKeys(bool withHmac) const;
+    // The directory's records, built on the workers a run at a time and written in order.
+    // False with the record whose header could not be made.
+    bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
+                        VLEncryptedArchiveItemPtr *failedRecord);
+    bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
+    // The steps every item's section starts with: its key block goes to the encoder; a file's
+    // deflate level is checked and its source opened. 0, or the error to report (with the
+    // system's reason in lowError where there is one).
+    int beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder, platform::PosixFile &source,
+                     VLError &lowError) const;
+    // The local header, with the record's size as the section will hold it. 0 or the error.
+    int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const;
+    void makeSection(SectionJob &job);
+    SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
+                                       bool answersProgress, bool &stop);
+    void reportError(int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError = {});
+    void reportProgress(double progress, const VLEncryptedArchiveItemPtr &record, quint64 processed, bool *cancel);
+
+    VLEncryptedArchive &m_archive;
+    VLArchiveReporter m_reporter;
+    Settings m_settings;
+    VLMasterKey m_key;
+    VLArchiveOutput m_output;
+    quint64 m_directorySize = 0;
+    quint64 m_operationTotal = 0;
+    quint64 m_processed = 0;
+    // Makes workers give up the sections still queued or running.
+    std::atomic<bool> m_workersStop = false;
+    ReadPieceHook m_readPieceHook;
+};
