@@ -146,8 +146,7 @@ void VLArchiveReader::setFolderAttributes(const VLEncryptedArchiveItemPtr &recor
 
 // Items with their parent folders first, each path once; on a case-sensitive file system "/A"
 // and "/a" are two items.
-QList<VLEncryptedArchiveItemPtr> VLArchiveReader::restoringOrder(
-    const QList<VLEncryptedArchiveItemPtr> &records) const
+QList<VLEncryptedArchiveItemPtr> VLArchiveReader::restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const
 {
     QList<VLEncryptedArchiveItemPtr> order;
     QSet<QString> planned;
@@ -487,8 +486,7 @@ void VLArchiveReader::extractAll(const QString &path)
                     const double total = m_operationTotal == 0
                                              ? 100.0
                                              : double(m_processed + at) * 100.0 / double(m_operationTotal);
-                    reportExtractProgress(double(at) * 100.0 / double(size), record, total,
-                                                                    &m_extractCancel);
+                    reportExtractProgress(double(at) * 100.0 / double(size), record, total, &m_extractCancel);
                     return !m_extractCancel;
                 });
             };
