@@ -169,4 +169,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestOrderedWindow)
-#include "tst_orderedwindow.moc"
+#include "tst_archiveorderedwindow.moc"
