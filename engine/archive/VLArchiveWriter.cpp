@@ -3,6 +3,7 @@
 
 #include "engine/archive/VLArchiveBytes.h"
 #include "engine/archive/VLEncryptedArchive.h"
+#include "engine/archive/VLEncryptedArchiveDirectoryLocator.h"
 #include "engine/archive/VLHeaderRecords.h"
 #include "engine/archive/VLOrderedWindow.h"
 #include "engine/archive/VLProgressSchedule.h"

@@ -29,8 +29,7 @@ class WorkerPool;
 class VLArchiveWriter final
 {
 public:
-    // For tests: called on the saving thread after each piece of a large uncompressed file is
-    // read (the record and the bytes read so far), so that a test can change the file meanwhile.
+    // For tests: see VLEncryptedArchive::setReadPieceHook.
     using ReadPieceHook = std::function<void(const VLEncryptedArchiveItemPtr &, quint64)>;
 
     explicit VLArchiveWriter(VLEncryptedArchive &archive);

@@ -1,6 +1,8 @@
 #include "engine/archive/VLEncryptedArchive.h"
 
+#include "engine/archive/VLArchiveReader.h"
 #include "engine/archive/VLArchiveRecordTable.h"
+#include "engine/archive/VLArchiveWriter.h"
 
 #include "platform/crypto/SecureBytes.h"
 
@@ -131,7 +133,7 @@ bool VLEncryptedArchive::isOpened() const
     return m_reader->isOpen();
 }
 
-void VLEncryptedArchive::setReadPieceHook(VLArchiveWriter::ReadPieceHook hook)
+void VLEncryptedArchive::setReadPieceHook(ReadPieceHook hook)
 {
     m_writer->setReadPieceHook(std::move(hook));
 }

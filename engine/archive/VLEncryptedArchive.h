@@ -1,9 +1,8 @@
 #pragma once
 
-#include "engine/archive/VLArchiveReader.h"
-#include "engine/archive/VLArchiveWriter.h"
 #include "engine/archive/VLEncryptedArchiveConstants.h"
 #include "engine/archive/VLEncryptedArchiveDelegate.h"
+#include "engine/archive/VLEncryptedArchiveDirectoryLocator.h"
 #include "engine/archive/VLEncryptedArchiveItem.h"
 
 #include <QByteArray>
@@ -11,11 +10,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+class VLArchiveReader;
 class VLArchiveRecordTable;
+class VLArchiveWriter;
 
 // One container file being written (save) or read (openArchive, extractAllItems, closeArchive).
 // An object serves one purpose; operations run synchronously on the caller's thread and report
@@ -81,8 +83,10 @@ public:
     // Held as a plain observer: the owner clears it before the delegate goes away.
     VLEncryptedArchiveDelegate *delegate() const;
     void setDelegate(VLEncryptedArchiveDelegate *delegate);
-    // For tests: see VLArchiveWriter::ReadPieceHook.
-    void setReadPieceHook(VLArchiveWriter::ReadPieceHook hook);
+    // For tests: called on the saving thread after each piece of a large uncompressed file is
+    // read (the record and the bytes read so far), so that a test can change the file meanwhile.
+    using ReadPieceHook = std::function<void(const VLEncryptedArchiveItemPtr &, quint64)>;
+    void setReadPieceHook(ReadPieceHook hook);
 
 private:
     // Properties, guarded by m_mutex.

@@ -138,6 +138,25 @@ QByteArray VLHeaderRecords::paddingField(quint64 size)
     return out;
 }
 
+namespace {
+
+// The record's tag and length before its content, which is padded first when the directory is
+// enciphered. None when the content is too long for its length field.
+std::optional<QByteArray> wholeRecord(quint32 recordTag, QByteArray &content, bool padded)
+{
+    if (padded)
+        content += VLHeaderRecords::paddingField(quint64(content.size()) + 8);
+    if (quint64(content.size()) > 0xffffffffULL)
+        return std::nullopt;
+    QByteArray header;
+    putTag(header, recordTag);
+    putU32(header, quint32(content.size()));
+    header += content;
+    return header;
+}
+
+} // namespace
+
 std::optional<QByteArray> VLHeaderRecords::localHeader(const VLEncryptedArchiveItemPtr &record, bool padded)
 {
     std::optional<QByteArray> content = commonFields(record);
@@ -169,15 +188,7 @@ std::optional<QByteArray> VLHeaderRecords::localHeader(const VLEncryptedArchiveI
     }
     if (const std::optional<QString> link = record->linkDestination())
         putText16(*content, tag("FLNK"), *link);
-    if (padded)
-        *content += paddingField(quint64(content->size()) + 8);
-    if (quint64(content->size()) > 0xffffffffULL)
-        return std::nullopt;
-    QByteArray header;
-    putTag(header, tag("HDLC"));
-    putU32(header, quint32(content->size()));
-    header += *content;
-    return header;
+    return wholeRecord(tag("HDLC"), *content, padded);
 }
 
 std::optional<QByteArray> VLHeaderRecords::centralHeader(const VLEncryptedArchiveItemPtr &record, bool withHmac,
@@ -201,15 +212,7 @@ std::optional<QByteArray> VLHeaderRecords::centralHeader(const VLEncryptedArchiv
         putTag(*content, tag("FCSZ"));
         putU64(*content, record->compressedSize());
     }
-    if (padded)
-        *content += paddingField(quint64(content->size()) + 8);
-    if (quint64(content->size()) > 0xffffffffULL)
-        return std::nullopt;
-    QByteArray header;
-    putTag(header, tag("HDDR"));
-    putU32(header, quint32(content->size()));
-    header += *content;
-    return header;
+    return wholeRecord(tag("HDDR"), *content, padded);
 }
 
 bool VLHeaderRecords::load(const VLEncryptedArchiveItemPtr &record, const QByteArray &content)

@@ -1,6 +1,7 @@
 #include "ArchiveTestSupport.h"
 
 #include "engine/archive/VLArchiveBytes.h"
+#include "engine/archive/VLArchiveReader.h"
 #include "platform/crypto/AesCbcCipher.h"
 #include "platform/crypto/CryptoFunctions.h"
 

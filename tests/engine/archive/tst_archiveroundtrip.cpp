@@ -1,6 +1,7 @@
 #include "ArchiveTestSupport.h"
 
 #include "platform/files/ExtendedAttributes.h"
+#include "platform/files/PosixFile.h"
 #include "tests/support/AclText.h"
 #include "tests/support/ReadOnlyTree.h"
 
