@@ -1,5 +1,6 @@
 #include "controls/VLDragSourceView.h"
 
+#include "controls/VLErrorPresentation.h"
 #include "engine/files/KXAdditions.h"
 #include "platform/core/Log.h"
 #include "platform/files/FileOperations.h"
@@ -81,6 +82,8 @@ void VLDragSourceView::draggingSessionEndedAtPointOperation(VLDraggingSession *s
         vlMakeFirstResponder(w, nullptr);
         vlSelectNextKeyView(w, true);
     }
+    if (const std::optional<VLError> failure = std::exchange(m_directSaveError, std::nullopt))
+        vlPresentError(*failure, window(), {});
 }
 
 QImage VLDragSourceView::snapshotView(QWidget *view)
@@ -284,9 +287,11 @@ bool VLDragSourceView::saveDraggedItemAt(const QString &path)
         // Nothing is ever replaced: a target that names an existing item gets an error.
         const int moved = platform::renameItem(source, path, false);
         if (moved != EXDEV) {
-            if (moved != 0)
+            if (moved != 0) {
                 platform::log(
                     QStringLiteral("[Drag]: The item could not be moved: %1").arg(platform::errorDescription(moved)));
+                m_directSaveError = VLError::posix(moved);
+            }
             return moved == 0;
         }
     }
@@ -294,17 +299,21 @@ bool VLDragSourceView::saveDraggedItemAt(const QString &path)
     // and creates the destination exclusively.
     std::binary_semaphore done(0);
     bool copied = false;
+    VLError failure;
     KXAdditions::vl_transferItemFromURLToURLModeTypeHandler(
         m_draggingURL, QUrl::fromLocalFile(path), 0, KXAdditions::TransferCopy,
-        [&done, &copied](quint64 state, bool *cancel, const QVariantMap &information) {
+        [&done, &copied, &failure](quint64 state, bool *cancel, const QVariantMap &information) {
             Q_UNUSED(cancel)
-            Q_UNUSED(information)
             if (state != KXAdditions::TransferFinished && state != KXAdditions::TransferFailed)
                 return;
             copied = state == KXAdditions::TransferFinished;
+            if (!copied)
+                failure = information.value(KXAdditions::errorKey).value<VLError>();
             done.release();
         });
     done.acquire();
+    if (!copied)
+        m_directSaveError = failure;
     if (copied && move)
         m_movedAwayOriginal = source;
     return copied;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/VLDragSourceViewDelegate.h"
+#include "platform/core/VLError.h"
 #include "platform/core/VLWeakDelegate.h"
 #include "platform/view/VLClickCounter.h"
 #include "platform/view/VLDraggingSession.h"
@@ -11,6 +12,8 @@
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
+
+#include <optional>
 
 // Lets the user drag a result file out of the window. Only presses on the icon, title or
 // subtitle view start a drag; the drag image is made of their pictures, the title's and
@@ -109,4 +112,6 @@ private:
     // A move to another file system copies the item during the drag; the original goes once the
     // delegate has heard where the item went.
     QString m_movedAwayOriginal;
+    // Why a direct save failed, shown once the drag has ended: the file manager is only told "E".
+    std::optional<VLError> m_directSaveError;
 };

@@ -11,6 +11,8 @@
 #include "screens/decrypt/VLDecryptingViewController.h"
 #include "tests/screens/FlowTestSupport.h"
 #include "tests/screens/XdsDropTarget.h"
+#include "windowing/windows/VLAlert.h"
+#include "windowing/windows/VLAlertHandler.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -19,6 +21,9 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
 
 #include <sys/stat.h>
 
@@ -251,7 +256,7 @@ private slots:
 
     // What the source cannot do stays undone and said: an item of the same name already in the
     // folder is never replaced ("E"), a place on another machine is left to the target ("F").
-    // The result screen keeps the item, as nothing went anywhere.
+    // The result screen keeps the item, as nothing went anywhere; a save that failed says why.
     void aSaveTheSourceCannotMakeLeavesTheItem_data()
     {
         QTest::addColumn<bool>("existing");
@@ -266,6 +271,8 @@ private slots:
         QFETCH(bool, existing);
         QFETCH(QByteArray, host);
         QFETCH(QByteArray, answer);
+        VLAlertHandler::clearLastAlert();
+        VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
         FlowWindow window;
         VLDecryptedViewController *result = decrypt(window, m_singleFile);
         QVERIFY(result);
@@ -286,6 +293,12 @@ private slots:
         QCOMPARE(QFileInfo::exists(destination), existing);
         if (existing)
             QCOMPARE(contentOf(destination), QByteArray("older"));
+        const std::optional<VLAlert> alert = VLAlertHandler::lastAlert();
+        QCOMPARE(alert.has_value(), answer == "E");
+        if (alert)
+            QVERIFY2(QString(alert->messageText() + alert->informativeText())
+                         .contains(QString::fromLocal8Bit(strerror(EEXIST))),
+                     qPrintable(alert->messageText() + u" / "_s + alert->informativeText()));
     }
 
     // A target without the protocol gets the file's URI as before, and nothing claims a place.
