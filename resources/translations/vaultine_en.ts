@@ -680,6 +680,10 @@ A .vault file is opened.</source>
         <source>Vaultine needs your permission to make the changes necessary for the enclosed app to work correctly once it has been decrypted. Please locate your home folder to allow for this.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The item could not be saved there. Free some space on that disk and try again.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VLFilesOpenPanel</name>

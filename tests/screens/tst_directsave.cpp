@@ -11,6 +11,7 @@
 #include "screens/decrypt/VLDecryptingViewController.h"
 #include "tests/screens/FlowTestSupport.h"
 #include "tests/screens/XdsDropTarget.h"
+#include "tests/support/SmallTmpfs.h"
 #include "windowing/windows/VLAlert.h"
 #include "windowing/windows/VLAlertHandler.h"
 
@@ -299,6 +300,45 @@ private slots:
             QVERIFY2(QString(alert->messageText() + alert->informativeText())
                          .contains(QString::fromLocal8Bit(strerror(EEXIST))),
                      qPrintable(alert->messageText() + u" / "_s + alert->informativeText()));
+    }
+
+    // A drop into a folder on a full disk: the copy fails, the target hears "E", the restored
+    // item stays on the result screen and the alert says the disk is full.
+    void aDropOntoAFullDiskSaysSo()
+    {
+        QTemporaryDir mountPoint;
+        SmallTmpfs disk(mountPoint.path(), 64 * 1024);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        QFile filler(QDir(mountPoint.path()).filePath(u"filler"_s));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+
+        VLAlertHandler::clearLastAlert();
+        VLAlertHandler::setNextAnswer(VLAlert::defaultReturn);
+        FlowWindow window;
+        VLDecryptedViewController *result = decrypt(window, m_singleFile);
+        QVERIFY(result);
+        const QString item = result->decryptedItemURL().toLocalFile();
+        if (sameFileSystem(mountPoint.path(), item))
+            QSKIP("The small disk did not mount apart from the work folders");
+
+        XdsDropTarget target(XdsDropTarget::Mode::DirectSave, mountPoint.path(), kTargetGeometry);
+        QVERIFY(target.ready());
+        QVERIFY(dragOnto(window, result->dragSourceView(), target));
+        QCOMPARE(target.outcome().sourceAnswer, QByteArray("E"));
+        window.settle(0.5);
+        QCOMPARE(window.top().get(), result);
+        QVERIFY(result->isUnsaved());
+        QCOMPARE(contentOf(item), QByteArray("alpha"));
+        QVERIFY(!QFileInfo::exists(QDir(mountPoint.path()).filePath(QFileInfo(item).fileName())));
+        const std::optional<VLAlert> alert = VLAlertHandler::lastAlert();
+        QVERIFY(alert);
+        QVERIFY2(QString(alert->messageText() + alert->informativeText()).contains(u"not enough free space"_s),
+                 qPrintable(alert->messageText() + u" / "_s + alert->informativeText()));
     }
 
     // A target without the protocol gets the file's URI as before, and nothing claims a place.

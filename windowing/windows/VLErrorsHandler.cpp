@@ -192,6 +192,12 @@ VLError VLErrorsHandler::presentableError(const VLError &error, const QString &r
     }
     if (const VLError cause = failedWrite(error))
         return errorWithTexts(textsForFailedWrite(cause));
+    // A bare system error is a copy or move to a place the user chose (a save, a drop) that
+    // failed; a full disk there is named as such, not as a container that cannot be made.
+    if (error.domain() == VLError::posixDomain && (error.code() == ENOSPC || error.code() == EDQUOT)) {
+        return errorWithTexts({tr("There is not enough free space on the disk."),
+                               tr("The item could not be saved there. Free some space on that disk and try again.")});
+    }
     const QString itemPath = itemPathText(error.userInfo().value(VLEncryptedArchiveConstants::keyItem));
     if (const std::optional<Texts> texts = textsForCode(error.code(), itemPath, rootItem))
         return errorWithTexts(*texts);

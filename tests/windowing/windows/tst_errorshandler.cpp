@@ -185,6 +185,23 @@ private slots:
         QCOMPARE(alert.informativeText(), message);
     }
 
+    // A copy or move to a place the user chose reports the bare system error.
+    void aFullDiskAtAChosenPlace_data()
+    {
+        QTest::addColumn<int>("errorNumber");
+        QTest::newRow("full") << ENOSPC;
+        QTest::newRow("over quota") << EDQUOT;
+    }
+
+    void aFullDiskAtAChosenPlace()
+    {
+        QFETCH(int, errorNumber);
+        const VLAlert alert = VLErrorsHandler::alertForError(VLError::posix(errorNumber), QString());
+        QCOMPARE(alert.messageText(), QStringLiteral("There is not enough free space on the disk."));
+        QCOMPARE(alert.informativeText(),
+                 QStringLiteral("The item could not be saved there. Free some space on that disk and try again."));
+    }
+
     void codeTable()
     {
         QFETCH(qint64, code);
