@@ -24,8 +24,13 @@ constexpr quint64 checkConstant = 0x3145565245534552ULL; // "RESERVE1" read as a
 // Files up to this size are read, compressed and enciphered whole on a worker; larger ones are
 // streamed in blocks.
 constexpr quint64 wholeSectionLimit = 1024 * 1024;
-// The most bytes of made sections that wait for their turn.
+// Files up to this size are streamed by one worker each, several at once beside the small ones;
+// larger ones at their turn, each on every worker.
+constexpr quint64 workerSectionLimit = 32 * 1024 * 1024;
+// The most bytes of made sections of small files that wait for their turn.
 constexpr std::size_t windowBudget = 6 * 1024 * 1024;
+// The most bytes of files streamed on workers at once (their sections are held until written).
+constexpr quint64 workerStreamBudget = 48 * 1024 * 1024;
 
 } // namespace
 
@@ -208,36 +213,59 @@ void VLArchiveWriter::save(const QString &path)
         m_operationTotal += record->size();
     m_processed = 0;
 
-    // Sections are made ahead on the workers and written in the directory's order. The window
-    // bounds how many items, and how many of their bytes, wait made but unwritten; a large file
-    // is made when its turn comes, with its blocks compressed on the same workers.
+    // Sections are made ahead on the workers and written in the order they are done: a large
+    // file does not hold back the small ones behind it. The window bounds how many items, and
+    // how many of their bytes, wait made but unwritten. A folder's section goes before anything
+    // after it in the records (its contents), and a section made at its turn waits for it.
     const int workers = VLOrderedWindow<SectionJob>::poolSize(m_archive.workerCount());
     m_workersStop = false;
     platform::WorkerPool pool(workers);
     auto stopWorkers = [this] { m_workersStop = true; };
+    QList<VLEncryptedArchiveItemPtr> written; // the sections' order, which the directory follows
+    written.reserve(records.size());
     {
         VLOrderedWindow<SectionJob> window(&pool, std::size_t(64 * workers), windowBudget);
         const auto make = [this](SectionJob &job) { makeSection(job); };
+        const auto stream = [this](SectionJob &job) { streamSectionOnWorker(job); };
+        quint64 streaming = 0; // bytes of files streamed on workers, in the window
         qsizetype next = 0;
         auto schedule = [&] {
             while (next < records.size()) {
                 const VLEncryptedArchiveItemPtr &record = records.at(next);
-                const quint64 size = record->fileType() == platform::FileType::Regular ? record->size() : 0;
-                const bool streamed = size > wholeSectionLimit;
-                const std::size_t cost = streamed ? 0 : std::size_t(size) + 4096;
+                const platform::FileType type = record->fileType().value_or(platform::FileType::Unknown);
+                const quint64 size = type == platform::FileType::Regular ? record->size() : 0;
+                const Making making = size <= wholeSectionLimit    ? Making::Whole
+                                      : size <= workerSectionLimit ? Making::OnWorker
+                                                                   : Making::AtTurn;
+                const std::size_t cost = making == Making::Whole ? std::size_t(size) + 4096 : 0;
                 if (!window.hasRoom(cost))
+                    return;
+                if (making == Making::OnWorker && streaming > 0 && streaming + size > workerStreamBudget)
                     return;
                 ++next;
                 auto job = std::make_shared<SectionJob>();
                 job->record = record;
-                job->streamed = streamed;
-                window.add(job, cost, streamed ? VLOrderedWindow<SectionJob>::Work() : make);
+                job->making = making;
+                job->folder = type == platform::FileType::Directory;
+                if (making == Making::OnWorker) {
+                    job->streamedSize = size;
+                    streaming += size;
+                }
+                window.add(job, cost,
+                           making == Making::Whole      ? make
+                           : making == Making::OnWorker ? stream
+                                                        : VLOrderedWindow<SectionJob>::Work());
             }
         };
+        const auto mayTake = [](const SectionJob &job, std::size_t index) {
+            return job.making != Making::AtTurn || index == 0;
+        };
+        const auto blocks = [](const SectionJob &job) { return job.folder; };
 
         bool stop = false;
         while (schedule(), !window.empty()) {
-            const std::shared_ptr<SectionJob> job = window.front();
+            const std::shared_ptr<SectionJob> job = window.waitToTake(mayTake, blocks);
+            streaming -= job->streamedSize;
             const VLEncryptedArchiveItemPtr &record = job->record;
             const quint64 position = m_output.offset();
             if (!stop && answersProgress)
@@ -247,14 +275,13 @@ void VLArchiveWriter::save(const QString &path)
                 failed(VLArchiveErrorStopped, record);
                 return;
             }
-            if (job->streamed) {
+            if (job->making == Making::AtTurn) {
                 if (writeStreamedSection(record, pool, answersProgress, stop) != SectionResult::Done) {
                     stopWorkers();
                     m_output.discard();
                     return;
                 }
             } else {
-                window.waitFront();
                 if (job->error) {
                     stopWorkers();
                     reportError(job->error, record, job->lowError);
@@ -280,8 +307,8 @@ void VLArchiveWriter::save(const QString &path)
                 if (s.encryptFiles && s.filesHmac)
                     record->setHmac(job->hmac);
             }
-            window.popFront();
             record->setLocalHeaderPosition(position);
+            written.append(record);
             m_processed += record->size();
             reportProgress(100, record, m_processed, &stop);
         }
@@ -294,7 +321,7 @@ void VLArchiveWriter::save(const QString &path)
         failed(VLArchiveErrorSectionCipher, nullptr);
         return;
     }
-    if (VLEncryptedArchiveItemPtr failedRecord; !writeDirectory(records, pool, &failedRecord)) {
+    if (VLEncryptedArchiveItemPtr failedRecord; !writeDirectory(written, pool, &failedRecord)) {
         failed(VLArchiveErrorCentralHeader, failedRecord);
         return;
     }

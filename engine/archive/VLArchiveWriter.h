@@ -24,8 +24,9 @@ class WorkerPool;
 
 // Writes a whole container from its archive's records and settings: the item sections, the
 // directory section and the locator. Sections are made ahead on a pool of workers and written
-// in the directory's order; a large file is made when its turn comes, its blocks compressed on
-// the same workers. Runs on the caller's thread and reports through the archive's delegate.
+// in the order they are done, a folder's before its contents'; the directory lists the records
+// in that order. A very large file is made when its turn comes, its blocks compressed on the
+// same workers. Runs on the caller's thread and reports through the archive's delegate.
 class VLArchiveWriter final
 {
 public:
@@ -52,12 +53,20 @@ private:
         quint64 keyBits = 128;
         std::size_t keySize = 16;
     };
-    // One item's section, made whole by a worker while it waits for its place in the file, or
-    // (a large file) made at its turn by the saving thread with blocks compressed by the workers.
+    // How an item's section is made.
+    enum class Making {
+        Whole,    // read, compressed and enciphered whole in memory by a worker
+        OnWorker, // streamed in blocks by one worker into memory, beside other items
+        AtTurn,   // streamed into the file by the saving thread, its blocks compressed by the workers
+    };
+    // One item's section, made by a worker while it waits for its place in the file, or made at
+    // its turn by the saving thread.
     struct SectionJob
     {
         VLEncryptedArchiveItemPtr record;
-        bool streamed = false;
+        Making making = Making::Whole;
+        bool folder = false;
+        quint64 streamedSize = 0; // the file's size, for a section streamed on a worker
         std::vector<std::uint8_t> bytes;
         QByteArray hmac;
         quint64 compressedSize = 0;
@@ -82,6 +91,21 @@ private:
     // The local header, with the record's size as the section will hold it. 0 or the error.
     int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const;
     void makeSection(SectionJob &job);
+    // What a streamed section made besides its bytes.
+    struct StreamedSection
+    {
+        quint64 dataSize = 0;
+        quint64 compressedSize = 0;
+        QByteArray hmac;
+        VLError lowError;
+    };
+    // A file's section streamed through `encoder`: its local header, then its data read in
+    // pieces, compressed in blocks on `pool` (or on this thread without one). `flush` takes what
+    // the encoder made so far; `progress(bytes done)` false stops. 0 or the error to report.
+    int streamSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool *pool, VLSectionEncoder &encoder,
+                      const std::function<void()> &flush, const std::function<bool(quint64)> &progress,
+                      StreamedSection &made);
+    void streamSectionOnWorker(SectionJob &job);
     SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
                                        bool answersProgress, bool &stop);
     void reportError(int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError = {});

@@ -113,20 +113,63 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
                                                                      platform::WorkerPool &pool, bool answersProgress,
                                                                      bool &stop)
 {
-    const Settings &s = m_settings;
-    auto fail = [&](int code, const VLError &lowError = {}) {
-        reportError(code, record, lowError);
-        return SectionResult::Failed;
-    };
     VLSectionEncoder encoder;
-    auto flush = [&] {
-        m_output.write(encoder.output().data(), encoder.output().size());
-        encoder.output().clear();
-    };
+    const quint64 expected = record->attributes().size.value_or(0);
+    VLProgressSchedule schedule(expected, expected / 100);
+    StreamedSection made;
+    const int error = streamSection(
+        record, &pool, encoder,
+        [this, &encoder] {
+            m_output.write(encoder.output().data(), encoder.output().size());
+            encoder.output().clear();
+        },
+        [&](quint64 written) {
+            if (!answersProgress)
+                return true;
+            return schedule.advance(written, [&](quint64 at) {
+                reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
+                return !stop;
+            });
+        },
+        made);
+    if (error) {
+        reportError(error, record, made.lowError);
+        return SectionResult::Failed;
+    }
+    if (record->compressed())
+        record->setCompressedSize(made.compressedSize);
+    if (m_settings.encryptFiles && m_settings.filesHmac)
+        record->setHmac(made.hmac);
+    return SectionResult::Done;
+}
+
+void VLArchiveWriter::streamSectionOnWorker(SectionJob &job)
+{
+    VLSectionEncoder encoder;
+    StreamedSection made;
+    // The section stays in memory until its turn to be written; reserved at the file's size, its
+    // pages are only touched as far as the output goes.
+    encoder.output().reserve(std::size_t(job.record->attributes().size.value_or(0)) + 64 * 1024);
+    const int error = streamSection(
+        job.record, nullptr, encoder, [] {}, [this](quint64) { return !m_workersStop; }, made);
+    if (error) {
+        job.error = m_workersStop ? int(VLArchiveErrorStopped) : error;
+        job.lowError = made.lowError;
+        return;
+    }
+    job.bytes = std::move(encoder.output());
+    job.hmac = made.hmac;
+    job.compressedSize = made.compressedSize;
+    job.dataSize = made.dataSize;
+}
+
+int VLArchiveWriter::streamSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool *pool,
+                                   VLSectionEncoder &encoder, const std::function<void()> &flush,
+                                   const std::function<bool(quint64)> &progress, StreamedSection &made)
+{
     platform::PosixFile source;
-    VLError lowError;
-    if (const int error = beginSection(record, encoder, source, lowError))
-        return fail(error, lowError);
+    if (const int error = beginSection(record, encoder, source, made.lowError))
+        return error;
     // The local header goes out before the data: it states the size the file has when opened,
     // up to the size it was added with.
     quint64 expected = record->attributes().size.value_or(0);
@@ -135,50 +178,42 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
         record->setSize(expected);
     }
     if (const int error = writeLocalHeader(record, encoder))
-        return fail(error);
+        return error;
     flush();
 
     const bool compressed = record->compressed();
     const std::optional<int> level = deflateLevel(m_settings.compressionLevel);
     quint64 done = 0;    // bytes read
-    quint64 written = 0; // bytes whose output went to the file
-    VLProgressSchedule schedule(expected, expected / 100);
-    auto report = [&](quint64) {
-        if (!answersProgress)
-            return true;
-        return schedule.advance(written, [&](quint64 at) {
-            reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
-            return !stop;
-        });
-    };
-
+    quint64 written = 0; // bytes whose output went to the encoder
     if (!compressed) {
         std::vector<std::uint8_t> piece(plainPiece);
         while (done < expected) {
             const std::int64_t got = source.read(piece.data(),
                                                  std::size_t(std::min<quint64>(piece.size(), expected - done)));
-            if (got < 0)
-                return fail(VLArchiveErrorReadSource, VLError::posix(source.lastError()));
+            if (got < 0) {
+                made.lowError = VLError::posix(source.lastError());
+                return VLArchiveErrorReadSource;
+            }
             if (got == 0) {
                 // Its size is already out in the local header; fewer bytes would let a reader
                 // take the next section's for the rest.
                 platform::log(QStringLiteral("Warning! %1 got shorter while it was read.").arg(record->realPath()));
-                return fail(VLArchiveErrorReadSource);
+                return VLArchiveErrorReadSource;
             }
             if (!encoder.write(piece.data(), std::size_t(got)))
-                return fail(VLArchiveErrorSectionCipher);
+                return VLArchiveErrorSectionCipher;
             flush();
             done += quint64(got);
             written = done;
             if (m_readPieceHook)
                 m_readPieceHook(record, done);
-            if (!report(quint64(got)))
-                return fail(VLArchiveErrorStopped);
+            if (!progress(written))
+                return VLArchiveErrorStopped;
         }
     } else {
-        // Workers read and compress the blocks, each on its own, and they come back in order; a
-        // bounded number is in flight, so memory does not grow with the file. This thread only
-        // enciphers, authenticates and writes.
+        // The blocks are read and compressed each on its own (on the workers when there is a
+        // pool) and come back in order; a bounded number is in flight, so memory does not grow
+        // with the file. This thread only enciphers, authenticates and writes.
         struct Block
         {
             quint64 offset = 0;
@@ -194,7 +229,7 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
         auto compress = [this, blockLevel, file](Block &block) {
             if (m_workersStop)
                 return;
-            // Read into the worker's own buffer (a block is smaller than what a worker keeps): a
+            // Read into the thread's own buffer (a block is smaller than what a worker keeps): a
             // block's input lives only while it is compressed.
             thread_local std::vector<std::uint8_t> input;
             input.resize(std::max(input.size(), block.size));
@@ -211,11 +246,11 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
         };
         // Leaving early, the blocks still in flight read the source: the window ends them before
         // it closes.
-        VLOrderedWindow<Block> window(&pool, std::size_t(2 * pool.size() + 2));
+        VLOrderedWindow<Block> window(pool, pool ? std::size_t(2 * pool->size() + 2) : 1);
         std::vector<std::uint8_t> stream;
         VLDeflate::appendStreamHeader(stream, *level);
         if (!encoder.write(stream.data(), stream.size()))
-            return fail(VLArchiveErrorSectionCipher);
+            return VLArchiveErrorSectionCipher;
         quint64 produced = stream.size();
         std::uint32_t adler = VLDeflate::adler32(nullptr, 0);
         bool ended = false;
@@ -235,33 +270,33 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
             window.waitFront();
             const std::shared_ptr<Block> block = window.front();
             window.popFront();
-            if (block->readError)
-                return fail(VLArchiveErrorReadSource, VLError::posix(block->readError));
+            if (block->readError) {
+                made.lowError = VLError::posix(block->readError);
+                return VLArchiveErrorReadSource;
+            }
             if (!block->ok)
-                return fail(VLArchiveErrorCompression);
+                return m_workersStop ? int(VLArchiveErrorStopped) : int(VLArchiveErrorCompression);
             if (!encoder.write(block->output.data(), block->output.size()))
-                return fail(VLArchiveErrorSectionCipher);
+                return VLArchiveErrorSectionCipher;
             flush();
             produced += block->output.size();
             adler = VLDeflate::adler32Combine(adler, block->adler, block->size);
             written += block->size;
             ended = block->last;
-            if (!report(block->size))
-                return fail(VLArchiveErrorStopped);
+            if (!progress(written))
+                return VLArchiveErrorStopped;
         }
         stream.clear();
         VLDeflate::appendStreamTrailer(stream, adler);
         if (!encoder.write(stream.data(), stream.size()))
-            return fail(VLArchiveErrorSectionCipher);
+            return VLArchiveErrorSectionCipher;
         produced += stream.size();
-        record->setCompressedSize(produced);
+        made.compressedSize = produced;
     }
     source.close();
-    QByteArray hmac;
-    if (!encoder.finish(&hmac))
-        return fail(VLArchiveErrorSectionCipher);
+    made.dataSize = written;
+    if (!encoder.finish(&made.hmac))
+        return VLArchiveErrorSectionCipher;
     flush();
-    if (s.encryptFiles && s.filesHmac)
-        record->setHmac(hmac);
-    return SectionResult::Done;
+    return 0;
 }

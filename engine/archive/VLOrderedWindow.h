@@ -14,8 +14,9 @@
 #include <mutex>
 
 // Work handed to a pool's workers a bounded amount ahead of one consuming thread, which takes
-// the jobs in the order they were added. The bound is a number of jobs and, optionally, a cost
-// (bytes a made job holds); the first job always fits, so one costly job cannot stall the window.
+// the jobs in the order they were added, or (waitToTake) the first done job that it may take out
+// of turn. The bound is a number of jobs and, optionally, a cost (bytes a made job holds); the
+// first job always fits, so one costly job cannot stall the window.
 // Each job's state is its own: the window only tracks whether its work is done.
 template <typename Job>
 class VLOrderedWindow final
@@ -84,6 +85,41 @@ public:
         m_entries.pop_front();
     }
 
+    // Waits until a done job may be taken and removes it from the window. `mayTake(job, index)` is
+    // asked about the done jobs from the oldest on and says whether that one may go now; `blocks(job)`
+    // says whether a job that is not done yet holds back every job behind it. With nothing left
+    // that could be taken, the oldest job's work is awaited.
+    template <typename MayTake, typename Blocks>
+    std::shared_ptr<Job> waitToTake(MayTake mayTake, Blocks blocks)
+    {
+        Q_ASSERT(!m_entries.empty());
+        std::unique_lock lock(m_signal->mutex);
+        for (;;) {
+            bool pending = false;
+            for (std::size_t i = 0; i < m_entries.size(); ++i) {
+                const Entry &entry = *m_entries[i];
+                if (entry.ready && mayTake(*entry.job, i)) {
+                    lock.unlock();
+                    return takeAt(i);
+                }
+                if (!entry.ready) {
+                    pending = true;
+                    if (blocks(*entry.job))
+                        break;
+                }
+            }
+            // Every job is done and none may go: the oldest goes, as in order.
+            if (!pending) {
+                lock.unlock();
+                return takeAt(0);
+            }
+            // Woken by the next job that is done, whichever it is.
+            m_signal->awaitsAny = true;
+            m_signal->done.wait(lock);
+            m_signal->awaitsAny = false;
+        }
+    }
+
     // Waits for every job's work.
     void drain()
     {
@@ -92,6 +128,15 @@ public:
     }
 
 private:
+    std::shared_ptr<Job> takeAt(std::size_t index)
+    {
+        const auto at = m_entries.begin() + std::ptrdiff_t(index);
+        std::shared_ptr<Job> job = (*at)->job;
+        m_cost -= (*at)->cost;
+        m_entries.erase(at);
+        return job;
+    }
+
     struct Entry
     {
         std::shared_ptr<Job> job;
@@ -104,6 +149,7 @@ private:
         std::mutex mutex;
         std::condition_variable done;
         const Entry *awaited = nullptr;
+        bool awaitsAny = false;
 
         void finish(Entry &entry)
         {
@@ -113,7 +159,7 @@ private:
             {
                 std::lock_guard lock(mutex);
                 entry.ready = true;
-                wake = awaited == &entry;
+                wake = awaitsAny || awaited == &entry;
             }
             if (wake)
                 done.notify_all();

@@ -627,38 +627,45 @@ private slots:
 
     void stopInTheLastCallbackIsNotActedUpon()
     {
-        // Empty files: each item reports only its start (0) and its end (100).
+        // Empty files: each item reports only its start (0) and its end (100). Sections are
+        // written as they are done, so the items are told apart by the order of their ends.
         QTemporaryDir dir;
         writeFile(dir.filePath(QStringLiteral("a.txt")), {});
         writeFile(dir.filePath(QStringLiteral("b.txt")), {});
-        VLEncryptedArchive archive;
-        archive.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))},
-                                 dir.path());
-        RecordingDelegate delegate;
-        const QString last = archive.fileRecords().last()->path();
-        delegate.stopWhen = [last](const QVariantMap &info) {
-            return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path() == last
-                   && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
+        const QStringList items{dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))};
+        auto stopAtTheEndOf = [](int nth) {
+            auto ends = std::make_shared<QStringList>();
+            return std::pair{ends, [ends, nth](const QVariantMap &info) {
+                                 if (info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() != 100.0)
+                                     return false;
+                                 const auto item = info.value(VLEncryptedArchiveConstants::keyItem)
+                                                       .value<VLEncryptedArchiveItemPtr>();
+                                 *ends << item->path();
+                                 return ends->size() == nth;
+                             }};
         };
+        VLEncryptedArchive archive;
+        archive.addItemsFromRoot(items, dir.path());
+        RecordingDelegate delegate;
+        const auto [ended, atTheLast] = stopAtTheEndOf(2);
+        delegate.stopWhen = atTheLast;
         archive.setDelegate(&delegate);
         archive.save(dir.filePath(QStringLiteral("done.vault")));
         QCOMPARE(delegate.errors.size(), 0);
+        QCOMPARE(ended->size(), 2);
         QCOMPARE(delegate.events.last(), QStringLiteral("finished EncryptedArchiveOperationSaving"));
 
         // A stop at the end of the first item is acted upon before the second begins.
         VLEncryptedArchive second;
-        second.addItemsFromRoot({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("b.txt"))},
-                                dir.path());
+        second.addItemsFromRoot(items, dir.path());
         RecordingDelegate stopper;
-        const QString first = second.fileRecords().first()->path();
-        stopper.stopWhen = [first](const QVariantMap &info) {
-            return info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>()->path() == first
-                   && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0;
-        };
+        const auto [firstEnded, atTheFirst] = stopAtTheEndOf(1);
+        stopper.stopWhen = atTheFirst;
         second.setDelegate(&stopper);
         second.save(dir.filePath(QStringLiteral("stopped.vault")));
         QCOMPARE(stopper.lastError(), VLArchiveErrorStopped);
-        QCOMPARE(stopper.lastErrorItem()->path(), second.fileRecords().last()->path());
+        QCOMPARE(firstEnded->size(), 1);
+        QVERIFY(stopper.lastErrorItem()->path() != firstEnded->first());
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("stopped.vault"))));
     }
 
@@ -739,6 +746,8 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("src/b")), {});
         VLEncryptedArchive archive;
         archive.setCompressFiles(false);
+        // Sections are written as they are done; one worker makes them in turn.
+        archive.setWorkerCount(1);
         RecordingDelegate saving;
         archive.setDelegate(&saving);
         archive.setPassword(QStringLiteral("pw"));
