@@ -362,7 +362,9 @@ std::shared_ptr<VnodeEventSource> VnodeEventSource::create(const QString &path, 
     struct stat status
     {
     };
-    if (::fstat(fd, &status) != 0) {
+    // A name still resolves to its item for a moment after the item is unlinked: an item with no
+    // links left is gone already, and a source on it would report that deletion once more.
+    if (::fstat(fd, &status) != 0 || status.st_nlink == 0) {
         ::close(fd);
         return {};
     }

@@ -31,7 +31,7 @@ public:
 
     using Handler = std::function<void(unsigned long events)>;
 
-    // Null when the item cannot be opened (missing, no permission on the path).
+    // Null when the item cannot be opened (missing, no permission on the path) or is deleted already.
     static std::shared_ptr<VnodeEventSource> create(const QString &path, unsigned long mask, Handler handler);
 
     ~VnodeEventSource();

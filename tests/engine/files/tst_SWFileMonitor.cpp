@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -143,6 +144,8 @@ private slots:
     void replacedItemIsWatchedAgain();
     void pausedEventsAreLost();
     void missingItemYieldsNothing();
+    void deletedItemStillNamedIsNotWatched_data();
+    void deletedItemStillNamedIsNotWatched();
     void stoppedWatchIsSilent();
     void maskFiltersEvents();
     void stopWaitsForARunningBlock();
@@ -344,6 +347,37 @@ void tst_SWFileMonitor::missingItemYieldsNothing()
     // An item made later at that URL is not picked up: the watch was never built.
     QVERIFY(writeFile(url.toLocalFile(), "late"));
     QVERIFY(writeFile(url.toLocalFile(), " later", QIODevice::Append));
+    settle();
+    QVERIFY(recorder.events().isEmpty());
+}
+
+void tst_SWFileMonitor::deletedItemStillNamedIsNotWatched_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("file") << "a/file.txt";
+    QTest::newRow("folder") << "b";
+}
+
+void tst_SWFileMonitor::deletedItemStillNamedIsNotWatched()
+{
+    // Between an item's unlink and its name going away, the name still opens the dead item; a
+    // watch re-armed after the deletion in that moment must not report the deletion again. The
+    // process's own descriptor of a deleted item is a name that holds that moment for good.
+    QFETCH(QString, name);
+    const QString item = path(name);
+    const int held = ::open(QFile::encodeName(item).constData(), O_PATH | O_CLOEXEC);
+    QVERIFY(held >= 0);
+    QVERIFY(QFileInfo(item).isDir() ? QDir().rmdir(item) : QFile::remove(item));
+
+    SWFileMonitor monitor;
+    Recorder recorder;
+    const QUrl url = QUrl::fromLocalFile(QStringLiteral("/proc/self/fd/%1").arg(held));
+    QVERIFY(monitor.startObservationOfURLWithBlock(url, recorder.block()));
+    QVERIFY(!monitor.observationInfoByURL().value(url)->isValid());
+    // What happens next to the deleted item's old parent wakes nothing either.
+    QVERIFY(writeFile(path(QStringLiteral("new.txt")), "x"));
+    settle();
+    ::close(held);
     settle();
     QVERIFY(recorder.events().isEmpty());
 }
