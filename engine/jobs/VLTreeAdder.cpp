@@ -33,8 +33,7 @@ struct Batch
 
 } // namespace
 
-VLTreeAdder::VLTreeAdder(VLEncryptedArchive &archive)
-    : m_archive(archive)
+VLTreeAdder::VLTreeAdder(VLEncryptedArchive &archive) : m_archive(archive)
 {
 }
 

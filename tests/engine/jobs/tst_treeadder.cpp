@@ -40,7 +40,8 @@ private:
             const auto date = [](const std::optional<QDateTime> &d) {
                 return d ? d->toString(Qt::ISODateWithMs) : QString();
             };
-            const QString attributes = QStringList{date(a.modificationDate), date(a.creationDate),
+            const QString attributes = QStringList{date(a.modificationDate),
+                                                   date(a.creationDate),
                                                    QString::number(a.posixPermissions.value_or(0)),
                                                    QString::number(a.systemFileNumber.value_or(0)),
                                                    QString::number(a.referenceCount.value_or(0)),
@@ -62,9 +63,9 @@ private:
     static QStringList oneByOne(const QString &source, const QString &root)
     {
         VLEncryptedArchive archive;
-        KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(source, [&](const QString &path, bool, qint64, bool &stop) {
-            stop = !archive.addItemFromRoot(path, root);
-        });
+        KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
+            source,
+            [&](const QString &path, bool, qint64, bool &stop) { stop = !archive.addItemFromRoot(path, root); });
         return describe(archive);
     }
 
