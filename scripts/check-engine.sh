@@ -15,7 +15,7 @@ tsan="$root/build-tsan"
 "$root/scripts/configure.sh" "$tsan" -DVAULTINE_ENGINE_ONLY=ON -DVAULTINE_TSAN=ON -DVAULTINE_WERROR=ON
 cmake --build "$tsan"
 (cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan.supp" \
-    ctest --output-on-failure -j "$jobs" -L engine -R 'tst_archive|tst_containerbytes')
+    ctest --output-on-failure -j "$jobs" -L engine -R 'tst_archive|tst_containerbytes|tst_treeadder')
 
 fuzz="$root/build-fuzz"
 if [ -f "$root/tests/fuzz/fuzz_container.cpp" ]; then

@@ -2,7 +2,7 @@
 // vaultbench decrypt --password P IN.vault DESTDIR
 // vaultbench compare [DIR]
 #include "engine/archive/VLEncryptedArchive.h"
-#include "engine/files/KXAdditions.h"
+#include "engine/jobs/VLTreeAdder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,12 +95,15 @@ int addSources(VLEncryptedArchive &archive, const QStringList &sources)
             return 2;
         }
         const QString root = QFileInfo(path).absolutePath();
-        const bool complete = KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
-            path, [&](const QString &entry, bool, qint64, bool &) {
-                if (!archive.addItemFromRoot(entry, root))
-                    print(QStringLiteral("skipped %1").arg(entry), stderr);
-            });
-        if (!complete) {
+        VLTreeAdder adder(archive);
+        switch (adder.addTree(path, root)) {
+        case VLTreeAdder::Outcome::Added:
+        case VLTreeAdder::Outcome::Stopped:
+            break;
+        case VLTreeAdder::Outcome::EntryFailed:
+            print(QStringLiteral("could not add %1").arg(adder.failedEntry()), stderr);
+            return 2;
+        case VLTreeAdder::Outcome::WalkIncomplete:
             print(QStringLiteral("could not walk all of %1").arg(source), stderr);
             return 2;
         }

@@ -74,6 +74,13 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::recordAtPath(const QString &path) 
 
 VLEncryptedArchiveItemPtr VLEncryptedArchive::addItemFromRoot(const QString &path, const QString &root)
 {
+    VLEncryptedArchiveItemPtr item = recordForItemFromRoot(path, root);
+    addToDirectory(item);
+    return item;
+}
+
+VLEncryptedArchiveItemPtr VLEncryptedArchive::recordForItemFromRoot(const QString &path, const QString &root) const
+{
     QString base = withoutTrailingSlashes(root);
     if (base.isEmpty() || base == u"/" || base == path) {
         const qsizetype slash = path.lastIndexOf(u'/');
@@ -90,7 +97,6 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::addItemFromRoot(const QString &pat
     item->setPath(base == u"/" ? path : path.mid(base.size()));
     item->setRealPathBelowFolder(base == u"/" ? QString() : base);
     item->setCompressed(compressFiles() && item->fileType() == platform::FileType::Regular);
-    addToDirectory(item);
     return item;
 }
 

@@ -46,6 +46,9 @@ public:
     // Adds the item at an absolute path; root (its parent when empty, "/" or the path itself)
     // is cut from the front of the record's path. Null when nothing was added.
     VLEncryptedArchiveItemPtr addItemFromRoot(const QString &path, const QString &root = {});
+    // The record addItemFromRoot would add, left for the caller to add; safe on any thread, so
+    // that a large tree's records can be built on several.
+    VLEncryptedArchiveItemPtr recordForItemFromRoot(const QString &path, const QString &root = {}) const;
     QList<VLEncryptedArchiveItemPtr> addItemsFromRoot(const QStringList &paths, const QString &root = {});
     void save(const QString &path);
 

@@ -4,6 +4,7 @@
 #include "engine/files/KXAdditions.h"
 #include "engine/files/VLFileImageComposer.h"
 #include "engine/files/VLPathComponents.h"
+#include "engine/jobs/VLTreeAdder.h"
 #include "engine/metadata/VLPNGRepresentation.h"
 #include "platform/core/BundleInfo.h"
 
@@ -129,22 +130,14 @@ void VLVedidador::work(QString password, const QString &hint, const QString &roo
                 break;
         }
 
-        const bool complete = KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
-            source, [&](const QString &path, bool, qint64, bool &stop) {
-                if (isCancelled()) {
-                    stop = true;
-                    return;
-                }
-                if (!archive()->addItemFromRoot(path, rootPath)) {
-                    error = VLError(bundleDomain(), 101);
-                    stop = true;
-                }
-            });
-        if (error)
-            break;
+        VLTreeAdder adder(*archive());
+        const VLTreeAdder::Outcome added = adder.addTree(source, rootPath, [this] { return isCancelled(); });
+        if (added == VLTreeAdder::Outcome::Stopped)
+            return;
         // A walk that met an error entry has not added the whole source: saving what there is
         // would report a partial container as a success.
-        if (!complete && !isCancelled()) {
+        if (added == VLTreeAdder::Outcome::EntryFailed
+            || (added == VLTreeAdder::Outcome::WalkIncomplete && !isCancelled())) {
             error = VLError(bundleDomain(), 101);
             break;
         }
