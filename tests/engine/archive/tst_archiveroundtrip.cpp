@@ -6,7 +6,12 @@
 #include "tests/support/ReadOnlyTree.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -353,6 +358,74 @@ private slots:
 
     // A large file without compression has its size written before its bytes: one that gets
     // shorter while it is read fails the saving with the item, and leaves no container.
+    // A large file that takes long does not hold back the small items behind it: they are
+    // written while it is still being read, the directory lists the sections in the order they
+    // were written, a folder before its contents, and everything comes back whole.
+    void smallItemsAreNotHeldBehindALargeOne()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("src"));
+        writeFile(src + u"/large.bin", sampleNoise(3 << 20, 5));
+        for (int i = 0; i < 12; ++i)
+            writeFile(src + QStringLiteral("/sub/small-%1.txt").arg(i), sampleText(3000 + i, quint32(i + 1)));
+        VLEncryptedArchive saving;
+        saving.setCompressFiles(false);
+        saving.setWorkerCount(4);
+        saving.setPassword(QStringLiteral("pw"));
+        QVERIFY(saving.addItemFromRoot(src + u"/large.bin", src));
+        QVERIFY(saving.addItemFromRoot(src + u"/sub", src));
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(saving.addItemFromRoot(src + QStringLiteral("/sub/small-%1.txt").arg(i), src));
+
+        // The large file's first piece waits until every small file is written (or gives up).
+        std::mutex mutex;
+        std::condition_variable changed;
+        QSet<QString> smallWritten;
+        bool waitedInVain = false;
+        RecordingDelegate delegate;
+        delegate.stopWhen = [&](const QVariantMap &info) {
+            const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+            if (item && item->path().contains(u"small-")
+                && info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() == 100.0) {
+                std::lock_guard lock(mutex);
+                smallWritten.insert(item->path());
+                changed.notify_all();
+            }
+            return false;
+        };
+        saving.setDelegate(&delegate);
+        saving.setReadPieceHook([&](const VLEncryptedArchiveItemPtr &record, quint64 done) {
+            if (!record->path().endsWith(u"large.bin") || done > 256 * 1024)
+                return;
+            std::unique_lock lock(mutex);
+            waitedInVain = !changed.wait_for(lock, std::chrono::seconds(20), [&] { return smallWritten.size() == 12; });
+        });
+        const QString container = dir.filePath(QStringLiteral("order.vault"));
+        saving.save(container);
+        QCOMPARE(delegate.lastError(), 0);
+        QVERIFY(!waitedInVain);
+
+        VLEncryptedArchive reader;
+        RecordingDelegate reading;
+        openWith(reader, reading, container, QStringLiteral("pw"));
+        QCOMPARE(reading.lastError(), 0);
+        QStringList order;
+        for (const VLEncryptedArchiveItemPtr &record : reader.fileRecords())
+            order << record->path();
+        QCOMPARE(order.size(), 14);
+        QCOMPARE(order.last(), QStringLiteral("/large.bin"));
+        QCOMPARE(order.first(), QStringLiteral("/sub"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        reader.extractAllItems(out);
+        QCOMPARE(reading.lastError(), 0);
+        QCOMPARE(readFile(out + u"/large.bin"), readFile(src + u"/large.bin"));
+        for (int i = 0; i < 12; ++i) {
+            const QString name = QStringLiteral("/sub/small-%1.txt").arg(i);
+            QCOMPARE(readFile(out + name), readFile(src + name));
+        }
+    }
+
     void aFileShrinkingWhileItIsReadFailsTheSaving()
     {
         QTemporaryDir dir;
