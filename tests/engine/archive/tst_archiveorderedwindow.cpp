@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -79,6 +80,58 @@ private slots:
         }
         QVERIFY(window.empty());
         QCOMPARE(finishOrder, (std::vector<int>{3, 2, 1, 0}));
+    }
+
+    // Taken as they are done: a slow job lets the done ones behind it go, unless it holds back
+    // everything behind it (a folder before its contents), and a job that may only go first
+    // waits for its turn.
+    void takesDoneJobsAheadOfSlowOnes()
+    {
+        // 0 slow, 1 done, 2 slow and blocking, 3 done, 4 done but only as the oldest.
+        platform::WorkerPool pool(4);
+        Gate slowGate;
+        Gate blockingGate;
+        VLOrderedWindow<Job> window(&pool, 8);
+        for (int i = 0; i < 5; ++i) {
+            auto job = std::make_shared<Job>();
+            job->index = i;
+            if (i == 4) {
+                window.add(job, 0, {});
+                continue;
+            }
+            window.add(job, 0, [&](Job &own) {
+                if (own.index == 0)
+                    slowGate.wait();
+                if (own.index == 2)
+                    blockingGate.wait();
+                own.result = own.index;
+            });
+        }
+        const auto mayTake = [](const Job &job, std::size_t index) { return job.index != 4 || index == 0; };
+        const auto blocks = [](const Job &job) { return job.index == 2; };
+        std::vector<int> taken;
+        auto take = [&] {
+            const std::shared_ptr<Job> job = window.waitToTake(mayTake, blocks);
+            QCOMPARE(job->result, job->index == 4 ? -1 : job->index);
+            taken.push_back(job->index);
+        };
+        take();
+        QCOMPARE(taken, (std::vector<int>{1}));
+        // Job 3 is done, but behind the blocking job 2.
+        std::thread opener([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            blockingGate.open();
+        });
+        take();
+        take();
+        opener.join();
+        QCOMPARE(taken, (std::vector<int>{1, 2, 3}));
+        // Job 4 goes only once the slow job 0, before it, is gone.
+        slowGate.open();
+        take();
+        take();
+        QCOMPARE(taken, (std::vector<int>{1, 2, 3, 0, 4}));
+        QVERIFY(window.empty());
     }
 
     void boundsJobsAndCost_data()
