@@ -4,6 +4,7 @@
 #include "engine/archive/VLArchiveReader.h"
 #include "platform/crypto/AesCbcCipher.h"
 #include "platform/crypto/CryptoFunctions.h"
+#include "tests/support/SmallTmpfs.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -615,6 +616,37 @@ private slots:
         archive.save(m_dir.filePath(QStringLiteral("no/such/folder/out.vault")));
         QCOMPARE(delegate.events, QStringList{QStringLiteral("error 1001")});
         QCOMPARE(delegate.lastUnderlying(), VLError::posix(ENOENT));
+    }
+
+    // A container saved onto a disk that fills up, while a large file's section is made on a
+    // worker and small ones are written beside it: the full disk is the reported cause, no part
+    // of the container is left and the sources are untouched.
+    void aFullDiskFailsTheSavingAsAFullDisk()
+    {
+        const QString diskFolder = next(QStringLiteral("-disk"));
+        SmallTmpfs disk(diskFolder, 512 * 1024);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        const QString src = next(QStringLiteral("-src"));
+        const QByteArray large = sampleNoise(3 << 20, 11);
+        writeFile(src + u"/large.bin", large);
+        for (int i = 0; i < 40; ++i)
+            writeFile(src + QStringLiteral("/small-%1.bin").arg(i), sampleNoise(20000, quint32(i)));
+        VLEncryptedArchive archive;
+        RecordingDelegate delegate;
+        archive.setDelegate(&delegate);
+        archive.setPassword(QStringLiteral("pw"));
+        QVERIFY(archive.addItemFromRoot(src + u"/large.bin", src));
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(archive.addItemFromRoot(src + QStringLiteral("/small-%1.bin").arg(i), src));
+        const QString out = diskFolder + u"/full.vault";
+        archive.save(out);
+        QCOMPARE(delegate.lastError(), VLArchiveErrorCreateArchive);
+        QCOMPARE(delegate.lastUnderlying(), VLError::posix(ENOSPC));
+        QCOMPARE(delegate.errors.size(), 1);
+        QVERIFY(!delegate.events.contains(QStringLiteral("finished EncryptedArchiveOperationSaving")));
+        QVERIFY(QDir(diskFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+        QCOMPARE(readFile(src + u"/large.bin"), large);
     }
 
     void failedWritesAreNotSuccess()
