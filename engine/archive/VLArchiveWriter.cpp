@@ -284,14 +284,14 @@ void VLArchiveWriter::save(const QString &path)
             } else {
                 if (job->error) {
                     stopWorkers();
-                    reportError(job->error, record, job->lowError);
+                    reportError(job->error, record, job->made.lowError);
                     m_output.discard();
                     return;
                 }
-                if (answersProgress && job->dataSize > 0) {
+                if (answersProgress && job->made.dataSize > 0) {
                     const quint64 expected = record->attributes().size.value_or(0);
                     VLProgressSchedule itemProgress(expected, expected / 100);
-                    itemProgress.advance(job->dataSize, [&](quint64 at) {
+                    itemProgress.advance(job->made.dataSize, [&](quint64 at) {
                         reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
                         return !stop;
                     });
@@ -302,10 +302,7 @@ void VLArchiveWriter::save(const QString &path)
                     }
                 }
                 m_output.write(job->bytes.data(), job->bytes.size());
-                if (record->compressed())
-                    record->setCompressedSize(job->compressedSize);
-                if (s.encryptFiles && s.filesHmac)
-                    record->setHmac(job->hmac);
+                keepSectionMade(record, job->made);
             }
             record->setLocalHeaderPosition(position);
             written.append(record);

@@ -59,6 +59,14 @@ private:
         OnWorker, // streamed in blocks by one worker into memory, beside other items
         AtTurn,   // streamed into the file by the saving thread, its blocks compressed by the workers
     };
+    // What making a section found besides its bytes.
+    struct SectionMade
+    {
+        quint64 dataSize = 0; // bytes of the file it holds
+        quint64 compressedSize = 0;
+        QByteArray hmac;
+        VLError lowError; // the system's reason for a failure, where there is one
+    };
     // One item's section, made by a worker while it waits for its place in the file, or made at
     // its turn by the saving thread.
     struct SectionJob
@@ -68,11 +76,8 @@ private:
         bool folder = false;
         quint64 streamedSize = 0; // the file's size, for a section streamed on a worker
         std::vector<std::uint8_t> bytes;
-        QByteArray hmac;
-        quint64 compressedSize = 0;
-        quint64 dataSize = 0; // bytes of the file it holds
+        SectionMade made;
         int error = 0;
-        VLError lowError;
     };
     enum class SectionResult { Done, Stopped, Failed };
 
@@ -91,21 +96,15 @@ private:
     // The local header, with the record's size as the section will hold it. 0 or the error.
     int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const;
     void makeSection(SectionJob &job);
-    // What a streamed section made besides its bytes.
-    struct StreamedSection
-    {
-        quint64 dataSize = 0;
-        quint64 compressedSize = 0;
-        QByteArray hmac;
-        VLError lowError;
-    };
     // A file's section streamed through `encoder`: its local header, then its data read in
     // pieces, compressed in blocks on `pool` (or on this thread without one). `flush` takes what
     // the encoder made so far; `progress(bytes done)` false stops. 0 or the error to report.
     int streamSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool *pool, VLSectionEncoder &encoder,
                       const std::function<void()> &flush, const std::function<bool(quint64)> &progress,
-                      StreamedSection &made);
+                      SectionMade &made);
     void streamSectionOnWorker(SectionJob &job);
+    // Keeps in the record what its written section found.
+    void keepSectionMade(const VLEncryptedArchiveItemPtr &record, const SectionMade &made) const;
     SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
                                        bool answersProgress, bool &stop);
     void reportError(int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError = {});

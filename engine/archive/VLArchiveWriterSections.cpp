@@ -62,7 +62,7 @@ void VLArchiveWriter::makeSection(SectionJob &job)
     const VLEncryptedArchiveItemPtr &record = job.record;
     auto fail = [&job](int code, const VLError &lowError = {}) {
         job.error = code;
-        job.lowError = lowError;
+        job.made.lowError = lowError;
         job.bytes.clear();
     };
     if (m_workersStop)
@@ -88,7 +88,7 @@ void VLArchiveWriter::makeSection(SectionJob &job)
         size = std::size_t(got);
         if (size < data.size())
             record->setSize(size);
-        job.dataSize = size;
+        job.made.dataSize = size;
     }
     if (const int error = writeLocalHeader(record, encoder))
         return fail(error);
@@ -99,12 +99,12 @@ void VLArchiveWriter::makeSection(SectionJob &job)
             encoder.output().reserve(encoder.output().size() + deflated.size() + 32);
             if (!encoder.write(deflated.data(), deflated.size()))
                 return fail(VLArchiveErrorSectionCipher);
-            job.compressedSize = deflated.size();
+            job.made.compressedSize = deflated.size();
         } else if (!encoder.write(data.data(), size)) {
             return fail(VLArchiveErrorSectionCipher);
         }
     }
-    if (!encoder.finish(&job.hmac))
+    if (!encoder.finish(&job.made.hmac))
         return fail(VLArchiveErrorSectionCipher);
     job.bytes = std::move(encoder.output());
 }
@@ -116,7 +116,7 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
     VLSectionEncoder encoder;
     const quint64 expected = record->attributes().size.value_or(0);
     VLProgressSchedule schedule(expected, expected / 100);
-    StreamedSection made;
+    SectionMade made;
     const int error = streamSection(
         record, &pool, encoder,
         [this, &encoder] {
@@ -136,36 +136,36 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeStreamedSection(const VLEnc
         reportError(error, record, made.lowError);
         return SectionResult::Failed;
     }
+    keepSectionMade(record, made);
+    return SectionResult::Done;
+}
+
+void VLArchiveWriter::keepSectionMade(const VLEncryptedArchiveItemPtr &record, const SectionMade &made) const
+{
     if (record->compressed())
         record->setCompressedSize(made.compressedSize);
     if (m_settings.encryptFiles && m_settings.filesHmac)
         record->setHmac(made.hmac);
-    return SectionResult::Done;
 }
 
 void VLArchiveWriter::streamSectionOnWorker(SectionJob &job)
 {
     VLSectionEncoder encoder;
-    StreamedSection made;
     // The section stays in memory until its turn to be written; reserved at the file's size, its
     // pages are only touched as far as the output goes.
     encoder.output().reserve(std::size_t(job.record->attributes().size.value_or(0)) + 64 * 1024);
     const int error = streamSection(
-        job.record, nullptr, encoder, [] {}, [this](quint64) { return !m_workersStop; }, made);
+        job.record, nullptr, encoder, [] {}, [this](quint64) { return !m_workersStop; }, job.made);
     if (error) {
         job.error = m_workersStop ? int(VLArchiveErrorStopped) : error;
-        job.lowError = made.lowError;
         return;
     }
     job.bytes = std::move(encoder.output());
-    job.hmac = made.hmac;
-    job.compressedSize = made.compressedSize;
-    job.dataSize = made.dataSize;
 }
 
 int VLArchiveWriter::streamSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool *pool,
                                    VLSectionEncoder &encoder, const std::function<void()> &flush,
-                                   const std::function<bool(quint64)> &progress, StreamedSection &made)
+                                   const std::function<bool(quint64)> &progress, SectionMade &made)
 {
     platform::PosixFile source;
     if (const int error = beginSection(record, encoder, source, made.lowError))
