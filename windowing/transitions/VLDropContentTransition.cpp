@@ -132,16 +132,7 @@ void VLDropContentTransition::animateTransition(const VLTransitionContextPtr &co
 
     // On a push the fades wait for the first half of the flight; on a pop they run at once.
     const double beginTime = m_push ? VLAnimator::currentMediaTime() + d * 0.5 : 0.0;
-    for (const auto &[view, alpha] : toAlphas.entries()) {
-        if (!(alpha > 0.0))
-            continue;
-        auto fadeIn = VLBasicAnimation::animationWithPropertyNamed(kVLViewAlphaValue);
-        fadeIn->setToValue(alpha);
-        fadeIn->setTimingFunction(timing);
-        fadeIn->setDuration(d * 0.5);
-        fadeIn->setBeginTime(beginTime);
-        VLAnimator::addAnimationForKey(view.data(), fadeIn, kDropAnimationKey);
-    }
+    vltransition::fadeInToRecordedAlphas(toAlphas, timing, d * 0.5, beginTime, kDropAnimationKey);
 
     auto fadeOut = animationWithProp<VLBasicAnimation>(VLAnimationProps::aggregatedPropWithItemsUnderlying(
         asObjects(visibleViews(fromViews)), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));

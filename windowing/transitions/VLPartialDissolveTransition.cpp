@@ -64,15 +64,7 @@ void VLPartialDissolveTransition::animateTransition(const VLTransitionContextPtr
     for (QWidget *view : nonanimatableViewsOf(fromController))
         vlSetAlphaValue(view, 0.0);
 
-    for (const auto &[view, alpha] : toAlphas.entries()) {
-        if (!(alpha > 0.0))
-            continue;
-        auto fadeIn = VLBasicAnimation::animationWithPropertyNamed(kVLViewAlphaValue);
-        fadeIn->setToValue(alpha);
-        fadeIn->setTimingFunction(timing);
-        fadeIn->setDuration(d * 0.5);
-        VLAnimator::addAnimationForKey(view.data(), fadeIn, kNavAnimationKey);
-    }
+    vltransition::fadeInToRecordedAlphas(toAlphas, timing, d * 0.5, 0.0, kNavAnimationKey);
 
     auto fadeOut = animationWithProp<VLBasicAnimation>(VLAnimationProps::aggregatedPropWithItemsUnderlying(
         asObjects(visibleViews(fromViews)), VLAnimatableProperty::propertyWithName(kVLViewAlphaValue)));

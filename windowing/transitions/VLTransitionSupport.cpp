@@ -1,7 +1,10 @@
 #include "windowing/transitions/VLTransitionSupport.h"
 
+#include "platform/animation/VLAnimator.h"
+#include "platform/animation/VLBasicAnimation.h"
 #include "platform/view/ViewAlpha.h"
 #include "windowing/navigation/VLTitledViewController.h"
+#include "windowing/transitions/VLRecordedAlphas.h"
 
 namespace vltransition {
 
@@ -32,6 +35,21 @@ QList<QWidget *> visibleViews(const QList<QWidget *> &views)
             visible.append(view);
     }
     return visible;
+}
+
+void fadeInToRecordedAlphas(const VLRecordedAlphas &alphas, const VLTimingFunction &timing, double duration,
+                            double beginTime, const QString &key)
+{
+    for (const auto &[view, alpha] : alphas.entries()) {
+        if (!(alpha > 0.0))
+            continue;
+        auto fadeIn = VLBasicAnimation::animationWithPropertyNamed(kVLViewAlphaValue);
+        fadeIn->setToValue(alpha);
+        fadeIn->setTimingFunction(timing);
+        fadeIn->setDuration(duration);
+        fadeIn->setBeginTime(beginTime);
+        VLAnimator::addAnimationForKey(view.data(), fadeIn, key);
+    }
 }
 
 } // namespace vltransition

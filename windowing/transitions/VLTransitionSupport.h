@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QWidget>
 
+class VLRecordedAlphas;
+class VLTimingFunction;
 class VLViewController;
 
 // Small pieces the content transitions share.
@@ -17,5 +19,9 @@ QList<QObject *> asObjects(const QList<QWidget *> &views);
 // The views not already fully transparent. A group fade writes one value to all its views, so a
 // hidden view in it would show during the fade; it is at the fade's end value anyway.
 QList<QWidget *> visibleViews(const QList<QWidget *> &views);
+// Fades each recorded view that was not transparent back in to its recorded alpha, from
+// beginTime (0: at once).
+void fadeInToRecordedAlphas(const VLRecordedAlphas &alphas, const VLTimingFunction &timing, double duration,
+                            double beginTime, const QString &key);
 
 } // namespace vltransition
