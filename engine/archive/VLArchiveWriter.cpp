@@ -27,6 +27,9 @@ constexpr quint64 wholeSectionLimit = 1024 * 1024;
 // Files up to this size are streamed by one worker each, several at once beside the small ones;
 // larger ones at their turn, each on every worker.
 constexpr quint64 workerSectionLimit = 32 * 1024 * 1024;
+// Small files are made a run at a time on one worker: up to this many items and bytes of files.
+constexpr std::size_t runItemLimit = 64;
+constexpr quint64 runByteLimit = 256 * 1024;
 // The most bytes of made sections of small files that wait for their turn.
 constexpr std::size_t windowBudget = 6 * 1024 * 1024;
 // The most bytes of files streamed on workers at once (their sections are held until written).
@@ -179,6 +182,31 @@ bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &rec
     return true;
 }
 
+VLArchiveWriter::SectionResult VLArchiveWriter::writeMadeSection(Section &section, bool answersProgress, bool &stop)
+{
+    const VLEncryptedArchiveItemPtr &record = section.record;
+    if (section.error) {
+        reportError(section.error, record, section.made.lowError);
+        return SectionResult::Failed;
+    }
+    if (answersProgress && section.made.dataSize > 0) {
+        const quint64 expected = record->attributes().size.value_or(0);
+        VLProgressSchedule itemProgress(expected, expected / 100);
+        itemProgress.advance(section.made.dataSize, [&](quint64 at) {
+            reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
+            return !stop;
+        });
+        if (stop) {
+            reportError(VLArchiveErrorStopped, record);
+            return SectionResult::Stopped;
+        }
+    }
+    m_output.write(section.bytes.data(), section.bytes.size());
+    section.bytes = {}; // the rest of its run may wait a while longer
+    keepSectionMade(record, section.made);
+    return SectionResult::Done;
+}
+
 void VLArchiveWriter::save(const QString &path)
 {
     const bool answersProgress = m_reporter.answers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
@@ -214,9 +242,9 @@ void VLArchiveWriter::save(const QString &path)
     m_processed = 0;
 
     // Sections are made ahead on the workers and written in the order they are done: a large
-    // file does not hold back the small ones behind it. The window bounds how many items, and
-    // how many of their bytes, wait made but unwritten. A folder's section goes before anything
-    // after it in the records (its contents), and a section made at its turn waits for it.
+    // file does not hold back the small ones behind it. The window bounds how many jobs, and how
+    // many of their bytes, wait made but unwritten. A folder's section goes before anything after
+    // it in the records (its contents), and a section made at its turn waits for it.
     const int workers = VLOrderedWindow<SectionJob>::poolSize(m_archive.workerCount());
     m_workersStop = false;
     platform::WorkerPool pool(workers);
@@ -224,12 +252,18 @@ void VLArchiveWriter::save(const QString &path)
     QList<VLEncryptedArchiveItemPtr> written; // the sections' order, which the directory follows
     written.reserve(records.size());
     {
-        VLOrderedWindow<SectionJob> window(&pool, std::size_t(64 * workers), windowBudget);
-        const auto make = [this](SectionJob &job) { makeSection(job); };
-        const auto stream = [this](SectionJob &job) { streamSectionOnWorker(job); };
+        VLOrderedWindow<SectionJob> window(&pool, std::size_t(16 * workers), windowBudget);
+        const auto make = [this](SectionJob &job) { makeSections(job); };
+        const auto stream = [this](SectionJob &job) { streamSectionOnWorker(job.sections.front()); };
         quint64 streaming = 0; // bytes of files streamed on workers, in the window
         qsizetype next = 0;
-        auto schedule = [&] {
+        // The next job, made up but not added while the window had no room for it.
+        std::shared_ptr<SectionJob> waiting;
+        std::size_t waitingCost = 0;
+        auto nextJob = [&](std::size_t &cost) {
+            auto job = std::make_shared<SectionJob>();
+            cost = 0;
+            quint64 runBytes = 0;
             while (next < records.size()) {
                 const VLEncryptedArchiveItemPtr &record = records.at(next);
                 const platform::FileType type = record->fileType().value_or(platform::FileType::Unknown);
@@ -237,24 +271,42 @@ void VLArchiveWriter::save(const QString &path)
                 const Making making = size <= wholeSectionLimit    ? Making::Whole
                                       : size <= workerSectionLimit ? Making::OnWorker
                                                                    : Making::AtTurn;
-                const std::size_t cost = making == Making::Whole ? std::size_t(size) + 4096 : 0;
-                if (!window.hasRoom(cost))
-                    return;
-                if (making == Making::OnWorker && streaming > 0 && streaming + size > workerStreamBudget)
-                    return;
+                if (!job->sections.empty()
+                    && (making != Making::Whole || job->sections.size() >= runItemLimit
+                        || runBytes + size > runByteLimit))
+                    break;
                 ++next;
-                auto job = std::make_shared<SectionJob>();
-                job->record = record;
                 job->making = making;
-                job->folder = type == platform::FileType::Directory;
-                if (making == Making::OnWorker) {
+                job->folder = job->folder || type == platform::FileType::Directory;
+                job->sections.push_back(Section{record, {}, {}, 0});
+                if (making == Making::OnWorker)
                     job->streamedSize = size;
-                    streaming += size;
+                if (making != Making::Whole)
+                    break;
+                cost += std::size_t(size) + 4096;
+                runBytes += size;
+            }
+            return job;
+        };
+        auto schedule = [&] {
+            for (;;) {
+                if (!waiting) {
+                    if (next >= records.size())
+                        return;
+                    waiting = nextJob(waitingCost);
                 }
-                window.add(job, cost,
+                if (!window.hasRoom(waitingCost))
+                    return;
+                if (waiting->making == Making::OnWorker && streaming > 0
+                    && streaming + waiting->streamedSize > workerStreamBudget)
+                    return;
+                streaming += waiting->streamedSize;
+                const Making making = waiting->making;
+                window.add(std::move(waiting), waitingCost,
                            making == Making::Whole      ? make
                            : making == Making::OnWorker ? stream
                                                         : VLOrderedWindow<SectionJob>::Work());
+                waiting.reset();
             }
         };
         const auto mayTake = [](const SectionJob &job, std::size_t index) {
@@ -266,48 +318,29 @@ void VLArchiveWriter::save(const QString &path)
         while (schedule(), !window.empty()) {
             const std::shared_ptr<SectionJob> job = window.waitToTake(mayTake, blocks);
             streaming -= job->streamedSize;
-            const VLEncryptedArchiveItemPtr &record = job->record;
-            const quint64 position = m_output.offset();
-            if (!stop && answersProgress)
-                reportProgress(0, record, m_processed, &stop);
-            if (stop) {
-                stopWorkers();
-                failed(VLArchiveErrorStopped, record);
-                return;
-            }
-            if (job->making == Making::AtTurn) {
-                if (writeStreamedSection(record, pool, answersProgress, stop) != SectionResult::Done) {
+            for (Section &section : job->sections) {
+                const VLEncryptedArchiveItemPtr &record = section.record;
+                const quint64 position = m_output.offset();
+                if (!stop && answersProgress)
+                    reportProgress(0, record, m_processed, &stop);
+                if (stop) {
+                    stopWorkers();
+                    failed(VLArchiveErrorStopped, record);
+                    return;
+                }
+                const SectionResult result = job->making == Making::AtTurn
+                                                 ? writeStreamedSection(record, pool, answersProgress, stop)
+                                                 : writeMadeSection(section, answersProgress, stop);
+                if (result != SectionResult::Done) {
                     stopWorkers();
                     m_output.discard();
                     return;
                 }
-            } else {
-                if (job->error) {
-                    stopWorkers();
-                    reportError(job->error, record, job->made.lowError);
-                    m_output.discard();
-                    return;
-                }
-                if (answersProgress && job->made.dataSize > 0) {
-                    const quint64 expected = record->attributes().size.value_or(0);
-                    VLProgressSchedule itemProgress(expected, expected / 100);
-                    itemProgress.advance(job->made.dataSize, [&](quint64 at) {
-                        reportProgress(double(at) * 100.0 / double(expected), record, m_processed + at, &stop);
-                        return !stop;
-                    });
-                    if (stop) {
-                        stopWorkers();
-                        failed(VLArchiveErrorStopped, record);
-                        return;
-                    }
-                }
-                m_output.write(job->bytes.data(), job->bytes.size());
-                keepSectionMade(record, job->made);
+                record->setLocalHeaderPosition(position);
+                written.append(record);
+                m_processed += record->size();
+                reportProgress(100, record, m_processed, &stop);
             }
-            record->setLocalHeaderPosition(position);
-            written.append(record);
-            m_processed += record->size();
-            reportProgress(100, record, m_processed, &stop);
         }
     }
 

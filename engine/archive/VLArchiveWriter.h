@@ -69,15 +69,22 @@ private:
     };
     // One item's section, made by a worker while it waits for its place in the file, or made at
     // its turn by the saving thread.
-    struct SectionJob
+    struct Section
     {
         VLEncryptedArchiveItemPtr record;
-        Making making = Making::Whole;
-        bool folder = false;
-        quint64 streamedSize = 0; // the file's size, for a section streamed on a worker
         std::vector<std::uint8_t> bytes;
         SectionMade made;
         int error = 0;
+    };
+    // What one worker makes at a time: a run of small items' sections, made whole one after the
+    // other (so that a tree of many small files does not pay a hand-over for each), or one larger
+    // file's section.
+    struct SectionJob
+    {
+        Making making = Making::Whole;
+        bool folder = false;      // the run holds a folder, which comes before its contents
+        quint64 streamedSize = 0; // the file's size, for a section streamed on a worker
+        std::vector<Section> sections;
     };
     enum class SectionResult { Done, Stopped, Failed };
 
@@ -95,16 +102,19 @@ private:
                      VLError &lowError) const;
     // The local header, with the record's size as the section will hold it. 0 or the error.
     int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const;
-    void makeSection(SectionJob &job);
+    void makeSection(Section &section);
+    void makeSections(SectionJob &job);
     // A file's section streamed through `encoder`: its local header, then its data read in
     // pieces, compressed in blocks on `pool` (or on this thread without one). `flush` takes what
     // the encoder made so far; `progress(bytes done)` false stops. 0 or the error to report.
     int streamSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool *pool, VLSectionEncoder &encoder,
                       const std::function<void()> &flush, const std::function<bool(quint64)> &progress,
                       SectionMade &made);
-    void streamSectionOnWorker(SectionJob &job);
+    void streamSectionOnWorker(Section &section);
     // Keeps in the record what its written section found.
     void keepSectionMade(const VLEncryptedArchiveItemPtr &record, const SectionMade &made) const;
+    // Writes a section made on a worker, reporting its progress as if it were read now.
+    SectionResult writeMadeSection(Section &section, bool answersProgress, bool &stop);
     SectionResult writeStreamedSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool &pool,
                                        bool answersProgress, bool &stop);
     void reportError(int code, const VLEncryptedArchiveItemPtr &record, const VLError &lowError = {});

@@ -57,7 +57,17 @@ int VLArchiveWriter::writeLocalHeader(const VLEncryptedArchiveItemPtr &record, V
     return 0;
 }
 
-void VLArchiveWriter::makeSection(SectionJob &job)
+void VLArchiveWriter::makeSections(SectionJob &job)
+{
+    for (Section &section : job.sections) {
+        makeSection(section);
+        // What follows a failed section is never written.
+        if (section.error)
+            return;
+    }
+}
+
+void VLArchiveWriter::makeSection(Section &job)
 {
     const VLEncryptedArchiveItemPtr &record = job.record;
     auto fail = [&job](int code, const VLError &lowError = {}) {
@@ -148,7 +158,7 @@ void VLArchiveWriter::keepSectionMade(const VLEncryptedArchiveItemPtr &record, c
         record->setHmac(made.hmac);
 }
 
-void VLArchiveWriter::streamSectionOnWorker(SectionJob &job)
+void VLArchiveWriter::streamSectionOnWorker(Section &job)
 {
     VLSectionEncoder encoder;
     // The section stays in memory until its turn to be written; reserved at the file's size, its
