@@ -101,7 +101,9 @@ private:
     int beginSection(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder, platform::PosixFile &source,
                      VLError &lowError) const;
     // The local header, with the record's size as the section will hold it. 0 or the error.
-    int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const;
+    // `source` is the item's file, open when it is a file.
+    int writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder,
+                         const platform::PosixFile &source) const;
     void makeSection(Section &section);
     void makeSections(SectionJob &job);
     // A file's section streamed through `encoder`: its local header, then its data read in

@@ -47,9 +47,11 @@ int VLArchiveWriter::beginSection(const VLEncryptedArchiveItemPtr &record, VLSec
     return 0;
 }
 
-int VLArchiveWriter::writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder) const
+int VLArchiveWriter::writeLocalHeader(const VLEncryptedArchiveItemPtr &record, VLSectionEncoder &encoder,
+                                      const platform::PosixFile &source) const
 {
-    const std::optional<QByteArray> header = VLHeaderRecords::localHeader(record, m_settings.encryptDirectory);
+    const std::optional<QByteArray> header = VLHeaderRecords::localHeader(record, m_settings.encryptDirectory,
+                                                                          source.descriptor());
     if (!header)
         return VLArchiveErrorLocalHeader;
     if (!encoder.write(header->constData(), std::size_t(header->size())))
@@ -100,7 +102,7 @@ void VLArchiveWriter::makeSection(Section &job)
             record->setSize(size);
         job.made.dataSize = size;
     }
-    if (const int error = writeLocalHeader(record, encoder))
+    if (const int error = writeLocalHeader(record, encoder, source))
         return fail(error);
     if (source.isOpen()) {
         if (record->compressed() && size > 0) {
@@ -187,7 +189,7 @@ int VLArchiveWriter::streamSection(const VLEncryptedArchiveItemPtr &record, plat
         expected = *now;
         record->setSize(expected);
     }
-    if (const int error = writeLocalHeader(record, encoder))
+    if (const int error = writeLocalHeader(record, encoder, source))
         return error;
     flush();
 

@@ -157,17 +157,24 @@ std::optional<QByteArray> wholeRecord(quint32 recordTag, QByteArray &content, bo
 
 } // namespace
 
-std::optional<QByteArray> VLHeaderRecords::localHeader(const VLEncryptedArchiveItemPtr &record, bool padded)
+std::optional<QByteArray> VLHeaderRecords::localHeader(const VLEncryptedArchiveItemPtr &record, bool padded,
+                                                       int sourceFd)
 {
     std::optional<QByteArray> content = commonFields(record);
     if (!content)
         return std::nullopt;
     // A file's extended attributes and access-control buffer are read now, while its section is
-    // made, and not kept in the record: the directory does not need them.
+    // made, and not kept in the record: the directory does not need them. Through the open file
+    // where there is one, which spares a tree of small files a path lookup for each.
     VLExtendedAttributes extended = record->extendedAttributes();
     QByteArray security = record->extendedSecurityOptions();
     const QString source = record->realPath();
-    if (!source.isEmpty() && record->fileType() != platform::FileType::SymbolicLink) {
+    if (sourceFd >= 0) {
+        if (extended.isEmpty())
+            extended = VLFileMetaData::extendedAttributesOfOpenFile(sourceFd).value_or(VLExtendedAttributes());
+        if (security.isEmpty())
+            security = VLFileMetaData::extendedSecurityOptionsOfOpenFile(sourceFd, source).value_or(QByteArray());
+    } else if (!source.isEmpty() && record->fileType() != platform::FileType::SymbolicLink) {
         if (extended.isEmpty())
             extended = VLFileMetaData::extendedAttributesOfFile(source).value_or(VLExtendedAttributes());
         if (security.isEmpty())

@@ -16,7 +16,8 @@ std::optional<QByteArray> commonFields(const VLEncryptedArchiveItemPtr &record);
 // Random filler that brings a record of this size to a whole number of cipher blocks.
 QByteArray paddingField(quint64 size);
 // The whole local header; padded when the directory is enciphered. None when it cannot be made.
-std::optional<QByteArray> localHeader(const VLEncryptedArchiveItemPtr &record, bool padded);
+// sourceFd, when the item's file is open, is where its extended attributes are read.
+std::optional<QByteArray> localHeader(const VLEncryptedArchiveItemPtr &record, bool padded, int sourceFd = -1);
 // The whole directory record, with the item's HMAC when files are authenticated.
 std::optional<QByteArray> centralHeader(const VLEncryptedArchiveItemPtr &record, bool withHmac, bool padded);
 // Reads a record's content (after its tag and length) into the record, over what it holds.

@@ -75,6 +75,33 @@ std::optional<VLExtendedAttributes> VLFileMetaData::extendedAttributesOfFile(con
     return attributes;
 }
 
+std::optional<VLExtendedAttributes> VLFileMetaData::extendedAttributesOfOpenFile(int fd)
+{
+    const std::optional<QStringList> names = platform::ExtendedAttributes::namesOfOpenFile(fd);
+    if (!names)
+        return std::nullopt;
+    VLExtendedAttributes attributes;
+    for (const QString &name : *names) {
+        if (name == quarantineName)
+            continue;
+        if (std::optional<QByteArray> value = platform::ExtendedAttributes::valueOfOpenFile(fd, name);
+            value && !value->isEmpty())
+            attributes.insert(name, *value);
+    }
+    return attributes;
+}
+
+std::optional<QByteArray> VLFileMetaData::extendedSecurityOptionsOfOpenFile(int fd, const QString &path)
+{
+    QByteArray buffer;
+    if (const int errorNumber = Security::readOpenFile(fd, path, buffer); errorNumber != 0) {
+        platform::log(
+            QStringLiteral("Error getting extended security options for path %1 errno %2").arg(path).arg(errorNumber));
+        return std::nullopt;
+    }
+    return buffer;
+}
+
 std::optional<QByteArray> VLFileMetaData::extendedSecurityOptionsOfFile(const QString &path)
 {
     QByteArray buffer;

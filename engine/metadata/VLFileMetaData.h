@@ -34,6 +34,10 @@ public:
     static std::optional<VLExtendedAttributes> extendedAttributesOfFile(const QString &path);
     // The 4160-byte access-control buffer; empty on failure.
     static std::optional<QByteArray> extendedSecurityOptionsOfFile(const QString &path);
+    // The same two for a regular file open at fd (path names it in logs), read through the
+    // descriptor; the buffer is empty when the file carries no access-control list.
+    static std::optional<VLExtendedAttributes> extendedAttributesOfOpenFile(int fd);
+    static std::optional<QByteArray> extendedSecurityOptionsOfOpenFile(int fd, const QString &path);
     // True when every attribute was set.
     static bool applyExtendedAttributesToFile(const VLExtendedAttributes &attributes, const QString &path);
     // True when the buffer names an access-control list, the only case in which applying it changes

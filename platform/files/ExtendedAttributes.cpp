@@ -26,12 +26,30 @@ void setError(int *errorNumber, int value)
 
 } // namespace
 
-std::optional<QStringList> names(const QString &path, int *errorNumber)
+namespace {
+
+// An item's attributes read by its path (not following a final link) or through an open descriptor.
+struct Item
 {
-    const QByteArray native = QFile::encodeName(path);
+    QByteArray native;
+    int fd = -1;
+
+    ssize_t list(char *buffer, size_t size) const
+    {
+        return fd >= 0 ? ::flistxattr(fd, buffer, size) : ::llistxattr(native.constData(), buffer, size);
+    }
+    ssize_t get(const char *attribute, void *buffer, size_t size) const
+    {
+        return fd >= 0 ? ::fgetxattr(fd, attribute, buffer, size)
+                       : ::lgetxattr(native.constData(), attribute, buffer, size);
+    }
+};
+
+std::optional<QStringList> namesOf(const Item &item, int *errorNumber)
+{
     QByteArray list;
     for (int attempt = 0;; ++attempt) {
-        const ssize_t size = ::llistxattr(native.constData(), nullptr, 0);
+        const ssize_t size = item.list(nullptr, 0);
         if (size <= 0) {
             if (size == 0)
                 break;
@@ -39,7 +57,7 @@ std::optional<QStringList> names(const QString &path, int *errorNumber)
             return std::nullopt;
         }
         list.resize(qsizetype(size));
-        const ssize_t read = ::llistxattr(native.constData(), list.data(), size_t(list.size()));
+        const ssize_t read = item.list(list.data(), size_t(list.size()));
         if (read >= 0) {
             list.resize(qsizetype(read));
             break;
@@ -59,6 +77,38 @@ std::optional<QStringList> names(const QString &path, int *errorNumber)
     return result;
 }
 
+std::optional<QByteArray> valueOf(const Item &item, const QString &name, int *errorNumber)
+{
+    const QByteArray attribute = nativeName(name);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = item.get(attribute.constData(), nullptr, 0);
+        if (size < 0)
+            break;
+        QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+        const ssize_t read = item.get(attribute.constData(), bytes.data(), size_t(bytes.size()));
+        if (read >= 0) {
+            bytes.resize(qsizetype(read));
+            return bytes;
+        }
+        if (errno != ERANGE)
+            break;
+    }
+    setError(errorNumber, errno);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QStringList> names(const QString &path, int *errorNumber)
+{
+    return namesOf(Item{QFile::encodeName(path)}, errorNumber);
+}
+
+std::optional<QStringList> namesOfOpenFile(int fd, int *errorNumber)
+{
+    return namesOf(Item{{}, fd}, errorNumber);
+}
+
 qint64 valueSize(const QString &path, const QString &name, int *errorNumber)
 {
     const ssize_t size = ::lgetxattr(QFile::encodeName(path).constData(), nativeName(name).constData(), nullptr, 0);
@@ -69,23 +119,12 @@ qint64 valueSize(const QString &path, const QString &name, int *errorNumber)
 
 std::optional<QByteArray> value(const QString &path, const QString &name, int *errorNumber)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const QByteArray attribute = nativeName(name);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const ssize_t size = ::lgetxattr(native.constData(), attribute.constData(), nullptr, 0);
-        if (size < 0)
-            break;
-        QByteArray bytes(qsizetype(size), Qt::Uninitialized);
-        const ssize_t read = ::lgetxattr(native.constData(), attribute.constData(), bytes.data(), size_t(bytes.size()));
-        if (read >= 0) {
-            bytes.resize(qsizetype(read));
-            return bytes;
-        }
-        if (errno != ERANGE)
-            break;
-    }
-    setError(errorNumber, errno);
-    return std::nullopt;
+    return valueOf(Item{QFile::encodeName(path)}, name, errorNumber);
+}
+
+std::optional<QByteArray> valueOfOpenFile(int fd, const QString &name, int *errorNumber)
+{
+    return valueOf(Item{{}, fd}, name, errorNumber);
 }
 
 bool setValue(const QString &path, const QString &name, const QByteArray &value, int *errorNumber)

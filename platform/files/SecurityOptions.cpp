@@ -119,16 +119,34 @@ unsigned permissionsOfRights(quint32 rights)
     return permissions;
 }
 
+// An item whose lists are read: by its path, or by an open descriptor (its access list only).
+struct ListedItem
+{
+    const QByteArray &native;
+    int fd = -1;
+
+    const char *attributeOf(acl_type_t type) const
+    {
+        return type == ACL_TYPE_ACCESS ? "system.posix_acl_access" : "system.posix_acl_default";
+    }
+    bool mayCarry(acl_type_t type) const
+    {
+        // Most items carry no ACL at all: one look for its attribute spares the library's status
+        // call and the list it would make up from the permission bits, which names no one.
+        const ssize_t size = fd >= 0 ? ::fgetxattr(fd, attributeOf(type), nullptr, 0)
+                                     : ::getxattr(native.constData(), attributeOf(type), nullptr, 0);
+        return size >= 0 || errno != ENODATA;
+    }
+    acl_t list(acl_type_t type) const { return fd >= 0 ? ::acl_get_fd(fd) : ::acl_get_file(native.constData(), type); }
+};
+
 // The named entries of one POSIX ACL, masked by its mask entry as the kernel applies them.
 // A file system without ACL support reads as no entries.
-int namedEntriesOf(const QByteArray &native, acl_type_t type, NamedEntries &entries)
+int namedEntriesOf(const ListedItem &item, acl_type_t type, NamedEntries &entries)
 {
-    // Most items carry no ACL at all: one look for its attribute spares the library's status
-    // call and the list it would make up from the permission bits, which names no one.
-    const char *attribute = type == ACL_TYPE_ACCESS ? "system.posix_acl_access" : "system.posix_acl_default";
-    if (::getxattr(native.constData(), attribute, nullptr, 0) < 0 && errno == ENODATA)
+    if (!item.mayCarry(type))
         return 0;
-    acl_t acl = ::acl_get_file(native.constData(), type);
+    acl_t acl = item.list(type);
     if (!acl)
         return (errno == ENOTSUP || errno == ENOSYS) ? 0 : errno;
     unsigned mask = Read | Write | Execute;
@@ -372,23 +390,12 @@ std::optional<quint32> groupOfCompatibilityUUID(const QByteArray &uuid)
     return idOfUUID(groupUUIDPrefix, uuid);
 }
 
-int read(const QString &path, QByteArray &buffer)
+namespace {
+
+// The buffer of an item with the given status and lists.
+void fillBuffer(const QString &path, const struct stat &st, const NamedEntries &access, const NamedEntries &inherited,
+                QByteArray &buffer)
 {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st = {};
-    if (::stat(native.constData(), &st) != 0)
-        return errno;
-    const bool folder = S_ISDIR(st.st_mode);
-
-    NamedEntries access;
-    NamedEntries inherited;
-    if (int rc = namedEntriesOf(native, ACL_TYPE_ACCESS, access); rc != 0)
-        return rc;
-    if (folder) {
-        if (int rc = namedEntriesOf(native, ACL_TYPE_DEFAULT, inherited); rc != 0)
-            return rc;
-    }
-
     buffer = QByteArray(bufferSize, '\0');
     putU32(buffer, returnedCommonOffset, requestedCommonAttributes);
     const QByteArray owner = compatibilityUUIDOfUser(st.st_uid);
@@ -397,6 +404,7 @@ int read(const QString &path, QByteArray &buffer)
     std::memcpy(buffer.data() + groupUUIDOffset, group.constData(), 16);
     putU32(buffer, listReferenceOffset, quint32(variableDataOffset - listReferenceOffset));
 
+    const bool folder = S_ISDIR(st.st_mode);
     qsizetype end = variableDataOffset;
     if (!access.isEmpty() || !inherited.isEmpty()) {
         const qsizetype list = variableDataOffset;
@@ -417,6 +425,45 @@ int read(const QString &path, QByteArray &buffer)
         putU32(buffer, listReferenceOffset + 4, quint32(end - list));
     }
     putU32(buffer, lengthOffset, quint32(end));
+}
+
+} // namespace
+
+int read(const QString &path, QByteArray &buffer)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st = {};
+    if (::stat(native.constData(), &st) != 0)
+        return errno;
+    const ListedItem item{native};
+    NamedEntries access;
+    NamedEntries inherited;
+    if (int rc = namedEntriesOf(item, ACL_TYPE_ACCESS, access); rc != 0)
+        return rc;
+    if (S_ISDIR(st.st_mode)) {
+        if (int rc = namedEntriesOf(item, ACL_TYPE_DEFAULT, inherited); rc != 0)
+            return rc;
+    }
+    fillBuffer(path, st, access, inherited, buffer);
+    return 0;
+}
+
+int readOpenFile(int fd, const QString &path, QByteArray &buffer)
+{
+    buffer.clear();
+    const QByteArray native = QFile::encodeName(path);
+    const ListedItem item{native, fd};
+    if (!item.mayCarry(ACL_TYPE_ACCESS))
+        return 0;
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    NamedEntries access;
+    if (int rc = namedEntriesOf(item, ACL_TYPE_ACCESS, access); rc != 0)
+        return rc;
+    if (access.isEmpty())
+        return 0;
+    fillBuffer(path, st, access, NamedEntries(), buffer);
     return 0;
 }
 

@@ -51,6 +51,9 @@ inline constexpr qsizetype variableDataOffset = 64;
 // The bulk read of the requested attributes into a bufferSize buffer, following a final
 // symbolic link. 0, or the system error number.
 int read(const QString &path, QByteArray &buffer);
+// The same for a regular file open at fd (path names it in logs), reading through the descriptor
+// (no path lookups); the buffer stays empty when the file carries no access-control list.
+int readOpenFile(int fd, const QString &path, QByteArray &buffer);
 
 // The bulk write of one attribute (extendedSecurityBit, ownerUUIDBit or groupUUIDBit) taken
 // from a buffer in the layout above. Never writes through a final symbolic link. What this
