@@ -58,7 +58,7 @@ bool VLSectionEncoder::begin(const VLSectionKeys &keys)
         return false;
     const std::size_t hmacSize = keys.hmac ? 16 : 0;
     SecureBytes block(keys.keyBlockSize());
-    if (!platform::crypto::randomBytes(block.data(), block.size()))
+    if (!platform::crypto::randomKeyBytes(block.data(), block.size()))
         return false;
     const std::uint8_t *iv = block.data() + hmacSize;
     CryptoStatus status = CryptoStatus::Success;

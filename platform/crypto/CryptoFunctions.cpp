@@ -6,7 +6,13 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <array>
+#include <atomic>
 #include <climits>
+#include <cstring>
+#include <mutex>
+
+#include <pthread.h>
 
 namespace platform::crypto {
 
@@ -19,6 +25,60 @@ bool randomBytes(void *buffer, std::size_t size)
             return false;
         bytes += chunk;
         size -= std::size_t(chunk);
+    }
+    return true;
+}
+
+namespace {
+
+// Bumped in a forked child, whose copies of the parent's pools must never be handed out again.
+std::atomic<unsigned> forkGeneration = 0;
+
+void countFork()
+{
+    forkGeneration.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Key bytes drawn from the generator a kilobyte at a time for the thread that uses them: each call
+// to the generator costs a system call (its fork check), and a tree of small files asks for one
+// key block per file. Bytes handed out are wiped from the pool at once; what is left is wiped when
+// the thread ends.
+struct KeyPool
+{
+    static constexpr std::size_t size = 1024;
+    SecureBytes bytes{size};
+    std::size_t left = 0;
+    unsigned generation = 0;
+};
+
+} // namespace
+
+bool randomKeyBytes(void *buffer, std::size_t size)
+{
+    if (size > KeyPool::size / 4)
+        return randomBytes(buffer, size);
+    static std::once_flag registered;
+    std::call_once(registered, [] { ::pthread_atfork(nullptr, nullptr, countFork); });
+    thread_local KeyPool pool;
+    const unsigned generation = forkGeneration.load(std::memory_order_relaxed);
+    if (pool.generation != generation) {
+        pool.left = 0;
+        pool.generation = generation;
+    }
+    auto *out = static_cast<unsigned char *>(buffer);
+    while (size > 0) {
+        if (pool.left == 0) {
+            if (!randomBytes(pool.bytes.data(), pool.bytes.size()))
+                return false;
+            pool.left = pool.bytes.size();
+        }
+        std::uint8_t *from = pool.bytes.data() + (pool.bytes.size() - pool.left);
+        const std::size_t take = std::min(pool.left, size);
+        std::memcpy(out, from, take);
+        OPENSSL_cleanse(from, take);
+        pool.left -= take;
+        out += take;
+        size -= take;
     }
     return true;
 }

@@ -12,6 +12,9 @@ namespace platform::crypto {
 
 // Fills the buffer from the operating system's strong random source. False when it fails.
 [[nodiscard]] bool randomBytes(void *buffer, std::size_t size);
+// The same for key material of up to a few hundred bytes, drawn in larger pieces per thread (the
+// pool's unused bytes are wiped memory; a forked child never reuses them). False when it fails.
+[[nodiscard]] bool randomKeyBytes(void *buffer, std::size_t size);
 // `size` random bytes, or an empty buffer when the random source fails.
 SecureBytes randomSecureBytes(std::size_t size);
 

@@ -3,7 +3,13 @@
 #include "platform/crypto/HmacSha256.h"
 #include "platform/crypto/SecureBytes.h"
 
+#include <QSet>
 #include <QTest>
+
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace platform::crypto;
 
@@ -209,6 +215,42 @@ private slots:
         QVERIFY(constantTimeEquals(QByteArray("same"), QByteArray("same")));
         QVERIFY(!constantTimeEquals(QByteArray("same"), QByteArray("sane")));
         QVERIFY(!constantTimeEquals(QByteArray("same"), QByteArray("sam")));
+    }
+
+    // Key bytes come from a per-thread pool: no two draws repeat, on one thread or across
+    // threads, and a forked child never hands out what its parent will.
+    void keyBytesNeverRepeat()
+    {
+        QSet<QByteArray> seen;
+        auto draw = [] {
+            QByteArray key(48, Qt::Uninitialized);
+            return randomKeyBytes(key.data(), std::size_t(key.size())) ? key : QByteArray();
+        };
+        for (int i = 0; i < 200; ++i) // several refills of the pool
+            seen.insert(draw());
+        QByteArray other;
+        std::thread([&] { other = draw(); }).join();
+        seen.insert(other);
+        QCOMPARE(seen.size(), 201);
+        QVERIFY(!seen.contains(QByteArray()));
+
+        (void)draw(); // the pool holds bytes the parent has not handed out yet
+        int pipe[2];
+        QCOMPARE(::pipe(pipe), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const QByteArray key = draw();
+            (void)!::write(pipe[1], key.constData(), std::size_t(key.size()));
+            ::_exit(0);
+        }
+        QVERIFY(child > 0);
+        ::close(pipe[1]);
+        QByteArray childKey(48, '\0');
+        QCOMPARE(::read(pipe[0], childKey.data(), 48), ssize_t(48));
+        ::close(pipe[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(childKey != draw());
     }
 
     void secureBytesCopyAndWipe()
