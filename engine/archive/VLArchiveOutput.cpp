@@ -32,6 +32,20 @@ void VLArchiveOutput::write(const void *data, std::size_t size)
     m_offset += size;
 }
 
+void VLArchiveOutput::writeFile(const platform::PosixFile &source, std::uint64_t size)
+{
+    if (size == 0)
+        return;
+    flush();
+    int sourceError = 0;
+    if (!m_writeError && !m_file.appendFrom(source, size, &sourceError)) {
+        const int error = m_file.lastError() ? m_file.lastError() : sourceError ? sourceError : EIO;
+        platform::log(QStringLiteral("Warning! Writing to archive file failed. Error %1").arg(error));
+        m_writeError = error;
+    }
+    m_offset += size;
+}
+
 void VLArchiveOutput::flush()
 {
     writeNow(m_pending.data(), m_pending.size());

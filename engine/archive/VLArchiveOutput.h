@@ -28,6 +28,8 @@ public:
 
     // Appends bytes as they stand.
     void write(const void *data, std::size_t size);
+    // Appends the first `size` bytes of another file as they stand.
+    void writeFile(const platform::PosixFile &source, std::uint64_t size);
     // Starts an enciphered section that writeData() feeds, with its key block.
     [[nodiscard]] bool beginSection(const VLSectionKeys &keys);
     // Appends bytes to the running section, or as they stand when none runs.

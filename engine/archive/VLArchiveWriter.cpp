@@ -12,6 +12,8 @@
 #include "platform/crypto/CryptoFunctions.h"
 #include "platform/dispatch/WorkerPool.h"
 
+#include <QFileInfo>
+
 #include <cerrno>
 #include <climits>
 
@@ -186,7 +188,9 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeMadeSection(Section &sectio
 {
     const VLEncryptedArchiveItemPtr &record = section.record;
     if (section.error) {
-        reportError(section.error, record, section.made.lowError);
+        // A section that could not wait in its own file failed for the container's disk.
+        reportError(section.error, section.error == VLArchiveErrorCreateArchive ? nullptr : record,
+                    section.made.lowError);
         return SectionResult::Failed;
     }
     if (answersProgress && section.made.dataSize > 0) {
@@ -201,8 +205,13 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeMadeSection(Section &sectio
             return SectionResult::Stopped;
         }
     }
-    m_output.write(section.bytes.data(), section.bytes.size());
-    section.bytes = {}; // the rest of its run may wait a while longer
+    if (section.spill.isOpen()) {
+        m_output.writeFile(section.spill, section.spilledSize);
+        section.spill.close();
+    } else {
+        m_output.write(section.bytes.data(), section.bytes.size());
+        section.bytes = {}; // the rest of its run may wait a while longer
+    }
     keepSectionMade(record, section.made);
     return SectionResult::Done;
 }
@@ -210,6 +219,7 @@ VLArchiveWriter::SectionResult VLArchiveWriter::writeMadeSection(Section &sectio
 void VLArchiveWriter::save(const QString &path)
 {
     const bool answersProgress = m_reporter.answers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
+    m_spillFolder = QFileInfo(path).absolutePath();
     if (!m_output.create(path)) {
         reportError(VLArchiveErrorCreateArchive, nullptr, VLError::posix(m_output.fileError()));
         return;
@@ -278,7 +288,7 @@ void VLArchiveWriter::save(const QString &path)
                 ++next;
                 job->making = making;
                 job->folder = job->folder || type == platform::FileType::Directory;
-                job->sections.push_back(Section{record, {}, {}, 0});
+                job->sections.emplace_back().record = record;
                 if (making == Making::OnWorker)
                     job->streamedSize = size;
                 if (making != Making::Whole)

@@ -73,6 +73,9 @@ private:
     {
         VLEncryptedArchiveItemPtr record;
         std::vector<std::uint8_t> bytes;
+        // A section streamed on a worker waits in a file of its own instead, where it can.
+        platform::PosixFile spill;
+        quint64 spilledSize = 0;
         SectionMade made;
         int error = 0;
     };
@@ -133,4 +136,5 @@ private:
     // Makes workers give up the sections still queued or running.
     std::atomic<bool> m_workersStop = false;
     ReadPieceHook m_readPieceHook;
+    QString m_spillFolder; // the container's folder, where sections streamed on workers wait
 };

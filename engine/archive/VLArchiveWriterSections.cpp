@@ -163,16 +163,36 @@ void VLArchiveWriter::keepSectionMade(const VLEncryptedArchiveItemPtr &record, c
 void VLArchiveWriter::streamSectionOnWorker(Section &job)
 {
     VLSectionEncoder encoder;
-    // The section stays in memory until its turn to be written; reserved at the file's size, its
-    // pages are only touched as far as the output goes.
-    encoder.output().reserve(std::size_t(job.record->attributes().size.value_or(0)) + 64 * 1024);
+    // The section waits for its turn in a file of its own beside the container, so that the
+    // sections in flight cost disk cache, not memory; where none can be made, in memory, reserved
+    // at the file's size (its pages are only touched as far as the output goes).
+    job.spill = platform::PosixFile::createAnonymousIn(m_spillFolder);
+    int spillError = 0;
+    std::function<void()> flush = [] {};
+    if (job.spill.isOpen()) {
+        flush = [&] {
+            if (!spillError && !job.spill.writeAll(encoder.output().data(), encoder.output().size()))
+                spillError = job.spill.lastError() ? job.spill.lastError() : EIO;
+            job.spilledSize += encoder.output().size();
+            encoder.output().clear();
+        };
+    } else {
+        encoder.output().reserve(std::size_t(job.record->attributes().size.value_or(0)) + 64 * 1024);
+    }
     const int error = streamSection(
-        job.record, nullptr, encoder, [] {}, [this](quint64) { return !m_workersStop; }, job.made);
+        job.record, nullptr, encoder, flush, [this, &spillError](quint64) { return !m_workersStop && !spillError; },
+        job.made);
+    if (spillError) {
+        job.error = VLArchiveErrorCreateArchive;
+        job.made.lowError = VLError::posix(spillError);
+        return;
+    }
     if (error) {
         job.error = m_workersStop ? int(VLArchiveErrorStopped) : error;
         return;
     }
-    job.bytes = std::move(encoder.output());
+    if (!job.spill.isOpen())
+        job.bytes = std::move(encoder.output());
 }
 
 int VLArchiveWriter::streamSection(const VLEncryptedArchiveItemPtr &record, platform::WorkerPool *pool,

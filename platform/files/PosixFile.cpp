@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -51,6 +52,21 @@ PosixFile PosixFile::openForReading(const QString &path)
 PosixFile PosixFile::createForWriting(const QString &path, unsigned permissions)
 {
     PosixFile file(::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode_t(permissions)));
+    file.m_error = file.isOpen() ? 0 : errno;
+    return file;
+}
+
+PosixFile PosixFile::createAnonymousIn(const QString &folder)
+{
+    const QByteArray native = nativePath(folder);
+    PosixFile file(::open(native.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (!file.isOpen() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // A file system without unnamed files: a named one, unlinked at once.
+        QByteArray name = native + "/.vaultine-XXXXXX";
+        file = PosixFile(::mkostemp(name.data(), O_CLOEXEC));
+        if (file.isOpen())
+            ::unlink(name.constData());
+    }
     file.m_error = file.isOpen() ? 0 : errno;
     return file;
 }
@@ -143,6 +159,44 @@ bool PosixFile::writeAll(const void *data, std::size_t size)
         }
         bytes += n;
         size -= std::size_t(n);
+    }
+    return true;
+}
+
+bool PosixFile::appendFrom(const PosixFile &source, std::uint64_t size, int *sourceError)
+{
+    *sourceError = 0;
+    loff_t from = 0;
+    bool inKernel = true;
+    while (size > 0 && inKernel) {
+        const ssize_t n = ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
+                                            std::size_t(std::min<std::uint64_t>(size, 1u << 30)), 0);
+        if (n > 0) {
+            size -= std::uint64_t(n);
+            continue;
+        }
+        if (n == 0)
+            return false; // the source is shorter
+        if (errno == EINTR)
+            continue;
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+            inKernel = false; // the rest by reading and writing
+            break;
+        }
+        // The source is a file this process has just written: a failure is the destination's.
+        m_error = errno;
+        return false;
+    }
+    std::vector<char> piece(size > 0 ? std::size_t(std::min<std::uint64_t>(size, 1024 * 1024)) : 0);
+    while (size > 0) {
+        const std::int64_t got = source.readAt(std::uint64_t(from), piece.data(),
+                                               std::size_t(std::min<std::uint64_t>(size, piece.size())), sourceError);
+        if (got <= 0)
+            return false;
+        if (!writeAll(piece.data(), std::size_t(got)))
+            return false;
+        from += got;
+        size -= std::uint64_t(got);
     }
     return true;
 }

@@ -25,6 +25,10 @@ public:
     // Creates the file or cuts an existing one to length 0; `permissions` apply to a new file.
     static PosixFile createForWriting(const QString &path, unsigned permissions);
 
+    // A file with no name in `folder`, for reading and writing, gone once closed (or when the
+    // process ends); not open, with lastError, when the folder cannot hold one.
+    static PosixFile createAnonymousIn(const QString &folder);
+
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }
     int lastError() const { return m_error; }
@@ -42,6 +46,10 @@ public:
     // error in *error.
     std::int64_t readAt(std::uint64_t offset, void *buffer, std::size_t size, int *error) const;
     bool writeAll(const void *data, std::size_t size);
+    // Appends `size` bytes of `source`, read from its start, at this file's position, in the
+    // kernel where both file systems allow. False with lastError() when writing here failed, or
+    // with the source's error in *sourceError (0 when it was shorter than `size`).
+    bool appendFrom(const PosixFile &source, std::uint64_t size, int *sourceError);
     bool seek(std::uint64_t offset);
     std::optional<std::uint64_t> position();
     std::optional<std::uint64_t> size();
