@@ -34,8 +34,9 @@ constexpr std::size_t runItemLimit = 64;
 constexpr quint64 runByteLimit = 256 * 1024;
 // The most bytes of made sections of small files that wait for their turn.
 constexpr std::size_t windowBudget = 6 * 1024 * 1024;
-// The most bytes of files streamed on workers at once (their sections are held until written).
-constexpr quint64 workerStreamBudget = 48 * 1024 * 1024;
+// The most bytes of files streamed on workers at once; their sections wait on disk (in memory
+// only where no file can be made beside the container).
+constexpr quint64 workerStreamBudget = 128 * 1024 * 1024;
 
 } // namespace
 
