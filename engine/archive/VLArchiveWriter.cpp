@@ -34,9 +34,10 @@ constexpr std::size_t runItemLimit = 64;
 constexpr quint64 runByteLimit = 256 * 1024;
 // The most bytes of made sections of small files that wait for their turn.
 constexpr std::size_t windowBudget = 6 * 1024 * 1024;
-// The most bytes of files streamed on workers at once; their sections wait on disk (in memory
-// only where no file can be made beside the container).
+// The most bytes of files streamed on workers at once: their sections wait on disk, or in memory
+// where no file can be made beside the container.
 constexpr quint64 workerStreamBudget = 128 * 1024 * 1024;
+constexpr quint64 workerStreamMemoryBudget = 48 * 1024 * 1024;
 
 } // namespace
 
@@ -267,6 +268,9 @@ void VLArchiveWriter::save(const QString &path)
         const auto make = [this](SectionJob &job) { makeSections(job); };
         const auto stream = [this](SectionJob &job) { streamSectionOnWorker(job.sections.front()); };
         quint64 streaming = 0; // bytes of files streamed on workers, in the window
+        const quint64 streamBudget = platform::PosixFile::createAnonymousIn(m_spillFolder).isOpen()
+                                         ? workerStreamBudget
+                                         : workerStreamMemoryBudget;
         qsizetype next = 0;
         // The next job, made up but not added while the window had no room for it.
         std::shared_ptr<SectionJob> waiting;
@@ -309,7 +313,7 @@ void VLArchiveWriter::save(const QString &path)
                 if (!window.hasRoom(waitingCost))
                     return;
                 if (waiting->making == Making::OnWorker && streaming > 0
-                    && streaming + waiting->streamedSize > workerStreamBudget)
+                    && streaming + waiting->streamedSize > streamBudget)
                     return;
                 streaming += waiting->streamedSize;
                 const Making making = waiting->making;
