@@ -133,8 +133,8 @@ bool VLArchiveWriter::writeLocator(quint64 directoryPosition, quint64 directoryS
     return true;
 }
 
-bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
-                                     VLEncryptedArchiveItemPtr *failedRecord)
+bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, const std::vector<quint32> &order,
+                                     platform::WorkerPool &pool, VLEncryptedArchiveItemPtr *failedRecord)
 {
     // Building a record costs more than enciphering it: runs of records are built on the
     // workers, a bounded number of runs ahead, and written here in the directory's order.
@@ -148,10 +148,12 @@ bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &rec
     };
     const bool withHmac = m_settings.filesHmac;
     const bool padded = m_settings.encryptDirectory;
-    auto build = [&records, withHmac, padded](Run &run) {
+    const qsizetype total = qsizetype(order.size());
+    auto build = [&records, &order, withHmac, padded](Run &run) {
         run.headers.reserve(std::size_t(run.count));
         for (qsizetype i = run.first; i < run.first + run.count; ++i) {
-            std::optional<QByteArray> header = VLHeaderRecords::centralHeader(records.at(i), withHmac, padded);
+            const VLEncryptedArchiveItemPtr &record = records.at(order[std::size_t(i)]);
+            std::optional<QByteArray> header = VLHeaderRecords::centralHeader(record, withHmac, padded);
             if (!header) {
                 run.failed = i;
                 break;
@@ -163,11 +165,11 @@ bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &rec
     VLOrderedWindow<Run> window(&pool, std::size_t(2 * pool.size()));
     qsizetype next = 0;
     m_directorySize = 0;
-    while (next < records.size() || !window.empty()) {
-        while (next < records.size() && window.hasRoom()) {
+    while (next < total || !window.empty()) {
+        while (next < total && window.hasRoom()) {
             auto run = std::make_shared<Run>();
             run->first = next;
-            run->count = std::min(runLength, records.size() - next);
+            run->count = std::min(runLength, total - next);
             next += run->count;
             window.add(run, 0, build);
         }
@@ -179,7 +181,7 @@ bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &rec
             m_directorySize += quint64(header.size());
         }
         if (run->failed >= 0) {
-            *failedRecord = records.at(run->failed);
+            *failedRecord = records.at(order[std::size_t(run->failed)]);
             return false;
         }
     }
@@ -261,8 +263,10 @@ void VLArchiveWriter::save(const QString &path)
     m_workersStop = false;
     platform::WorkerPool pool(workers);
     auto stopWorkers = [this] { m_workersStop = true; };
-    QList<VLEncryptedArchiveItemPtr> written; // the sections' order, which the directory follows
-    written.reserve(records.size());
+    // The sections' order, which the directory follows, as indexes of the records: a million
+    // shared pointers more would cost a million reference counts and 16 MB.
+    std::vector<quint32> written;
+    written.reserve(std::size_t(records.size()));
     {
         VLOrderedWindow<SectionJob> window(&pool, std::size_t(16 * workers), windowBudget);
         const auto make = [this](SectionJob &job) { makeSections(job); };
@@ -293,7 +297,9 @@ void VLArchiveWriter::save(const QString &path)
                 ++next;
                 job->making = making;
                 job->folder = job->folder || type == platform::FileType::Directory;
-                job->sections.emplace_back().record = record;
+                Section &section = job->sections.emplace_back();
+                section.record = record;
+                section.index = quint32(next - 1);
                 if (making == Making::OnWorker)
                     job->streamedSize = size;
                 if (making != Making::Whole)
@@ -352,7 +358,7 @@ void VLArchiveWriter::save(const QString &path)
                     return;
                 }
                 record->setLocalHeaderPosition(position);
-                written.append(record);
+                written.push_back(section.index);
                 m_processed += record->size();
                 reportProgress(100, record, m_processed, &stop);
             }
@@ -366,7 +372,7 @@ void VLArchiveWriter::save(const QString &path)
         failed(VLArchiveErrorSectionCipher, nullptr);
         return;
     }
-    if (VLEncryptedArchiveItemPtr failedRecord; !writeDirectory(written, pool, &failedRecord)) {
+    if (VLEncryptedArchiveItemPtr failedRecord; !writeDirectory(records, written, pool, &failedRecord)) {
         failed(VLArchiveErrorCentralHeader, failedRecord);
         return;
     }

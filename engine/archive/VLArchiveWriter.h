@@ -72,6 +72,7 @@ private:
     struct Section
     {
         VLEncryptedArchiveItemPtr record;
+        quint32 index = 0; // the record's among the archive's
         std::vector<std::uint8_t> bytes;
         // A section streamed on a worker waits in a file of its own instead, where it can.
         platform::PosixFile spill;
@@ -93,10 +94,10 @@ private:
 
     quint32 flags() const;
     VLSectionKeys sectionKeys(bool withHmac) const;
-    // The directory's records, built on the workers a run at a time and written in order.
-    // False with the record whose header could not be made.
-    bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, platform::WorkerPool &pool,
-                        VLEncryptedArchiveItemPtr *failedRecord);
+    // The directory's records, in `order` (indexes of `records`), built on the workers a run at a
+    // time and written in order. False with the record whose header could not be made.
+    bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, const std::vector<quint32> &order,
+                        platform::WorkerPool &pool, VLEncryptedArchiveItemPtr *failedRecord);
     bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
     // The steps every item's section starts with: its key block goes to the encoder; a file's
     // deflate level is checked and its source opened. 0, or the error to report (with the
