@@ -13,7 +13,9 @@
 #include "platform/dispatch/WorkerPool.h"
 
 #include <QFileInfo>
+#include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -38,6 +40,52 @@ constexpr std::size_t windowBudget = 6 * 1024 * 1024;
 // where no file can be made beside the container.
 constexpr quint64 workerStreamBudget = 128 * 1024 * 1024;
 constexpr quint64 workerStreamMemoryBudget = 48 * 1024 * 1024;
+
+// The order in which the records' sections are made: the records' own, except that every file
+// too large to be made whole comes right after its folder (or first, for a file at the top). A
+// large file met late would be the last work left, on one worker while the others wait; met
+// early, the small files fill the other workers meanwhile. A folder still comes before its
+// contents. With one worker nothing runs beside a large file: the records' own order then.
+std::vector<quint32> sectionOrder(const QList<VLEncryptedArchiveItemPtr> &records, int workers)
+{
+    QHash<QString, quint32> folders;
+    std::vector<std::pair<qint64, quint32>> large; // (the folder's index or -1, the file's)
+    for (qsizetype i = 0; i < records.size() && workers > 1; ++i) {
+        const VLEncryptedArchiveItemPtr &record = records.at(i);
+        const std::optional<platform::FileType> type = record->fileType();
+        if (type == platform::FileType::Directory) {
+            folders.insert(record->path(), quint32(i));
+        } else if (type == platform::FileType::Regular && record->size() > wholeSectionLimit) {
+            const QString path = record->path();
+            const auto folder = folders.constFind(path.left(std::max<qsizetype>(path.lastIndexOf(u'/'), 0)));
+            large.emplace_back(folder == folders.cend() ? -1 : qint64(*folder), quint32(i));
+        }
+    }
+    std::vector<quint32> order;
+    order.reserve(std::size_t(records.size()));
+    if (large.empty()) {
+        for (qsizetype i = 0; i < records.size(); ++i)
+            order.push_back(quint32(i));
+        return order;
+    }
+    std::stable_sort(large.begin(), large.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    auto nextLarge = large.cbegin();
+    auto takeLargeAfter = [&](qint64 folder) {
+        for (; nextLarge != large.cend() && nextLarge->first == folder; ++nextLarge)
+            order.push_back(nextLarge->second);
+    };
+    std::vector<bool> moved(std::size_t(records.size()), false);
+    for (const auto &entry : large)
+        moved[entry.second] = true;
+    takeLargeAfter(-1);
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (moved[std::size_t(i)])
+            continue;
+        order.push_back(quint32(i));
+        takeLargeAfter(i);
+    }
+    return order;
+}
 
 } // namespace
 
@@ -275,6 +323,7 @@ void VLArchiveWriter::save(const QString &path)
         const quint64 streamBudget = platform::PosixFile::createAnonymousIn(m_spillFolder).isOpen()
                                          ? workerStreamBudget
                                          : workerStreamMemoryBudget;
+        const std::vector<quint32> order = sectionOrder(records, workers);
         qsizetype next = 0;
         // The next job, made up but not added while the window had no room for it.
         std::shared_ptr<SectionJob> waiting;
@@ -284,7 +333,7 @@ void VLArchiveWriter::save(const QString &path)
             cost = 0;
             quint64 runBytes = 0;
             while (next < records.size()) {
-                const VLEncryptedArchiveItemPtr &record = records.at(next);
+                const VLEncryptedArchiveItemPtr &record = records.at(order[std::size_t(next)]);
                 const platform::FileType type = record->fileType().value_or(platform::FileType::Unknown);
                 const quint64 size = type == platform::FileType::Regular ? record->size() : 0;
                 const Making making = size <= wholeSectionLimit    ? Making::Whole
@@ -299,7 +348,7 @@ void VLArchiveWriter::save(const QString &path)
                 job->folder = job->folder || type == platform::FileType::Directory;
                 Section &section = job->sections.emplace_back();
                 section.record = record;
-                section.index = quint32(next - 1);
+                section.index = order[std::size_t(next - 1)];
                 if (making == Making::OnWorker)
                     job->streamedSize = size;
                 if (making != Making::Whole)

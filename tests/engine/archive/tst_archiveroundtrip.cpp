@@ -426,6 +426,69 @@ private slots:
         }
     }
 
+    // A large file that comes after more small files than are made ahead is started at once, not
+    // left to be the last work of the saving: the first small file is written while it is read.
+    void aLargeFileMetLateIsStartedEarly()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("src"));
+        constexpr int smallCount = 200; // 8 MB, more than the saving makes ahead
+        for (int i = 0; i < smallCount; ++i)
+            writeFile(src + QStringLiteral("/sub/small-%1.bin").arg(i, 3, 10, QChar(u'0')),
+                      sampleNoise(40000, quint32(i)));
+        writeFile(src + u"/sub/zz-large.bin", sampleNoise(3 << 20, 7));
+        VLEncryptedArchive saving;
+        saving.setCompressFiles(false);
+        saving.setWorkerCount(4);
+        saving.setPassword(QStringLiteral("pw"));
+        QVERIFY(saving.addItemFromRoot(src + u"/sub", src));
+        for (int i = 0; i < smallCount; ++i)
+            QVERIFY(saving.addItemFromRoot(src + QStringLiteral("/sub/small-%1.bin").arg(i, 3, 10, QChar(u'0')), src));
+        QVERIFY(saving.addItemFromRoot(src + u"/sub/zz-large.bin", src));
+
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool largeStarted = false;
+        bool firstSmallSeen = false;
+        bool waitedInVain = false;
+        saving.setReadPieceHook([&](const VLEncryptedArchiveItemPtr &record, quint64) {
+            if (!record->path().endsWith(u"zz-large.bin"))
+                return;
+            std::lock_guard lock(mutex);
+            largeStarted = true;
+            changed.notify_all();
+        });
+        RecordingDelegate delegate;
+        delegate.stopWhen = [&](const QVariantMap &info) {
+            const auto item = info.value(VLEncryptedArchiveConstants::keyItem).value<VLEncryptedArchiveItemPtr>();
+            if (firstSmallSeen || !item || !item->path().contains(u"small-")
+                || info.value(VLEncryptedArchiveConstants::keyProgress).toDouble() != 100.0)
+                return false;
+            firstSmallSeen = true;
+            std::unique_lock lock(mutex);
+            waitedInVain = !changed.wait_for(lock, std::chrono::seconds(20), [&] { return largeStarted; });
+            return false;
+        };
+        saving.setDelegate(&delegate);
+        const QString container = dir.filePath(QStringLiteral("late.vault"));
+        saving.save(container);
+        QCOMPARE(delegate.lastError(), 0);
+        QVERIFY(firstSmallSeen);
+        QVERIFY(!waitedInVain);
+
+        VLEncryptedArchive reader;
+        RecordingDelegate reading;
+        openWith(reader, reading, container, QStringLiteral("pw"));
+        QCOMPARE(reader.fileRecords().size(), smallCount + 2);
+        QCOMPARE(reader.fileRecords().first()->path(), QStringLiteral("/sub"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        reader.extractAllItems(out);
+        QCOMPARE(reading.lastError(), 0);
+        QCOMPARE(readFile(out + u"/sub/zz-large.bin"), readFile(src + u"/sub/zz-large.bin"));
+        QCOMPARE(readFile(out + u"/sub/small-123.bin"), readFile(src + u"/sub/small-123.bin"));
+    }
+
     void aFileShrinkingWhileItIsReadFailsTheSaving()
     {
         QTemporaryDir dir;
