@@ -24,32 +24,34 @@ QList<VLEncryptedArchiveItemPtr> VLArchiveRecordTable::records() const
     return m_records;
 }
 
-void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record)
+void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record, const QString &path)
 {
-    const QString path = record->path();
     std::lock_guard lock(m_mutex);
     // Paths that differ only in case are different items on a case-sensitive file system: both
     // are kept.
-    const auto existing = m_recordIndex.constFind(path);
-    if (existing != m_recordIndex.constEnd()) {
-        m_records[existing.value()] = record;
+    const qsizetype known = m_recordIndex.size();
+    qsizetype &index = m_recordIndex[path];
+    if (m_recordIndex.size() == known) {
+        m_records[index] = record;
     } else {
-        m_recordIndex.insert(path, m_records.size());
+        index = m_records.size();
         // Most paths are their own lower case: the exact index finds them under that spelling,
         // and only the others get an entry of their own.
-        const QString folded = path.toLower();
-        if (folded != path && !m_foldedIndex.contains(folded) && !m_recordIndex.contains(folded))
-            m_foldedIndex.insert(folded, m_records.size());
+        if (!path.isLower()) {
+            const QString folded = path.toLower();
+            if (!m_foldedIndex.contains(folded) && !m_recordIndex.contains(folded))
+                m_foldedIndex.insert(folded, m_records.size());
+        }
         m_records.append(record);
     }
-    // Items come folder by folder: the last folder's key serves its next items without a copy.
+    // Items come folder by folder: the last folder's list serves its next items without a look-up.
     const qsizetype slash = path.lastIndexOf(u'/');
     const QStringView parent = QStringView(path).left(std::max<qsizetype>(slash, 0));
-    if (m_lastParentKey.isNull() || parent != m_lastParent) {
+    if (!m_lastChildren || parent != m_lastParent) {
         m_lastParent = parent.toString();
-        m_lastParentKey = parentKey(path);
+        m_lastChildren = &m_children[parentKey(path)];
     }
-    m_children[m_lastParentKey].append(record);
+    m_lastChildren->append(record);
 }
 
 QList<VLEncryptedArchiveItemPtr> VLArchiveRecordTable::childrenAtPath(const QString &path) const
@@ -90,5 +92,5 @@ void VLArchiveRecordTable::clear()
     m_foldedIndex.clear();
     m_children.clear();
     m_lastParent.clear();
-    m_lastParentKey = QString();
+    m_lastChildren = nullptr;
 }

@@ -17,8 +17,8 @@ public:
     Q_DISABLE_COPY_MOVE(VLArchiveRecordTable)
 
     QList<VLEncryptedArchiveItemPtr> records() const;
-    // The same path entered twice replaces the first record.
-    void add(const VLEncryptedArchiveItemPtr &record);
+    // The same path entered twice replaces the first record; path is the record's.
+    void add(const VLEncryptedArchiveItemPtr &record, const QString &path);
     // Children of a folder path (empty or "/" for the top level), compared without regard to case.
     QList<VLEncryptedArchiveItemPtr> childrenAtPath(const QString &path) const;
     // The record with this path: the exact spelling first, then any case.
@@ -33,6 +33,7 @@ private:
     QHash<QString, qsizetype> m_recordIndex;                     // exact path -> index in m_records
     QHash<QString, qsizetype> m_foldedIndex;                     // lower-cased path -> first such record
     QHash<QString, QList<VLEncryptedArchiveItemPtr>> m_children; // lower-cased parent path -> records
-    QString m_lastParent; // the parent path of the last record entered, and its key
-    QString m_lastParentKey;
+    QString m_lastParent; // the parent path of the last record entered, and its child list, which
+                          // stays put while no other parent is entered in m_children
+    QList<VLEncryptedArchiveItemPtr> *m_lastChildren = nullptr;
 };
