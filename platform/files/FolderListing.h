@@ -47,11 +47,11 @@ public:
     static Identity identityOf(const struct statx &status);
 
 private:
-    FolderListing(int fd, void *folder) : m_fd(fd), m_folder(folder) { }
+    FolderListing(int fd, void *folder) : m_fd(fd), m_folder(folder) {}
     int readNames();
 
     int m_fd;
-    void *m_folder; // the DIR that owns m_fd
+    void *m_folder;                  // the DIR that owns m_fd
     QByteArray m_names;              // every name, each ended by a NUL
     std::vector<std::size_t> m_ends; // where each name ends in m_names
     int m_readError = 0;
