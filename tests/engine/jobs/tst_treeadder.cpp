@@ -128,10 +128,7 @@ private slots:
 
     void manyFoldersKeepTheWalksOrderOnAnyNumberOfWorkers_data()
     {
-        QTest::addColumn<int>("workers");
-        QTest::newRow("1") << 1;
-        QTest::newRow("2") << 2;
-        QTest::newRow("8") << 8;
+        recordsKeepTheWalksOrderOnAnyNumberOfWorkers_data();
     }
     void manyFoldersKeepTheWalksOrderOnAnyNumberOfWorkers()
     {
