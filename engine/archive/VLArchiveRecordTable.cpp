@@ -21,56 +21,59 @@ QString withoutTrailingSlashes(QString path)
 QList<VLEncryptedArchiveItemPtr> VLArchiveRecordTable::records() const
 {
     std::lock_guard lock(m_mutex);
-    return m_records;
+    return QList<VLEncryptedArchiveItemPtr>(m_records.begin(), m_records.end());
 }
 
-void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record)
+void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record, const QString &path)
 {
-    const QString path = record->path();
     std::lock_guard lock(m_mutex);
     // Paths that differ only in case are different items on a case-sensitive file system: both
     // are kept.
-    const auto existing = m_recordIndex.constFind(path);
-    if (existing != m_recordIndex.constEnd()) {
-        m_records[existing.value()] = record;
+    const auto [index, entered] = m_recordIndex.insert(path);
+    if (!entered) {
+        m_records[std::size_t(index)] = record;
     } else {
-        m_recordIndex.insert(path, m_records.size());
         // Most paths are their own lower case: the exact index finds them under that spelling,
         // and only the others get an entry of their own.
-        const QString folded = path.toLower();
-        if (folded != path && !m_foldedIndex.contains(folded) && !m_recordIndex.contains(folded))
-            m_foldedIndex.insert(folded, m_records.size());
-        m_records.append(record);
+        if (!path.isLower()) {
+            const QString folded = path.toLower();
+            if (!m_foldedIndex.contains(folded) && m_recordIndex.find(folded) < 0)
+                m_foldedIndex.insert(folded, index);
+        }
+        m_records.push_back(record);
     }
-    // Items come folder by folder: the last folder's key serves its next items without a copy.
+    // Items come folder by folder: the last folder's list serves its next items without a look-up.
     const qsizetype slash = path.lastIndexOf(u'/');
     const QStringView parent = QStringView(path).left(std::max<qsizetype>(slash, 0));
-    if (m_lastParentKey.isNull() || parent != m_lastParent) {
+    if (!m_lastChildren || parent != m_lastParent) {
         m_lastParent = parent.toString();
-        m_lastParentKey = parentKey(path);
+        m_lastChildren = &m_children[parentKey(path)];
     }
-    m_children[m_lastParentKey].append(record);
+    m_lastChildren->push_back(record);
 }
 
 QList<VLEncryptedArchiveItemPtr> VLArchiveRecordTable::childrenAtPath(const QString &path) const
 {
     const QString key = path.isEmpty() || path == u"/" ? QStringLiteral("/") : withoutTrailingSlashes(path).toLower();
     std::lock_guard lock(m_mutex);
-    return m_children.value(key);
+    const auto children = m_children.constFind(key);
+    if (children == m_children.constEnd())
+        return {};
+    return QList<VLEncryptedArchiveItemPtr>(children->begin(), children->end());
 }
 
 VLEncryptedArchiveItemPtr VLArchiveRecordTable::recordAtPath(const QString &path) const
 {
     std::lock_guard lock(m_mutex);
-    const auto exact = m_recordIndex.constFind(path);
-    if (exact != m_recordIndex.constEnd())
-        return m_records.at(exact.value());
+    const qsizetype exact = m_recordIndex.find(path);
+    if (exact >= 0)
+        return m_records[std::size_t(exact)];
     const QString lower = path.toLower();
     const auto folded = m_foldedIndex.constFind(lower);
     if (folded != m_foldedIndex.constEnd())
-        return m_records.at(folded.value());
-    const auto own = m_recordIndex.constFind(lower);
-    return own != m_recordIndex.constEnd() ? m_records.at(own.value()) : nullptr;
+        return m_records[std::size_t(folded.value())];
+    const qsizetype own = m_recordIndex.find(lower);
+    return own >= 0 ? m_records[std::size_t(own)] : nullptr;
 }
 
 quint64 VLArchiveRecordTable::totalSize() const
@@ -85,10 +88,10 @@ quint64 VLArchiveRecordTable::totalSize() const
 void VLArchiveRecordTable::clear()
 {
     std::lock_guard lock(m_mutex);
-    m_records.clear();
+    m_records = {};
     m_recordIndex.clear();
     m_foldedIndex.clear();
     m_children.clear();
     m_lastParent.clear();
-    m_lastParentKey = QString();
+    m_lastChildren = nullptr;
 }

@@ -47,8 +47,9 @@ void VLEncryptedArchive::addToDirectory(const VLEncryptedArchiveItemPtr &record)
 {
     if (!record)
         return;
-    m_records->add(record);
-    if (record->path().endsWith(u".app")) {
+    const QString path = record->path();
+    m_records->add(record, path);
+    if (path.endsWith(u".app")) {
         std::lock_guard lock(m_mutex);
         m_includeApplications = true;
     }

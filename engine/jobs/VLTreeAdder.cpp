@@ -1,35 +1,336 @@
 #include "engine/jobs/VLTreeAdder.h"
 
 #include "engine/archive/VLEncryptedArchive.h"
-#include "engine/archive/VLOrderedWindow.h"
-#include "engine/files/KXAdditions.h"
 
+#include "platform/dispatch/WorkerPool.h"
+#include "platform/files/FolderListing.h"
 #include "platform/files/RecentStatus.h"
 
+#include <QDir>
 #include <QFile>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 namespace {
 
-// Enough entries that a batch outweighs its hand-over, few enough that every worker gets some
-// of a small folder.
-constexpr std::size_t batchEntries = 256;
-constexpr std::size_t batchesPerWorker = 4;
+using platform::FolderListing;
 
-struct Entry
+// Enough entries that a part outweighs its hand-over, few enough that every worker gets some of
+// a small folder and a folder of a million entries is examined on every core.
+constexpr std::size_t partEntries = 256;
+constexpr std::size_t partsPerWorker = 4;
+
+struct Part;
+
+// A folder to walk, listed by its first part's job.
+struct Folder
+{
+    QByteArray native;
+    std::unique_ptr<FolderListing> listing; // null when it could not be opened
+    int openError = 0;
+};
+
+// One entry as a worker made it ready for the walking thread.
+struct Made
 {
     QString path;
-    QByteArray native;                  // the path as the walk read it, with status
-    std::optional<struct statx> status; // the walk's own, so that the record is of what was walked
+    VLEncryptedArchiveItemPtr record; // null where it cannot be added
+    bool folder = false;              // its own status, as walked, says folder
+    FolderListing::Identity identity;
+    QByteArray native;           // of a folder, to list it
+    std::shared_ptr<Part> first; // a folder's first part, once listed ahead
 };
 
-struct Batch
+// Up to partEntries of a folder's entries from `first` on, each with its status read and its
+// record built on a worker; the first part lists the folder too.
+struct Part
 {
-    std::vector<Entry> entries;
-    std::vector<VLEncryptedArchiveItemPtr> records; // one per entry, null where it cannot be added
+    std::shared_ptr<Folder> folder;
+    std::size_t first = 0;
+    std::vector<Made> made;
+    std::atomic<bool> ready = false;
 };
+
+// A folder being given, its entries in the order it lists them.
+struct Frame
+{
+    std::shared_ptr<Folder> folder;
+    FolderListing::Identity identity;
+    std::deque<std::shared_ptr<Part>> parts; // posted and not given yet, in order
+    std::size_t posted = 0;                  // parts posted, the given ones included
+    std::size_t partCount = 1;               // known once listed
+    bool listed = false;                     // the first part was checked
+    std::size_t position = 0;                // the next entry of the front part
+    std::size_t scanPart = 0;                // how far its folders were listed ahead (a part, an entry)
+    std::size_t scanEntry = 0;
+};
+
+// Wakes the walking thread when the part it waits for is ready.
+struct Signal
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    const Part *awaited = nullptr;
+
+    void finish(Part &part)
+    {
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex);
+            part.ready.store(true, std::memory_order_release);
+            wake = awaited == &part;
+        }
+        if (wake)
+            done.notify_all();
+    }
+    void wait(const Part &part)
+    {
+        std::unique_lock lock(mutex);
+        awaited = &part;
+        done.wait(lock, [&part] { return part.ready.load(std::memory_order_acquire); });
+        awaited = nullptr;
+    }
+};
+
+// The walk of StatusWalk (folders before their contents, each folder's entries in the order it
+// lists them, links not followed, folders on another file system or met again given and not
+// entered), with the folders listed, the statuses read and the records built on the workers a
+// bounded number of parts ahead of the walking thread, which only gives them in order.
+class AheadWalk final
+{
+public:
+    AheadWalk(const VLEncryptedArchive &archive, const QString &root, int workers)
+        : m_archive(archive)
+        , m_root(root)
+        , m_maxInFlight(std::size_t(workers) * partsPerWorker)
+    {
+        // One worker gains nothing over building the records on the walking thread.
+        if (workers > 1)
+            m_pool.emplace(workers);
+    }
+    Q_DISABLE_COPY_MOVE(AheadWalk)
+
+    // Gives each entry to `give` in walk order; false from it ends the walk. The walking thread
+    // is the caller's. False when the walk could not list all of the tree.
+    template <typename Give>
+    bool walk(const QString &source, Give give);
+
+    // What was made past the end of the walk is not wanted.
+    void stop()
+    {
+        if (m_pool)
+            m_pool->stop();
+    }
+
+private:
+    Made makeEntry(const QByteArray &native, const struct statx *status) const
+    {
+        Made made;
+        made.path = QFile::decodeName(native);
+        if (status) {
+            // The record is of what was walked: its builder takes this status.
+            platform::RecentStatus::remember(native, *status);
+            made.folder = FolderListing::isFolder(*status);
+            if (made.folder) {
+                made.identity = FolderListing::identityOf(*status);
+                made.native = native;
+            }
+        }
+        made.record = m_archive.recordForItemFromRoot(made.path, m_root);
+        platform::RecentStatus::forget();
+        return made;
+    }
+
+    void make(Part &part) const
+    {
+        Folder &folder = *part.folder;
+        if (part.first == 0) {
+            folder.listing = FolderListing::list(folder.native, &folder.openError);
+            if (!folder.listing || folder.listing->readError() != 0)
+                return;
+        }
+        const FolderListing &listing = *folder.listing;
+        const std::size_t end = std::min(listing.size(), part.first + partEntries);
+        const QByteArray prefix = folder.native.endsWith('/') ? folder.native : folder.native + '/';
+        part.made.reserve(end - part.first);
+        for (std::size_t i = part.first; i < end; ++i) {
+            const QByteArrayView name = listing.name(i);
+            QByteArray native;
+            native.reserve(prefix.size() + name.size());
+            native.append(prefix).append(name);
+            struct statx status = {};
+            const bool known = listing.status(i, &status) == 0;
+            part.made.push_back(makeEntry(native, known ? &status : nullptr));
+        }
+    }
+
+    std::shared_ptr<Part> post(std::shared_ptr<Folder> folder, std::size_t first)
+    {
+        auto part = std::make_shared<Part>();
+        part->folder = std::move(folder);
+        part->first = first;
+        ++m_inFlight;
+        if (!m_pool) {
+            make(*part);
+            part->ready = true;
+        } else {
+            m_pool->post([this, part] {
+                make(*part);
+                m_signal.finish(*part);
+            });
+        }
+        return part;
+    }
+    std::shared_ptr<Part> postFirst(const Made &made)
+    {
+        auto folder = std::make_shared<Folder>();
+        folder->native = made.native;
+        return post(std::move(folder), 0);
+    }
+    void postNext(Frame &frame)
+    {
+        frame.parts.push_back(post(frame.folder, frame.posted * partEntries));
+        ++frame.posted;
+    }
+
+    bool hasRoom() const { return m_inFlight < m_maxInFlight; }
+
+    // Whether a folder entry of the frame at depth - 1 is entered: as StatusWalk decides.
+    bool entered(const Made &made, std::size_t depth) const
+    {
+        if (!made.folder || made.identity.device != m_device)
+            return false;
+        for (std::size_t i = 0; i < depth; ++i) {
+            if (m_frames[i].identity == made.identity)
+                return false;
+        }
+        return true;
+    }
+
+    // Posts what the walk is to give next as far as known, the nearest first, while there is room.
+    void listAhead()
+    {
+        for (std::size_t depth = m_frames.size(); depth-- > 0 && hasRoom();) {
+            Frame &frame = m_frames[depth];
+            if (!frame.listed)
+                continue;
+            const std::size_t given = frame.posted - frame.parts.size();
+            if (frame.scanPart < given) {
+                frame.scanPart = given;
+                frame.scanEntry = 0;
+            }
+            if (frame.scanPart == given)
+                frame.scanEntry = std::max(frame.scanEntry, frame.position);
+            // The folders among the entries made so far, then the folder's next parts.
+            for (; frame.scanPart < frame.posted; ++frame.scanPart, frame.scanEntry = 0) {
+                Part &part = *frame.parts[frame.scanPart - given];
+                if (!part.ready.load(std::memory_order_acquire))
+                    break;
+                for (; frame.scanEntry < part.made.size(); ++frame.scanEntry) {
+                    Made &made = part.made[frame.scanEntry];
+                    if (made.first || !entered(made, depth + 1))
+                        continue;
+                    if (!hasRoom())
+                        return;
+                    made.first = postFirst(made);
+                }
+            }
+            while (frame.posted < frame.partCount) {
+                if (!hasRoom())
+                    return;
+                postNext(frame);
+            }
+        }
+    }
+
+    void enter(std::shared_ptr<Part> first, FolderListing::Identity identity)
+    {
+        Frame frame;
+        frame.folder = first->folder;
+        frame.identity = identity;
+        frame.parts.push_back(std::move(first));
+        frame.posted = 1;
+        m_frames.push_back(std::move(frame));
+    }
+
+    const VLEncryptedArchive &m_archive;
+    const QString m_root;
+    const std::size_t m_maxInFlight;
+    std::size_t m_inFlight = 0; // parts posted and not given yet
+    dev_t m_device = 0;
+    std::vector<Frame> m_frames; // the folders being given, the root's first
+    Signal m_signal;
+    std::optional<platform::WorkerPool> m_pool; // last, so that it stops before the rest goes
+};
+
+template <typename Give>
+bool AheadWalk::walk(const QString &source, Give give)
+{
+    if (source.isEmpty())
+        return false;
+    const QByteArray native = QFile::encodeName(QDir::cleanPath(source));
+    struct statx status = {};
+    if (FolderListing::statusAtPath(native, &status) != 0)
+        return false;
+    Made root = makeEntry(native, &status);
+    if (!give(root))
+        return true;
+    if (!root.folder)
+        return true;
+    m_device = root.identity.device;
+    enter(post(std::make_shared<Folder>(Folder{native, nullptr, 0}), 0), root.identity);
+    while (!m_frames.empty()) {
+        Frame &top = m_frames.back();
+        if (top.parts.empty()) {
+            if (top.posted < top.partCount) {
+                postNext(top);
+            } else {
+                m_frames.pop_back();
+                listAhead();
+            }
+            continue;
+        }
+        Part &part = *top.parts.front();
+        if (!part.ready.load(std::memory_order_acquire)) {
+            listAhead();
+            m_signal.wait(part);
+        }
+        if (!top.listed) {
+            top.listed = true;
+            const FolderListing *listing = top.folder->listing.get();
+            if (!listing) {
+                // A folder that cannot be listed is given and not entered.
+                --m_inFlight;
+                m_frames.pop_back();
+                continue;
+            }
+            if (listing->readError() != 0)
+                return false;
+            top.partCount = std::max<std::size_t>(1, (listing->size() + partEntries - 1) / partEntries);
+            listAhead();
+        }
+        if (top.position == part.made.size()) {
+            top.parts.pop_front();
+            top.position = 0;
+            --m_inFlight;
+            listAhead();
+            continue;
+        }
+        Made &made = part.made[top.position++];
+        if (!give(made))
+            return true;
+        if (entered(made, m_frames.size())) {
+            std::shared_ptr<Part> first = made.first ? std::move(made.first) : postFirst(made);
+            enter(std::move(first), made.identity);
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -41,83 +342,24 @@ VLTreeAdder::Outcome VLTreeAdder::addTree(const QString &source, const QString &
                                           const std::function<bool()> &shouldStop)
 {
     m_failedEntry.clear();
-    const int workers = VLOrderedWindow<Batch>::poolSize(m_archive.workerCount());
-    // One worker gains nothing over building the records on the walking thread.
-    std::optional<platform::WorkerPool> pool;
-    if (workers > 1)
-        pool.emplace(workers);
-    VLOrderedWindow<Batch> window(pool ? &*pool : nullptr, std::size_t(workers) * batchesPerWorker);
-
-    const VLEncryptedArchive &archive = m_archive;
-    const auto build = [&archive, root](Batch &batch) {
-        batch.records.reserve(batch.entries.size());
-        for (const Entry &entry : batch.entries) {
-            if (entry.status)
-                platform::RecentStatus::remember(entry.native, *entry.status);
-            batch.records.push_back(archive.recordForItemFromRoot(entry.path, root));
-            platform::RecentStatus::forget();
-        }
-    };
-    // Adds the oldest batch once built; false at an entry that cannot be added, which ends the
-    // tree there as adding entry by entry would.
-    const auto addFront = [&] {
-        window.waitFront();
-        const std::shared_ptr<Batch> batch = window.front();
-        window.popFront();
-        for (std::size_t i = 0; i < batch->records.size(); ++i) {
-            if (!batch->records[i]) {
-                m_failedEntry = batch->entries[i].path;
-                return false;
-            }
-            m_archive.addToDirectory(batch->records[i]);
-        }
-        return true;
-    };
-    const auto addReady = [&] {
-        while (!window.empty() && window.waitFront(std::chrono::milliseconds(0))) {
-            if (!addFront())
-                return false;
-        }
-        return true;
-    };
-
-    auto batch = std::make_shared<Batch>();
+    const int workers = m_archive.workerCount();
+    AheadWalk walk(m_archive, root, workers > 0 ? workers : platform::WorkerPool::defaultThreadCount());
     bool failed = false;
     bool stopped = false;
-    const auto post = [&] {
-        while (!window.hasRoom() && !failed)
-            failed = !addFront();
-        if (failed)
-            return;
-        window.add(std::move(batch), 0, build);
-        batch = std::make_shared<Batch>();
-        failed = !addReady();
-    };
-    const bool complete = KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
-        source, [&](const QString &path, bool, qint64, bool &stop) {
-            if (shouldStop && shouldStop()) {
-                stopped = stop = true;
-                return;
-            }
-            Entry entry{path, QFile::encodeName(path), std::nullopt};
-            struct statx status = {};
-            if (platform::RecentStatus::take(entry.native, &status))
-                entry.status = status;
-            batch->entries.push_back(std::move(entry));
-            if (batch->entries.size() >= batchEntries)
-                post();
-            stop = failed;
-        });
-    if (!failed && !stopped && !batch->entries.empty())
-        post();
-    while (!failed && !stopped && !window.empty()) {
-        if (shouldStop && shouldStop())
+    const bool complete = walk.walk(source, [&](const Made &made) {
+        if (shouldStop && shouldStop()) {
             stopped = true;
-        else
-            failed = !addFront();
-    }
-    if (pool)
-        pool->stop(); // what was built past a failure or a stop is not wanted
+            return false;
+        }
+        if (!made.record) {
+            m_failedEntry = made.path;
+            failed = true;
+            return false;
+        }
+        m_archive.addToDirectory(made.record);
+        return true;
+    });
+    walk.stop();
     if (failed)
         return Outcome::EntryFailed;
     if (stopped)

@@ -339,6 +339,32 @@ private slots:
         QCOMPARE(archive.recordAtPath(asked), found < 0 ? nullptr : records.at(found));
     }
 
+    // Every one of many paths finds its own record; a path entered again replaces its record in
+    // its place, and its folder lists both.
+    void recordsAreFoundAmongManyAndReplacedInPlace()
+    {
+        VLEncryptedArchive archive;
+        QList<VLEncryptedArchiveItemPtr> records;
+        for (int i = 0; i < 5000; ++i) {
+            records.append(std::make_shared<VLEncryptedArchiveItem>());
+            records.last()->setPath(QStringLiteral("/d%1/%2%3.txt")
+                                        .arg(QString::number(i / 100),
+                                             i % 2 ? QStringLiteral("F") : QStringLiteral("f"), QString::number(i)));
+            archive.addToDirectory(records.last());
+        }
+        auto again = std::make_shared<VLEncryptedArchiveItem>();
+        again->setPath(records.at(1234)->path());
+        archive.addToDirectory(again);
+        records[1234] = again;
+        QCOMPARE(archive.fileRecords(), records);
+        for (int i = 0; i < records.size(); ++i) {
+            QCOMPARE(archive.recordAtPath(records.at(i)->path()), records.at(i));
+            QCOMPARE(archive.recordAtPath(records.at(i)->path().toUpper()), records.at(i));
+        }
+        QVERIFY(!archive.recordAtPath(QStringLiteral("/d1/f5000.txt")));
+        QCOMPARE(archive.childRecordsAtPath(QStringLiteral("/D12")).size(), 101);
+    }
+
     void recordKeepsItsHmac_data()
     {
         QTest::addColumn<bool>("present");

@@ -30,6 +30,37 @@ private:
         QVERIFY(QFile::link(root + u"/f1/n1.txt", root + u"/f2/link"));
     }
 
+    // Many folders over three levels, each a part of a larger folder's listing or several parts of
+    // its own, so that the folders listed ahead of the walk outnumber what the workers keep in
+    // flight.
+    static void writeWideTree(const QString &root)
+    {
+        for (int top = 0; top < 6; ++top) {
+            for (int middle = 0; middle < 6; ++middle) {
+                const QString path = root + QStringLiteral("/t%1/m%2").arg(top).arg(middle);
+                QVERIFY(QDir().mkpath(path + u"/empty"));
+                for (int file = 0; file < 3 + middle * 7; ++file) {
+                    QFile out(path + QStringLiteral("/n%1.txt").arg(file));
+                    QVERIFY(out.open(QIODevice::WriteOnly));
+                }
+            }
+        }
+        QVERIFY(QDir().mkpath(root + u"/flat"));
+        for (int file = 0; file < 1300; ++file) {
+            QFile out(root + QStringLiteral("/flat/e%1").arg(file));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(root + u"/t1", root + u"/t2/m0/toT1"));
+    }
+
+    static QStringList pathsOf(const VLEncryptedArchive &archive)
+    {
+        QStringList paths;
+        for (const VLEncryptedArchiveItemPtr &record : archive.fileRecords())
+            paths << record->path();
+        return paths;
+    }
+
     // Each record as the container would store it: its fields, the whole status among them.
     static QStringList describe(const VLEncryptedArchive &archive)
     {
@@ -93,6 +124,137 @@ private slots:
         QCOMPARE(describe(archive), expected);
         QVERIFY(archive.recordAtPath(QStringLiteral("/src/f6/inner/n5.txt")));
         QCOMPARE(archive.childRecordsAtPath(QStringLiteral("/src")).size(), 7);
+    }
+
+    void manyFoldersKeepTheWalksOrderOnAnyNumberOfWorkers_data()
+    {
+        recordsKeepTheWalksOrderOnAnyNumberOfWorkers_data();
+    }
+    void manyFoldersKeepTheWalksOrderOnAnyNumberOfWorkers()
+    {
+        QFETCH(int, workers);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("src"));
+        writeWideTree(source);
+        const QStringList expected = oneByOne(source, dir.path());
+        QCOMPARE(expected.size(), 1 + 6 + 36 * 2 + 6 * (3 * 6 + 7 * 15) + 1 + 1300 + 1);
+
+        VLEncryptedArchive archive;
+        archive.setWorkerCount(workers);
+        VLTreeAdder adder(archive);
+        QCOMPARE(adder.addTree(source, dir.path()), VLTreeAdder::Outcome::Added);
+        QCOMPARE(describe(archive), expected);
+        QVERIFY(archive.childRecordsAtPath(QStringLiteral("/src/t2/m0/toT1")).isEmpty());
+    }
+
+    // A stop keeps exactly the entries given before it, however far ahead the folders were listed.
+    void aStopKeepsTheEntriesGivenBeforeIt_data()
+    {
+        QTest::addColumn<int>("workers");
+        QTest::addColumn<int>("given");
+        QTest::newRow("1 worker, after the root") << 1 << 1;
+        QTest::newRow("8 workers, after the root") << 8 << 1;
+        QTest::newRow("8 workers, inside a folder") << 8 << 100;
+        QTest::newRow("8 workers, inside the flat folder") << 8 << 1000;
+    }
+    void aStopKeepsTheEntriesGivenBeforeIt()
+    {
+        QFETCH(int, workers);
+        QFETCH(int, given);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("src"));
+        writeWideTree(source);
+        const QStringList expected = oneByOne(source, dir.path());
+
+        VLEncryptedArchive archive;
+        archive.setWorkerCount(workers);
+        VLTreeAdder adder(archive);
+        int asked = 0;
+        QCOMPARE(adder.addTree(source, dir.path(), [&] { return ++asked > given; }), VLTreeAdder::Outcome::Stopped);
+        QCOMPARE(asked, given + 1);
+        QCOMPARE(describe(archive), expected.mid(0, given));
+    }
+
+    // A folder removed, or replaced by a file, while folders are listed ahead of the walk: the
+    // tree ends as adding entry by entry could have met it, before or after the change (the
+    // records before the change's place intact, each record of an entry as walked), never with
+    // a record of one entry under another's path.
+    void aFolderChangedBeforeItsTurnEndsSoundly_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("removed") << false;
+        QTest::newRow("replaced by a file") << true;
+    }
+    void aFolderChangedBeforeItsTurnEndsSoundly()
+    {
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("src"));
+        writeWideTree(source);
+        const QStringList expected = oneByOne(source, dir.path());
+        const QStringList expectedPaths = [&] {
+            VLEncryptedArchive archive;
+            KXAdditions::com_nimbrel_vaultine_FTSWalkAtPathHandler(
+                source, [&](const QString &path, bool, qint64, bool &) { archive.addItemFromRoot(path, dir.path()); });
+            return pathsOf(archive);
+        }();
+        // The last top folder in walk order changes once the first one's content is being given.
+        QString first, last;
+        for (const QString &path : expectedPaths) {
+            if (path.count(u'/') == 2 && path.startsWith(u"/src/t")) {
+                if (first.isEmpty())
+                    first = path;
+                last = path;
+            }
+        }
+        const QString changed = dir.path() + last;
+        const qsizetype changedAt = expectedPaths.indexOf(last);
+        const qsizetype firstAt = expectedPaths.indexOf(first);
+        QVERIFY(firstAt < changedAt);
+
+        VLEncryptedArchive archive;
+        archive.setWorkerCount(8);
+        VLTreeAdder adder(archive);
+        int asked = 0;
+        const VLTreeAdder::Outcome outcome = adder.addTree(source, dir.path(), [&] {
+            if (asked++ == firstAt + 2) {
+                QDir(changed).removeRecursively();
+                if (replaced) {
+                    QFile file(changed);
+                    file.open(QIODevice::WriteOnly);
+                }
+            }
+            return false;
+        });
+        const QStringList paths = pathsOf(archive);
+        const QStringList lines = describe(archive);
+        const auto isChanged = [&last](const QString &path) { return path == last || path.startsWith(last + u'/'); };
+        // Order kept, every entry besides the changed folder's as expected, none twice.
+        qsizetype at = 0;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const qsizetype found = expectedPaths.indexOf(paths.at(i), at);
+            QVERIFY2(found >= 0, qPrintable(paths.at(i)));
+            if (!isChanged(paths.at(i)))
+                QCOMPARE(lines.at(i), expected.at(found));
+            at = found + 1;
+        }
+        QCOMPARE(paths.mid(0, changedAt), expectedPaths.mid(0, changedAt));
+        if (outcome == VLTreeAdder::Outcome::EntryFailed) {
+            QVERIFY2(isChanged(adder.failedEntry().mid(dir.path().size())), qPrintable(adder.failedEntry()));
+        } else {
+            QCOMPARE(outcome, VLTreeAdder::Outcome::Added);
+            for (qsizetype i = changedAt; i < expectedPaths.size(); ++i) {
+                if (!isChanged(expectedPaths.at(i)))
+                    QVERIFY2(paths.contains(expectedPaths.at(i)), qPrintable(expectedPaths.at(i)));
+            }
+        }
+        // A record of the changed folder's path is of the folder as listed or of what replaced it.
+        if (const VLEncryptedArchiveItemPtr record = archive.recordAtPath(last)) {
+            const std::optional<platform::FileType> type = record->fileType();
+            QVERIFY(type == platform::FileType::Directory || (replaced && type == platform::FileType::Regular));
+            if (type == platform::FileType::Regular)
+                QVERIFY(archive.childRecordsAtPath(last).isEmpty());
+        }
     }
 
     // An entry that cannot be added (a pipe) deep in the tree ends it there, as adding entry by

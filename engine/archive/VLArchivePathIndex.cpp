@@ -1,0 +1,61 @@
+#include "engine/archive/VLArchivePathIndex.h"
+
+#include <QHashFunctions>
+
+quint32 VLArchivePathIndex::hashOf(QStringView path)
+{
+    const std::size_t hash = qHash(path);
+    return quint32(hash ^ (quint64(hash) >> 32));
+}
+
+std::size_t VLArchivePathIndex::slotOf(QStringView path, quint32 hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot &at = m_slots[slot];
+        if (at.entry == 0 || (at.hash == hash && m_paths[at.entry - 1] == path))
+            return slot;
+    }
+}
+
+qsizetype VLArchivePathIndex::find(QStringView path) const
+{
+    if (m_slots.empty())
+        return -1;
+    const Slot &at = m_slots[slotOf(path, hashOf(path))];
+    return at.entry == 0 ? -1 : qsizetype(at.entry) - 1;
+}
+
+std::pair<qsizetype, bool> VLArchivePathIndex::insert(const QString &path)
+{
+    if ((m_paths.size() + 1) * 2 > m_slots.size())
+        grow();
+    const quint32 hash = hashOf(path);
+    Slot &at = m_slots[slotOf(path, hash)];
+    if (at.entry != 0)
+        return {qsizetype(at.entry) - 1, false};
+    m_paths.push_back(path);
+    at = Slot{hash, quint32(m_paths.size())};
+    return {qsizetype(m_paths.size()) - 1, true};
+}
+
+void VLArchivePathIndex::grow()
+{
+    std::vector<Slot> old(std::max<std::size_t>(64, m_slots.size() * 2));
+    old.swap(m_slots);
+    const std::size_t mask = m_slots.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.entry == 0)
+            continue;
+        std::size_t at = slot.hash & mask;
+        while (m_slots[at].entry != 0)
+            at = (at + 1) & mask;
+        m_slots[at] = slot;
+    }
+}
+
+void VLArchivePathIndex::clear()
+{
+    m_slots = {};
+    m_paths = {};
+}
