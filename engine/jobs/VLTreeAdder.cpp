@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -54,6 +55,13 @@ struct Part
     std::size_t first = 0;
     std::vector<Made> made;
     std::atomic<bool> ready = false;
+    // For a folder's first part listed ahead of the walk: how far its entries' folders were
+    // listed ahead in turn, on the walking thread.
+    std::size_t scanned = 0;
+    bool settled = false; // every folder under it that the walk enters is listed ahead
+    // False for a small folder's first part that a worker listed within another folder's job:
+    // the walking thread counts only the parts it posted.
+    bool counted = true;
 };
 
 // A folder being given, its entries in the order it lists them.
@@ -148,6 +156,35 @@ private:
 
     void make(Part &part) const
     {
+        std::size_t budget = partEntries;
+        make(part, budget);
+    }
+
+    // Makes a part and, while `budget` entries are left, the first parts of the folders in it:
+    // a tree of many small folders then costs a hand-over for a few hundred entries, not one
+    // for each folder. Such a part may be of a folder the walk will not enter (one met again),
+    // which only costs its listing.
+    void make(Part &part, std::size_t &budget) const
+    {
+        makeEntries(part);
+        budget -= std::min(budget, part.made.size());
+        for (Made &made : part.made) {
+            if (budget == 0)
+                return;
+            if (!made.folder || made.identity.device != m_device)
+                continue;
+            auto inner = std::make_shared<Part>();
+            inner->folder = std::make_shared<Folder>();
+            inner->folder->native = made.native;
+            inner->counted = false;
+            make(*inner, budget);
+            inner->ready.store(true, std::memory_order_relaxed); // published with the outer part
+            made.first = std::move(inner);
+        }
+    }
+
+    void makeEntries(Part &part) const
+    {
         Folder &folder = *part.folder;
         if (part.first == 0) {
             folder.listing = FolderListing::list(folder.native, &folder.openError);
@@ -240,12 +277,70 @@ private:
                     made.first = postFirst(made);
                 }
             }
+            // Deeper: the folders inside the ones listed ahead, so that a tree of many small
+            // folders is listed as far ahead as the room allows, not a level at a time.
+            for (std::size_t p = 0; p < frame.parts.size(); ++p) {
+                Part &part = *frame.parts[p];
+                if (!part.ready.load(std::memory_order_acquire))
+                    break;
+                for (std::size_t i = p == 0 ? frame.position : 0; i < part.made.size(); ++i) {
+                    Made &made = part.made[i];
+                    m_chain.clear();
+                    if (made.first && !listAheadInside(made, depth + 1))
+                        return;
+                }
+            }
             while (frame.posted < frame.partCount) {
                 if (!hasRoom())
                     return;
                 postNext(frame);
             }
         }
+    }
+
+    // Whether a folder entry is entered when the walk is `depth` frames deep and then inside
+    // the folders of m_chain: as entered() will decide then.
+    bool enteredAhead(const Made &made, std::size_t depth) const
+    {
+        if (!entered(made, depth))
+            return false;
+        return std::find(m_chain.cbegin(), m_chain.cend(), made.identity) == m_chain.cend();
+    }
+
+    // Lists ahead the folders inside a folder that was listed ahead (made.first), nearest first;
+    // false when the room ran out.
+    bool listAheadInside(Made &folderMade, std::size_t depth)
+    {
+        Part &part = *folderMade.first;
+        if (part.settled)
+            return true;
+        if (!part.ready.load(std::memory_order_acquire))
+            return true;
+        m_chain.push_back(folderMade.identity);
+        bool settled = true;
+        for (std::size_t i = 0; i < part.made.size(); ++i) {
+            Made &made = part.made[i];
+            if (i >= part.scanned) {
+                if (enteredAhead(made, depth)) {
+                    if (!hasRoom()) {
+                        m_chain.pop_back();
+                        return false;
+                    }
+                    made.first = postFirst(made);
+                }
+                part.scanned = i + 1;
+            }
+            if (made.first) {
+                if (!listAheadInside(made, depth)) {
+                    m_chain.pop_back();
+                    return false;
+                }
+                settled = settled && made.first->settled;
+            }
+        }
+        m_chain.pop_back();
+        part.settled = settled;
+        return true;
     }
 
     void enter(std::shared_ptr<Part> first, FolderListing::Identity identity)
@@ -263,7 +358,8 @@ private:
     const std::size_t m_maxInFlight;
     std::size_t m_inFlight = 0; // parts posted and not given yet
     dev_t m_device = 0;
-    std::vector<Frame> m_frames; // the folders being given, the root's first
+    std::vector<Frame> m_frames;                  // the folders being given, the root's first
+    std::vector<FolderListing::Identity> m_chain; // the folders listed ahead being looked into
     Signal m_signal;
     std::optional<platform::WorkerPool> m_pool; // last, so that it stops before the rest goes
 };
@@ -305,7 +401,8 @@ bool AheadWalk::walk(const QString &source, Give give)
             const FolderListing *listing = top.folder->listing.get();
             if (!listing) {
                 // A folder that cannot be listed is given and not entered.
-                --m_inFlight;
+                if (top.parts.front()->counted)
+                    --m_inFlight;
                 m_frames.pop_back();
                 continue;
             }
@@ -315,9 +412,10 @@ bool AheadWalk::walk(const QString &source, Give give)
             listAhead();
         }
         if (top.position == part.made.size()) {
+            if (part.counted)
+                --m_inFlight;
             top.parts.pop_front();
             top.position = 0;
-            --m_inFlight;
             listAhead();
             continue;
         }

@@ -5,9 +5,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 class TestTreeAdder : public QObject
@@ -145,6 +150,43 @@ private slots:
         QCOMPARE(adder.addTree(source, dir.path()), VLTreeAdder::Outcome::Added);
         QCOMPARE(describe(archive), expected);
         QVERIFY(archive.childRecordsAtPath(QStringLiteral("/src/t2/m0/toT1")).isEmpty());
+    }
+
+    // A folder bound inside itself is met again: given, not entered, though the workers list
+    // small folders ahead within one another's jobs.
+    void aFolderMetAgainIsGivenAndNotEntered_data() { recordsKeepTheWalksOrderOnAnyNumberOfWorkers_data(); }
+    void aFolderMetAgainIsGivenAndNotEntered()
+    {
+        QFETCH(int, workers);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("src"));
+        const QString folder = source + u"/a";
+        for (const QString &name : {u"f1"_qs, u"f2"_qs, u"deeper/x"_qs}) {
+            QVERIFY(QDir().mkpath(QFileInfo(folder + u'/' + name).path()));
+            QFile out(folder + u'/' + name);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+        }
+        const QString loop = folder + u"/loop";
+        QVERIFY(QDir().mkpath(loop));
+        if (::mount(QFile::encodeName(folder).constData(), QFile::encodeName(loop).constData(), nullptr, MS_BIND,
+                    nullptr)
+            != 0)
+            QSKIP(qPrintable(u"a folder cannot be bound here: "_qs + QString::fromLocal8Bit(std::strerror(errno))));
+        struct Unbind
+        {
+            QByteArray path;
+            ~Unbind() { ::umount2(path.constData(), MNT_DETACH); }
+        } unbind{QFile::encodeName(loop)};
+
+        const QStringList expected = oneByOne(source, dir.path());
+        VLEncryptedArchive archive;
+        archive.setWorkerCount(workers);
+        VLTreeAdder adder(archive);
+        QCOMPARE(adder.addTree(source, dir.path()), VLTreeAdder::Outcome::Added);
+        QCOMPARE(describe(archive), expected);
+        QVERIFY(archive.recordAtPath(QStringLiteral("/src/a/loop")));
+        QVERIFY(archive.childRecordsAtPath(QStringLiteral("/src/a/loop")).isEmpty());
+        QVERIFY(archive.recordAtPath(QStringLiteral("/src/a/deeper/x")));
     }
 
     // A stop keeps exactly the entries given before it, however far ahead the folders were listed.
