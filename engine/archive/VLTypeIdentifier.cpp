@@ -64,11 +64,18 @@ QString VLTypeIdentifierForPath(const QString &path, bool isFolder)
     if (extension.compare(u"app", Qt::CaseInsensitive) == 0)
         return QStringLiteral("com.apple.application-bundle");
     static const QMimeDatabase database;
+    // The database answers under one lock for the whole process, and a type's aliases take it
+    // again: sections made on every core would queue for it, so each thread keeps the aliases
+    // of the few types it meets.
+    thread_local QHash<QString, QStringList> aliasesOfTypes;
     for (const QMimeType &type : database.mimeTypesForFileName(fileName)) {
         const auto found = identifiersOfMimeTypes().constFind(type.name());
         if (found != identifiersOfMimeTypes().constEnd())
             return found.value();
-        for (const QString &alias : type.aliases()) {
+        auto aliases = aliasesOfTypes.constFind(type.name());
+        if (aliases == aliasesOfTypes.constEnd())
+            aliases = aliasesOfTypes.insert(type.name(), type.aliases());
+        for (const QString &alias : *aliases) {
             const auto aliased = identifiersOfMimeTypes().constFind(alias);
             if (aliased != identifiersOfMimeTypes().constEnd())
                 return aliased.value();
