@@ -8,7 +8,8 @@
 
 // The file attributes an item record keeps, packed into a third of the size: the fields the
 // container stores and the counts read with them. Account names are never stored and are not
-// kept; a date that is not valid is kept as no date. A large tree's records hold one each.
+// kept; a date that is not valid is kept as no date. A large tree's records hold one each, so the
+// value aligns to 4 bytes: a record's own small fields fill the space a 64-bit alignment would pad.
 class VLPackedAttributes final
 {
 public:
@@ -20,6 +21,17 @@ public:
     void setType(platform::FileType type);
 
 private:
+    // A 64-bit value kept as two halves.
+    struct Halves
+    {
+        quint32 low = 0;
+        quint32 high = 0;
+        Halves() = default;
+        explicit Halves(quint64 value) : low(quint32(value)), high(quint32(value >> 32)) {}
+        explicit operator quint64() const { return quint64(high) << 32 | low; }
+    };
+
+    // Which fields hold a value, in the low bits of m_presentAndType; the type sits above them.
     enum Field : quint16 {
         Type = 1 << 0,
         Size = 1 << 1,
@@ -32,16 +44,18 @@ private:
         SystemNumber = 1 << 8,
         SystemFileNumber = 1 << 9,
     };
+    static constexpr int typeShift = 13; // three bits: every platform::FileType
 
-    quint64 m_size = 0;
-    quint64 m_referenceCount = 0;
-    quint64 m_systemNumber = 0;
-    quint64 m_systemFileNumber = 0;
-    qint64 m_created = 0; // milliseconds since the epoch, UTC
-    qint64 m_modified = 0;
+    quint16 present() const { return m_presentAndType & ((1 << typeShift) - 1); }
+
+    Halves m_size;
+    Halves m_referenceCount;
+    Halves m_systemNumber;
+    Halves m_systemFileNumber;
+    Halves m_created; // milliseconds since the epoch, UTC
+    Halves m_modified;
     quint32 m_owner = 0;
     quint32 m_group = 0;
     quint16 m_permissions = 0;
-    quint16 m_present = 0; // the Fields that hold a value
-    quint8 m_type = 0;
+    quint16 m_presentAndType = 0;
 };
