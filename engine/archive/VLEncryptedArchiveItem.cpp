@@ -57,8 +57,8 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
     // Extended attributes and the access-control buffer are read when the item's section is
     // written, so that a large tree's records stay small.
     // Account names are not stored in the container, nor kept.
-    s.attributes = VLPackedAttributes(*attributes);
     s.size = attributes->size.value_or(0);
+    s.storeAttributes(*attributes);
     return item;
 }
 
@@ -73,7 +73,7 @@ VLEncryptedArchiveItem::Fields VLEncryptedArchiveItem::Stored::snapshot()
     resolveUTI();
     return Fields{path,
                   currentRealPath(),
-                  attributes.unpacked(),
+                  currentAttributes(),
                   readAside(&Aside::extendedAttributes),
                   readAside(&Aside::extendedSecurityOptions),
                   currentUTI(),
@@ -105,15 +105,15 @@ void VLEncryptedArchiveItem::update(const std::function<void(Fields &)> &change)
         s.storePath(after.path);
     if (after.realPath != before.realPath)
         s.storeRealPath(after.realPath);
+    s.storeSize(after.size);
     if (after.attributes != before.attributes)
-        s.attributes = VLPackedAttributes(after.attributes);
+        s.storeAttributes(after.attributes);
     s.storeAside(&Aside::extendedAttributes, after.extendedAttributes, !after.extendedAttributes.isEmpty());
     s.storeAside(&Aside::extendedSecurityOptions, after.extendedSecurityOptions,
                  !after.extendedSecurityOptions.isNull());
     if (!sameText(after.uti, before.uti))
         s.storeUTI(after.uti);
     s.storeAside(&Aside::linkDestination, after.linkDestination, after.linkDestination.has_value());
-    s.size = after.size;
     s.localHeaderPosition = after.localHeaderPosition;
     s.storeAside(&Aside::fileDataPosition, after.fileDataPosition, after.fileDataPosition != 0);
     s.set(Compressed, after.compressed);
@@ -180,7 +180,7 @@ QString VLEncryptedArchiveItem::Stored::currentRealPath() const
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
 {
     std::lock_guard lock(mutex());
-    return m_stored.attributes.unpacked();
+    return m_stored.currentAttributes();
 }
 
 void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value)
@@ -188,6 +188,47 @@ void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value
     const VLPackedAttributes packed(value);
     std::lock_guard lock(mutex());
     m_stored.attributes = packed;
+    m_stored.storeAttributeSize(value.size);
+}
+
+platform::FileAttributes VLEncryptedArchiveItem::Stored::currentAttributes() const
+{
+    platform::FileAttributes a = attributes.unpacked();
+    a.size = currentAttributeSize();
+    return a;
+}
+
+void VLEncryptedArchiveItem::Stored::storeAttributes(const platform::FileAttributes &value)
+{
+    attributes = VLPackedAttributes(value);
+    storeAttributeSize(value.size);
+}
+
+// The attributes' size is almost always the record's own, read from the same place: the record
+// then keeps it once.
+std::optional<quint64> VLEncryptedArchiveItem::Stored::currentAttributeSize() const
+{
+    return has(AttributeSizeIsSize) ? std::optional<quint64>(size) : readAside(&Aside::attributeSize);
+}
+
+void VLEncryptedArchiveItem::Stored::storeAttributeSize(const std::optional<quint64> &value)
+{
+    const bool isSize = value == size;
+    set(AttributeSizeIsSize, isSize);
+    storeAside(&Aside::attributeSize, value, value && !isSize);
+}
+
+void VLEncryptedArchiveItem::setSize(quint64 value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeSize(value);
+}
+
+void VLEncryptedArchiveItem::Stored::storeSize(quint64 value)
+{
+    const std::optional<quint64> attributeSize = currentAttributeSize();
+    size = value;
+    storeAttributeSize(attributeSize);
 }
 
 VLExtendedAttributes VLEncryptedArchiveItem::extendedAttributes() const
@@ -317,7 +358,7 @@ void VLEncryptedArchiveItem::Stored::storeHmac(const std::optional<QByteArray> &
 bool VLEncryptedArchiveItem::Aside::holdsNothing() const
 {
     return extendedAttributes.isEmpty() && extendedSecurityOptions.isNull() && !linkDestination && !hmac && !uti
-           && fileDataPosition == 0;
+           && fileDataPosition == 0 && !attributeSize;
 }
 
 void VLEncryptedArchiveItem::Stored::releaseEmptyAside()

@@ -70,7 +70,7 @@ public:
     std::optional<QString> linkDestination() const;
     void setLinkDestination(const std::optional<QString> &value);
     quint64 size() const { return read(&Stored::size); }
-    void setSize(quint64 value) { write(&Stored::size, value); }
+    void setSize(quint64 value);
     quint64 localHeaderPosition() const { return read(&Stored::localHeaderPosition); }
     void setLocalHeaderPosition(quint64 value) { write(&Stored::localHeaderPosition, value); }
     quint64 fileDataPosition() const;
@@ -95,6 +95,7 @@ private:
         std::optional<QByteArray> hmac; // of another length than a section's
         std::optional<QString> uti;     // one the shared table does not keep
         quint64 fileDataPosition = 0;
+        std::optional<quint64> attributeSize; // one that differs from the record's size
 
         bool holdsNothing() const;
     };
@@ -104,6 +105,7 @@ private:
         RealPathBelowFolder = 1 << 1, // realPath is the folder that path continues
         UtiFromName = 1 << 2,         // the type is still to be derived from the real path's name
         HmacInline = 1 << 3,          // hmacBytes holds the HMAC
+        AttributeSizeIsSize = 1 << 4, // the attributes' size is the record's
     };
 
     // The fields as kept: packed, with the real path and the type possibly still to be derived,
@@ -122,7 +124,7 @@ private:
         // aside.
         static constexpr std::size_t hmacSize = 32;
         std::array<char, hmacSize> hmacBytes{};
-        VLPackedAttributes attributes;
+        VLPackedAttributes attributes;                                          // but their size
         VLTypeIdentifierTable::Index uti = VLTypeIdentifierTable::noIdentifier; // unless aside
         quint8 flags = 0;
 
@@ -135,6 +137,11 @@ private:
         void storeUTI(const QString &value);
         std::optional<QByteArray> currentHmac() const;
         void storeHmac(const std::optional<QByteArray> &value);
+        platform::FileAttributes currentAttributes() const;
+        void storeAttributes(const platform::FileAttributes &value);
+        std::optional<quint64> currentAttributeSize() const;
+        void storeAttributeSize(const std::optional<quint64> &value);
+        void storeSize(quint64 value); // keeps the attributes' size
         void storePath(const QString &value);
         void storeRealPath(const QString &value);
         // An aside field: set when it carries a value, otherwise cleared, and the aside block

@@ -331,6 +331,9 @@ bool VLHeaderRecords::load(const VLEncryptedArchiveItemPtr &record, const QByteA
         }
     }
 
+    // The size first: the attributes carry the same one, which the record then keeps once.
+    if (size)
+        record->setSize(*size);
     record->setAttributes(attributes);
     record->setExtendedAttributes(extended);
     if (security)
@@ -343,8 +346,6 @@ bool VLHeaderRecords::load(const VLEncryptedArchiveItemPtr &record, const QByteA
         record->setPath(*path);
     if (link)
         record->setLinkDestination(link);
-    if (size)
-        record->setSize(*size);
     if (localHeaderPosition)
         record->setLocalHeaderPosition(*localHeaderPosition);
     if (compressedSize)

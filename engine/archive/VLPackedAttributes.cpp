@@ -28,7 +28,6 @@ VLPackedAttributes::VLPackedAttributes(const platform::FileAttributes &a)
     if (a.type)
         setType(*a.type);
     quint16 fields = present();
-    pack(a.size, m_size, fields, Size);
     pack(a.posixPermissions, m_permissions, fields, Permissions);
     pack(a.ownerAccountID, m_owner, fields, Owner);
     pack(a.groupAccountID, m_group, fields, Group);
@@ -51,7 +50,6 @@ platform::FileAttributes VLPackedAttributes::unpacked() const
     };
     platform::FileAttributes a;
     a.type = type();
-    a.size = unpack<quint64>(m_size, fields, Size);
     a.posixPermissions = unpack<quint16>(m_permissions, fields, Permissions);
     a.ownerAccountID = unpack<quint32>(m_owner, fields, Owner);
     a.groupAccountID = unpack<quint32>(m_group, fields, Group);

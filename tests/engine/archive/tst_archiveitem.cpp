@@ -136,8 +136,8 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("withAnother");
-        for (const char *name : {"extended attributes", "security", "link", "short hmac", "empty hmac",
-                                 "long type", "file data position"}) {
+        for (const char *name : {"extended attributes", "security", "link", "short hmac", "empty hmac", "long type",
+                                 "file data position"}) {
             QTest::addRow("%s", name) << QString::fromLatin1(name) << false;
             QTest::addRow("%s beside a link", name) << QString::fromLatin1(name) << true;
         }
@@ -158,7 +158,8 @@ private slots:
             else if (name == u"short hmac")
                 r.setHmac(on ? QByteArray(5, 's') : QByteArray(32, 'h'));
             else if (name == u"empty hmac")
-                r.setHmac(on ? std::optional<QByteArray>(QByteArray()) : std::optional<QByteArray>(QByteArray(32, 'h')));
+                r.setHmac(on ? std::optional<QByteArray>(QByteArray())
+                             : std::optional<QByteArray>(QByteArray(32, 'h')));
             else if (name == u"long type")
                 r.setUTI(on ? longType : QStringLiteral("public.plain-text"));
             else
@@ -218,12 +219,11 @@ private slots:
         widest.systemNumber = 0x8000000000000001ULL;
         widest.systemFileNumber = ~0ULL;
         QTest::newRow("widest values") << widest;
-        QTest::newRow("before the epoch")
-            << [] {
-                   platform::FileAttributes a = someAttributes();
-                   a.modificationDate = QDateTime::fromMSecsSinceEpoch(-1, Qt::UTC);
-                   return a;
-               }();
+        QTest::newRow("before the epoch") << [] {
+            platform::FileAttributes a = someAttributes();
+            a.modificationDate = QDateTime::fromMSecsSinceEpoch(-1, Qt::UTC);
+            return a;
+        }();
         const auto without = [](void (*drop)(platform::FileAttributes &)) {
             platform::FileAttributes a = someAttributes();
             drop(a);
@@ -239,8 +239,8 @@ private slots:
         QTest::newRow("no references") << without([](platform::FileAttributes &a) { a.referenceCount.reset(); });
         QTest::newRow("no device") << without([](platform::FileAttributes &a) { a.systemNumber.reset(); });
         QTest::newRow("no inode") << without([](platform::FileAttributes &a) { a.systemFileNumber.reset(); });
-        for (const platform::FileType type : {platform::FileType::Directory, platform::FileType::SymbolicLink,
-                                              platform::FileType::Fifo}) {
+        for (const platform::FileType type :
+             {platform::FileType::Directory, platform::FileType::SymbolicLink, platform::FileType::Fifo}) {
             platform::FileAttributes a = someAttributes();
             a.type = type;
             QTest::addRow("type %d", int(type)) << a;
@@ -264,6 +264,41 @@ private slots:
         QCOMPARE(back.systemNumber, attributes.systemNumber);
         QCOMPARE(back.systemFileNumber, attributes.systemFileNumber);
         QCOMPARE(record.fileType(), attributes.type);
+    }
+
+    // The attributes' size and the record's are two fields, mostly equal: changing either keeps
+    // the other, whichever order they come in.
+    void attributeSizeIsItsOwn()
+    {
+        VLEncryptedArchiveItem record;
+        record.setAttributes(someAttributes()); // size 12
+        record.setSize(12);
+        record.setSize(20); // the file grew while it was read
+        QCOMPARE(record.size(), quint64(20));
+        QCOMPARE(record.attributes().size, std::optional<quint64>(12));
+        record.setSize(12);
+        QCOMPARE(record.attributes().size, std::optional<quint64>(12));
+
+        record.update([](Fields &f) {
+            f.size = 30;
+            f.attributes.size = 31;
+        });
+        QCOMPARE(record.fields().size, quint64(30));
+        QCOMPARE(record.fields().attributes.size, std::optional<quint64>(31));
+        record.update([](Fields &f) { f.size = 31; });
+        QCOMPARE(record.attributes().size, std::optional<quint64>(31));
+        record.update([](Fields &f) { f.attributes.size.reset(); });
+        QCOMPARE(record.attributes().size, std::nullopt);
+        QCOMPARE(record.size(), quint64(31));
+        record.setSize(0);
+        QCOMPARE(record.attributes().size, std::nullopt);
+
+        platform::FileAttributes empty = someAttributes();
+        empty.size = 0;
+        record.setAttributes(empty);
+        QCOMPARE(record.attributes().size, std::optional<quint64>(0));
+        record.setSize(5);
+        QCOMPARE(record.attributes().size, std::optional<quint64>(0));
     }
 
     void attributesDropWhatIsNotKept()
@@ -309,11 +344,12 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QList<std::pair<QString, QString>> named = {{QStringLiteral("a.txt"), QStringLiteral("public.plain-text")},
-                                                          {QStringLiteral("b.png"), QStringLiteral("public.png")},
-                                                          {QStringLiteral("c.pdf"), QStringLiteral("com.adobe.pdf")},
-                                                          {QStringLiteral("d.zqx"), QStringLiteral("zqx")},
-                                                          {QStringLiteral("e"), QString()}};
+        const QList<std::pair<QString, QString>> named = {
+            {QStringLiteral("a.txt"), QStringLiteral("public.plain-text")},
+            {QStringLiteral("b.png"), QStringLiteral("public.png")},
+            {QStringLiteral("c.pdf"), QStringLiteral("com.adobe.pdf")},
+            {QStringLiteral("d.zqx"), QStringLiteral("zqx")},
+            {QStringLiteral("e"), QString()}};
         std::vector<VLEncryptedArchiveItemPtr> records;
         for (int copy = 0; copy < 40; ++copy) {
             for (const auto &[name, uti] : named) {
