@@ -21,6 +21,12 @@ std::optional<T> unpack(Stored stored, quint16 present, quint16 field)
     return (present & field) ? std::optional<T>(T(stored)) : std::nullopt;
 }
 
+// Milliseconds since the epoch, or nothing for a date that is not valid.
+std::optional<quint64> milliseconds(const std::optional<QDateTime> &date)
+{
+    return date && date->isValid() ? std::optional<quint64>(quint64(date->toMSecsSinceEpoch())) : std::nullopt;
+}
+
 } // namespace
 
 VLPackedAttributes::VLPackedAttributes(const platform::FileAttributes &a)
@@ -31,10 +37,8 @@ VLPackedAttributes::VLPackedAttributes(const platform::FileAttributes &a)
     pack(a.posixPermissions, m_permissions, fields, Permissions);
     pack(a.ownerAccountID, m_owner, fields, Owner);
     pack(a.groupAccountID, m_group, fields, Group);
-    if (a.creationDate && a.creationDate->isValid())
-        pack(std::optional<quint64>(quint64(a.creationDate->toMSecsSinceEpoch())), m_created, fields, Created);
-    if (a.modificationDate && a.modificationDate->isValid())
-        pack(std::optional<quint64>(quint64(a.modificationDate->toMSecsSinceEpoch())), m_modified, fields, Modified);
+    pack(milliseconds(a.creationDate), m_created, fields, Created);
+    pack(milliseconds(a.modificationDate), m_modified, fields, Modified);
     pack(a.referenceCount, m_referenceCount, fields, References);
     pack(a.systemNumber, m_systemNumber, fields, SystemNumber);
     pack(a.systemFileNumber, m_systemFileNumber, fields, SystemFileNumber);
