@@ -7,6 +7,16 @@
 #include <array>
 #include <functional>
 
+namespace {
+
+// Equal texts, and both null or neither: a record gives back what was set.
+bool sameText(const QString &a, const QString &b)
+{
+    return a == b && a.isNull() == b.isNull();
+}
+
+} // namespace
+
 std::mutex &VLEncryptedArchiveItem::mutex() const
 {
     // Records are many and their locks are held for a field's copy: a fixed set of locks shared
@@ -26,28 +36,29 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
         return nullptr;
 
     auto item = std::make_shared<VLEncryptedArchiveItem>();
-    item->m_stored.realPath = path;
-    item->m_stored.path = path;
+    Stored &s = item->m_stored;
+    s.realPath = path;
+    s.path = path;
     // The type is looked up from the name when first asked for: on a large tree the look-up
     // then runs on the workers that write the sections, not in the walk that adds the items.
     if (type == platform::FileType::Directory)
-        item->m_stored.uti = VLTypeIdentifierForPath(path, true);
+        s.storeUTI(VLTypeIdentifierForPath(path, true));
     else
-        item->m_stored.utiFromRealPath = true;
+        s.set(UtiFromName, true);
     if (type == platform::FileType::SymbolicLink) {
         const std::optional<QString> destination = platform::destinationOfSymbolicLinkAtPath(path);
         if (!destination)
             return nullptr;
-        item->m_stored.linkDestination = destination;
-        item->m_stored.size = 0;
-        item->m_stored.attributes.setType(platform::FileType::SymbolicLink);
+        s.storeAside(&Aside::linkDestination, destination, true);
+        s.size = 0;
+        s.attributes.setType(platform::FileType::SymbolicLink);
         return item;
     }
     // Extended attributes and the access-control buffer are read when the item's section is
     // written, so that a large tree's records stay small.
     // Account names are not stored in the container, nor kept.
-    item->m_stored.attributes = VLPackedAttributes(*attributes);
-    item->m_stored.size = attributes->size.value_or(0);
+    s.size = attributes->size.value_or(0);
+    s.storeAttributes(*attributes);
     return item;
 }
 
@@ -62,15 +73,15 @@ VLEncryptedArchiveItem::Fields VLEncryptedArchiveItem::Stored::snapshot()
     resolveUTI();
     return Fields{path,
                   currentRealPath(),
-                  attributes.unpacked(),
-                  extendedAttributes,
-                  extendedSecurityOptions,
-                  uti,
-                  linkDestination,
+                  currentAttributes(),
+                  readAside(&Aside::extendedAttributes),
+                  readAside(&Aside::extendedSecurityOptions),
+                  currentUTI(),
+                  readAside(&Aside::linkDestination),
                   size,
                   localHeaderPosition,
-                  fileDataPosition,
-                  compressed,
+                  readAside(&Aside::fileDataPosition),
+                  has(Compressed),
                   compressedSize,
                   currentHmac()};
 }
@@ -88,21 +99,24 @@ void VLEncryptedArchiveItem::update(const std::function<void(Fields &)> &change)
     const Fields before = s.snapshot();
     Fields after = before;
     change(after);
-    // Only what changed is stored again: an untouched real path keeps the folder it shares.
+    // Only what changed is stored again: an untouched real path keeps the folder it shares, an
+    // untouched type its place in the shared table.
     if (after.path != before.path)
         s.storePath(after.path);
     if (after.realPath != before.realPath)
         s.storeRealPath(after.realPath);
+    s.storeSize(after.size);
     if (after.attributes != before.attributes)
-        s.attributes = VLPackedAttributes(after.attributes);
-    s.extendedAttributes = after.extendedAttributes;
-    s.extendedSecurityOptions = after.extendedSecurityOptions;
-    s.uti = after.uti;
-    s.linkDestination = after.linkDestination;
-    s.size = after.size;
+        s.storeAttributes(after.attributes);
+    s.storeAside(&Aside::extendedAttributes, after.extendedAttributes, !after.extendedAttributes.isEmpty());
+    s.storeAside(&Aside::extendedSecurityOptions, after.extendedSecurityOptions,
+                 !after.extendedSecurityOptions.isNull());
+    if (!sameText(after.uti, before.uti))
+        s.storeUTI(after.uti);
+    s.storeAside(&Aside::linkDestination, after.linkDestination, after.linkDestination.has_value());
     s.localHeaderPosition = after.localHeaderPosition;
-    s.fileDataPosition = after.fileDataPosition;
-    s.compressed = after.compressed;
+    s.storeAside(&Aside::fileDataPosition, after.fileDataPosition, after.fileDataPosition != 0);
+    s.set(Compressed, after.compressed);
     s.compressedSize = after.compressedSize;
     if (after.hmac != before.hmac)
         s.storeHmac(after.hmac);
@@ -123,7 +137,7 @@ void VLEncryptedArchiveItem::Stored::storePath(const QString &value)
 {
     // A real path made of the folder and the path stays where it is.
     realPath = currentRealPath();
-    realPathBelowFolder = false;
+    set(RealPathBelowFolder, false);
     path = value;
 }
 
@@ -143,7 +157,7 @@ void VLEncryptedArchiveItem::Stored::storeRealPath(const QString &value)
 {
     resolveUTI();
     realPath = value;
-    realPathBelowFolder = false;
+    set(RealPathBelowFolder, false);
 }
 
 void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
@@ -155,18 +169,18 @@ void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
     if (current.size() != folder.size() + s.path.size() || !current.startsWith(folder) || !current.endsWith(s.path))
         s.resolveUTI();
     s.realPath = folder;
-    s.realPathBelowFolder = true;
+    s.set(RealPathBelowFolder, true);
 }
 
 QString VLEncryptedArchiveItem::Stored::currentRealPath() const
 {
-    return realPathBelowFolder ? realPath + path : realPath;
+    return has(RealPathBelowFolder) ? realPath + path : realPath;
 }
 
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
 {
     std::lock_guard lock(mutex());
-    return m_stored.attributes.unpacked();
+    return m_stored.currentAttributes();
 }
 
 void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value)
@@ -174,28 +188,143 @@ void VLEncryptedArchiveItem::setAttributes(const platform::FileAttributes &value
     const VLPackedAttributes packed(value);
     std::lock_guard lock(mutex());
     m_stored.attributes = packed;
+    m_stored.storeAttributeSize(value.size);
+}
+
+platform::FileAttributes VLEncryptedArchiveItem::Stored::currentAttributes() const
+{
+    platform::FileAttributes a = attributes.unpacked();
+    a.size = currentAttributeSize();
+    return a;
+}
+
+void VLEncryptedArchiveItem::Stored::storeAttributes(const platform::FileAttributes &value)
+{
+    attributes = VLPackedAttributes(value);
+    storeAttributeSize(value.size);
+}
+
+// The attributes' size is almost always the record's own, read from the same place: the record
+// then keeps it once.
+std::optional<quint64> VLEncryptedArchiveItem::Stored::currentAttributeSize() const
+{
+    return has(AttributeSizeIsSize) ? std::optional<quint64>(size) : readAside(&Aside::attributeSize);
+}
+
+void VLEncryptedArchiveItem::Stored::storeAttributeSize(const std::optional<quint64> &value)
+{
+    const bool isSize = value == size;
+    set(AttributeSizeIsSize, isSize);
+    storeAside(&Aside::attributeSize, value, value && !isSize);
+}
+
+void VLEncryptedArchiveItem::setSize(quint64 value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeSize(value);
+}
+
+void VLEncryptedArchiveItem::Stored::storeSize(quint64 value)
+{
+    const std::optional<quint64> attributeSize = currentAttributeSize();
+    size = value;
+    storeAttributeSize(attributeSize);
+}
+
+VLExtendedAttributes VLEncryptedArchiveItem::extendedAttributes() const
+{
+    std::lock_guard lock(mutex());
+    return m_stored.readAside(&Aside::extendedAttributes);
+}
+
+void VLEncryptedArchiveItem::setExtendedAttributes(const VLExtendedAttributes &value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeAside(&Aside::extendedAttributes, value, !value.isEmpty());
+}
+
+QByteArray VLEncryptedArchiveItem::extendedSecurityOptions() const
+{
+    std::lock_guard lock(mutex());
+    return m_stored.readAside(&Aside::extendedSecurityOptions);
+}
+
+void VLEncryptedArchiveItem::setExtendedSecurityOptions(const QByteArray &value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeAside(&Aside::extendedSecurityOptions, value, !value.isNull());
+}
+
+std::optional<QString> VLEncryptedArchiveItem::linkDestination() const
+{
+    std::lock_guard lock(mutex());
+    return m_stored.readAside(&Aside::linkDestination);
+}
+
+void VLEncryptedArchiveItem::setLinkDestination(const std::optional<QString> &value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeAside(&Aside::linkDestination, value, value.has_value());
+}
+
+quint64 VLEncryptedArchiveItem::fileDataPosition() const
+{
+    std::lock_guard lock(mutex());
+    return m_stored.readAside(&Aside::fileDataPosition);
+}
+
+void VLEncryptedArchiveItem::setFileDataPosition(quint64 value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.storeAside(&Aside::fileDataPosition, value, value != 0);
+}
+
+bool VLEncryptedArchiveItem::compressed() const
+{
+    std::lock_guard lock(mutex());
+    return m_stored.has(Compressed);
+}
+
+void VLEncryptedArchiveItem::setCompressed(bool value)
+{
+    std::lock_guard lock(mutex());
+    m_stored.set(Compressed, value);
 }
 
 QString VLEncryptedArchiveItem::UTI() const
 {
     std::lock_guard lock(mutex());
     m_stored.resolveUTI();
-    return m_stored.uti;
+    return m_stored.currentUTI();
 }
 
 void VLEncryptedArchiveItem::setUTI(const QString &value)
 {
     std::lock_guard lock(mutex());
-    m_stored.utiFromRealPath = false;
-    m_stored.uti = value;
+    m_stored.set(UtiFromName, false);
+    m_stored.storeUTI(value);
 }
 
 void VLEncryptedArchiveItem::Stored::resolveUTI()
 {
-    if (!utiFromRealPath)
+    if (!has(UtiFromName))
         return;
-    uti = VLTypeIdentifierForPath(currentRealPath(), false);
-    utiFromRealPath = false;
+    set(UtiFromName, false);
+    storeUTI(VLTypeIdentifierForPath(currentRealPath(), false));
+}
+
+QString VLEncryptedArchiveItem::Stored::currentUTI() const
+{
+    if (aside && aside->uti)
+        return *aside->uti;
+    return VLTypeIdentifierTable::at(uti);
+}
+
+void VLEncryptedArchiveItem::Stored::storeUTI(const QString &value)
+{
+    const std::optional<VLTypeIdentifierTable::Index> shared = VLTypeIdentifierTable::indexOf(value);
+    uti = shared.value_or(VLTypeIdentifierTable::noIdentifier);
+    storeAside(&Aside::uti, std::optional<QString>(value), !shared);
 }
 
 std::optional<QByteArray> VLEncryptedArchiveItem::hmac() const
@@ -212,27 +341,28 @@ void VLEncryptedArchiveItem::setHmac(const std::optional<QByteArray> &value)
 
 std::optional<QByteArray> VLEncryptedArchiveItem::Stored::currentHmac() const
 {
-    switch (hmacState) {
-    case HmacState::Inline:
+    if (has(HmacInline))
         return QByteArray(hmacBytes.data(), qsizetype(hmacBytes.size()));
-    case HmacState::Aside:
-        return *hmacAside;
-    case HmacState::None:
-        break;
-    }
-    return std::nullopt;
+    return readAside(&Aside::hmac);
 }
 
 void VLEncryptedArchiveItem::Stored::storeHmac(const std::optional<QByteArray> &value)
 {
-    hmacAside.reset();
-    if (!value) {
-        hmacState = HmacState::None;
-    } else if (std::size_t(value->size()) == hmacSize) {
+    const bool fits = value && std::size_t(value->size()) == hmacSize;
+    if (fits)
         std::copy(value->cbegin(), value->cend(), hmacBytes.begin());
-        hmacState = HmacState::Inline;
-    } else {
-        hmacAside = std::make_unique<QByteArray>(*value);
-        hmacState = HmacState::Aside;
-    }
+    set(HmacInline, fits);
+    storeAside(&Aside::hmac, value, value && !fits);
+}
+
+bool VLEncryptedArchiveItem::Aside::holdsNothing() const
+{
+    return extendedAttributes.isEmpty() && extendedSecurityOptions.isNull() && !linkDestination && !hmac && !uti
+           && fileDataPosition == 0 && !attributeSize;
+}
+
+void VLEncryptedArchiveItem::Stored::releaseEmptyAside()
+{
+    if (aside && aside->holdsNothing())
+        aside.reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/archive/VLPackedAttributes.h"
+#include "engine/archive/VLTypeIdentifierTable.h"
 #include "engine/metadata/VLFileMetaData.h"
 #include "platform/core/VLError.h"
 #include "platform/files/FileAttributes.h"
@@ -60,22 +61,22 @@ public:
     void setRealPathBelowFolder(const QString &folder);
     platform::FileAttributes attributes() const;
     void setAttributes(const platform::FileAttributes &attributes);
-    VLExtendedAttributes extendedAttributes() const { return read(&Stored::extendedAttributes); }
-    void setExtendedAttributes(const VLExtendedAttributes &value) { write(&Stored::extendedAttributes, value); }
-    QByteArray extendedSecurityOptions() const { return read(&Stored::extendedSecurityOptions); }
-    void setExtendedSecurityOptions(const QByteArray &value) { write(&Stored::extendedSecurityOptions, value); }
+    VLExtendedAttributes extendedAttributes() const;
+    void setExtendedAttributes(const VLExtendedAttributes &value);
+    QByteArray extendedSecurityOptions() const;
+    void setExtendedSecurityOptions(const QByteArray &value);
     QString UTI() const;
     void setUTI(const QString &uti);
-    std::optional<QString> linkDestination() const { return read(&Stored::linkDestination); }
-    void setLinkDestination(const std::optional<QString> &value) { write(&Stored::linkDestination, value); }
+    std::optional<QString> linkDestination() const;
+    void setLinkDestination(const std::optional<QString> &value);
     quint64 size() const { return read(&Stored::size); }
-    void setSize(quint64 value) { write(&Stored::size, value); }
+    void setSize(quint64 value);
     quint64 localHeaderPosition() const { return read(&Stored::localHeaderPosition); }
     void setLocalHeaderPosition(quint64 value) { write(&Stored::localHeaderPosition, value); }
-    quint64 fileDataPosition() const { return read(&Stored::fileDataPosition); }
-    void setFileDataPosition(quint64 value) { write(&Stored::fileDataPosition, value); }
-    bool compressed() const { return read(&Stored::compressed); }
-    void setCompressed(bool value) { write(&Stored::compressed, value); }
+    quint64 fileDataPosition() const;
+    void setFileDataPosition(quint64 value);
+    bool compressed() const;
+    void setCompressed(bool value);
     quint64 compressedSize() const { return read(&Stored::compressedSize); }
     void setCompressedSize(quint64 value) { write(&Stored::compressedSize, value); }
     std::optional<QByteArray> hmac() const;
@@ -85,40 +86,84 @@ public:
     std::optional<platform::FileType> fileType() const;
 
 private:
+    // Fields that most items never carry, allocated only while one of them holds a value.
+    struct Aside
+    {
+        VLExtendedAttributes extendedAttributes;
+        QByteArray extendedSecurityOptions; // kept unless null
+        std::optional<QString> linkDestination;
+        std::optional<QByteArray> hmac; // of another length than a section's
+        std::optional<QString> uti;     // one the shared table does not keep
+        quint64 fileDataPosition = 0;
+        std::optional<quint64> attributeSize; // one that differs from the record's size
+
+        bool holdsNothing() const;
+    };
+
+    enum Flag : quint8 {
+        Compressed = 1 << 0,
+        RealPathBelowFolder = 1 << 1, // realPath is the folder that path continues
+        UtiFromName = 1 << 2,         // the type is still to be derived from the real path's name
+        HmacInline = 1 << 3,          // hmacBytes holds the HMAC
+        AttributeSizeIsSize = 1 << 4, // the attributes' size is the record's
+    };
+
     // The fields as kept: packed, with the real path and the type possibly still to be derived,
-    // so that a large tree's records stay small.
+    // so that a large tree's records stay small. Most records are a folder's or a small file's and
+    // carry nothing aside.
     struct Stored
     {
         QString path;
-        QString realPath; // or the folder that path continues, with realPathBelowFolder
-        bool realPathBelowFolder = false;
-        VLPackedAttributes attributes;
-        VLExtendedAttributes extendedAttributes;
-        QByteArray extendedSecurityOptions;
-        QString uti;
-        bool utiFromRealPath = false; // uti is still to be derived from realPath's name
-        std::optional<QString> linkDestination;
+        QString realPath; // or the folder that path continues, with RealPathBelowFolder
         quint64 size = 0;
         quint64 localHeaderPosition = 0;
-        quint64 fileDataPosition = 0;
-        bool compressed = false;
         quint64 compressedSize = 0;
+        std::unique_ptr<Aside> aside;
         // A section's HMAC is 32 bytes: kept in the record itself, which spares a large tree one
         // allocation per item. A value of another length, which only a caller can set, is kept
         // aside.
         static constexpr std::size_t hmacSize = 32;
-        enum class HmacState : quint8 { None, Inline, Aside };
-        HmacState hmacState = HmacState::None;
         std::array<char, hmacSize> hmacBytes{};
-        std::unique_ptr<QByteArray> hmacAside;
+        VLPackedAttributes attributes;                                          // but their size
+        VLTypeIdentifierTable::Index uti = VLTypeIdentifierTable::noIdentifier; // unless aside
+        quint8 flags = 0;
 
+        bool has(Flag flag) const { return (flags & flag) != 0; }
+        void set(Flag flag, bool on) { flags = on ? quint8(flags | flag) : quint8(flags & ~flag); }
         Fields snapshot(); // derives the type first
         QString currentRealPath() const;
         void resolveUTI();
+        QString currentUTI() const; // once resolved
+        void storeUTI(const QString &value);
         std::optional<QByteArray> currentHmac() const;
         void storeHmac(const std::optional<QByteArray> &value);
+        platform::FileAttributes currentAttributes() const;
+        void storeAttributes(const platform::FileAttributes &value);
+        std::optional<quint64> currentAttributeSize() const;
+        void storeAttributeSize(const std::optional<quint64> &value);
+        void storeSize(quint64 value); // keeps the attributes' size
         void storePath(const QString &value);
         void storeRealPath(const QString &value);
+        // An aside field: set when it carries a value, otherwise cleared, and the aside block
+        // released once it holds nothing.
+        template <typename T>
+        void storeAside(T Aside::*field, const T &value, bool carries)
+        {
+            if (carries) {
+                if (!aside)
+                    aside = std::make_unique<Aside>();
+                aside.get()->*field = value;
+            } else if (aside) {
+                aside.get()->*field = T();
+                releaseEmptyAside();
+            }
+        }
+        template <typename T>
+        T readAside(T Aside::*field) const
+        {
+            return aside ? aside.get()->*field : T();
+        }
+        void releaseEmptyAside();
     };
 
     std::mutex &mutex() const; // guards m_stored

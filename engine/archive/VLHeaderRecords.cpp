@@ -36,22 +36,6 @@ bool fillerBytes(char *out, std::size_t size)
     return true;
 }
 
-// A directory names few type identifiers, each for many items: a record read from it shares the
-// text with earlier records of the same type instead of holding its own copy.
-QString sharedIdentifier(const QString &identifier)
-{
-    constexpr qsizetype kept = 64;
-    thread_local QList<QString> recent;
-    for (const QString &known : std::as_const(recent)) {
-        if (known == identifier)
-            return known;
-    }
-    if (recent.size() == kept)
-        recent.removeFirst();
-    recent.append(identifier);
-    return identifier;
-}
-
 constexpr quint32 itemFlagCompressed = 16;
 // Later than any date a file system keeps; larger values are not dates.
 constexpr quint64 latestDateMilliseconds = 253402300799999ULL;
@@ -354,20 +338,21 @@ bool VLHeaderRecords::load(const VLEncryptedArchiveItemPtr &record, const QByteA
         }
     }
 
+    // The size first: the attributes carry the same one, which the record then keeps once.
+    if (size)
+        record->setSize(*size);
     record->setAttributes(attributes);
     record->setExtendedAttributes(extended);
     if (security)
         record->setExtendedSecurityOptions(*security);
     if (uti)
-        record->setUTI(sharedIdentifier(*uti));
+        record->setUTI(*uti);
     // The local header repeats the directory's path: the record keeps the text it has, which the
     // container's tables share, instead of holding a second copy.
     if (path && *path != record->path())
         record->setPath(*path);
     if (link)
         record->setLinkDestination(link);
-    if (size)
-        record->setSize(*size);
     if (localHeaderPosition)
         record->setLocalHeaderPosition(*localHeaderPosition);
     if (compressedSize)

@@ -1,0 +1,413 @@
+#include "engine/archive/VLEncryptedArchiveItem.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Fields = VLEncryptedArchiveItem::Fields;
+
+platform::FileAttributes someAttributes()
+{
+    platform::FileAttributes a;
+    a.type = platform::FileType::Regular;
+    a.size = 12;
+    a.posixPermissions = 0644;
+    a.ownerAccountID = 501;
+    a.groupAccountID = 20;
+    a.creationDate = QDateTime::fromMSecsSinceEpoch(1700000000123, Qt::UTC);
+    a.modificationDate = QDateTime::fromMSecsSinceEpoch(1700000000456, Qt::UTC);
+    a.referenceCount = 1;
+    a.systemNumber = 2049;
+    a.systemFileNumber = 77;
+    return a;
+}
+
+// A value for every field, the rare ones included.
+Fields everyField()
+{
+    Fields f;
+    f.path = QStringLiteral("/tree/notes.txt");
+    f.realPath = QStringLiteral("/source/tree/notes.txt");
+    f.attributes = someAttributes();
+    f.extendedAttributes = {{QStringLiteral("com.example.tag"), QByteArray("red")}};
+    f.extendedSecurityOptions = QByteArray(4160, '\x01');
+    f.uti = QStringLiteral("public.plain-text");
+    f.linkDestination = QStringLiteral("../elsewhere");
+    f.size = 12;
+    f.localHeaderPosition = 1ULL << 40;
+    f.fileDataPosition = 1ULL << 41;
+    f.compressed = true;
+    f.compressedSize = 9;
+    f.hmac = QByteArray(32, 'h');
+    return f;
+}
+
+void compareFields(const Fields &seen, const Fields &expected)
+{
+    QCOMPARE(seen.path, expected.path);
+    QCOMPARE(seen.realPath, expected.realPath);
+    QVERIFY(seen.attributes == expected.attributes);
+    QCOMPARE(seen.extendedAttributes, expected.extendedAttributes);
+    QCOMPARE(seen.extendedSecurityOptions, expected.extendedSecurityOptions);
+    QCOMPARE(seen.extendedSecurityOptions.isNull(), expected.extendedSecurityOptions.isNull());
+    QCOMPARE(seen.uti, expected.uti);
+    QCOMPARE(seen.uti.isNull(), expected.uti.isNull());
+    QCOMPARE(seen.linkDestination, expected.linkDestination);
+    QCOMPARE(seen.size, expected.size);
+    QCOMPARE(seen.localHeaderPosition, expected.localHeaderPosition);
+    QCOMPARE(seen.fileDataPosition, expected.fileDataPosition);
+    QCOMPARE(seen.compressed, expected.compressed);
+    QCOMPARE(seen.compressedSize, expected.compressedSize);
+    QCOMPARE(seen.hmac, expected.hmac);
+}
+
+void setEach(VLEncryptedArchiveItem &record, const Fields &f)
+{
+    record.setPath(f.path);
+    record.setRealPath(f.realPath);
+    record.setAttributes(f.attributes);
+    record.setExtendedAttributes(f.extendedAttributes);
+    record.setExtendedSecurityOptions(f.extendedSecurityOptions);
+    record.setUTI(f.uti);
+    record.setLinkDestination(f.linkDestination);
+    record.setSize(f.size);
+    record.setLocalHeaderPosition(f.localHeaderPosition);
+    record.setFileDataPosition(f.fileDataPosition);
+    record.setCompressed(f.compressed);
+    record.setCompressedSize(f.compressedSize);
+    record.setHmac(f.hmac);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(platform::FileAttributes)
+
+// An item record keeps the fields most items never carry apart from the rest, and its type
+// identifier in a table that all records share: what goes in comes back out, alone or together,
+// from any thread.
+class TestArchiveItem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyFieldComesBack_data()
+    {
+        QTest::addColumn<bool>("throughUpdate");
+        QTest::addColumn<bool>("rareFields");
+        QTest::newRow("setters, every field") << false << true;
+        QTest::newRow("update, every field") << true << true;
+        QTest::newRow("setters, common fields") << false << false;
+        QTest::newRow("update, common fields") << true << false;
+    }
+
+    void everyFieldComesBack()
+    {
+        QFETCH(bool, throughUpdate);
+        QFETCH(bool, rareFields);
+        Fields expected = everyField();
+        if (!rareFields) {
+            expected.extendedAttributes.clear();
+            expected.extendedSecurityOptions = QByteArray();
+            expected.linkDestination.reset();
+            expected.fileDataPosition = 0;
+        }
+        VLEncryptedArchiveItem record;
+        if (throughUpdate)
+            record.update([&](Fields &f) { f = expected; });
+        else
+            setEach(record, expected);
+        compareFields(record.fields(), expected);
+        QCOMPARE(record.UTI(), expected.uti);
+        QCOMPARE(record.linkDestination(), expected.linkDestination);
+        QCOMPARE(record.extendedAttributes(), expected.extendedAttributes);
+        QCOMPARE(record.fileDataPosition(), expected.fileDataPosition);
+        QCOMPARE(record.fileType(), expected.attributes.type);
+    }
+
+    // A rare field set and cleared again, alone or beside another, leaves every other field as it
+    // was; clearing one rare field keeps the other.
+    void rareFieldComesAndGoes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("withAnother");
+        for (const char *name : {"extended attributes", "security", "link", "short hmac", "empty hmac", "long type",
+                                 "file data position"}) {
+            QTest::addRow("%s", name) << QString::fromLatin1(name) << false;
+            QTest::addRow("%s beside a link", name) << QString::fromLatin1(name) << true;
+        }
+    }
+
+    void rareFieldComesAndGoes()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, withAnother);
+        const QString longType = QStringLiteral("com.example.") + QString(300, u'x');
+        const auto setRare = [&](VLEncryptedArchiveItem &r, bool on) {
+            if (name == u"extended attributes")
+                r.setExtendedAttributes(on ? everyField().extendedAttributes : VLExtendedAttributes());
+            else if (name == u"security")
+                r.setExtendedSecurityOptions(on ? everyField().extendedSecurityOptions : QByteArray());
+            else if (name == u"link")
+                r.setLinkDestination(on ? std::optional<QString>(QStringLiteral("target")) : std::nullopt);
+            else if (name == u"short hmac")
+                r.setHmac(on ? QByteArray(5, 's') : QByteArray(32, 'h'));
+            else if (name == u"empty hmac")
+                r.setHmac(on ? std::optional<QByteArray>(QByteArray())
+                             : std::optional<QByteArray>(QByteArray(32, 'h')));
+            else if (name == u"long type")
+                r.setUTI(on ? longType : QStringLiteral("public.plain-text"));
+            else
+                r.setFileDataPosition(on ? 4096 : 0);
+        };
+
+        Fields expected = everyField();
+        expected.extendedAttributes.clear();
+        expected.extendedSecurityOptions = QByteArray();
+        expected.fileDataPosition = 0;
+        if (!withAnother || name == u"link")
+            expected.linkDestination.reset();
+        VLEncryptedArchiveItem record;
+        setEach(record, expected);
+
+        setRare(record, true);
+        const Fields carrying = record.fields();
+        if (name == u"extended attributes")
+            QCOMPARE(carrying.extendedAttributes, everyField().extendedAttributes);
+        else if (name == u"security")
+            QCOMPARE(carrying.extendedSecurityOptions, everyField().extendedSecurityOptions);
+        else if (name == u"link")
+            QCOMPARE(carrying.linkDestination, std::optional<QString>(QStringLiteral("target")));
+        else if (name == u"short hmac")
+            QCOMPARE(carrying.hmac, std::optional<QByteArray>(QByteArray(5, 's')));
+        else if (name == u"empty hmac")
+            QCOMPARE(carrying.hmac, std::optional<QByteArray>(QByteArray()));
+        else if (name == u"long type")
+            QCOMPARE(carrying.uti, longType);
+        else
+            QCOMPARE(carrying.fileDataPosition, quint64(4096));
+        QCOMPARE(carrying.path, expected.path);
+        QCOMPARE(carrying.size, expected.size);
+        QVERIFY(carrying.attributes == expected.attributes);
+        if (withAnother && name != u"link")
+            QCOMPARE(carrying.linkDestination, expected.linkDestination);
+
+        setRare(record, false);
+        compareFields(record.fields(), expected);
+    }
+
+    // Every value the attributes can hold comes back, each field also absent on its own.
+    void attributesComeBack_data()
+    {
+        QTest::addColumn<platform::FileAttributes>("attributes");
+        QTest::newRow("none") << platform::FileAttributes();
+        QTest::newRow("a file's") << someAttributes();
+        platform::FileAttributes widest;
+        widest.type = platform::FileType::Unknown;
+        widest.size = ~0ULL;
+        widest.posixPermissions = 0xffff;
+        widest.ownerAccountID = 0xffffffffU;
+        widest.groupAccountID = 0xfffffffeU;
+        widest.creationDate = QDateTime::fromMSecsSinceEpoch(-62135596800000LL, Qt::UTC); // year 1
+        widest.modificationDate = QDateTime::fromMSecsSinceEpoch(253402300799999LL, Qt::UTC);
+        widest.referenceCount = ~0ULL - 1;
+        widest.systemNumber = 0x8000000000000001ULL;
+        widest.systemFileNumber = ~0ULL;
+        QTest::newRow("widest values") << widest;
+        QTest::newRow("before the epoch") << [] {
+            platform::FileAttributes a = someAttributes();
+            a.modificationDate = QDateTime::fromMSecsSinceEpoch(-1, Qt::UTC);
+            return a;
+        }();
+        const auto without = [](void (*drop)(platform::FileAttributes &)) {
+            platform::FileAttributes a = someAttributes();
+            drop(a);
+            return a;
+        };
+        QTest::newRow("no type") << without([](platform::FileAttributes &a) { a.type.reset(); });
+        QTest::newRow("no size") << without([](platform::FileAttributes &a) { a.size.reset(); });
+        QTest::newRow("no permissions") << without([](platform::FileAttributes &a) { a.posixPermissions.reset(); });
+        QTest::newRow("no owner") << without([](platform::FileAttributes &a) { a.ownerAccountID.reset(); });
+        QTest::newRow("no group") << without([](platform::FileAttributes &a) { a.groupAccountID.reset(); });
+        QTest::newRow("no creation") << without([](platform::FileAttributes &a) { a.creationDate.reset(); });
+        QTest::newRow("no modification") << without([](platform::FileAttributes &a) { a.modificationDate.reset(); });
+        QTest::newRow("no references") << without([](platform::FileAttributes &a) { a.referenceCount.reset(); });
+        QTest::newRow("no device") << without([](platform::FileAttributes &a) { a.systemNumber.reset(); });
+        QTest::newRow("no inode") << without([](platform::FileAttributes &a) { a.systemFileNumber.reset(); });
+        for (const platform::FileType type :
+             {platform::FileType::Directory, platform::FileType::SymbolicLink, platform::FileType::Fifo}) {
+            platform::FileAttributes a = someAttributes();
+            a.type = type;
+            QTest::addRow("type %d", int(type)) << a;
+        }
+    }
+
+    void attributesComeBack()
+    {
+        QFETCH(platform::FileAttributes, attributes);
+        VLEncryptedArchiveItem record;
+        record.setAttributes(attributes);
+        const platform::FileAttributes back = record.attributes();
+        QCOMPARE(back.type, attributes.type);
+        QCOMPARE(back.size, attributes.size);
+        QCOMPARE(back.posixPermissions, attributes.posixPermissions);
+        QCOMPARE(back.ownerAccountID, attributes.ownerAccountID);
+        QCOMPARE(back.groupAccountID, attributes.groupAccountID);
+        QCOMPARE(back.creationDate, attributes.creationDate);
+        QCOMPARE(back.modificationDate, attributes.modificationDate);
+        QCOMPARE(back.referenceCount, attributes.referenceCount);
+        QCOMPARE(back.systemNumber, attributes.systemNumber);
+        QCOMPARE(back.systemFileNumber, attributes.systemFileNumber);
+        QCOMPARE(record.fileType(), attributes.type);
+    }
+
+    // The attributes' size and the record's are two fields, mostly equal: changing either keeps
+    // the other, whichever order they come in.
+    void attributeSizeIsItsOwn()
+    {
+        VLEncryptedArchiveItem record;
+        record.setAttributes(someAttributes()); // size 12
+        record.setSize(12);
+        record.setSize(20); // the file grew while it was read
+        QCOMPARE(record.size(), quint64(20));
+        QCOMPARE(record.attributes().size, std::optional<quint64>(12));
+        record.setSize(12);
+        QCOMPARE(record.attributes().size, std::optional<quint64>(12));
+
+        record.update([](Fields &f) {
+            f.size = 30;
+            f.attributes.size = 31;
+        });
+        QCOMPARE(record.fields().size, quint64(30));
+        QCOMPARE(record.fields().attributes.size, std::optional<quint64>(31));
+        record.update([](Fields &f) { f.size = 31; });
+        QCOMPARE(record.attributes().size, std::optional<quint64>(31));
+        record.update([](Fields &f) { f.attributes.size.reset(); });
+        QCOMPARE(record.attributes().size, std::nullopt);
+        QCOMPARE(record.size(), quint64(31));
+        record.setSize(0);
+        QCOMPARE(record.attributes().size, std::nullopt);
+
+        platform::FileAttributes empty = someAttributes();
+        empty.size = 0;
+        record.setAttributes(empty);
+        QCOMPARE(record.attributes().size, std::optional<quint64>(0));
+        record.setSize(5);
+        QCOMPARE(record.attributes().size, std::optional<quint64>(0));
+    }
+
+    void attributesDropWhatIsNotKept()
+    {
+        platform::FileAttributes a = someAttributes();
+        a.ownerAccountName = QStringLiteral("someone");
+        a.groupOwnerAccountName = QStringLiteral("staff");
+        a.creationDate = QDateTime();
+        VLEncryptedArchiveItem record;
+        record.setAttributes(a);
+        const platform::FileAttributes back = record.attributes();
+        QVERIFY(!back.ownerAccountName);
+        QVERIFY(!back.groupOwnerAccountName);
+        QVERIFY(!back.creationDate);
+        QCOMPARE(back.modificationDate, a.modificationDate);
+    }
+
+    void typeIdentifierTexts_data()
+    {
+        QTest::addColumn<QString>("uti");
+        QTest::newRow("null") << QString();
+        QTest::newRow("empty") << QStringLiteral("");
+        QTest::newRow("a public one") << QStringLiteral("public.jpeg");
+        QTest::newRow("longer than the table keeps") << QString(129, u'u');
+        QTest::newRow("not ASCII") << QStringLiteral("com.example.\u00e9t\u00e9");
+    }
+
+    void typeIdentifierTexts()
+    {
+        QFETCH(QString, uti);
+        VLEncryptedArchiveItem record;
+        record.setUTI(QStringLiteral("public.data"));
+        record.setUTI(uti);
+        QCOMPARE(record.UTI(), uti);
+        QCOMPARE(record.UTI().isNull(), uti.isNull());
+        QCOMPARE(record.fields().uti, uti);
+        QCOMPARE(record.fields().uti.isNull(), uti.isNull());
+    }
+
+    // Records of a tree made and read on several threads at once: types derived from the names
+    // on first read, rare fields set and cleared while other threads read whole snapshots.
+    void recordsReadAndChangedFromSeveralThreads()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QList<std::pair<QString, QString>> named = {
+            {QStringLiteral("a.txt"), QStringLiteral("public.plain-text")},
+            {QStringLiteral("b.png"), QStringLiteral("public.png")},
+            {QStringLiteral("c.pdf"), QStringLiteral("com.adobe.pdf")},
+            {QStringLiteral("d.zqx"), QStringLiteral("zqx")},
+            {QStringLiteral("e"), QString()}};
+        std::vector<VLEncryptedArchiveItemPtr> records;
+        for (int copy = 0; copy < 40; ++copy) {
+            for (const auto &[name, uti] : named) {
+                QFile file(dir.filePath(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.close();
+                records.push_back(VLEncryptedArchiveItem::itemFromPathError(dir.filePath(name)));
+                QVERIFY(records.back());
+            }
+        }
+
+        std::atomic<bool> wrong = false;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                for (std::size_t i = 0; i < records.size(); ++i) {
+                    const std::size_t at = (i + std::size_t(t) * 37) % records.size();
+                    if (records[at]->UTI() != named.at(qsizetype(at % std::size_t(named.size()))).second)
+                        wrong = true;
+                }
+            });
+        }
+        // The rare fields come and go together: no snapshot holds one without the other.
+        const VLEncryptedArchiveItemPtr changing = records.front();
+        threads.emplace_back([&] {
+            for (int i = 0; i < 5000; ++i) {
+                const Fields seen = changing->fields();
+                if (seen.linkDestination.has_value() != !seen.extendedAttributes.isEmpty()
+                    || seen.hmac.has_value() != seen.linkDestination.has_value())
+                    wrong = true;
+            }
+        });
+        for (int i = 0; i < 5000; ++i) {
+            changing->update([i](Fields &f) {
+                const bool on = i % 2 == 0;
+                f.linkDestination = on ? std::optional<QString>(QStringLiteral("t")) : std::nullopt;
+                f.extendedAttributes = on ? VLExtendedAttributes{{QStringLiteral("k"), QByteArray("v")}}
+                                          : VLExtendedAttributes();
+                f.hmac = on ? std::optional<QByteArray>(QByteArray(i % 4 == 0 ? 32 : 3, 'h')) : std::nullopt;
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        QVERIFY(!wrong);
+    }
+
+    // Once the shared table is full, further identifiers are still kept, each by its record.
+    void moreTypeIdentifiersThanTheTableKeeps()
+    {
+        std::vector<std::unique_ptr<VLEncryptedArchiveItem>> records;
+        for (int i = 0; i < 1500; ++i) {
+            records.push_back(std::make_unique<VLEncryptedArchiveItem>());
+            records.back()->setUTI(QStringLiteral("com.example.kind%1").arg(i));
+        }
+        for (int i = 0; i < 1500; ++i)
+            QCOMPARE(records[std::size_t(i)]->UTI(), QStringLiteral("com.example.kind%1").arg(i));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestArchiveItem)
+#include "tst_archiveitem.moc"
