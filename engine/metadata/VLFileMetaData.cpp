@@ -58,37 +58,37 @@ void VLFileMetaData::applyToFileAtPath(const QString &path) const
         applyExtendedSecurityOptionsToFile(*m_extendedSecurityOptions, path);
 }
 
-std::optional<VLExtendedAttributes> VLFileMetaData::extendedAttributesOfFile(const QString &path)
+namespace {
+
+// The named attributes with a value, but the quarantine mark; none when the names are.
+template <typename ValueOf>
+std::optional<VLExtendedAttributes> attributesNamed(const std::optional<QStringList> &names, ValueOf valueOf)
 {
-    const std::optional<QStringList> names = platform::ExtendedAttributes::names(path);
     if (!names)
         return std::nullopt;
     VLExtendedAttributes attributes;
     for (const QString &name : *names) {
         if (name == quarantineName)
             continue;
-        if (platform::ExtendedAttributes::valueSize(path, name) < 1)
-            continue;
-        if (const std::optional<QByteArray> value = platform::ExtendedAttributes::value(path, name))
+        if (std::optional<QByteArray> value = valueOf(name); value && !value->isEmpty())
             attributes.insert(name, *value);
     }
     return attributes;
 }
 
+} // namespace
+
+std::optional<VLExtendedAttributes> VLFileMetaData::extendedAttributesOfFile(const QString &path)
+{
+    return attributesNamed(platform::ExtendedAttributes::names(path),
+                           [&path](const QString &name) { return platform::ExtendedAttributes::value(path, name); });
+}
+
 std::optional<VLExtendedAttributes> VLFileMetaData::extendedAttributesOfOpenFile(int fd)
 {
-    const std::optional<QStringList> names = platform::ExtendedAttributes::namesOfOpenFile(fd);
-    if (!names)
-        return std::nullopt;
-    VLExtendedAttributes attributes;
-    for (const QString &name : *names) {
-        if (name == quarantineName)
-            continue;
-        if (std::optional<QByteArray> value = platform::ExtendedAttributes::valueOfOpenFile(fd, name);
-            value && !value->isEmpty())
-            attributes.insert(name, *value);
-    }
-    return attributes;
+    return attributesNamed(platform::ExtendedAttributes::namesOfOpenFile(fd), [fd](const QString &name) {
+        return platform::ExtendedAttributes::valueOfOpenFile(fd, name);
+    });
 }
 
 std::optional<QByteArray> VLFileMetaData::extendedSecurityOptionsOfOpenFile(int fd, const QString &path)
