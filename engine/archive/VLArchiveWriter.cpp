@@ -63,11 +63,6 @@ std::vector<quint32> sectionOrder(const QList<VLEncryptedArchiveItemPtr> &record
     }
     std::vector<quint32> order;
     order.reserve(std::size_t(records.size()));
-    if (large.empty()) {
-        for (qsizetype i = 0; i < records.size(); ++i)
-            order.push_back(quint32(i));
-        return order;
-    }
     std::stable_sort(large.begin(), large.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     auto nextLarge = large.cbegin();
     auto takeLargeAfter = [&](qint64 folder) {

@@ -167,8 +167,7 @@ bool PosixFile::appendFrom(const PosixFile &source, std::uint64_t size, int *sou
 {
     *sourceError = 0;
     loff_t from = 0;
-    bool inKernel = true;
-    while (size > 0 && inKernel) {
+    while (size > 0) {
         const ssize_t n = ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
                                             std::size_t(std::min<std::uint64_t>(size, 1u << 30)), 0);
         if (n > 0) {
@@ -179,10 +178,8 @@ bool PosixFile::appendFrom(const PosixFile &source, std::uint64_t size, int *sou
             return false; // the source is shorter
         if (errno == EINTR)
             continue;
-        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-            inKernel = false; // the rest by reading and writing
-            break;
-        }
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+            break; // the rest by reading and writing
         // The source is a file this process has just written: a failure is the destination's.
         m_error = errno;
         return false;
