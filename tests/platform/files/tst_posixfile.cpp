@@ -42,9 +42,11 @@ private slots:
     {
         QFETCH(bool, otherFileSystem);
         QTemporaryDir destinationFolder;
-        QTemporaryDir sameFileSystem;
-        const QString sourceFolder = otherFileSystem ? QStringLiteral("/dev/shm") : sameFileSystem.path();
-        if (otherFileSystem && (!QDir(sourceFolder).exists() || deviceOf(sourceFolder) == deviceOf(destinationFolder.path())))
+        // A folder of its own on the other file system: /dev/shm is shared with every process.
+        QTemporaryDir spillFolder((otherFileSystem ? QStringLiteral("/dev/shm") : QDir::tempPath())
+                                  + u"/vaultine-posixfile-XXXXXX");
+        const QString sourceFolder = spillFolder.path();
+        if (otherFileSystem && (!spillFolder.isValid() || deviceOf(sourceFolder) == deviceOf(destinationFolder.path())))
             QSKIP("no second file system to copy from");
         const QStringList before = QDir(sourceFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 
