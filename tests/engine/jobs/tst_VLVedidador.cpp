@@ -276,7 +276,9 @@ void tst_VLVedidador::estimateArrivesOnTheGuiThreadOnceASecond()
     for (const auto &estimate : estimates) {
         QVERIFY(estimate.onGuiThread);
         QVERIFY(estimate.text.startsWith(QStringLiteral("About ")));
-        QVERIFY2(estimate.atMs - previous >= 700, qPrintable(QString::number(estimate.atMs - previous)));
+        // Ticks a second apart: a busy GUI thread can take one late and the next on time, but
+        // never two in a row as progress reports would come.
+        QVERIFY2(estimate.atMs - previous >= 250, qPrintable(QString::number(estimate.atMs - previous)));
         QVERIFY(estimate.atMs <= finished);
         previous = estimate.atMs;
     }
