@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -34,16 +35,16 @@ struct Folder
     QByteArray native;
     std::unique_ptr<FolderListing> listing; // null when it could not be opened
     int openError = 0;
+    std::atomic<std::size_t> entriesMade = 0; // by the parts; all made, the listing is closed
 };
 
 // One entry as a worker made it ready for the walking thread.
 struct Made
 {
-    QString path;
     VLEncryptedArchiveItemPtr record; // null where it cannot be added
     bool folder = false;              // its own status, as walked, says folder
     FolderListing::Identity identity;
-    QByteArray native;           // of a folder, to list it
+    QByteArray native;           // of a folder, to list it, or of an entry that cannot be added
     std::shared_ptr<Part> first; // a folder's first part, once listed ahead
 };
 
@@ -139,18 +140,17 @@ private:
     Made makeEntry(const QByteArray &native, const struct statx *status) const
     {
         Made made;
-        made.path = QFile::decodeName(native);
         if (status) {
             // The record is of what was walked: its builder takes this status.
             platform::RecentStatus::remember(native, *status);
             made.folder = FolderListing::isFolder(*status);
-            if (made.folder) {
+            if (made.folder)
                 made.identity = FolderListing::identityOf(*status);
-                made.native = native;
-            }
         }
-        made.record = m_archive.recordForItemFromRoot(made.path, m_root);
+        made.record = m_archive.recordForItemFromRoot(QFile::decodeName(native), m_root);
         platform::RecentStatus::forget();
+        if (made.folder || !made.record)
+            made.native = native;
         return made;
     }
 
@@ -204,6 +204,9 @@ private:
             const bool known = listing.status(i, &status) == 0;
             part.made.push_back(makeEntry(native, known ? &status : nullptr));
         }
+        const std::size_t made = end - part.first;
+        if (folder.entriesMade.fetch_add(made, std::memory_order_acq_rel) + made == listing.size())
+            folder.listing->close();
     }
 
     std::shared_ptr<Part> post(std::shared_ptr<Folder> folder, std::size_t first)
@@ -379,7 +382,9 @@ bool AheadWalk::walk(const QString &source, Give give)
     if (!root.folder)
         return true;
     m_device = root.identity.device;
-    enter(post(std::make_shared<Folder>(Folder{native, nullptr, 0}), 0), root.identity);
+    auto rootFolder = std::make_shared<Folder>();
+    rootFolder->native = native;
+    enter(post(std::move(rootFolder), 0), root.identity);
     while (!m_frames.empty()) {
         Frame &top = m_frames.back();
         if (top.parts.empty()) {
@@ -400,7 +405,11 @@ bool AheadWalk::walk(const QString &source, Give give)
             top.listed = true;
             const FolderListing *listing = top.folder->listing.get();
             if (!listing) {
-                // A folder that cannot be listed is given and not entered.
+                // A folder that cannot be listed is given and not entered; one the system had no
+                // room to open leaves the walk incomplete, not the folder silently empty.
+                const int error = top.folder->openError;
+                if (error == EMFILE || error == ENFILE || error == ENOMEM)
+                    return false;
                 if (top.parts.front()->counted)
                     --m_inFlight;
                 m_frames.pop_back();
@@ -450,7 +459,7 @@ VLTreeAdder::Outcome VLTreeAdder::addTree(const QString &source, const QString &
             return false;
         }
         if (!made.record) {
-            m_failedEntry = made.path;
+            m_failedEntry = QFile::decodeName(made.native);
             failed = true;
             return false;
         }

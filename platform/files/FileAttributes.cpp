@@ -71,19 +71,29 @@ std::optional<QString> nameOf(Lookup lookup, int sizeHintName, char *Entry::*fie
 
 // The look-ups read the account files on every call (no name service cache runs on most
 // desktops), which would dominate the capture of a large tree; names are kept for a while.
+// Each thread also keeps the name it met last, so that the workers capturing a tree of one
+// owner's files do not queue on the shared lock for every item.
 class NameCache final
 {
 public:
-    template <typename Lookup>
-    std::optional<QString> name(quint32 id, Lookup lookup)
+    struct Recent
     {
+        std::optional<quint32> id;
+        std::optional<QString> name;
+        QDeadlineTimer until;
+    };
+
+    template <typename Lookup>
+    std::optional<QString> name(quint32 id, Recent &recent, Lookup lookup)
+    {
+        if (recent.id == id && !recent.until.hasExpired())
+            return recent.name;
         std::lock_guard lock(m_mutex);
-        const auto found = m_names.constFind(id);
-        if (found != m_names.constEnd() && !found->second.hasExpired())
-            return found->first;
-        std::optional<QString> current = lookup();
-        m_names.insert(id, {current, QDeadlineTimer(std::chrono::seconds(30))});
-        return current;
+        auto found = m_names.constFind(id);
+        if (found == m_names.constEnd() || found->second.hasExpired())
+            found = m_names.insert(id, {lookup(), QDeadlineTimer(std::chrono::seconds(30))});
+        recent = {id, found->first, found->second};
+        return found->first;
     }
 
 private:
@@ -94,7 +104,8 @@ private:
 std::optional<QString> userName(uid_t uid)
 {
     static NameCache cache;
-    return cache.name(uid, [uid] {
+    thread_local NameCache::Recent recent;
+    return cache.name(uid, recent, [uid] {
         return nameOf<passwd>([uid](passwd *entry, char *buffer, size_t size,
                                     passwd **result) { return ::getpwuid_r(uid, entry, buffer, size, result); },
                               _SC_GETPW_R_SIZE_MAX, &passwd::pw_name);
@@ -104,7 +115,8 @@ std::optional<QString> userName(uid_t uid)
 std::optional<QString> groupName(gid_t gid)
 {
     static NameCache cache;
-    return cache.name(gid, [gid] {
+    thread_local NameCache::Recent recent;
+    return cache.name(gid, recent, [gid] {
         return nameOf<group>([gid](group *entry, char *buffer, size_t size,
                                    group **result) { return ::getgrgid_r(gid, entry, buffer, size, result); },
                              _SC_GETGR_R_SIZE_MAX, &group::gr_name);

@@ -17,7 +17,16 @@ constexpr int statusFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
 
 FolderListing::~FolderListing()
 {
+    close();
+}
+
+void FolderListing::close()
+{
+    if (!m_folder)
+        return;
     ::closedir(static_cast<DIR *>(m_folder));
+    m_folder = nullptr;
+    m_fd = -1;
 }
 
 std::unique_ptr<FolderListing> FolderListing::list(const QByteArray &native, int *error)
@@ -69,6 +78,8 @@ QByteArrayView FolderListing::name(std::size_t index) const
 
 int FolderListing::status(std::size_t index, struct statx *status) const
 {
+    if (m_fd < 0)
+        return EBADF;
     return ::statx(m_fd, name(index).data(), statusFlags, statusMask, status) == 0 ? 0 : errno;
 }
 

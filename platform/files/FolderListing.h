@@ -38,8 +38,12 @@ public:
 
     std::size_t size() const { return m_ends.size(); }
     QByteArrayView name(std::size_t index) const;
-    // 0, or the system error that left *status unread.
+    // 0, or the system error that left *status unread (EBADF once closed).
     int status(std::size_t index, struct statx *status) const;
+    // Gives the folder's descriptor back once every status wanted was read, and no status is
+    // being read: a walk that holds hundreds of listings ahead would otherwise hold as many
+    // descriptors, and every growth of the process's descriptor table stalls all its threads.
+    void close();
 
     // The status of the item at native, as the entries' are read.
     static int statusAtPath(const QByteArray &native, struct statx *status);
@@ -51,7 +55,7 @@ private:
     int readNames();
 
     int m_fd;
-    void *m_folder;                  // the DIR that owns m_fd
+    void *m_folder;                  // the DIR that owns m_fd, null once closed
     QByteArray m_names;              // every name, each ended by a NUL
     std::vector<std::size_t> m_ends; // where each name ends in m_names
     int m_readError = 0;

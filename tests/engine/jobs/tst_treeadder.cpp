@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 class TestTreeAdder : public QObject
@@ -56,6 +57,14 @@ private:
             QVERIFY(out.open(QIODevice::WriteOnly));
         }
         QVERIFY(QFile::link(root + u"/t1", root + u"/t2/m0/toT1"));
+    }
+
+    // The files this process holds open (the listing's own not counted).
+    static rlim_t openFiles()
+    {
+        const QDir fds(QStringLiteral("/proc/self/fd"), {}, QDir::NoSort,
+                       QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        return rlim_t(fds.count()) - 1;
     }
 
     static QStringList pathsOf(const VLEncryptedArchive &archive)
@@ -150,6 +159,51 @@ private slots:
         QCOMPARE(adder.addTree(source, dir.path()), VLTreeAdder::Outcome::Added);
         QCOMPARE(describe(archive), expected);
         QVERIFY(archive.childRecordsAtPath(QStringLiteral("/src/t2/m0/toT1")).isEmpty());
+    }
+
+    // A walk lists hundreds of folders ahead but holds a folder open only while its entries'
+    // statuses are read: under a low limit on open files every folder is still entered, none
+    // given as one that could not be opened. A folder the system has no room to open at all
+    // leaves the walk incomplete.
+    void theWalkHoldsFewFoldersOpen()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("src"));
+        for (int top = 0; top < 30; ++top) {
+            for (int inner = 0; inner < 20; ++inner) {
+                const QString path = source + QStringLiteral("/t%1/i%2").arg(top).arg(inner);
+                QVERIFY(QDir().mkpath(path));
+                for (int file = 0; file < 2; ++file) {
+                    QFile out(path + QStringLiteral("/n%1").arg(file));
+                    QVERIFY(out.open(QIODevice::WriteOnly));
+                }
+            }
+        }
+        const QStringList expected = oneByOne(source, dir.path());
+        QCOMPARE(expected.size(), 1 + 30 + 600 + 1200);
+
+        VLEncryptedArchive archive;
+        archive.setWorkerCount(8);
+        rlimit saved = {};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit low = saved;
+        low.rlim_cur = openFiles() + 32;
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        VLTreeAdder adder(archive);
+        const VLTreeAdder::Outcome outcome = adder.addTree(source, dir.path());
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QCOMPARE(outcome, VLTreeAdder::Outcome::Added);
+        QCOMPARE(describe(archive), expected);
+
+        // With no room left at all, the walk is incomplete rather than short of folders.
+        VLEncryptedArchive starved;
+        starved.setWorkerCount(8);
+        low.rlim_cur = openFiles();
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        VLTreeAdder starvedAdder(starved);
+        const VLTreeAdder::Outcome starvedOutcome = starvedAdder.addTree(source, dir.path());
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QCOMPARE(starvedOutcome, VLTreeAdder::Outcome::WalkIncomplete);
     }
 
     // A folder bound inside itself is met again: given, not entered, though the workers list

@@ -209,6 +209,51 @@ private slots:
         QCOMPARE(ran.load(), 3);
         QVERIFY(platform::WorkerPool::defaultThreadCount() >= 1);
     }
+
+    // Work posted from several threads at once runs once each; a stop drops the work still
+    // queued, waits for the work that runs and drops what is posted after it.
+    void workerPoolRunsEachPieceOnceAndAStopDropsTheRest()
+    {
+        platform::WorkerPool pool(4);
+        std::atomic<int> ran = 0;
+        constexpr int perPoster = 20000;
+        auto postMany = [&] {
+            for (int i = 0; i < perPoster; ++i)
+                pool.post([&ran] { ++ran; });
+        };
+        std::thread other(postMany);
+        postMany();
+        other.join();
+        QTRY_COMPARE_WITH_TIMEOUT(ran.load(), 2 * perPoster, 30000);
+
+        platform::Semaphore started;
+        std::atomic<bool> released = false;
+        std::atomic<int> finished = 0;
+        for (int i = 0; i < pool.size(); ++i) {
+            pool.post([&] {
+                started.signal();
+                while (!released)
+                    std::this_thread::sleep_for(1ms);
+                ++finished;
+            });
+        }
+        for (int i = 0; i < pool.size(); ++i)
+            QVERIFY(started.waitFor(std::chrono::seconds(10)));
+        std::atomic<int> queuedRan = 0;
+        for (int i = 0; i < 100; ++i)
+            pool.post([&queuedRan] { ++queuedRan; });
+        std::thread releaser([&released] {
+            std::this_thread::sleep_for(200ms);
+            released = true;
+        });
+        pool.stop();
+        releaser.join();
+        QCOMPARE(finished.load(), pool.size());
+        QCOMPARE(queuedRan.load(), 0);
+        pool.post([&queuedRan] { ++queuedRan; });
+        pool.stop();
+        QCOMPARE(queuedRan.load(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDispatch)
