@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -51,22 +54,76 @@ const QHash<QString, QString> &identifiersOfMimeTypes()
     return table;
 }
 
-} // namespace
-
-QString VLTypeIdentifierForPath(const QString &path, bool isFolder)
+// Most of the database's name patterns are a plain extension ("*.txt"). A name that none of the
+// others could match has the type of its extension alone, the same for every such name.
+bool isPlainExtensionPattern(QStringView pattern)
 {
-    if (isFolder)
-        return QStringLiteral("public.folder");
-    const QString fileName = QFileInfo(path).fileName();
-    const QString extension = QFileInfo(path).suffix();
-    if (extension.isEmpty())
-        return {};
-    if (extension.compare(u"app", Qt::CaseInsensitive) == 0)
-        return QStringLiteral("com.apple.application-bundle");
-    static const QMimeDatabase database;
-    // The database answers under one lock for the whole process, and a type's aliases take it
-    // again: sections made on every core would queue for it, so each thread keeps the aliases
-    // of the few types it meets.
+    if (pattern.size() < 3 || !pattern.startsWith(u"*."))
+        return false;
+    for (const QChar c : pattern.mid(2)) {
+        if (c == u'*' || c == u'?' || c == u'[' || c == u']' || c == u'.' || c == u'\\')
+            return false;
+    }
+    return true;
+}
+
+// Whether a lower-cased pattern could match a lower-cased name: a character class stands for any
+// one character, so that the answer is never "no" where the database's would be "yes".
+bool mayMatch(QStringView pattern, QStringView name)
+{
+    qsizetype p = 0, n = 0, star = -1, starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size()) {
+            const QChar c = pattern[p];
+            if (c == u'*') {
+                star = p++;
+                starName = n;
+                continue;
+            }
+            const qsizetype close = c == u'[' ? pattern.indexOf(u']', p + 1) : -1;
+            if (close > 0) {
+                p = close + 1;
+                ++n;
+                continue;
+            }
+            if (c == u'?' || c == name[n]) {
+                ++p;
+                ++n;
+                continue;
+            }
+        }
+        if (star < 0)
+            return false;
+        p = star + 1;
+        n = ++starName;
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+// The patterns that are not a plain extension, lower-cased: a few dozen among more than a
+// thousand.
+const QStringList &otherPatterns(const QMimeDatabase &database)
+{
+    static const QStringList patterns = [&database] {
+        QStringList result;
+        for (const QMimeType &type : database.allMimeTypes()) {
+            for (const QString &pattern : type.globPatterns()) {
+                if (!isPlainExtensionPattern(pattern))
+                    result << pattern.toLower();
+            }
+        }
+        result.removeDuplicates();
+        return result;
+    }();
+    return patterns;
+}
+
+QString identifierFromDatabase(const QMimeDatabase &database, const QString &fileName, const QString &extension)
+{
+    // A type's aliases take the database's lock again: each thread keeps those of the few types
+    // it meets.
     thread_local QHash<QString, QStringList> aliasesOfTypes;
     for (const QMimeType &type : database.mimeTypesForFileName(fileName)) {
         const auto found = identifiersOfMimeTypes().constFind(type.name());
@@ -82,4 +139,33 @@ QString VLTypeIdentifierForPath(const QString &path, bool isFolder)
         }
     }
     return extension;
+}
+
+} // namespace
+
+QString VLTypeIdentifierForPath(const QString &path, bool isFolder)
+{
+    if (isFolder)
+        return QStringLiteral("public.folder");
+    const QString fileName = QFileInfo(path).fileName();
+    const QString extension = QFileInfo(path).suffix();
+    if (extension.isEmpty())
+        return {};
+    if (extension.compare(u"app", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("com.apple.application-bundle");
+    static const QMimeDatabase database;
+    // The database answers under one lock for the whole process: sections made on every core
+    // would queue for it for every file. Each thread keeps the answer for each extension it met
+    // on names that only a plain extension pattern matches, which is the same for all of them.
+    const QString lowerName = fileName.toLower();
+    const QStringList &others = otherPatterns(database);
+    const bool plain = std::none_of(others.cbegin(), others.cend(),
+                                    [&lowerName](const QString &pattern) { return mayMatch(pattern, lowerName); });
+    if (!plain)
+        return identifierFromDatabase(database, fileName, extension);
+    thread_local QHash<QString, QString> identifiersOfExtensions;
+    auto known = identifiersOfExtensions.constFind(extension);
+    if (known == identifiersOfExtensions.constEnd())
+        known = identifiersOfExtensions.insert(extension, identifierFromDatabase(database, fileName, extension));
+    return known.value();
 }

@@ -1,6 +1,9 @@
 #include "engine/archive/VLEncryptedArchiveItem.h"
+#include "engine/archive/VLTypeIdentifier.h"
 
 #include <QFile>
+#include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -394,6 +397,60 @@ private slots:
         for (std::thread &thread : threads)
             thread.join();
         QVERIFY(!wrong);
+    }
+
+    // Each thread keeps the type of an extension once met; a name that a pattern other than its
+    // extension's could match (a double extension, a whole name, a prefix, a numbered suffix)
+    // still gets its own type, whichever names came first. Every name is checked against its
+    // answer on a thread that has met no other.
+    void typeIdentifiersDoNotDependOnTheNamesMetBefore()
+    {
+        QStringList names = {QStringLiteral("x.gz"),       QStringLiteral("archive.tar.gz"),
+                             QStringLiteral("a.txt"),      QStringLiteral("CMakeLists.txt"),
+                             QStringLiteral("README.txt"), QStringLiteral("readme.md"),
+                             QStringLiteral("a.am"),       QStringLiteral("Makefile.am"),
+                             QStringLiteral("a.1"),        QStringLiteral("libfoo.so.1"),
+                             QStringLiteral("file.c"),     QStringLiteral("file.C"),
+                             QStringLiteral("notes.txt~"), QStringLiteral(".bashrc"),
+                             QStringLiteral("a.vdr"),      QStringLiteral("001.vdr"),
+                             QStringLiteral("x.json"),     QStringLiteral("map.geo.json"),
+                             QStringLiteral("photo.JPG"),  QStringLiteral("photo.jpg"),
+                             QStringLiteral("Photo.jpeg"), QStringLiteral("plain"),
+                             QStringLiteral("a.v"),        QStringLiteral("a.c,v")};
+        // A name for each of the database's own patterns, and one of its extension beside it.
+        for (const QMimeType &type : QMimeDatabase().allMimeTypes()) {
+            for (QString pattern : type.globPatterns()) {
+                pattern.replace(QRegularExpression(QStringLiteral("\\[(.)[^]]*\\]")), QStringLiteral("\\1"));
+                pattern.replace(u'?', u'a');
+                names << QString(pattern).replace(u'*', QStringLiteral("name"));
+                const qsizetype dot = pattern.lastIndexOf(u'.');
+                if (dot >= 0)
+                    names << QStringLiteral("other") + pattern.mid(dot);
+            }
+        }
+        names.removeDuplicates();
+        QVERIFY(names.size() > 500);
+
+        QStringList alone;
+        for (const QString &name : std::as_const(names)) {
+            QString type;
+            std::thread([&] { type = VLTypeIdentifierForPath(u"/folder/" + name, false); }).join();
+            alone << type;
+        }
+        for (const bool reversed : {false, true}) {
+            QStringList inTurn(names.size());
+            std::thread([&] {
+                for (qsizetype k = 0; k < names.size(); ++k) {
+                    const qsizetype i = reversed ? names.size() - 1 - k : k;
+                    inTurn[i] = VLTypeIdentifierForPath(u"/folder/" + names[i], false);
+                }
+            }).join();
+            for (qsizetype i = 0; i < names.size(); ++i)
+                QVERIFY2(inTurn[i] == alone[i], qPrintable(names[i] + u": " + inTurn[i] + u" / " + alone[i]));
+        }
+        QCOMPARE(VLTypeIdentifierForPath(QStringLiteral("/f/archive.tar.gz"), false),
+                 alone[names.indexOf(QStringLiteral("archive.tar.gz"))]);
+        QVERIFY(alone[names.indexOf(QStringLiteral("x.gz"))] != alone[names.indexOf(QStringLiteral("archive.tar.gz"))]);
     }
 
     // Once the shared table is full, further identifiers are still kept, each by its record.
