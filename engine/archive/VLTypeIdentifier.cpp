@@ -1,8 +1,10 @@
 #include "engine/archive/VLTypeIdentifier.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <algorithm>
@@ -103,15 +105,43 @@ bool mayMatch(QStringView pattern, QStringView name)
 }
 
 // The patterns that are not a plain extension, lower-cased: a few dozen among more than a
-// thousand.
+// thousand. They are read from the glob lists beside the database's caches, which name every
+// type's patterns in a few kilobytes; asking the database for each type's patterns would have it
+// parse every type's description, under its lock, and keep them. Only without such lists (a
+// database built into Qt) is it asked.
 const QStringList &otherPatterns(const QMimeDatabase &database)
 {
     static const QStringList patterns = [&database] {
         QStringList result;
-        for (const QMimeType &type : database.allMimeTypes()) {
-            for (const QString &pattern : type.globPatterns()) {
-                if (!isPlainExtensionPattern(pattern))
-                    result << pattern.toLower();
+        const auto keep = [&result](const QString &pattern) {
+            if (!pattern.isEmpty() && !isPlainExtensionPattern(pattern))
+                result << pattern.toLower();
+        };
+        const QStringList lists = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                            QStringLiteral("mime/globs2"));
+        for (const QString &path : lists) {
+            QFile list(path);
+            if (!list.open(QIODevice::ReadOnly))
+                continue;
+            // Lines of weight:type:pattern, some with :flags after the pattern: a pattern that
+            // itself holds a colon is kept both whole and cut there, which can only add patterns.
+            while (!list.atEnd()) {
+                const QByteArray line = list.readLine().trimmed();
+                if (line.isEmpty() || line.startsWith('#'))
+                    continue;
+                const qsizetype first = line.indexOf(':');
+                const qsizetype second = first < 0 ? -1 : line.indexOf(':', first + 1);
+                if (second < 0)
+                    continue;
+                const QString rest = QString::fromUtf8(line.mid(second + 1));
+                keep(rest);
+                keep(rest.section(u':', 0, 0));
+            }
+        }
+        if (lists.isEmpty()) {
+            for (const QMimeType &type : database.allMimeTypes()) {
+                for (const QString &pattern : type.globPatterns())
+                    keep(pattern);
             }
         }
         result.removeDuplicates();
