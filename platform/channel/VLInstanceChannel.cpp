@@ -53,21 +53,22 @@ QString VLInstanceChannel::serverPath()
     return runtime + u'/' + QString::fromLatin1(platform::bundle::identifier) + u".instance";
 }
 
-bool VLInstanceChannel::sendToRunningInstance(Kind kind, const QStringList &paths, int timeoutMs)
+bool VLInstanceChannel::sendToRunningInstance(Kind kind, const QStringList &paths, int connectTimeoutMs,
+                                              int answerTimeoutMs)
 {
     const QString path = serverPath();
     if (path.isEmpty())
         return false;
     QLocalSocket socket;
     socket.connectToServer(path);
-    if (!socket.waitForConnected(timeoutMs))
+    if (!socket.waitForConnected(connectTimeoutMs))
         return false;
     socket.write(encode(kind, paths, platform::launchActivationToken()));
-    if (!socket.waitForBytesWritten(timeoutMs))
+    if (!socket.waitForBytesWritten(answerTimeoutMs))
         return false;
     // The running instance answers once it has the whole message, so nothing is lost when this
     // process exits at once.
-    if (!socket.waitForReadyRead(timeoutMs))
+    if (!socket.waitForReadyRead(answerTimeoutMs))
         return false;
     const bool acknowledged = socket.read(1) == QByteArray(1, acknowledgement);
     socket.disconnectFromServer();

@@ -30,9 +30,12 @@ public:
     static QString serverPath();
 
     // Hands the message to a running instance, with the activation token this launch was given
-    // (so that the running instance may bring its window forward). False when none answers
-    // within the timeout.
-    static bool sendToRunningInstance(Kind kind, const QStringList &paths, int timeoutMs = 3000);
+    // (so that the running instance may bring its window forward). False when none takes the
+    // connection within connectTimeoutMs, or none confirms the message within answerTimeoutMs.
+    // An instance that took the connection is there but may be busy building its windows, so
+    // its answer is waited for much longer: giving up early would start a second instance.
+    static bool sendToRunningInstance(Kind kind, const QStringList &paths, int connectTimeoutMs = 3000,
+                                      int answerTimeoutMs = 30000);
 
     // Starts listening (removing a stale socket that nobody answers on). False when another
     // instance listens already or the socket cannot be made.

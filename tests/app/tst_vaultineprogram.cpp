@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -312,9 +313,33 @@ private slots:
         QCOMPARE(next->state(), QProcess::Running);
 
         QProcess *handOver = program.start({QStringLiteral("/tmp/z")});
-        QVERIFY(handOver->waitForFinished(10000));
+        QVERIFY(handOver->waitForFinished(40000));
         QCOMPARE(handOver->exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("files from another launch: /tmp/z")), 5000);
+    }
+
+    void aBusyInstanceStillTakesTheFiles()
+    {
+        QTemporaryDir root;
+        Program program(root);
+        QProcess *first = program.start({});
+        QVERIFY(first->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(program.log(), QStringLiteral("started with arguments")), 1, 10000);
+        const pid_t pid = pid_t(first->processId());
+
+        // An instance too busy to answer for longer than a launch waits to connect: the
+        // launch must wait for it rather than start a second instance.
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        QProcess *handOver = program.start({QStringLiteral("/tmp/y")});
+        QVERIFY(handOver->waitForStarted());
+        QTest::qWait(4500);
+        QCOMPARE(handOver->state(), QProcess::Running);
+        QCOMPARE(::kill(pid, SIGCONT), 0);
+
+        QVERIFY(handOver->waitForFinished(40000));
+        QCOMPARE(handOver->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(program.log().contains(QStringLiteral("files from another launch: /tmp/y")), 5000);
+        QCOMPARE(countOf(program.log(), QStringLiteral("started with arguments")), 1);
     }
 
     void withoutARuntimeFolderTheChannelStaysPrivate()
