@@ -8,35 +8,34 @@ quint32 VLArchivePathIndex::hashOf(QStringView path)
     return quint32(hash ^ (quint64(hash) >> 32));
 }
 
-std::size_t VLArchivePathIndex::slotOf(QStringView path, quint32 hash) const
+std::size_t VLArchivePathIndex::slotOf(QStringView path, quint32 hash, const Matches &matches) const
 {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const Slot &at = m_slots[slot];
-        if (at.entry == 0 || (at.hash == hash && m_paths[at.entry - 1] == path))
+        if (at.entry == 0 || (at.hash == hash && matches(qsizetype(at.entry) - 1, path)))
             return slot;
     }
 }
 
-qsizetype VLArchivePathIndex::find(QStringView path) const
+qsizetype VLArchivePathIndex::find(QStringView path, const Matches &matches) const
 {
     if (m_slots.empty())
         return -1;
-    const Slot &at = m_slots[slotOf(path, hashOf(path))];
+    const Slot &at = m_slots[slotOf(path, hashOf(path), matches)];
     return at.entry == 0 ? -1 : qsizetype(at.entry) - 1;
 }
 
-std::pair<qsizetype, bool> VLArchivePathIndex::insert(const QString &path)
+std::pair<qsizetype, bool> VLArchivePathIndex::insert(QStringView path, const Matches &matches)
 {
-    if ((m_paths.size() + 1) * 2 > m_slots.size())
+    if ((m_count + 1) * 2 > m_slots.size())
         grow();
     const quint32 hash = hashOf(path);
-    Slot &at = m_slots[slotOf(path, hash)];
+    Slot &at = m_slots[slotOf(path, hash, matches)];
     if (at.entry != 0)
         return {qsizetype(at.entry) - 1, false};
-    m_paths.push_back(path);
-    at = Slot{hash, quint32(m_paths.size())};
-    return {qsizetype(m_paths.size()) - 1, true};
+    at = Slot{hash, quint32(++m_count)};
+    return {qsizetype(m_count) - 1, true};
 }
 
 void VLArchivePathIndex::grow()
@@ -57,5 +56,5 @@ void VLArchivePathIndex::grow()
 void VLArchivePathIndex::clear()
 {
     m_slots = {};
-    m_paths = {};
+    m_count = 0;
 }

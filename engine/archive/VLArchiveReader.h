@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class VLEncryptedArchive;
 class VLSectionDecoder;
@@ -79,7 +80,8 @@ private:
 
     void restoreItem(ExtractJob &job);
     VLError restoreFileData(ExtractJob &job, VLSectionDecoder &decoder, const QString &relativePath);
-    QList<VLEncryptedArchiveItemPtr> restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const;
+    // Positions in records: a million shared pointers more would cost a million reference counts.
+    std::vector<quint32> restoringOrder(const std::vector<VLEncryptedArchiveItemPtr> &records) const;
     QString relativeDestination(const QString &path) const;
     void applyAttributes(const VLEncryptedArchiveItemPtr &record, const QString &path);
     void setFolderAttributes(const VLEncryptedArchiveItemPtr &record);

@@ -2,6 +2,7 @@
 #include "engine/archive/VLArchiveReader.h"
 
 #include "engine/archive/VLArchiveBytes.h"
+#include "engine/archive/VLArchiveRecordTable.h"
 #include "engine/archive/VLDeflate.h"
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLHeaderRecords.h"
@@ -14,10 +15,9 @@
 #include "platform/crypto/CryptoFunctions.h"
 #include "platform/dispatch/WorkerPool.h"
 
-#include <QSet>
-
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 
 using namespace VLArchiveBytes;
@@ -144,33 +144,35 @@ void VLArchiveReader::setFolderAttributes(const VLEncryptedArchiveItemPtr &recor
     record->setExtendedSecurityOptions({});
 }
 
-// Items with their parent folders first, each path once; on a case-sensitive file system "/A"
-// and "/a" are two items.
-QList<VLEncryptedArchiveItemPtr> VLArchiveReader::restoringOrder(const QList<VLEncryptedArchiveItemPtr> &records) const
+// Items with their parent folders first, each once; on a case-sensitive file system "/A" and
+// "/a" are two items. records are the table's, in its order.
+std::vector<quint32> VLArchiveReader::restoringOrder(const std::vector<VLEncryptedArchiveItemPtr> &records) const
 {
-    QList<VLEncryptedArchiveItemPtr> order;
-    QSet<QString> planned;
-    for (const VLEncryptedArchiveItemPtr &record : records) {
-        const QString recordPath = record->path();
-        if (planned.contains(recordPath))
+    const VLArchiveRecordTable &table = m_archive.recordTable();
+    std::vector<quint32> order;
+    order.reserve(records.size());
+    std::vector<bool> planned(records.size(), false);
+    std::vector<quint32> chain;
+    for (std::size_t position = 0; position < records.size(); ++position) {
+        if (planned[position])
             continue;
-        QList<VLEncryptedArchiveItemPtr> chain{record};
+        chain.assign(1, quint32(position));
+        const QString recordPath = records[position]->path();
         for (QString parent = parentPath(recordPath); parent.size() >= 2; parent = parentPath(parent)) {
-            if (planned.contains(parent))
-                break;
-            const VLEncryptedArchiveItemPtr parentRecord = m_archive.recordAtPath(parent);
-            if (!parentRecord) {
+            const qsizetype parentPosition = table.positionAtPath(parent);
+            if (parentPosition < 0 || std::size_t(parentPosition) >= records.size()) {
                 platform::log(QStringLiteral("Warning! Archive error : invalid tree structure, no parent folder for %1")
                                   .arg(recordPath));
                 break;
             }
-            if (planned.contains(parentRecord->path()) || chain.contains(parentRecord))
+            if (planned[std::size_t(parentPosition)]
+                || std::find(chain.cbegin(), chain.cend(), quint32(parentPosition)) != chain.cend())
                 break;
-            chain.append(parentRecord);
+            chain.push_back(quint32(parentPosition));
         }
         for (auto it = chain.crbegin(); it != chain.crend(); ++it) {
-            order.append(*it);
-            planned.insert((*it)->path());
+            order.push_back(*it);
+            planned[*it] = true;
         }
     }
     return order;
@@ -425,7 +427,9 @@ void VLArchiveReader::extractAll(const QString &path)
     m_switches = switches();
     m_keySize = VLMasterKey::sizeForBits(m_archive.AESKeyBits());
 
-    const QList<VLEncryptedArchiveItemPtr> records = m_archive.fileRecords();
+    // Held until extraction ends: the records stay as they were when it started.
+    const std::shared_ptr<const VLRecordList> recordsView = m_archive.recordTable().recordsView();
+    const VLRecordList &records = *recordsView;
     m_operationTotal = 0;
     for (const VLEncryptedArchiveItemPtr &record : records)
         m_operationTotal += record->size();
@@ -439,7 +443,7 @@ void VLArchiveReader::extractAll(const QString &path)
 
     // Workers restore the items ahead of their turn; the window bounds how many are in flight.
     // Folders are made here, before anything inside them is scheduled.
-    const QList<VLEncryptedArchiveItemPtr> order = restoringOrder(records);
+    const std::vector<quint32> order = restoringOrder(records);
     const bool answersProgress = m_reporter.answers(VLEncryptedArchiveDelegate::Callback::OperationProgress);
     const int workers = VLOrderedWindow<ExtractJob>::poolSize(m_archive.workerCount());
     m_workersStop = false;
@@ -447,11 +451,11 @@ void VLArchiveReader::extractAll(const QString &path)
     platform::WorkerPool pool(workers);
     VLOrderedWindow<ExtractJob> window(&pool, std::size_t(64 * workers));
     const auto restore = [this](ExtractJob &job) { restoreItem(job); };
-    qsizetype next = 0;
+    std::size_t next = 0;
     auto schedule = [&] {
         while (next < order.size() && window.hasRoom()) {
             auto job = std::make_shared<ExtractJob>();
-            job->record = order.at(next++);
+            job->record = records[order[next++]];
             job->path = destination + job->record->path();
             if (job->record->fileType() == platform::FileType::Directory) {
                 if (const int result = m_destination.createFolder(relativeDestination(job->path))) {

@@ -2,11 +2,11 @@
 
 namespace {
 
-QString parentKey(const QString &path)
+// The folder a path is in, "/" for the top level.
+QStringView parentOf(QStringView path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
-    const QString parent = slash > 0 ? path.left(slash) : QString();
-    return parent.isEmpty() ? QStringLiteral("/") : parent.toLower();
+    return slash > 0 ? path.left(slash) : QStringView(u"/");
 }
 
 QString withoutTrailingSlashes(QString path)
@@ -21,7 +21,21 @@ QString withoutTrailingSlashes(QString path)
 QList<VLEncryptedArchiveItemPtr> VLArchiveRecordTable::records() const
 {
     std::lock_guard lock(m_mutex);
-    return QList<VLEncryptedArchiveItemPtr>(m_records.begin(), m_records.end());
+    return QList<VLEncryptedArchiveItemPtr>(m_records->begin(), m_records->end());
+}
+
+std::shared_ptr<const VLRecordList> VLArchiveRecordTable::recordsView() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_records;
+}
+
+VLRecordList &VLArchiveRecordTable::ownRecords()
+{
+    // Views are only handed out under the lock held here, so none can appear meanwhile.
+    if (m_records.use_count() > 1)
+        m_records = std::make_shared<VLRecordList>(*m_records);
+    return *m_records;
 }
 
 void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record, const QString &path)
@@ -29,58 +43,77 @@ void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record, const QS
     std::lock_guard lock(m_mutex);
     // Paths that differ only in case are different items on a case-sensitive file system: both
     // are kept.
-    const auto [index, entered] = m_recordIndex.insert(path);
+    const auto [index, entered] = m_recordIndex.insert(path, m_pathMatches);
     if (!entered) {
-        m_records[std::size_t(index)] = record;
+        VLRecordList &records = ownRecords();
+        if (!m_firstEntries.contains(index))
+            m_firstEntries.insert(index, records[std::size_t(index)]);
+        m_laterEntries.push_back(LaterEntry{records.size(), record});
+        records[std::size_t(index)] = record;
     } else {
+        ownRecords().push_back(record); // before the index may ask for its path
         // Most paths are their own lower case: the exact index finds them under that spelling,
         // and only the others get an entry of their own.
         if (!path.isLower()) {
             const QString folded = path.toLower();
-            if (!m_foldedIndex.contains(folded) && m_recordIndex.find(folded) < 0)
+            if (!m_foldedIndex.contains(folded) && m_recordIndex.find(folded, m_pathMatches) < 0)
                 m_foldedIndex.insert(folded, index);
         }
-        m_records.push_back(record);
     }
-    // Items come folder by folder: the last folder's list serves its next items without a look-up.
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QStringView parent = QStringView(path).left(std::max<qsizetype>(slash, 0));
-    if (!m_lastChildren || parent != m_lastParent) {
-        m_lastParent = parent.toString();
-        m_lastChildren = &m_children[parentKey(path)];
-    }
-    m_lastChildren->push_back(record);
 }
 
 QList<VLEncryptedArchiveItemPtr> VLArchiveRecordTable::childrenAtPath(const QString &path) const
 {
-    const QString key = path.isEmpty() || path == u"/" ? QStringLiteral("/") : withoutTrailingSlashes(path).toLower();
+    const QString folder = path.isEmpty() || path == u"/" ? QStringLiteral("/") : withoutTrailingSlashes(path);
+    QList<VLEncryptedArchiveItemPtr> children;
+    auto take = [&](const VLEncryptedArchiveItemPtr &record) {
+        if (parentOf(record->path()).compare(folder, Qt::CaseInsensitive) == 0)
+            children.append(record);
+    };
     std::lock_guard lock(m_mutex);
-    const auto children = m_children.constFind(key);
-    if (children == m_children.constEnd())
-        return {};
-    return QList<VLEncryptedArchiveItemPtr>(children->begin(), children->end());
+    auto later = m_laterEntries.cbegin();
+    const VLRecordList &records = *m_records;
+    for (std::size_t position = 0; position <= records.size(); ++position) {
+        for (; later != m_laterEntries.cend() && later->after == position; ++later)
+            take(later->record);
+        if (position == records.size())
+            break;
+        const auto first = m_firstEntries.constFind(qsizetype(position));
+        take(first == m_firstEntries.cend() ? records[position] : first.value());
+    }
+    return children;
 }
 
 VLEncryptedArchiveItemPtr VLArchiveRecordTable::recordAtPath(const QString &path) const
 {
     std::lock_guard lock(m_mutex);
-    const qsizetype exact = m_recordIndex.find(path);
+    const qsizetype position = positionLocked(path);
+    return position >= 0 ? (*m_records)[std::size_t(position)] : nullptr;
+}
+
+qsizetype VLArchiveRecordTable::positionAtPath(const QString &path) const
+{
+    std::lock_guard lock(m_mutex);
+    return positionLocked(path);
+}
+
+qsizetype VLArchiveRecordTable::positionLocked(const QString &path) const
+{
+    const qsizetype exact = m_recordIndex.find(path, m_pathMatches);
     if (exact >= 0)
-        return m_records[std::size_t(exact)];
+        return exact;
     const QString lower = path.toLower();
     const auto folded = m_foldedIndex.constFind(lower);
     if (folded != m_foldedIndex.constEnd())
-        return m_records[std::size_t(folded.value())];
-    const qsizetype own = m_recordIndex.find(lower);
-    return own >= 0 ? m_records[std::size_t(own)] : nullptr;
+        return folded.value();
+    return m_recordIndex.find(lower, m_pathMatches);
 }
 
 quint64 VLArchiveRecordTable::totalSize() const
 {
     std::lock_guard lock(m_mutex);
     quint64 total = 0;
-    for (const VLEncryptedArchiveItemPtr &record : m_records)
+    for (const VLEncryptedArchiveItemPtr &record : *m_records)
         total += record->size();
     return total;
 }
@@ -88,10 +121,9 @@ quint64 VLArchiveRecordTable::totalSize() const
 void VLArchiveRecordTable::clear()
 {
     std::lock_guard lock(m_mutex);
-    m_records = {};
+    m_records = std::make_shared<VLRecordList>();
     m_recordIndex.clear();
     m_foldedIndex.clear();
-    m_children.clear();
-    m_lastParent.clear();
-    m_lastChildren = nullptr;
+    m_laterEntries = {};
+    m_firstEntries.clear();
 }

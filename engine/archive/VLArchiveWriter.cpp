@@ -2,6 +2,7 @@
 #include "engine/archive/VLArchiveWriter.h"
 
 #include "engine/archive/VLArchiveBytes.h"
+#include "engine/archive/VLArchiveRecordTable.h"
 #include "engine/archive/VLEncryptedArchive.h"
 #include "engine/archive/VLEncryptedArchiveDirectoryLocator.h"
 #include "engine/archive/VLHeaderRecords.h"
@@ -46,12 +47,12 @@ constexpr quint64 workerStreamMemoryBudget = 48 * 1024 * 1024;
 // large file met late would be the last work left, on one worker while the others wait; met
 // early, the small files fill the other workers meanwhile. A folder still comes before its
 // contents. With one worker nothing runs beside a large file: the records' own order then.
-std::vector<quint32> sectionOrder(const QList<VLEncryptedArchiveItemPtr> &records, int workers)
+std::vector<quint32> sectionOrder(const VLRecordList &records, int workers)
 {
     QHash<QString, quint32> folders;
     std::vector<std::pair<qint64, quint32>> large; // (the folder's index or -1, the file's)
-    for (qsizetype i = 0; i < records.size() && workers > 1; ++i) {
-        const VLEncryptedArchiveItemPtr &record = records.at(i);
+    for (std::size_t i = 0; i < records.size() && workers > 1; ++i) {
+        const VLEncryptedArchiveItemPtr &record = records[i];
         const std::optional<platform::FileType> type = record->fileType();
         if (type == platform::FileType::Directory) {
             folders.insert(record->path(), quint32(i));
@@ -62,22 +63,22 @@ std::vector<quint32> sectionOrder(const QList<VLEncryptedArchiveItemPtr> &record
         }
     }
     std::vector<quint32> order;
-    order.reserve(std::size_t(records.size()));
+    order.reserve(records.size());
     std::stable_sort(large.begin(), large.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     auto nextLarge = large.cbegin();
     auto takeLargeAfter = [&](qint64 folder) {
         for (; nextLarge != large.cend() && nextLarge->first == folder; ++nextLarge)
             order.push_back(nextLarge->second);
     };
-    std::vector<bool> moved(std::size_t(records.size()), false);
+    std::vector<bool> moved(records.size(), false);
     for (const auto &entry : large)
         moved[entry.second] = true;
     takeLargeAfter(-1);
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        if (moved[std::size_t(i)])
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (moved[i])
             continue;
         order.push_back(quint32(i));
-        takeLargeAfter(i);
+        takeLargeAfter(qint64(i));
     }
     return order;
 }
@@ -176,7 +177,7 @@ bool VLArchiveWriter::writeLocator(quint64 directoryPosition, quint64 directoryS
     return true;
 }
 
-bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, const std::vector<quint32> &order,
+bool VLArchiveWriter::writeDirectory(const VLRecordList &records, const std::vector<quint32> &order,
                                      platform::WorkerPool &pool, VLEncryptedArchiveItemPtr *failedRecord)
 {
     // Building a record costs more than enciphering it: runs of records are built on the
@@ -195,7 +196,7 @@ bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &rec
     auto build = [&records, &order, withHmac, padded](Run &run) {
         run.headers.reserve(std::size_t(run.count));
         for (qsizetype i = run.first; i < run.first + run.count; ++i) {
-            const VLEncryptedArchiveItemPtr &record = records.at(order[std::size_t(i)]);
+            const VLEncryptedArchiveItemPtr &record = records[order[std::size_t(i)]];
             std::optional<QByteArray> header = VLHeaderRecords::centralHeader(record, withHmac, padded);
             if (!header) {
                 run.failed = i;
@@ -224,7 +225,7 @@ bool VLArchiveWriter::writeDirectory(const QList<VLEncryptedArchiveItemPtr> &rec
             m_directorySize += quint64(header.size());
         }
         if (run->failed >= 0) {
-            *failedRecord = records.at(order[std::size_t(run->failed)]);
+            *failedRecord = records[order[std::size_t(run->failed)]];
             return false;
         }
     }
@@ -292,7 +293,10 @@ void VLArchiveWriter::save(const QString &path)
         (void)m_key.derive(m_archive.password(), s.keySize, true);
     }
 
-    const QList<VLEncryptedArchiveItemPtr> records = m_archive.fileRecords();
+    // Held until saving ends: the records stay as they were when it started.
+    const std::shared_ptr<const VLRecordList> recordsView = m_archive.recordTable().recordsView();
+    const VLRecordList &records = *recordsView;
+    const qsizetype recordCount = qsizetype(records.size());
     m_operationTotal = 0;
     for (const VLEncryptedArchiveItemPtr &record : records)
         m_operationTotal += record->size();
@@ -309,7 +313,7 @@ void VLArchiveWriter::save(const QString &path)
     // The sections' order, which the directory follows, as indexes of the records: a million
     // shared pointers more would cost a million reference counts and 16 MB.
     std::vector<quint32> written;
-    written.reserve(std::size_t(records.size()));
+    written.reserve(records.size());
     {
         VLOrderedWindow<SectionJob> window(&pool, std::size_t(16 * workers), windowBudget);
         const auto make = [this](SectionJob &job) { makeSections(job); };
@@ -327,8 +331,8 @@ void VLArchiveWriter::save(const QString &path)
             auto job = std::make_shared<SectionJob>();
             cost = 0;
             quint64 runBytes = 0;
-            while (next < records.size()) {
-                const VLEncryptedArchiveItemPtr &record = records.at(order[std::size_t(next)]);
+            while (next < recordCount) {
+                const VLEncryptedArchiveItemPtr &record = records[order[std::size_t(next)]];
                 const platform::FileType type = record->fileType().value_or(platform::FileType::Unknown);
                 const quint64 size = type == platform::FileType::Regular ? record->size() : 0;
                 const Making making = size <= wholeSectionLimit    ? Making::Whole
@@ -356,7 +360,7 @@ void VLArchiveWriter::save(const QString &path)
         auto schedule = [&] {
             for (;;) {
                 if (!waiting) {
-                    if (next >= records.size())
+                    if (next >= recordCount)
                         return;
                     waiting = nextJob(waitingCost);
                 }

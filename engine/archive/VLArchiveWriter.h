@@ -96,7 +96,7 @@ private:
     VLSectionKeys sectionKeys(bool withHmac) const;
     // The directory's records, in `order` (indexes of `records`), built on the workers a run at a
     // time and written in order. False with the record whose header could not be made.
-    bool writeDirectory(const QList<VLEncryptedArchiveItemPtr> &records, const std::vector<quint32> &order,
+    bool writeDirectory(const std::vector<VLEncryptedArchiveItemPtr> &records, const std::vector<quint32> &order,
                         platform::WorkerPool &pool, VLEncryptedArchiveItemPtr *failedRecord);
     bool writeLocator(quint64 directoryPosition, quint64 directorySize, const QByteArray &directoryHmac);
     // The steps every item's section starts with: its key block goes to the encoder; a file's

@@ -92,6 +92,11 @@ public:
     void setReadPieceHook(ReadPieceHook hook);
 
 private:
+    // The writer and the reader work on the table itself.
+    friend class VLArchiveReader;
+    friend class VLArchiveWriter;
+    const VLArchiveRecordTable &recordTable() const { return *m_records; }
+
     // Properties, guarded by m_mutex.
     mutable std::mutex m_mutex;
     bool m_encryptFiles = true;
