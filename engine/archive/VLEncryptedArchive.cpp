@@ -95,8 +95,7 @@ VLEncryptedArchiveItemPtr VLEncryptedArchive::recordForItemFromRoot(const QStrin
     VLEncryptedArchiveItemPtr item = VLEncryptedArchiveItem::itemFromPathError(path);
     if (!item)
         return nullptr;
-    item->setPath(base == u"/" ? path : path.mid(base.size()));
-    item->setRealPathBelowFolder(base == u"/" ? QString() : base);
+    item->setPathBelowFolder(base == u"/" ? path : path.mid(base.size()), base == u"/" ? QString() : base);
     item->setCompressed(compressFiles() && item->fileType() == platform::FileType::Regular);
     return item;
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <set>
 
 namespace {
 
@@ -37,8 +38,8 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
 
     auto item = std::make_shared<VLEncryptedArchiveItem>();
     Stored &s = item->m_stored;
-    s.realPath = path;
-    s.path = path;
+    s.path = VLPackedPath(path);
+    s.folder = folderNamed(QString(u""_qs)); // the real path is the path itself
     // The type is looked up from the name when first asked for: on a large tree the look-up
     // then runs on the workers that write the sections, not in the walk that adds the items.
     if (type == platform::FileType::Directory)
@@ -71,7 +72,7 @@ std::optional<platform::FileType> VLEncryptedArchiveItem::fileType() const
 VLEncryptedArchiveItem::Fields VLEncryptedArchiveItem::Stored::snapshot()
 {
     resolveUTI();
-    return Fields{path,
+    return Fields{path.unpacked(),
                   currentRealPath(),
                   currentAttributes(),
                   readAside(&Aside::extendedAttributes),
@@ -124,7 +125,8 @@ void VLEncryptedArchiveItem::update(const std::function<void(Fields &)> &change)
 
 QString VLEncryptedArchiveItem::path() const
 {
-    return read(&Stored::path);
+    std::lock_guard lock(mutex());
+    return m_stored.path.unpacked();
 }
 
 void VLEncryptedArchiveItem::setPath(const QString &value)
@@ -136,9 +138,11 @@ void VLEncryptedArchiveItem::setPath(const QString &value)
 void VLEncryptedArchiveItem::Stored::storePath(const QString &value)
 {
     // A real path made of the folder and the path stays where it is.
-    realPath = currentRealPath();
-    set(RealPathBelowFolder, false);
-    path = value;
+    if (folder) {
+        storeAside(&Aside::realPath, currentRealPath(), true);
+        folder = nullptr;
+    }
+    path = VLPackedPath(value);
 }
 
 QString VLEncryptedArchiveItem::realPath() const
@@ -156,25 +160,53 @@ void VLEncryptedArchiveItem::setRealPath(const QString &value)
 void VLEncryptedArchiveItem::Stored::storeRealPath(const QString &value)
 {
     resolveUTI();
-    realPath = value;
-    set(RealPathBelowFolder, false);
+    folder = nullptr;
+    storeAside(&Aside::realPath, value, !value.isNull());
 }
 
 void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
 {
+    const QString *shared = folderNamed(folder);
     std::lock_guard lock(mutex());
     Stored &s = m_stored;
     // Adding an item only splits its path this way: the type stays to be looked up.
     const QString current = s.currentRealPath();
-    if (current.size() != folder.size() + s.path.size() || !current.startsWith(folder) || !current.endsWith(s.path))
+    const QString path = s.path.unpacked();
+    if (current.size() != folder.size() + path.size() || !current.startsWith(folder) || !current.endsWith(path))
         s.resolveUTI();
-    s.realPath = folder;
-    s.set(RealPathBelowFolder, true);
+    s.folder = shared;
+    s.storeAside(&Aside::realPath, QString(), false);
+}
+
+void VLEncryptedArchiveItem::setPathBelowFolder(const QString &path, const QString &folder)
+{
+    const QString *shared = folderNamed(folder);
+    std::lock_guard lock(mutex());
+    Stored &s = m_stored;
+    const QString current = s.currentRealPath();
+    if (current.size() != folder.size() + path.size() || !current.startsWith(folder) || !current.endsWith(path))
+        s.resolveUTI();
+    s.path = VLPackedPath(path);
+    s.folder = shared;
+    s.storeAside(&Aside::realPath, QString(), false);
 }
 
 QString VLEncryptedArchiveItem::Stored::currentRealPath() const
 {
-    return has(RealPathBelowFolder) ? realPath + path : realPath;
+    return folder ? *folder + path.unpacked() : readAside(&Aside::realPath);
+}
+
+const QString *VLEncryptedArchiveItem::folderNamed(const QString &path)
+{
+    // A tree's records continue one folder: each thread keeps the last one it asked for.
+    thread_local const QString *last = nullptr;
+    if (last && *last == path)
+        return last;
+    static std::mutex mutex;
+    static std::set<QString> folders; // its nodes stay put
+    std::lock_guard lock(mutex);
+    last = &*folders.insert(path).first;
+    return last;
 }
 
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
@@ -358,7 +390,7 @@ void VLEncryptedArchiveItem::Stored::storeHmac(const std::optional<QByteArray> &
 bool VLEncryptedArchiveItem::Aside::holdsNothing() const
 {
     return extendedAttributes.isEmpty() && extendedSecurityOptions.isNull() && !linkDestination && !hmac && !uti
-           && fileDataPosition == 0 && !attributeSize;
+           && fileDataPosition == 0 && !attributeSize && realPath.isNull();
 }
 
 void VLEncryptedArchiveItem::Stored::releaseEmptyAside()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/archive/VLPackedAttributes.h"
+#include "engine/archive/VLPackedPath.h"
 #include "engine/archive/VLTypeIdentifierTable.h"
 #include "engine/metadata/VLFileMetaData.h"
 #include "platform/core/VLError.h"
@@ -59,6 +60,8 @@ public:
     // The real path is the folder followed by the record's path. A tree's records share the
     // folder's string, which keeps the records of a large tree small.
     void setRealPathBelowFolder(const QString &folder);
+    // The path, with the real path the folder followed by it: both of the above at once.
+    void setPathBelowFolder(const QString &path, const QString &folder);
     platform::FileAttributes attributes() const;
     void setAttributes(const platform::FileAttributes &attributes);
     VLExtendedAttributes extendedAttributes() const;
@@ -96,13 +99,13 @@ private:
         std::optional<QString> uti;     // one the shared table does not keep
         quint64 fileDataPosition = 0;
         std::optional<quint64> attributeSize; // one that differs from the record's size
+        QString realPath;                     // one that is not a folder followed by the path
 
         bool holdsNothing() const;
     };
 
     enum Flag : quint8 {
         Compressed = 1 << 0,
-        RealPathBelowFolder = 1 << 1, // realPath is the folder that path continues
         UtiFromName = 1 << 2,         // the type is still to be derived from the real path's name
         HmacInline = 1 << 3,          // hmacBytes holds the HMAC
         AttributeSizeIsSize = 1 << 4, // the attributes' size is the record's
@@ -113,8 +116,10 @@ private:
     // carry nothing aside.
     struct Stored
     {
-        QString path;
-        QString realPath; // or the folder that path continues, with RealPathBelowFolder
+        VLPackedPath path;
+        // The folder that path continues to make the real path, kept once for all records that
+        // share it (see folderNamed), or null when the real path is aside or null.
+        const QString *folder = nullptr;
         quint64 size = 0;
         quint64 localHeaderPosition = 0;
         quint64 compressedSize = 0;
@@ -167,6 +172,9 @@ private:
     };
 
     std::mutex &mutex() const; // guards m_stored
+    // The one string of a folder that records' paths continue: kept for as long as the process
+    // runs, as a tree's root or a destination is, so records point at it without a count.
+    static const QString *folderNamed(const QString &path);
 
     template <typename T>
     T read(T Stored::*field) const

@@ -133,6 +133,36 @@ private slots:
         QCOMPARE(record.fileType(), expected.attributes.type);
     }
 
+    // A path comes back as it went in, whichever characters it holds, and the real path made of a
+    // folder and the path with it.
+    void everyPathComesBack_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("null") << QString();
+        QTest::newRow("empty") << QString(u""_qs);
+        QTest::newRow("plain") << u"/d0000/d000/f000000.txt"_qs;
+        QTest::newRow("Latin-1") << u"/Bücher/ÿ-é.txt"_qs;
+        QTest::newRow("starts with the last Latin-1 character") << u"ÿ/a"_qs;
+        QTest::newRow("beyond Latin-1") << u"/日本語/файл.txt"_qs;
+        QTest::newRow("surrogate pair") << u"/a/\U0001F600.png"_qs;
+        QTest::newRow("lone surrogate") << u"/a/x"_qs + QChar(0xd800);
+        QTest::newRow("a zero character") << u"/a"_qs + QChar(0) + u"b"_qs;
+        QTest::newRow("long") << u"/"_qs + QString(5000, QChar(0xe9));
+    }
+
+    void everyPathComesBack()
+    {
+        QFETCH(QString, path);
+        VLEncryptedArchiveItem record;
+        record.setPath(path);
+        QCOMPARE(record.path(), path);
+        QCOMPARE(record.path().isNull(), path.isNull());
+        QCOMPARE(record.fields().path, path);
+        record.setRealPathBelowFolder(u"/tmp/wörk"_qs);
+        QCOMPARE(record.realPath(), u"/tmp/wörk"_qs + path);
+        QCOMPARE(record.path(), path);
+    }
+
     // A rare field set and cleared again, alone or beside another, leaves every other field as it
     // was; clearing one rare field keeps the other.
     void rareFieldComesAndGoes_data()
