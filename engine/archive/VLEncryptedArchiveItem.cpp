@@ -5,8 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <functional>
-#include <set>
+#include <map>
 
 namespace {
 
@@ -40,6 +41,8 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
     Stored &s = item->m_stored;
     s.path = VLPackedPath(path);
     s.folder = folderNamed(QString(u""_qs)); // the real path is the path itself
+    if (s.folder == noFolder)
+        s.storeAside(&Aside::realPath, path, true);
     // The type is looked up from the name when first asked for: on a large tree the look-up
     // then runs on the workers that write the sections, not in the walk that adds the items.
     if (type == platform::FileType::Directory)
@@ -51,14 +54,14 @@ std::shared_ptr<VLEncryptedArchiveItem> VLEncryptedArchiveItem::itemFromPathErro
         if (!destination)
             return nullptr;
         s.storeAside(&Aside::linkDestination, destination, true);
-        s.size = 0;
+        s.storeWide(Size, 0);
         s.attributes.setType(platform::FileType::SymbolicLink);
         return item;
     }
     // Extended attributes and the access-control buffer are read when the item's section is
     // written, so that a large tree's records stay small.
     // Account names are not stored in the container, nor kept.
-    s.size = attributes->size.value_or(0);
+    s.storeWide(Size, attributes->size.value_or(0));
     s.storeAttributes(*attributes);
     return item;
 }
@@ -79,11 +82,11 @@ VLEncryptedArchiveItem::Fields VLEncryptedArchiveItem::Stored::snapshot()
                   readAside(&Aside::extendedSecurityOptions),
                   currentUTI(),
                   readAside(&Aside::linkDestination),
-                  size,
-                  localHeaderPosition,
+                  currentWide(Size),
+                  currentWide(LocalHeaderPosition),
                   readAside(&Aside::fileDataPosition),
                   has(Compressed),
-                  compressedSize,
+                  currentWide(CompressedSize),
                   currentHmac()};
 }
 
@@ -115,10 +118,10 @@ void VLEncryptedArchiveItem::update(const std::function<void(Fields &)> &change)
     if (!sameText(after.uti, before.uti))
         s.storeUTI(after.uti);
     s.storeAside(&Aside::linkDestination, after.linkDestination, after.linkDestination.has_value());
-    s.localHeaderPosition = after.localHeaderPosition;
+    s.storeWide(LocalHeaderPosition, after.localHeaderPosition);
     s.storeAside(&Aside::fileDataPosition, after.fileDataPosition, after.fileDataPosition != 0);
     s.set(Compressed, after.compressed);
-    s.compressedSize = after.compressedSize;
+    s.storeWide(CompressedSize, after.compressedSize);
     if (after.hmac != before.hmac)
         s.storeHmac(after.hmac);
 }
@@ -138,9 +141,9 @@ void VLEncryptedArchiveItem::setPath(const QString &value)
 void VLEncryptedArchiveItem::Stored::storePath(const QString &value)
 {
     // A real path made of the folder and the path stays where it is.
-    if (folder) {
+    if (folder != noFolder) {
         storeAside(&Aside::realPath, currentRealPath(), true);
-        folder = nullptr;
+        folder = noFolder;
     }
     path = VLPackedPath(value);
 }
@@ -160,13 +163,13 @@ void VLEncryptedArchiveItem::setRealPath(const QString &value)
 void VLEncryptedArchiveItem::Stored::storeRealPath(const QString &value)
 {
     resolveUTI();
-    folder = nullptr;
+    folder = noFolder;
     storeAside(&Aside::realPath, value, !value.isNull());
 }
 
 void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
 {
-    const QString *shared = folderNamed(folder);
+    const quint16 shared = folderNamed(folder);
     std::lock_guard lock(mutex());
     Stored &s = m_stored;
     // Adding an item only splits its path this way: the type stays to be looked up.
@@ -175,12 +178,12 @@ void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
     if (current.size() != folder.size() + path.size() || !current.startsWith(folder) || !current.endsWith(path))
         s.resolveUTI();
     s.folder = shared;
-    s.storeAside(&Aside::realPath, QString(), false);
+    s.storeAside(&Aside::realPath, shared == noFolder ? QString(folder + path) : QString(), shared == noFolder);
 }
 
 void VLEncryptedArchiveItem::setPathBelowFolder(const QString &path, const QString &folder)
 {
-    const QString *shared = folderNamed(folder);
+    const quint16 shared = folderNamed(folder);
     std::lock_guard lock(mutex());
     Stored &s = m_stored;
     const QString current = s.currentRealPath();
@@ -188,25 +191,62 @@ void VLEncryptedArchiveItem::setPathBelowFolder(const QString &path, const QStri
         s.resolveUTI();
     s.path = VLPackedPath(path);
     s.folder = shared;
-    s.storeAside(&Aside::realPath, QString(), false);
+    s.storeAside(&Aside::realPath, shared == noFolder ? QString(folder + path) : QString(), shared == noFolder);
 }
 
 QString VLEncryptedArchiveItem::Stored::currentRealPath() const
 {
-    return folder ? *folder + path.unpacked() : readAside(&Aside::realPath);
+    return folder != noFolder ? folderNumbered(folder) + path.unpacked() : readAside(&Aside::realPath);
 }
 
-const QString *VLEncryptedArchiveItem::folderNamed(const QString &path)
+quint64 VLEncryptedArchiveItem::Stored::currentWide(Wide field) const
+{
+    return wide[field] == wideAside ? aside->wide[field].value_or(wideAside) : wide[field];
+}
+
+void VLEncryptedArchiveItem::Stored::storeWide(Wide field, quint64 value)
+{
+    const bool fits = value < wideAside;
+    wide[field] = fits ? quint32(value) : wideAside;
+    if (fits && !(aside && aside->wide[field]))
+        return;
+    if (!aside)
+        aside = std::make_unique<Aside>();
+    aside->wide[field] = fits ? std::nullopt : std::optional<quint64>(value);
+    releaseEmptyAside();
+}
+
+namespace {
+
+// Folders by number, each set once and never changed: read without a lock.
+constexpr std::size_t folderNumbers = 0x10000;
+std::array<std::atomic<const QString *>, folderNumbers> numberedFolders{};
+
+} // namespace
+
+quint16 VLEncryptedArchiveItem::folderNamed(const QString &path)
 {
     // A tree's records continue one folder: each thread keeps the last one it asked for.
-    thread_local const QString *last = nullptr;
-    if (last && *last == path)
+    thread_local quint16 last = noFolder;
+    if (last != noFolder && folderNumbered(last) == path)
         return last;
     static std::mutex mutex;
-    static std::set<QString> folders; // its nodes stay put
+    static std::map<QString, quint16> numbers; // its nodes stay put
     std::lock_guard lock(mutex);
-    last = &*folders.insert(path).first;
-    return last;
+    const auto found = numbers.find(path);
+    if (found != numbers.end())
+        return last = found->second;
+    const std::size_t number = numbers.size() + 1; // 0 is noFolder
+    if (number >= folderNumbers)
+        return noFolder;
+    const auto entered = numbers.emplace(path, quint16(number)).first;
+    numberedFolders[number].store(&entered->first, std::memory_order_release);
+    return last = quint16(number);
+}
+
+const QString &VLEncryptedArchiveItem::folderNumbered(quint16 number)
+{
+    return *numberedFolders[number].load(std::memory_order_acquire);
 }
 
 platform::FileAttributes VLEncryptedArchiveItem::attributes() const
@@ -240,12 +280,12 @@ void VLEncryptedArchiveItem::Stored::storeAttributes(const platform::FileAttribu
 // then keeps it once.
 std::optional<quint64> VLEncryptedArchiveItem::Stored::currentAttributeSize() const
 {
-    return has(AttributeSizeIsSize) ? std::optional<quint64>(size) : readAside(&Aside::attributeSize);
+    return has(AttributeSizeIsSize) ? std::optional<quint64>(currentWide(Size)) : readAside(&Aside::attributeSize);
 }
 
 void VLEncryptedArchiveItem::Stored::storeAttributeSize(const std::optional<quint64> &value)
 {
-    const bool isSize = value == size;
+    const bool isSize = value == currentWide(Size);
     set(AttributeSizeIsSize, isSize);
     storeAside(&Aside::attributeSize, value, value && !isSize);
 }
@@ -259,7 +299,7 @@ void VLEncryptedArchiveItem::setSize(quint64 value)
 void VLEncryptedArchiveItem::Stored::storeSize(quint64 value)
 {
     const std::optional<quint64> attributeSize = currentAttributeSize();
-    size = value;
+    storeWide(Size, value);
     storeAttributeSize(attributeSize);
 }
 
@@ -390,7 +430,8 @@ void VLEncryptedArchiveItem::Stored::storeHmac(const std::optional<QByteArray> &
 bool VLEncryptedArchiveItem::Aside::holdsNothing() const
 {
     return extendedAttributes.isEmpty() && extendedSecurityOptions.isNull() && !linkDestination && !hmac && !uti
-           && fileDataPosition == 0 && !attributeSize && realPath.isNull();
+           && fileDataPosition == 0 && !attributeSize && realPath.isNull()
+           && std::none_of(wide.cbegin(), wide.cend(), [](const std::optional<quint64> &value) { return value; });
 }
 
 void VLEncryptedArchiveItem::Stored::releaseEmptyAside()

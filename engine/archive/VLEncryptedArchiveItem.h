@@ -72,16 +72,16 @@ public:
     void setUTI(const QString &uti);
     std::optional<QString> linkDestination() const;
     void setLinkDestination(const std::optional<QString> &value);
-    quint64 size() const { return read(&Stored::size); }
+    quint64 size() const { return readWide(Size); }
     void setSize(quint64 value);
-    quint64 localHeaderPosition() const { return read(&Stored::localHeaderPosition); }
-    void setLocalHeaderPosition(quint64 value) { write(&Stored::localHeaderPosition, value); }
+    quint64 localHeaderPosition() const { return readWide(LocalHeaderPosition); }
+    void setLocalHeaderPosition(quint64 value) { writeWide(LocalHeaderPosition, value); }
     quint64 fileDataPosition() const;
     void setFileDataPosition(quint64 value);
     bool compressed() const;
     void setCompressed(bool value);
-    quint64 compressedSize() const { return read(&Stored::compressedSize); }
-    void setCompressedSize(quint64 value) { write(&Stored::compressedSize, value); }
+    quint64 compressedSize() const { return readWide(CompressedSize); }
+    void setCompressedSize(quint64 value) { writeWide(CompressedSize, value); }
     std::optional<QByteArray> hmac() const;
     void setHmac(const std::optional<QByteArray> &hmac);
 
@@ -89,6 +89,9 @@ public:
     std::optional<platform::FileType> fileType() const;
 
 private:
+    // The 64-bit fields, kept in 32 bits each unless their value needs more.
+    enum Wide : quint8 { Size, LocalHeaderPosition, CompressedSize, wideCount };
+
     // Fields that most items never carry, allocated only while one of them holds a value.
     struct Aside
     {
@@ -98,8 +101,9 @@ private:
         std::optional<QByteArray> hmac; // of another length than a section's
         std::optional<QString> uti;     // one the shared table does not keep
         quint64 fileDataPosition = 0;
-        std::optional<quint64> attributeSize; // one that differs from the record's size
-        QString realPath;                     // one that is not a folder followed by the path
+        std::optional<quint64> attributeSize;               // one that differs from the record's size
+        QString realPath;                                   // one that is not a folder followed by the path
+        std::array<std::optional<quint64>, wideCount> wide; // a value that needs more than 32 bits
 
         bool holdsNothing() const;
     };
@@ -117,13 +121,10 @@ private:
     struct Stored
     {
         VLPackedPath path;
-        // The folder that path continues to make the real path, kept once for all records that
-        // share it (see folderNamed), or null when the real path is aside or null.
-        const QString *folder = nullptr;
-        quint64 size = 0;
-        quint64 localHeaderPosition = 0;
-        quint64 compressedSize = 0;
         std::unique_ptr<Aside> aside;
+        // Each Wide field, or wideAside when its value is kept aside.
+        static constexpr quint32 wideAside = 0xffffffff;
+        std::array<quint32, wideCount> wide{};
         // A section's HMAC is 32 bytes: kept in the record itself, which spares a large tree one
         // allocation per item. A value of another length, which only a caller can set, is kept
         // aside.
@@ -131,8 +132,13 @@ private:
         std::array<char, hmacSize> hmacBytes{};
         VLPackedAttributes attributes;                                          // but their size
         VLTypeIdentifierTable::Index uti = VLTypeIdentifierTable::noIdentifier; // unless aside
+        // The folder that path continues to make the real path, kept once for all records that
+        // share it (see folderNamed), or noFolder when the real path is aside or null.
+        quint16 folder = noFolder;
         quint8 flags = 0;
 
+        quint64 currentWide(Wide field) const;
+        void storeWide(Wide field, quint64 value);
         bool has(Flag flag) const { return (flags & flag) != 0; }
         void set(Flag flag, bool on) { flags = on ? quint8(flags | flag) : quint8(flags & ~flag); }
         Fields snapshot(); // derives the type first
@@ -172,9 +178,23 @@ private:
     };
 
     std::mutex &mutex() const; // guards m_stored
-    // The one string of a folder that records' paths continue: kept for as long as the process
-    // runs, as a tree's root or a destination is, so records point at it without a count.
-    static const QString *folderNamed(const QString &path);
+    // The number of the one string of a folder that records' paths continue: kept for as long as
+    // the process runs, as a tree's root or a destination is, so that records name it in two
+    // bytes. noFolder once the numbers have run out: such a record keeps its real path aside.
+    static constexpr quint16 noFolder = 0;
+    static quint16 folderNamed(const QString &path);
+    static const QString &folderNumbered(quint16 number);
+
+    quint64 readWide(Wide field) const
+    {
+        std::lock_guard lock(mutex());
+        return m_stored.currentWide(field);
+    }
+    void writeWide(Wide field, quint64 value)
+    {
+        std::lock_guard lock(mutex());
+        m_stored.storeWide(field, value);
+    }
 
     template <typename T>
     T read(T Stored::*field) const

@@ -21,9 +21,8 @@ VLPackedPath::VLPackedPath(const QString &path)
     if (path.isNull())
         return;
     static_assert(sizeof(Header) <= headerSize);
-    const Header header{quint32(path.size()), std::any_of(path.cbegin(), path.cend(), [](QChar c) {
-                            return c.unicode() > 0xff;
-                        })};
+    const Header header{quint32(path.size()),
+                        std::any_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() > 0xff; })};
     m_data = static_cast<char *>(std::malloc(bytesOf(header)));
     if (!m_data)
         throw std::bad_alloc();

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -161,6 +162,69 @@ private slots:
         record.setRealPathBelowFolder(u"/tmp/wörk"_qs);
         QCOMPARE(record.realPath(), u"/tmp/wörk"_qs + path);
         QCOMPARE(record.path(), path);
+    }
+
+    // Sizes and positions are kept in 32 bits where they fit: every 64-bit value comes back, beside
+    // the others, and a value that fits again after one that did not is kept as before.
+    void widePositionsComeBack_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<quint64>("value");
+        const char *names[] = {"size", "local header position", "compressed size"};
+        for (int field = 0; field < 3; ++field) {
+            for (const quint64 value :
+                 {quint64(0), quint64(0xfffffffe), quint64(0xffffffff), quint64(1) << 32, ~quint64(0)})
+                QTest::addRow("%s %llx", names[field], static_cast<unsigned long long>(value)) << field << value;
+        }
+    }
+
+    void widePositionsComeBack()
+    {
+        QFETCH(int, field);
+        QFETCH(quint64, value);
+        const Fields expected = everyField();
+        VLEncryptedArchiveItem record;
+        setEach(record, expected);
+        const auto set = [&](quint64 v) {
+            if (field == 0)
+                record.setSize(v);
+            else if (field == 1)
+                record.setLocalHeaderPosition(v);
+            else
+                record.setCompressedSize(v);
+        };
+        const auto get = [&] {
+            return field == 0 ? record.size() : field == 1 ? record.localHeaderPosition() : record.compressedSize();
+        };
+        set(value);
+        QCOMPARE(get(), value);
+        Fields changed = expected;
+        (field == 0 ? changed.size : field == 1 ? changed.localHeaderPosition : changed.compressedSize) = value;
+        compareFields(record.fields(), changed);
+        // The attributes keep their own size whatever the record's.
+        QCOMPARE(record.attributes().size, expected.attributes.size);
+
+        set(field == 0 ? expected.size : field == 1 ? expected.localHeaderPosition : expected.compressedSize);
+        compareFields(record.fields(), expected);
+        record.update([&](Fields &f) { f = changed; });
+        compareFields(record.fields(), changed);
+    }
+
+    // Records below more folders than are numbered keep each real path of their own.
+    void everyFolderKeepsItsRecords()
+    {
+        std::vector<std::unique_ptr<VLEncryptedArchiveItem>> records;
+        for (int i = 0; i < 70000; ++i) {
+            records.push_back(std::make_unique<VLEncryptedArchiveItem>());
+            records.back()->setPathBelowFolder(u"/f.txt"_qs, u"/tmp/folder-"_qs + QString::number(i));
+        }
+        for (int i = 0; i < 70000; i += 997) {
+            QCOMPARE(records[std::size_t(i)]->realPath(), u"/tmp/folder-"_qs + QString::number(i) + u"/f.txt"_qs);
+            QCOMPARE(records[std::size_t(i)]->path(), u"/f.txt"_qs);
+        }
+        QCOMPARE(records.back()->realPath(), u"/tmp/folder-69999/f.txt"_qs);
+        records.back()->setPath(u"/g.txt"_qs); // the real path stays
+        QCOMPARE(records.back()->realPath(), u"/tmp/folder-69999/f.txt"_qs);
     }
 
     // A rare field set and cleared again, alone or beside another, leaves every other field as it
