@@ -2,10 +2,21 @@
 
 #include <QHashFunctions>
 
-quint32 VLArchivePathIndex::hashOf(QStringView path)
+quint32 VLArchivePathIndex::hashOf(QStringView path) const
 {
-    const std::size_t hash = qHash(path);
-    return quint32(hash ^ (quint64(hash) >> 32));
+    if (m_sensitivity == Qt::CaseSensitive) {
+        const std::size_t hash = qHash(path);
+        return quint32(hash ^ (quint64(hash) >> 32));
+    }
+    // Of the case-folded characters, which is what a comparison without regard to case compares.
+    quint32 hash = 2166136261u; // FNV-1a
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        char32_t character = path.at(i).unicode();
+        if (QChar::isHighSurrogate(character) && i + 1 < path.size() && path.at(i + 1).isLowSurrogate())
+            character = QChar::surrogateToUcs4(char16_t(character), path.at(++i).unicode());
+        hash = (hash ^ quint32(QChar::toCaseFolded(character))) * 16777619u;
+    }
+    return hash;
 }
 
 std::size_t VLArchivePathIndex::slotOf(QStringView path, quint32 hash, const Matches &matches) const
@@ -26,7 +37,7 @@ qsizetype VLArchivePathIndex::find(QStringView path, const Matches &matches) con
     return at.entry == 0 ? -1 : qsizetype(at.entry) - 1;
 }
 
-std::pair<qsizetype, bool> VLArchivePathIndex::insert(QStringView path, const Matches &matches)
+std::pair<qsizetype, bool> VLArchivePathIndex::insert(QStringView path, qsizetype position, const Matches &matches)
 {
     if ((m_count + 1) * 2 > m_slots.size())
         grow();
@@ -34,8 +45,9 @@ std::pair<qsizetype, bool> VLArchivePathIndex::insert(QStringView path, const Ma
     Slot &at = m_slots[slotOf(path, hash, matches)];
     if (at.entry != 0)
         return {qsizetype(at.entry) - 1, false};
-    at = Slot{hash, quint32(++m_count)};
-    return {qsizetype(m_count) - 1, true};
+    at = Slot{hash, quint32(position + 1)};
+    ++m_count;
+    return {position, true};
 }
 
 void VLArchivePathIndex::grow()

@@ -43,7 +43,7 @@ void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record, const QS
     std::lock_guard lock(m_mutex);
     // Paths that differ only in case are different items on a case-sensitive file system: both
     // are kept.
-    const auto [index, entered] = m_recordIndex.insert(path, m_pathMatches);
+    const auto [index, entered] = m_recordIndex.insert(path, qsizetype(m_records->size()), m_pathMatches);
     if (!entered) {
         VLRecordList &records = ownRecords();
         if (!m_firstEntries.contains(index))
@@ -55,9 +55,8 @@ void VLArchiveRecordTable::add(const VLEncryptedArchiveItemPtr &record, const QS
         // Most paths are their own lower case: the exact index finds them under that spelling,
         // and only the others get an entry of their own.
         if (!path.isLower()) {
-            const QString folded = path.toLower();
-            if (!m_foldedIndex.contains(folded) && m_recordIndex.find(folded, m_pathMatches) < 0)
-                m_foldedIndex.insert(folded, index);
+            if (m_recordIndex.find(path.toLower(), m_pathMatches) < 0)
+                m_foldedIndex.insert(path, index, m_foldedMatches);
         }
     }
 }
@@ -102,11 +101,10 @@ qsizetype VLArchiveRecordTable::positionLocked(const QString &path) const
     const qsizetype exact = m_recordIndex.find(path, m_pathMatches);
     if (exact >= 0)
         return exact;
-    const QString lower = path.toLower();
-    const auto folded = m_foldedIndex.constFind(lower);
-    if (folded != m_foldedIndex.constEnd())
-        return folded.value();
-    return m_recordIndex.find(lower, m_pathMatches);
+    const qsizetype folded = m_foldedIndex.find(path, m_foldedMatches);
+    if (folded >= 0)
+        return folded;
+    return m_recordIndex.find(path.toLower(), m_pathMatches);
 }
 
 quint64 VLArchiveRecordTable::totalSize() const

@@ -53,7 +53,12 @@ private:
     const VLArchivePathIndex::Matches m_pathMatches = [this](qsizetype position, QStringView path) {
         return (*m_records)[std::size_t(position)]->path() == path;
     };
-    QHash<QString, qsizetype> m_foldedIndex; // lower-cased path -> first such record
+    // Without regard to case: the first of the paths that are not their own lower case, among those
+    // whose lower case was not entered before them.
+    VLArchivePathIndex m_foldedIndex{Qt::CaseInsensitive};
+    const VLArchivePathIndex::Matches m_foldedMatches = [this](qsizetype position, QStringView path) {
+        return QStringView((*m_records)[std::size_t(position)]->path()).compare(path, Qt::CaseInsensitive) == 0;
+    };
     // A path entered again replaces its record in m_records, but a folder's children still list
     // each record entered, in entry order: the first one at its place, each later one where it
     // came (after the records m_records held then). Rare, so kept apart.

@@ -171,27 +171,26 @@ void VLEncryptedArchiveItem::setRealPathBelowFolder(const QString &folder)
 {
     const quint16 shared = folderNamed(folder);
     std::lock_guard lock(mutex());
-    Stored &s = m_stored;
-    // Adding an item only splits its path this way: the type stays to be looked up.
-    const QString current = s.currentRealPath();
-    const QString path = s.path.unpacked();
-    if (current.size() != folder.size() + path.size() || !current.startsWith(folder) || !current.endsWith(path))
-        s.resolveUTI();
-    s.folder = shared;
-    s.storeAside(&Aside::realPath, shared == noFolder ? QString(folder + path) : QString(), shared == noFolder);
+    m_stored.storeBelowFolder(m_stored.path.unpacked(), folder, shared);
 }
 
 void VLEncryptedArchiveItem::setPathBelowFolder(const QString &path, const QString &folder)
 {
     const quint16 shared = folderNamed(folder);
     std::lock_guard lock(mutex());
-    Stored &s = m_stored;
-    const QString current = s.currentRealPath();
-    if (current.size() != folder.size() + path.size() || !current.startsWith(folder) || !current.endsWith(path))
-        s.resolveUTI();
-    s.path = VLPackedPath(path);
-    s.folder = shared;
-    s.storeAside(&Aside::realPath, shared == noFolder ? QString(folder + path) : QString(), shared == noFolder);
+    m_stored.storeBelowFolder(path, folder, shared);
+}
+
+void VLEncryptedArchiveItem::Stored::storeBelowFolder(const QString &value, const QString &folderPath, quint16 number)
+{
+    // Adding an item only splits its path this way: the type stays to be looked up.
+    const QString current = currentRealPath();
+    if (current.size() != folderPath.size() + value.size() || !current.startsWith(folderPath)
+        || !current.endsWith(value))
+        resolveUTI();
+    path = VLPackedPath(value);
+    folder = number;
+    storeAside(&Aside::realPath, number == noFolder ? QString(folderPath + value) : QString(), number == noFolder);
 }
 
 QString VLEncryptedArchiveItem::Stored::currentRealPath() const

@@ -155,6 +155,8 @@ private:
         void storeSize(quint64 value); // keeps the attributes' size
         void storePath(const QString &value);
         void storeRealPath(const QString &value);
+        // The path, with the real path the folder (numbered `number`) followed by it.
+        void storeBelowFolder(const QString &value, const QString &folderPath, quint16 number);
         // An aside field: set when it carries a value, otherwise cleared, and the aside block
         // released once it holds nothing.
         template <typename T>

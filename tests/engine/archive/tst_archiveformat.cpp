@@ -322,6 +322,13 @@ private slots:
         QTest::newRow("lower only, other case") << QStringList{QStringLiteral("/a")} << QStringLiteral("/A") << 0;
         QTest::newRow("upper only, lower asked") << QStringList{QStringLiteral("/Ab")} << QStringLiteral("/ab") << 0;
         QTest::newRow("none") << lowerFirst << QStringLiteral("/a/c.txt") << -1;
+        QTest::newRow("Latin-1, other case") << QStringList{u"/Ärger/Éa"_qs} << u"/äRGER/éA"_qs << 0;
+        QTest::newRow("Greek, other case") << QStringList{u"/ΣΟΦΙΑ"_qs} << u"/σοφια"_qs << 0;
+        // Beyond the first plane a character and its other case are each a surrogate pair.
+        QTest::newRow("Deseret, other case") << QStringList{u"/\U00010400x"_qs} << u"/\U00010428X"_qs << 0;
+        QTest::newRow("upper first, then another upper spelling")
+            << QStringList{u"/Dir/F"_qs, u"/DIR/f"_qs} << u"/dir/f"_qs << 0;
+        QTest::newRow("second upper spelling, exact") << QStringList{u"/Dir/F"_qs, u"/DIR/f"_qs} << u"/DIR/f"_qs << 1;
     }
 
     void recordLookupByCase()
