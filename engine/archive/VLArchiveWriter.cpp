@@ -42,43 +42,45 @@ constexpr std::size_t windowBudget = 6 * 1024 * 1024;
 constexpr quint64 workerStreamBudget = 128 * 1024 * 1024;
 constexpr quint64 workerStreamMemoryBudget = 48 * 1024 * 1024;
 
-// The order in which the records' sections are made: the records' own, except that every file
-// too large to be made whole comes right after its folder (or first, for a file at the top). A
-// large file met late would be the last work left, on one worker while the others wait; met
-// early, the small files fill the other workers meanwhile. A folder still comes before its
-// contents. With one worker nothing runs beside a large file: the records' own order then.
+// The order in which the records' sections are made: every file too large to be made whole
+// first, each right after the folders it is in that are not placed yet (a folder still comes
+// before its contents), then the rest in the records' own order. A large file met late would be
+// the last work left, on one worker while the others wait; made first, the small files fill the
+// other workers meanwhile and the work ends in small pieces. With one worker nothing runs beside
+// a large file: the records' own order then.
 std::vector<quint32> sectionOrder(const VLRecordList &records, int workers)
 {
+    std::vector<quint32> order;
+    order.reserve(records.size());
+    std::vector<bool> placed(records.size(), false);
     QHash<QString, quint32> folders;
-    std::vector<std::pair<qint64, quint32>> large; // (the folder's index or -1, the file's)
+    std::vector<quint32> chain;
     for (std::size_t i = 0; i < records.size() && workers > 1; ++i) {
         const VLEncryptedArchiveItemPtr &record = records[i];
         const std::optional<platform::FileType> type = record->fileType();
         if (type == platform::FileType::Directory) {
             folders.insert(record->path(), quint32(i));
         } else if (type == platform::FileType::Regular && record->size() > wholeSectionLimit) {
-            const QString path = record->path();
-            const auto folder = folders.constFind(path.left(std::max<qsizetype>(path.lastIndexOf(u'/'), 0)));
-            large.emplace_back(folder == folders.cend() ? -1 : qint64(*folder), quint32(i));
+            chain.clear();
+            QString path = record->path();
+            for (;;) {
+                path.truncate(std::max<qsizetype>(path.lastIndexOf(u'/'), 0));
+                const auto folder = folders.constFind(path);
+                if (folder == folders.cend() || placed[*folder])
+                    break; // a placed folder's own folders are placed too
+                chain.push_back(*folder);
+            }
+            for (auto it = chain.crbegin(); it != chain.crend(); ++it) {
+                placed[*it] = true;
+                order.push_back(*it);
+            }
+            placed[i] = true;
+            order.push_back(quint32(i));
         }
     }
-    std::vector<quint32> order;
-    order.reserve(records.size());
-    std::stable_sort(large.begin(), large.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    auto nextLarge = large.cbegin();
-    auto takeLargeAfter = [&](qint64 folder) {
-        for (; nextLarge != large.cend() && nextLarge->first == folder; ++nextLarge)
-            order.push_back(nextLarge->second);
-    };
-    std::vector<bool> moved(records.size(), false);
-    for (const auto &entry : large)
-        moved[entry.second] = true;
-    takeLargeAfter(-1);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (moved[i])
-            continue;
-        order.push_back(quint32(i));
-        takeLargeAfter(qint64(i));
+        if (!placed[i])
+            order.push_back(quint32(i));
     }
     return order;
 }

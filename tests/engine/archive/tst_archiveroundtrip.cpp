@@ -428,15 +428,28 @@ private slots:
 
     // A large file that comes after more small files than are made ahead is started at once, not
     // left to be the last work of the saving: the first small file is written while it is read.
+    // So is one deep in a folder that comes after them, its folders made before it; the
+    // directory still lists every folder before its contents.
+    void aLargeFileMetLateIsStartedEarly_data()
+    {
+        QTest::addColumn<QStringList>("laterFolders");
+        QTest::addColumn<QString>("large");
+        QTest::newRow("beside the small files") << QStringList() << QStringLiteral("/sub/zz-large.bin");
+        QTest::newRow("deep in a later folder") << QStringList{QStringLiteral("/later"), QStringLiteral("/later/deep")}
+                                                << QStringLiteral("/later/deep/zz-large.bin");
+    }
+
     void aLargeFileMetLateIsStartedEarly()
     {
+        QFETCH(QStringList, laterFolders);
+        QFETCH(QString, large);
         QTemporaryDir dir;
         const QString src = dir.filePath(QStringLiteral("src"));
         constexpr int smallCount = 200; // 8 MB, more than the saving makes ahead
         for (int i = 0; i < smallCount; ++i)
             writeFile(src + QStringLiteral("/sub/small-%1.bin").arg(i, 3, 10, QChar(u'0')),
                       sampleNoise(40000, quint32(i)));
-        writeFile(src + u"/sub/zz-large.bin", sampleNoise(3 << 20, 7));
+        writeFile(src + large, sampleNoise(3 << 20, 7));
         VLEncryptedArchive saving;
         saving.setCompressFiles(false);
         saving.setWorkerCount(4);
@@ -444,7 +457,9 @@ private slots:
         QVERIFY(saving.addItemFromRoot(src + u"/sub", src));
         for (int i = 0; i < smallCount; ++i)
             QVERIFY(saving.addItemFromRoot(src + QStringLiteral("/sub/small-%1.bin").arg(i, 3, 10, QChar(u'0')), src));
-        QVERIFY(saving.addItemFromRoot(src + u"/sub/zz-large.bin", src));
+        for (const QString &folder : laterFolders)
+            QVERIFY(saving.addItemFromRoot(src + folder, src));
+        QVERIFY(saving.addItemFromRoot(src + large, src));
 
         std::mutex mutex;
         std::condition_variable changed;
@@ -452,7 +467,7 @@ private slots:
         bool firstSmallSeen = false;
         bool waitedInVain = false;
         saving.setReadPieceHook([&](const VLEncryptedArchiveItemPtr &record, quint64) {
-            if (!record->path().endsWith(u"zz-large.bin"))
+            if (record->path() != large)
                 return;
             std::lock_guard lock(mutex);
             largeStarted = true;
@@ -479,13 +494,19 @@ private slots:
         VLEncryptedArchive reader;
         RecordingDelegate reading;
         openWith(reader, reading, container, QStringLiteral("pw"));
-        QCOMPARE(reader.fileRecords().size(), smallCount + 2);
-        QCOMPARE(reader.fileRecords().first()->path(), QStringLiteral("/sub"));
+        QCOMPARE(reader.fileRecords().size(), smallCount + 2 + laterFolders.size());
+        QSet<QString> listed;
+        for (const VLEncryptedArchiveItemPtr &record : reader.fileRecords()) {
+            const QString path = record->path();
+            const QString parent = path.left(path.lastIndexOf(u'/'));
+            QVERIFY2(parent.isEmpty() || listed.contains(parent), qPrintable(path));
+            listed.insert(path);
+        }
         const QString out = dir.filePath(QStringLiteral("out"));
         QVERIFY(QDir().mkpath(out));
         reader.extractAllItems(out);
         QCOMPARE(reading.lastError(), 0);
-        QCOMPARE(readFile(out + u"/sub/zz-large.bin"), readFile(src + u"/sub/zz-large.bin"));
+        QCOMPARE(readFile(out + large), readFile(src + large));
         QCOMPARE(readFile(out + u"/sub/small-123.bin"), readFile(src + u"/sub/small-123.bin"));
     }
 
