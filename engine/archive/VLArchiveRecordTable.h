@@ -41,11 +41,10 @@ public:
 
 private:
     qsizetype positionLocked(const QString &path) const;
-
-    mutable std::mutex m_mutex;
     // The records to change: m_records itself, or a copy of it while views of it are held.
     VLRecordList &ownRecords();
 
+    mutable std::mutex m_mutex;
     // Vectors, not lists: a growing vector moves its records instead of copying each.
     std::shared_ptr<VLRecordList> m_records = std::make_shared<VLRecordList>(); // in entry order
     VLArchivePathIndex m_recordIndex;                                           // exact path -> index in m_records
