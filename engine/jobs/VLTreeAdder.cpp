@@ -26,6 +26,9 @@ using platform::FolderListing;
 // a small folder and a folder of a million entries is examined on every core.
 constexpr std::size_t partEntries = 256;
 constexpr std::size_t partsPerWorker = 4;
+// Folders found by a worker beyond its budget that it hands to the other workers at once, at most
+// this many a worker at a time: the walking thread would only post them once the part is given.
+constexpr std::size_t aheadPartsPerWorker = 4;
 
 struct Part;
 
@@ -117,6 +120,7 @@ public:
         : m_archive(archive)
         , m_root(root)
         , m_maxInFlight(std::size_t(workers) * partsPerWorker)
+        , m_maxPostedAhead(std::size_t(workers) * aheadPartsPerWorker)
     {
         // One worker gains nothing over building the records on the walking thread.
         if (workers > 1)
@@ -154,7 +158,7 @@ private:
         return made;
     }
 
-    void make(Part &part) const
+    void make(Part &part)
     {
         std::size_t budget = partEntries;
         make(part, budget);
@@ -162,25 +166,47 @@ private:
 
     // Makes a part and, while `budget` entries are left, the first parts of the folders in it:
     // a tree of many small folders then costs a hand-over for a few hundred entries, not one
-    // for each folder. Such a part may be of a folder the walk will not enter (one met again),
-    // which only costs its listing.
-    void make(Part &part, std::size_t &budget) const
+    // for each folder. The folders beyond the budget go to the other workers at once, a few at a
+    // time, rather than wait for the walking thread to find them. Such a part may be of a folder
+    // the walk will not enter (one met again), which only costs its listing.
+    void make(Part &part, std::size_t &budget)
     {
         makeEntries(part);
         budget -= std::min(budget, part.made.size());
         for (Made &made : part.made) {
-            if (budget == 0)
-                return;
             if (!made.folder || made.identity.device != m_device)
+                continue;
+            const bool here = budget > 0;
+            if (!here && !takeAheadRoom())
                 continue;
             auto inner = std::make_shared<Part>();
             inner->folder = std::make_shared<Folder>();
             inner->folder->native = made.native;
             inner->counted = false;
-            make(*inner, budget);
-            inner->ready.store(true, std::memory_order_relaxed); // published with the outer part
+            if (here) {
+                make(*inner, budget);
+                inner->ready.store(true, std::memory_order_relaxed); // published with the outer part
+            } else {
+                m_pool->post([this, inner] {
+                    make(*inner);
+                    m_postedAhead.fetch_sub(1, std::memory_order_relaxed);
+                    m_signal.finish(*inner);
+                });
+            }
             made.first = std::move(inner);
         }
+    }
+
+    bool takeAheadRoom()
+    {
+        if (!m_pool)
+            return false;
+        std::size_t posted = m_postedAhead.load(std::memory_order_relaxed);
+        while (posted < m_maxPostedAhead) {
+            if (m_postedAhead.compare_exchange_weak(posted, posted + 1, std::memory_order_relaxed))
+                return true;
+        }
+        return false;
     }
 
     void makeEntries(Part &part) const
@@ -359,7 +385,9 @@ private:
     const VLEncryptedArchive &m_archive;
     const QString m_root;
     const std::size_t m_maxInFlight;
-    std::size_t m_inFlight = 0; // parts posted and not given yet
+    const std::size_t m_maxPostedAhead;
+    std::size_t m_inFlight = 0;                 // parts posted and not given yet
+    std::atomic<std::size_t> m_postedAhead = 0; // parts the workers posted and did not make yet
     dev_t m_device = 0;
     std::vector<Frame> m_frames;                  // the folders being given, the root's first
     std::vector<FolderListing::Identity> m_chain; // the folders listed ahead being looked into

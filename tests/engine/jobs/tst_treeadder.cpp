@@ -56,6 +56,16 @@ private:
             QFile out(root + QStringLiteral("/flat/e%1").arg(file));
             QVERIFY(out.open(QIODevice::WriteOnly));
         }
+        // A crowd of small folders in one, more than one worker lists within its own part: the
+        // workers hand the rest to each other.
+        for (int folder = 0; folder < 600; ++folder) {
+            const QString path = root + QStringLiteral("/crowd/c%1").arg(folder);
+            QVERIFY(QDir().mkpath(path + u"/inner"));
+            for (const QString &name : QStringList{path + u"/a", path + u"/b", path + u"/inner/c"}) {
+                QFile out(name);
+                QVERIFY(out.open(QIODevice::WriteOnly));
+            }
+        }
         QVERIFY(QFile::link(root + u"/t1", root + u"/t2/m0/toT1"));
     }
 
@@ -151,7 +161,7 @@ private slots:
         const QString source = dir.filePath(QStringLiteral("src"));
         writeWideTree(source);
         const QStringList expected = oneByOne(source, dir.path());
-        QCOMPARE(expected.size(), 1 + 6 + 36 * 2 + 6 * (3 * 6 + 7 * 15) + 1 + 1300 + 1);
+        QCOMPARE(expected.size(), 1 + 6 + 36 * 2 + 6 * (3 * 6 + 7 * 15) + 1 + 1300 + 1 + 1 + 600 * 5);
 
         VLEncryptedArchive archive;
         archive.setWorkerCount(workers);
