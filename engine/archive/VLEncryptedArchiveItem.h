@@ -198,19 +198,6 @@ private:
         m_stored.storeWide(field, value);
     }
 
-    template <typename T>
-    T read(T Stored::*field) const
-    {
-        std::lock_guard lock(mutex());
-        return m_stored.*field;
-    }
-    template <typename T>
-    void write(T Stored::*field, const T &value)
-    {
-        std::lock_guard lock(mutex());
-        m_stored.*field = value;
-    }
-
     // Mutable: the type derived on first read is kept.
     mutable Stored m_stored;
 };

@@ -68,15 +68,6 @@ VLPackedPath::~VLPackedPath()
     std::free(m_data);
 }
 
-qsizetype VLPackedPath::size() const
-{
-    if (!m_data)
-        return 0;
-    Header header;
-    std::memcpy(&header, m_data, sizeof header);
-    return qsizetype(header.size);
-}
-
 QString VLPackedPath::unpacked() const
 {
     if (!m_data)

@@ -18,7 +18,6 @@ public:
     ~VLPackedPath();
 
     QString unpacked() const;
-    qsizetype size() const; // in UTF-16 code units
 
 private:
     // The characters' count and their width, then the characters: Latin-1, or UTF-16 code units
